@@ -1,0 +1,24 @@
+#include "Platform.h"
+
+#include <QSet>
+#include <cstdio>
+
+namespace platform {
+
+QtPlatform::QtPlatform()
+    : settings_({}, ReportProblem),
+      platform_{settings_, clipboard_, messageBox_, shell_, clock_, screen_, VersionInfo::program()}
+{
+}
+
+void ReportProblem(const QString& message)
+{
+    static QSet<QString> said;
+    if (said.contains(message))
+        return;
+    said.insert(message);
+    std::fprintf(stderr, "Varrow: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace platform

@@ -1,0 +1,121 @@
+#include "SettingsStore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace platform {
+
+IniSettingsStore::IniSettingsStore(QString configDir, Reporter report)
+    : configDir_(configDir.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                                     : std::move(configDir)),
+      report_(std::move(report))
+{
+}
+
+IniSettingsStore::~IniSettingsStore() = default;
+
+QString IniSettingsStore::filePath(const QString& appName) const
+{
+    return configDir_ + u'/' + appName + u'/' + appName + u".ini";
+}
+
+void IniSettingsStore::reportOnce(const QString& message)
+{
+    if (reported_)
+        return;
+    reported_ = true;
+    if (report_)
+        report_(message);
+}
+
+QSettings& IniSettingsStore::open(const QString& appName)
+{
+    if (settings_ && openApp_ == appName)
+        return *settings_;
+    openApp_ = appName;
+    corrupt_ = false;
+    const QString path = filePath(appName);
+    settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    const QFileInfo info(path);
+    if (info.exists() && (settings_->status() != QSettings::NoError || !info.isReadable())) {
+        corrupt_ = true;
+        reportOnce(QStringLiteral("The settings file %1 could not be read; defaults are used and the file is "
+                                  "kept as it is until a setting is saved.").arg(path));
+    }
+    return *settings_;
+}
+
+QString IniSettingsStore::GetSetting(const QString& appName, const QString& section, const QString& key,
+                                     const QString& defaultValue)
+{
+    QSettings& s = open(appName);
+    if (corrupt_)
+        return defaultValue;
+    const QVariant v = s.value(section + u'/' + key);
+    if (!v.isValid())
+        return defaultValue;
+    // A value holding a list ("a, b") comes back as QStringList: it is still one text to us.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QStringLiteral(", "));
+    return v.toString();
+}
+
+void IniSettingsStore::SaveSetting(const QString& appName, const QString& section, const QString& key,
+                                   const QString& value)
+{
+    QSettings& s = open(appName);
+    const QString path = filePath(appName);
+    if (corrupt_) {
+        // Keep the unreadable file for the user before a fresh one replaces it.
+        const QString kept = path + u".corrupt-" + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss");
+        if (!QFile::copy(path, kept)) {
+            reportOnce(QStringLiteral("The settings file %1 could not be read or kept aside; it is left untouched "
+                                      "and settings are not saved.").arg(path));
+            return;
+        }
+        QFile::remove(path);
+        settings_.reset();
+        openApp_.clear();
+        open(appName);
+        corrupt_ = false;
+        reportOnce(QStringLiteral("The settings file %1 could not be read; it was kept as %2 and a new one is "
+                                  "started.").arg(path, kept));
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    settings_->setValue(section + u'/' + key, value);
+    settings_->sync();
+    if (settings_->status() != QSettings::NoError)
+        reportOnce(QStringLiteral("Settings could not be saved to %1; the character's position will not be "
+                                  "remembered.").arg(path));
+}
+
+std::optional<qint16> ToInt16(const QString& text)
+{
+    const QString t = text.trimmed();
+    int i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
+        negative = t[i++] == u'-';
+    if (i == t.size())
+        return std::nullopt;
+    long value = 0;
+    for (; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > 32768)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value < -32768 || value > 32767)
+        return std::nullopt;
+    return qint16(value);
+}
+
+} // namespace platform

@@ -1,0 +1,96 @@
+#pragma once
+#include "platform/Platform.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <vector>
+
+namespace testsupport {
+
+// A clock that stands still until the test moves it.
+class ManualClock final : public platform::Clock {
+public:
+    explicit ManualClock(QDateTime t = QDateTime(QDate(2026, 3, 15), QTime(9, 0, 0))) : now_(t) {}
+    QDateTime now() const override { return now_; }
+    void set(const QDateTime& t) { now_ = t; }
+    void set(const QTime& t) { now_ = QDateTime(now_.date(), t); }
+    void advance(qint64 ms) { now_ = now_.addMSecs(ms); }
+
+private:
+    QDateTime now_;
+};
+
+// Records every message box instead of showing it; `onShow` may act while the "box" is up.
+class RecordingMessageBox final : public platform::MessageBox {
+public:
+    struct Shown {
+        QString text, title;
+        Icon icon;
+    };
+    void MsgBox(const QString& text, const QString& title, Icon icon) override
+    {
+        shown.push_back({text, title, icon});
+        if (onShow)
+            onShow(shown.back());
+    }
+    std::vector<Shown> shown;
+    std::function<void(const Shown&)> onShow;
+};
+
+class FakeClipboard final : public platform::Clipboard {
+public:
+    QString GetText() const override { return text; }
+    QString text;
+};
+
+class RecordingShell final : public platform::Shell {
+public:
+    Result StartProgram(const QString& path) override
+    {
+        started.append(path);
+        return startResult;
+    }
+    Result OpenDocument(const QString& path) override
+    {
+        opened.append(path);
+        return openResult;
+    }
+    QStringList started, opened;
+    Result startResult{true, {}};
+    Result openResult{true, {}};
+};
+
+// Real INI settings in a private temporary directory.
+class TempSettings {
+public:
+    TempSettings() : store(dir.path(), [this](const QString& m) { reports.append(m); }) {}
+    QString iniPath() const { return store.filePath(QStringLiteral("Varrow")); }
+    QTemporaryDir dir;
+    QStringList reports;
+    platform::IniSettingsStore store;
+};
+
+// Every platform service, with test doubles where the real one would need a person.
+struct TestPlatform {
+    TempSettings settings;
+    FakeClipboard clipboard;
+    RecordingMessageBox messageBox;
+    RecordingShell shell;
+    ManualClock clock;
+    platform::FixedScreenMetrics screen{15, 15};
+    platform::Platform platform{settings.store, clipboard, messageBox, shell, clock, screen,
+                                platform::VersionInfo::program()};
+};
+
+// Runs the event loop until `done` holds or the timeout passes; returns whether it held.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+// Runs the event loop for `ms` milliseconds of real time.
+void pump(int ms = 0);
+
+// The folder holding the source tree (for assets/Genie.acs and test data).
+QString sourceDir();
+
+} // namespace testsupport
