@@ -16,7 +16,7 @@ InstanceLock::InstanceLock(const QString& appName, QString directory)
             directory = QDir::tempPath();
     }
     QDir().mkpath(directory);
-    path_ = directory + u'/' + appName + u"-" + QString::number(::getuid()) + u".lock";
+    path_ = directory + u'/' + appName + QStringLiteral("-") + QString::number(::getuid()) + QStringLiteral(".lock");
 }
 
 InstanceLock::~InstanceLock() = default;

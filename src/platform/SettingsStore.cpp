@@ -20,7 +20,7 @@ IniSettingsStore::~IniSettingsStore() = default;
 
 QString IniSettingsStore::filePath(const QString& appName) const
 {
-    return configDir_ + u'/' + appName + u'/' + appName + u".ini";
+    return configDir_ + u'/' + appName + u'/' + appName + QStringLiteral(".ini");
 }
 
 void IniSettingsStore::reportOnce(const QString& message)
@@ -67,11 +67,11 @@ QString IniSettingsStore::GetSetting(const QString& appName, const QString& sect
 void IniSettingsStore::SaveSetting(const QString& appName, const QString& section, const QString& key,
                                    const QString& value)
 {
-    QSettings& s = open(appName);
+    open(appName);
     const QString path = filePath(appName);
     if (corrupt_) {
         // Keep the unreadable file for the user before a fresh one replaces it.
-        const QString kept = path + u".corrupt-" + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss");
+        const QString kept = path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss");
         if (!QFile::copy(path, kept)) {
             reportOnce(QStringLiteral("The settings file %1 could not be read or kept aside; it is left untouched "
                                       "and settings are not saved.").arg(path));

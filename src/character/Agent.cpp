@@ -1,0 +1,28 @@
+#include "Agent.h"
+
+#include "CharacterServer.h"
+
+namespace character {
+
+Characters::LoadResult Characters::Load(const QString& id, const QString& file)
+{
+    QString error;
+    const std::shared_ptr<CharacterStage> stage = CharacterServer::instance().load(id, file, &error);
+    if (!stage)
+        return {false, error};
+    items_[id].reset(CharacterStage::connect(stage));
+    return {true, {}};
+}
+
+Character* Characters::Item(const QString& id) const
+{
+    const auto it = items_.find(id);
+    return it == items_.end() ? nullptr : it->second.get();
+}
+
+void Characters::Unload(const QString& id)
+{
+    items_.erase(id);
+}
+
+} // namespace character

@@ -1,0 +1,38 @@
+#pragma once
+#include "Character.h"
+
+#include <QObject>
+#include <map>
+#include <memory>
+
+namespace character {
+
+// The character collection of one Agent control.
+class Characters {
+public:
+    struct LoadResult {
+        bool ok = false;
+        QString error;
+    };
+    // Connects this control to character `id` from `file`; a character already on the desktop is
+    // shared, not loaded twice.
+    LoadResult Load(const QString& id, const QString& file);
+    Character* Item(const QString& id) const;
+    void Unload(const QString& id);
+
+private:
+    std::map<QString, std::unique_ptr<Character>> items_;
+};
+
+// The control each form carries to reach the character server. Its connections end with it.
+class Agent : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    class Characters& Characters() { return characters_; }
+
+private:
+    class Characters characters_;
+};
+
+} // namespace character

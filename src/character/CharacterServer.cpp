@@ -1,0 +1,149 @@
+#include "CharacterServer.h"
+
+#include "SpeechEngine.h"
+#include "VoiceInput.h"
+#include "platform/Platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace character {
+
+CharacterServer& CharacterServer::instance()
+{
+    static CharacterServer* server = [] {
+        auto* s = new CharacterServer;
+        s->setParent(QCoreApplication::instance()); // gone with the application, before Qt itself
+        return s;
+    }();
+    return *server;
+}
+
+CharacterServer::CharacterServer() = default;
+CharacterServer::~CharacterServer() = default;
+
+void CharacterServer::setOptions(ServerOptions options)
+{
+    options_ = std::move(options);
+    speech_.reset();
+}
+
+const QStringList& CharacterServer::requiredAnimations()
+{
+    static const QStringList names = {
+        QStringLiteral("Acknowledge"), QStringLiteral("Announce"), QStringLiteral("Congratulate"),
+        QStringLiteral("Decline"), QStringLiteral("Domagic1"), QStringLiteral("Domagic2"),
+        QStringLiteral("GetAttention"), QStringLiteral("Proccess"), QStringLiteral("Read"),
+        QStringLiteral("ReadReturn"), QStringLiteral("Reading"), QStringLiteral("RestPose"),
+        QStringLiteral("Search"), QStringLiteral("Uncertain"), QStringLiteral("Write"),
+        QStringLiteral("WriteReturn"), QStringLiteral("Show"), QStringLiteral("Hide"),
+        QStringLiteral("GestureLeft"), QStringLiteral("GestureRight"), QStringLiteral("GestureUp"),
+        QStringLiteral("GestureDown")};
+    return names;
+}
+
+QString CharacterServer::resolve(const QString& file, QStringList* looked) const
+{
+    if (QFileInfo(file).isAbsolute())
+        return file;
+    QStringList dirs = options_.searchPath;
+    const QString appDir = QCoreApplication::applicationDirPath();
+    dirs << appDir << appDir + QStringLiteral("/../share/varrow");
+#ifdef VARROW_DATADIR
+    dirs << QStringLiteral(VARROW_DATADIR);
+#endif
+    for (const QString& d : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        dirs << d + QStringLiteral("/varrow");
+    for (const QString& d : dirs) {
+        const QString candidate = QDir::cleanPath(d + u'/' + file);
+        if (looked && !looked->contains(QDir::toNativeSeparators(QFileInfo(d).absoluteFilePath())))
+            looked->append(QDir::toNativeSeparators(QFileInfo(d).absoluteFilePath()));
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return {};
+}
+
+std::shared_ptr<CharacterStage> CharacterServer::load(const QString& id, const QString& file, QString* error)
+{
+    if (auto existing = stages_.value(id).lock())
+        return existing;
+    QStringList looked;
+    const QString path = resolve(file, &looked);
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("The character file %1 was not found. Looked in: %2.").arg(file, looked.join(u", "));
+        return nullptr;
+    }
+    LoadResult result = ReadCharacterFile(path);
+    if (!result.data) {
+        if (error)
+            *error = result.error;
+        return nullptr;
+    }
+    QStringList missing;
+    for (const QString& name : requiredAnimations())
+        if (!result.data->animation(name))
+            missing << name;
+    if (!missing.isEmpty())
+        platform::ReportProblem(QStringLiteral("the character file %1 has no animation %2; the character will skip it.")
+                                    .arg(path, missing.join(u", ")));
+    auto data = std::make_shared<const CharacterData>(std::move(*result.data));
+    auto stage = std::make_shared<CharacterStage>(id, std::move(data), speech(), options_.stage);
+    stages_.insert(id, stage);
+    wireVoice(stage.get());
+    emit stageCreated(stage.get());
+    return stage;
+}
+
+std::shared_ptr<CharacterStage> CharacterServer::stage(const QString& id) const
+{
+    return stages_.value(id).lock();
+}
+
+SpeechEngine& CharacterServer::speech()
+{
+    if (!speech_) {
+        if (options_.makeSpeech) {
+            speech_ = options_.makeSpeech();
+        } else {
+            QString whySilent;
+            speech_ = MakeSpeechEngine(&whySilent);
+            if (!whySilent.isEmpty())
+                platform::ReportProblem(whySilent + u'.');
+        }
+    }
+    return *speech_;
+}
+
+void CharacterServer::setVoiceInput(std::unique_ptr<VoiceInput> voice)
+{
+    voice_ = std::move(voice);
+    for (const auto& weak : std::as_const(stages_))
+        if (auto s = weak.lock())
+            wireVoice(s.get());
+}
+
+void CharacterServer::wireVoice(CharacterStage* stage)
+{
+    VoiceInput* voice = voice_.get();
+    if (!voice)
+        return;
+    auto feed = [stage, voice] { voice->setPhrases(stage->voicePhrasesInEffect()); };
+    QObject::connect(stage, &CharacterStage::commandsInEffectChanged, voice, feed);
+    QObject::connect(voice, &VoiceInput::heard, stage,
+                     [stage](const QString& command, const QString& phrase) { stage->deliverCommand(command, phrase); });
+    QObject::connect(voice, &VoiceInput::notUnderstood, stage, [stage] { stage->showCue(QStringLiteral("?")); });
+    QObject::connect(voice, &VoiceInput::listeningChanged, stage, &CharacterStage::setListening);
+    QObject::connect(stage, &CharacterStage::listenRequested, voice, [voice](bool pressed) {
+        if (pressed)
+            voice->startListening();
+        else
+            voice->stopListening();
+    });
+    feed();
+}
+
+} // namespace character

@@ -1,0 +1,56 @@
+#pragma once
+#include "CharacterStage.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace character {
+
+class SpeechEngine;
+class VoiceInput;
+
+struct ServerOptions {
+    StageOptions stage;
+    QStringList searchPath; // folders searched first for a character file named without a folder
+    std::function<std::unique_ptr<SpeechEngine>()> makeSpeech; // default: espeak-ng, or silent without audio
+};
+
+// One per process: the characters on the desktop, shared by every form's Agent control.
+class CharacterServer : public QObject {
+    Q_OBJECT
+public:
+    static CharacterServer& instance();
+    ~CharacterServer() override;
+
+    void setOptions(ServerOptions options); // takes effect for characters loaded from now on
+    const ServerOptions& options() const { return options_; }
+
+    // The stage of character `id`, loading `file` if no connection holds it yet.
+    std::shared_ptr<CharacterStage> load(const QString& id, const QString& file, QString* error);
+    std::shared_ptr<CharacterStage> stage(const QString& id) const;
+    QString resolve(const QString& file, QStringList* looked = nullptr) const;
+
+    SpeechEngine& speech();
+    void setVoiceInput(std::unique_ptr<VoiceInput> voice);
+    VoiceInput* voiceInput() const { return voice_.get(); }
+
+    // The animations every character file must have for the program to look right.
+    static const QStringList& requiredAnimations();
+
+signals:
+    void stageCreated(character::CharacterStage* stage);
+
+private:
+    CharacterServer();
+    void wireVoice(CharacterStage* stage);
+
+    ServerOptions options_;
+    QHash<QString, std::weak_ptr<CharacterStage>> stages_;
+    std::unique_ptr<SpeechEngine> speech_;
+    std::unique_ptr<VoiceInput> voice_;
+};
+
+} // namespace character

@@ -1,0 +1,79 @@
+#include "Commands.h"
+
+#include "platform/Platform.h"
+
+#include <algorithm>
+
+namespace character {
+
+CharacterCommand::CharacterCommand(Commands& owner, QString name, QString caption, QString voice, bool enabled,
+                                   bool visible)
+    : owner_(owner), name_(std::move(name)), caption_(std::move(caption)), voice_(std::move(voice)),
+      enabled_(enabled), visible_(visible)
+{
+}
+
+void CharacterCommand::setCaption(const QString& caption)
+{
+    if (caption_ == caption)
+        return;
+    caption_ = caption;
+    owner_.notify();
+}
+
+void CharacterCommand::setVoice(const QString& voice)
+{
+    if (voice_ == voice)
+        return;
+    voice_ = voice;
+    owner_.notify();
+}
+
+void CharacterCommand::setEnabled(bool enabled)
+{
+    if (enabled_ == enabled)
+        return;
+    enabled_ = enabled;
+    owner_.notify();
+}
+
+void CharacterCommand::setVisible(bool visible)
+{
+    if (visible_ == visible)
+        return;
+    visible_ = visible;
+    owner_.notify();
+}
+
+bool Commands::Add(const QString& name, const QString& caption, const QString& voice, bool enabled, bool visible)
+{
+    if (name.isEmpty() || Item(name)) {
+        platform::ReportProblem(QStringLiteral("the command \"%1\" could not be added: %2.")
+                                    .arg(name, name.isEmpty() ? QStringLiteral("it has no name")
+                                                              : QStringLiteral("there is one of that name already")));
+        return false;
+    }
+    items_.push_back(std::unique_ptr<CharacterCommand>(new CharacterCommand(*this, name, caption, voice, enabled, visible)));
+    notify();
+    return true;
+}
+
+bool Commands::Remove(const QString& name)
+{
+    const auto it = std::find_if(items_.begin(), items_.end(), [&](const auto& c) { return c->Name() == name; });
+    if (it == items_.end())
+        return false;
+    items_.erase(it);
+    notify();
+    return true;
+}
+
+CharacterCommand* Commands::Item(const QString& name) const
+{
+    for (const auto& c : items_)
+        if (c->Name() == name)
+            return c.get();
+    return nullptr;
+}
+
+} // namespace character

@@ -1,0 +1,29 @@
+#pragma once
+#include <QtGlobal>
+
+class QWidget;
+
+namespace platform {
+class ScreenMetrics;
+}
+
+namespace character {
+
+class Character;
+
+// Where a dialog goes beside the character, in the dialog's units (twips), and the point the
+// character gestures at, in pixels.
+struct DialogPlacement {
+    double leftTwips = 0;
+    double topTwips = 0;
+    qint16 gestureX = 0;
+    qint16 gestureY = 0;
+};
+
+// L, T, CW: the character's left, top and width in pixels; W: the dialog's outer width in twips.
+DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY);
+
+// Moves `dialog` flush beside the character, top edges level, and queues the character's gesture at it.
+void PlaceDialogBesideCharacter(QWidget& dialog, Character& agentA, const platform::ScreenMetrics& screen);
+
+} // namespace character

@@ -1,0 +1,57 @@
+#include "RequestQueue.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace character {
+
+unsigned ParseStopKinds(const QString& types)
+{
+    if (types.trimmed().isEmpty())
+        return StopEverything;
+    unsigned kinds = 0;
+    for (const QString& t : types.split(u',', Qt::SkipEmptyParts)) {
+        const QString k = t.trimmed().toLower();
+        if (k == u"play")
+            kinds |= StopPlay;
+        else if (k == u"speak")
+            kinds |= StopSpeak;
+        else if (k == u"move")
+            kinds |= StopMove;
+        else if (k == u"get" || k == u"nonqueuedget")
+            kinds |= StopGet;
+    }
+    return kinds;
+}
+
+bool StoppedBy(const Request& r, unsigned kinds)
+{
+    switch (r.kind) {
+    case Request::Kind::Play:
+    case Request::Kind::Gesture: return kinds & StopPlay;
+    case Request::Kind::Speak: return kinds & StopSpeak;
+    case Request::Kind::Show:
+    case Request::Kind::Hide: return false; // showing and hiding are never cancelled
+    }
+    return false;
+}
+
+std::optional<Request> RequestQueue::pop()
+{
+    if (queue_.empty())
+        return std::nullopt;
+    Request r = std::move(queue_.front());
+    queue_.pop_front();
+    return r;
+}
+
+size_t RequestQueue::stopAll(int owner, unsigned kinds)
+{
+    const auto end = std::remove_if(queue_.begin(), queue_.end(),
+                                    [&](const Request& r) { return r.owner == owner && StoppedBy(r, kinds); });
+    const size_t dropped = size_t(queue_.end() - end);
+    queue_.erase(end, queue_.end());
+    return dropped;
+}
+
+} // namespace character

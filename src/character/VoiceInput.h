@@ -1,0 +1,26 @@
+#pragma once
+#include "CharacterStage.h"
+
+#include <QObject>
+#include <vector>
+
+namespace character {
+
+// A source of recognised phrases. The server keeps it fed with the voice phrases of the commands
+// in effect and turns what it hears into the Command event of the connection in effect.
+class VoiceInput : public QObject {
+    Q_OBJECT
+public:
+    virtual bool available() const = 0;
+    virtual QString unavailableReason() const = 0;
+    virtual void setPhrases(const std::vector<VoicePhrase>& phrases) = 0;
+    virtual void startListening() = 0;
+    virtual void stopListening() = 0; // the utterance has ended; the result follows as `heard` or `notUnderstood`
+
+signals:
+    void heard(const QString& command, const QString& phrase);
+    void notUnderstood();
+    void listeningChanged(bool listening);
+};
+
+} // namespace character
