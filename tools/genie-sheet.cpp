@@ -1,11 +1,13 @@
 // Renders every animation of a character file as a contact sheet, to check the art by eye.
 // Usage: genie-sheet <file.acs> <out.png> [scale]
+//        genie-sheet <file.acs> <out.png> --pose <name>     (one pose, actual size)
 #include "character/CharacterFile.h"
 #include "character/Renderer.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <cstdio>
+#include <string>
 
 using namespace character;
 
@@ -22,6 +24,14 @@ int main(int argc, char** argv)
         return 1;
     }
     const CharacterData& d = *r.data;
+    if (argc > 4 && std::string(argv[3]) == "--pose") {
+        const int pose = d.pose(QString::fromLocal8Bit(argv[4]));
+        if (pose < 0) {
+            std::fprintf(stderr, "no pose %s\n", argv[4]);
+            return 1;
+        }
+        return Renderer(d).render(d.poses[size_t(pose)]).save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     const double scale = argc > 3 ? std::atof(argv[3]) : 1.0;
     const Renderer renderer(d);
     const int cols = 8;

@@ -14,6 +14,13 @@
 namespace character {
 
 namespace {
+// Windows offscreen (tests, thumbnails) have nothing behind them to show through.
+bool shapedWindows()
+{
+    static const bool shaped = QGuiApplication::platformName() != u"offscreen";
+    return shaped;
+}
+
 constexpr Qt::WindowFlags floatingFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint;
 }
@@ -33,7 +40,8 @@ void CharacterWindow::setFrame(const QImage& image)
     image_ = image;
     if (resized)
         setFixedSize(image.size());
-    setMask(Renderer::maskOf(image_));
+    if (shapedWindows())
+        setMask(Renderer::maskOf(image_));
     update();
 }
 
@@ -197,7 +205,8 @@ void Balloon::layoutFor(const QRect& character)
     x = std::clamp(x, avail.left(), std::max(avail.left(), avail.right() - w));
     const int y = tailDown_ ? character.top() - h + 4 : character.bottom() - 4;
     setGeometry(x, y, w, h);
-    setMask(QRegion(balloonShape(size(), tailDown_).toFillPolygon().toPolygon()));
+    if (shapedWindows())
+        setMask(QRegion(balloonShape(size(), tailDown_).toFillPolygon().toPolygon()));
 }
 
 void Balloon::paintEvent(QPaintEvent*)

@@ -1,0 +1,78 @@
+#include "character/CharacterServer.h"
+#include "devices/MCIFunction.h"
+#include "main/frmMain.h"
+#include "platform/FormActivation.h"
+#include "platform/InstanceLock.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+// SIGTERM and SIGINT end the program through the event loop, like "Quit".
+void quitOnSignals(QApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A Wayland client may not place its own windows; the character needs to, so it runs on XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Varrow"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    platform::QtPlatform services;
+    platform::Platform& platform = services.platform();
+    platform::InstanceLock instance(platform.version.ProductName);
+    devices::MciInterpreter interpreter;
+    devices::MCIFunction mci(platform.messageBox, platform.version.ProductName, interpreter);
+    platform::FormActivation::instance();
+
+    frmMain form(platform, instance, mci);
+    switch (form.Form_Load()) {
+    case frmMain::Loaded::PrevInstance:
+        return 0;
+    case frmMain::Loaded::Failed:
+        std::fprintf(stderr, "Varrow: %s\n", qPrintable(form.loadError()));
+        platform.messageBox.MsgBox(form.loadError(), platform.version.ProductName,
+                                   platform::MessageBox::Icon::Critical);
+        return 1;
+    case frmMain::Loaded::Running:
+        break;
+    }
+    QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
+    quitOnSignals(app);
+    form.start();
+    return app.exec();
+}

@@ -1,0 +1,78 @@
+#pragma once
+#include "character/Agent.h"
+#include "character/MainState.h"
+#include "platform/FormActivation.h"
+#include "platform/InstanceLock.h"
+#include "platform/Platform.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QDialog;
+
+namespace devices {
+class MCIFunction;
+}
+
+// The start-up form: the clock window, the host of the main character and its command menu.
+class frmMain : public QWidget, public character::MainState, public platform::ActivatableForm {
+    Q_OBJECT
+public:
+    frmMain(platform::Platform& platform, platform::InstanceLock& instance, devices::MCIFunction& mci);
+    ~frmMain() override;
+
+    enum class Loaded { Running, PrevInstance, Failed };
+    // Start-up; the clock window is shown and the timer started when it returns Running.
+    Loaded Form_Load();
+    const QString& loadError() const { return loadError_; }
+    void start();
+
+    void Agent_Command(const character::UserInput& UserInput);
+    void Agent_Move(const QString& CharacterID, int X, int Y, int Cause);
+    void Agent_IdleStart(const QString& CharacterID);
+    void Agent_IdleComplete(const QString& CharacterID);
+    void Timer_Timer();
+    void PerformAction(const QString& actionName);
+
+    // How the dialogs are shown modally; tests put their own driver here.
+    std::function<void(QDialog&)> showModal;
+
+    // For tests.
+    qint16 hideTime() const { return hideTime_; }
+    qint16 hideCountdown() const { return hideCountdown_; }
+    bool characterIdle() const { return characterIdle_; }
+    QString clockText() const { return lblTime.text(); }
+    QTimer& timer() { return Timer; }
+
+signals:
+    void unloaded(); // "Quit" or the clock window closed: the program ends
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void SetupCharacter();
+    void IdleHideStep();
+    void ToggleCDDoor();
+    void Unload();
+    qint16 ReadSetting(const QString& key, qint16 defaultValue);
+
+    platform::Platform& platform_;
+    platform::InstanceLock& instance_;
+    devices::MCIFunction& mci_;
+
+    QTimer Timer;
+    character::Agent Agent;
+    QLabel lblTime;
+
+    qint16 hideTime_ = 0;
+    qint16 hideCountdown_ = 0;
+    bool characterIdle_ = false;
+    std::optional<int> lastHourChime;    // hour * 60 + minute of the moment last announced
+    std::optional<int> lastQuarterChime;
+    QString loadError_;
+    bool unloaded_ = false;
+};

@@ -1,0 +1,77 @@
+#include "character/CharacterFile.h"
+#include "character/CharacterServer.h"
+#include "character/Renderer.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace character;
+
+namespace {
+QByteArray genie()
+{
+    QFile f(testsupport::sourceDir() + "/assets/Genie.acs");
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+}
+} // namespace
+
+TEST(CharacterFile, GenieHasEveryAnimationAndDrawsAFigure)
+{
+    const LoadResult r = ParseCharacter(genie(), "Genie.acs");
+    ASSERT_TRUE(r.data) << r.error.toStdString();
+    for (const QString& name : CharacterServer::requiredAnimations())
+        EXPECT_NE(r.data->animation(name), nullptr) << name.toStdString();
+    EXPECT_NE(r.data->animation("proccess"), nullptr); // names match without regard to case
+    EXPECT_NE(r.data->overlay("talk"), nullptr);
+    EXPECT_NE(r.data->overlay("listen"), nullptr);
+    EXPECT_FALSE(r.data->animationNames().filter("Idle").isEmpty());
+    const Renderer renderer(*r.data);
+    const QImage rest = renderer.render(r.data->poses[size_t(r.data->pose("rest"))]);
+    int opaque = 0;
+    for (int y = 0; y < rest.height(); ++y)
+        for (int x = 0; x < rest.width(); ++x)
+            opaque += qAlpha(rest.pixel(x, y)) > 200;
+    EXPECT_GT(opaque, rest.width() * rest.height() / 5); // a figure, not a speck
+    EXPECT_LT(opaque, rest.width() * rest.height() * 3 / 4); // and not a box
+    // The talking mouth changes the picture.
+    Pose talking = r.data->poses[size_t(r.data->pose("rest"))];
+    renderer.applyOverlay(talking, *r.data->overlay("talk"));
+    EXPECT_NE(renderer.render(talking), rest);
+}
+
+TEST(CharacterFile, DamageIsNamedWithFileAndLine)
+{
+    const QByteArray good = genie();
+    struct Case {
+        QByteArray content;
+        const char* expected;
+    };
+    const QByteArray truncated = good.left(good.lastIndexOf('\n', good.size() / 2) + 1);
+    const std::vector<Case> cases = {
+        {"", "empty"},
+        {"hello\n", "varrow-character 1"},
+        {truncated, "truncated"},
+        {"varrow-character 1\nsize 64 64\npart a - 0 0\n  ellipse pink none 0 1 1 1 1\nend\n", "line 4"},
+        {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\n ellipse c none 0 1 1 1 1\npose rest\n"
+         "animation X\n  frame nope 100\nend\n", "\"nope\""},
+        {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\n path c c 1 M 1 2 C 3\npose rest\nend\n", "line 5"},
+        {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\n ellipse c none 0 1e308 1 1 1\npose rest\nend\n",
+         "not a usable number"},
+        {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\npose walk\nend\n", "\"rest\""},
+        {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\npose rest\nanimation A\nanimation B\n"
+         "frame rest 10\nend\n", "no frames"},
+        {good + "\nmore\n", "after \"end\""},
+        {good.left(good.size() / 2), "line"}, // cut inside a line: whatever broke, it is named
+    };
+    for (const Case& c : cases) {
+        const LoadResult r = ParseCharacter(c.content, "/x/Genie.acs");
+        EXPECT_FALSE(r.data) << c.expected;
+        EXPECT_TRUE(r.error.contains("/x/Genie.acs")) << r.error.toStdString();
+        EXPECT_TRUE(r.error.contains(c.expected)) << c.expected << " -> " << r.error.toStdString();
+    }
+    const LoadResult missing = ReadCharacterFile("/nonexistent/Genie.acs");
+    EXPECT_TRUE(missing.error.contains("/nonexistent/Genie.acs"));
+    EXPECT_TRUE(missing.error.contains("not found"));
+}

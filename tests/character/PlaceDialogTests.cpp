@@ -1,0 +1,39 @@
+#include "character/PlaceDialog.h"
+
+#include <gtest/gtest.h>
+
+using character::PlaceBeside;
+
+TEST(PlaceDialog, FlushBesideTheCharacterWithItsTopLevel)
+{
+    const double W = 216 * 15.0; // a dialog 216 pixels wide overall
+    // No room on the left: the dialog touches the character's right edge.
+    auto p = PlaceBeside(100, 500, 128, W, 15, 15);
+    EXPECT_DOUBLE_EQ(p.leftTwips / 15, 228);
+    EXPECT_EQ(p.gestureX, 228);
+    EXPECT_DOUBLE_EQ(p.topTwips / 15, 500);
+    EXPECT_EQ(p.gestureY, 500);
+    // Room on the left: the dialog's right edge touches the character.
+    p = PlaceBeside(300, 500, 128, W, 15, 15);
+    EXPECT_DOUBLE_EQ(p.leftTwips / 15, 84);
+    EXPECT_EQ(p.gestureX, 84);
+    // Exactly no room to spare still goes left, to the screen's edge.
+    p = PlaceBeside(216, 0, 128, W, 15, 15);
+    EXPECT_DOUBLE_EQ(p.leftTwips, 0);
+    // Only the left edge counts: far right stays left of the character, past the screen is allowed.
+    p = PlaceBeside(5000, 0, 128, W, 15, 15);
+    EXPECT_EQ(p.gestureX, 5000 - 216);
+    // Same input, same place.
+    EXPECT_EQ(PlaceBeside(300, 20, 128, W, 15, 15).gestureX, PlaceBeside(300, 20, 128, W, 15, 15).gestureX);
+}
+
+TEST(PlaceDialog, GestureRoundsHalvesToEvenAndStaysInSixteenBits)
+{
+    // 12 twips per pixel: a 30-twip-wide dialog ends 2.5 pixels left of the character.
+    EXPECT_EQ(PlaceBeside(10, 0, 10, 30, 12, 12).gestureX, 8);   // 7.5 -> 8
+    EXPECT_EQ(PlaceBeside(10, 0, 10, 54, 12, 12).gestureX, 6);   // 5.5 -> 6
+    EXPECT_EQ(PlaceBeside(10, 0, 10, 66, 12, 12).gestureX, 4);   // 4.5 -> 4
+    EXPECT_EQ(PlaceBeside(0, 1, 10, 30, 12, 2).gestureY, 1);
+    EXPECT_EQ(PlaceBeside(32767, 40000, 128, 15, 15, 15).gestureY, 32767);
+    EXPECT_EQ(PlaceBeside(-32768, -40000, 128, 15, 15, 15).gestureY, -32768);
+}

@@ -1,0 +1,106 @@
+#include "character/SpeechEngine.h"
+#include "character/SpeechMarkup.h"
+
+#include <gtest/gtest.h>
+
+using namespace character;
+
+namespace {
+QStringList spokenUnits(const SpeechText& t)
+{
+    QStringList out;
+    for (const auto& u : t.units)
+        out << t.spokenUnit(u);
+    return out;
+}
+} // namespace
+
+TEST(SpeechMarkup, MapShowsOneTextAndSpeaksAnother)
+{
+    const SpeechText t = ParseSpeech("\\map=\"Hollin Company\"=\"Hollin Co.\"\\ proudly present to you, Varrow. Hi");
+    EXPECT_EQ(t.shown, "Hollin Co. proudly present to you, Varrow. Hi");
+    const QStringList units = spokenUnits(t);
+    ASSERT_GE(units.size(), 2);
+    EXPECT_EQ(units[0], "Hollin Company");
+    EXPECT_EQ(t.units[0].shownEnd, QString("Hollin Co.").size()); // the whole shown form appears with it
+    EXPECT_EQ(units.last(), "Hi");
+    EXPECT_EQ(t.units.back().shownEnd, t.shown.size());
+}
+
+TEST(SpeechMarkup, EmailContextEmphasisAndMonotone)
+{
+    const SpeechText mail = ParseSpeech("report to \\Ctx=\"E-mail\"\\support@hollin.example");
+    EXPECT_EQ(mail.shown, "report to support@hollin.example");
+    EXPECT_EQ(spokenUnits(mail).last(), "support at hollin dot example");
+
+    const SpeechText emp = ParseSpeech("Sorry, there's \\Emp\\no such file !");
+    EXPECT_EQ(emp.shown, "Sorry, there's no such file !");
+    for (const auto& u : emp.units)
+        EXPECT_EQ(bool(u.style & SpeechText::Emphasis), emp.spokenUnit(u) == "no") << emp.spokenUnit(u).toStdString();
+
+    const SpeechText flat = ParseSpeech("\\Chr=\"monotone\"\\Loading ...");
+    EXPECT_EQ(flat.shown, "Loading ...");
+    ASSERT_EQ(flat.units.size(), 2u);
+    for (const auto& u : flat.units)
+        EXPECT_TRUE(u.style & SpeechText::Monotone);
+    const QByteArray ssml = SsmlFor(flat, 0, flat.units.size(), nullptr);
+    EXPECT_TRUE(ssml.contains("<prosody range=\"x-low\">Loading")) << ssml.constData();
+}
+
+TEST(SpeechMarkup, MalformedTagsStayTextAndNothingBreaks)
+{
+    for (const QString& text : {QString("C:\\Program Files\\x"), QString("\\map=\"only one\"\\ rest"),
+                                QString("\\map=\"unterminated"), QString("\\"), QString("\\\\\\"), QString("\\Emp"),
+                                QString("\\Pau=99999999999\\ after"), QString(), QString("   ")}) {
+        const SpeechText t = ParseSpeech(text);
+        EXPECT_LE(t.shown.size(), text.size()) << text.toStdString();
+        for (const auto& u : t.units) {
+            EXPECT_LE(u.shownEnd, t.shown.size());
+            EXPECT_LE(u.spokenBegin + u.spokenLength, t.spoken.size());
+            EXPECT_LE(u.pauseBeforeMs, 10000);
+        }
+    }
+    EXPECT_EQ(ParseSpeech("C:\\Program Files\\x").shown, "C:\\Program Files\\x");
+    EXPECT_EQ(ParseSpeech("\\Unknown=\"x\"\\visible").shown, "visible");
+}
+
+TEST(SpeechMarkup, SsmlIsEscapedAndPositionsPointAtEachWord)
+{
+    const SpeechText t = ParseSpeech(QString::fromUtf8("a <b> & \xf0\x9f\x98\x80 \\Emp\\caf\xc3\xa9 \"q\""));
+    std::vector<int> offsets;
+    const QByteArray ssml = SsmlFor(t, 0, t.units.size(), &offsets);
+    EXPECT_FALSE(ssml.contains("<b>"));
+    EXPECT_TRUE(ssml.contains("&lt;b&gt;"));
+    EXPECT_TRUE(ssml.contains("&amp;"));
+    ASSERT_EQ(offsets.size(), t.units.size());
+    // espeak-ng reports 1-based code-point positions into the SSML text.
+    const QList<uint> points = QString::fromUtf8(ssml).toUcs4();
+    const QStringList words = {"a", "&lt;b&gt;", "&amp;", QString::fromUtf8("\xf0\x9f\x98\x80"), QString::fromUtf8("caf\xc3\xa9"),
+                               "&quot;q&quot;"};
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        const QList<uint> word = words[int(i)].toUcs4();
+        ASSERT_LE(offsets[i] - 1 + word.size(), points.size());
+        EXPECT_EQ(points.mid(offsets[i] - 1, word.size()), word) << i;
+    }
+}
+
+TEST(SpeechMarkup, LongTextsAreSpokenInSentenceChunks)
+{
+    QString text;
+    for (int i = 0; i < 400; ++i)
+        text += QStringLiteral("Sentence number %1 is here. ").arg(i);
+    const SpeechText t = ParseSpeech(text);
+    size_t first = 0;
+    int chunks = 0;
+    while (first < t.units.size()) {
+        const size_t end = ChunkEnd(t, first);
+        ASSERT_GT(end, first);
+        EXPECT_TRUE(end == t.units.size() || t.spokenUnit(t.units[end - 1]).endsWith('.'));
+        first = end;
+        ++chunks;
+    }
+    EXPECT_GT(chunks, 10);
+    // A text without any sentence end still ends each chunk.
+    const SpeechText words = ParseSpeech(QString("word ").repeated(5000));
+    EXPECT_LT(ChunkEnd(words, 0), words.units.size());
+}

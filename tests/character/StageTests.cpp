@@ -1,0 +1,278 @@
+#include "character/Agent.h"
+#include "character/CharacterWindow.h"
+#include "character/Renderer.h"
+#include "support/CharacterTestSupport.h"
+
+#include <QMenu>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace character;
+using testsupport::StageRecorder;
+
+namespace {
+struct Connection {
+    Agent agent;
+    Character* c = nullptr;
+    explicit Connection(const QString& file = "Genie.acs")
+    {
+        const auto r = agent.Characters().Load("Genie", file);
+        EXPECT_TRUE(r.ok) << r.error.toStdString();
+        c = agent.Characters().Item("Genie");
+    }
+};
+
+class StageTest : public ::testing::Test {
+protected:
+    void SetUp() override { testsupport::useFastCharacterServer(); }
+};
+} // namespace
+
+TEST_F(StageTest, RequestsRunInCallOrderAfterTheCallerReturns)
+{
+    Connection a;
+    StageRecorder rec(a.c->stage());
+    a.c->Show();
+    a.c->Play("Acknowledge");
+    a.c->Speak("Hello there");
+    a.c->GestureAt(0, 0);
+    a.c->Play("Decline");
+    EXPECT_TRUE(rec.started.isEmpty()); // nothing happens inside the caller's handler
+    ASSERT_TRUE(testsupport::waitUntilStill(a.c->stage()));
+    EXPECT_EQ(rec.started, QStringList({"Show", "Play:Acknowledge", "Speak:Hello there", "Gesture:0,0", "Play:Decline"}));
+    EXPECT_EQ(rec.finished, rec.started);
+    EXPECT_TRUE(a.c->stage().figureOnScreen());
+}
+
+TEST_F(StageTest, StopAllPlayDropsAnimationsButNotSpeech)
+{
+    Connection a, other;
+    StageRecorder rec(a.c->stage());
+    a.c->Show(true);
+    other.c->Play("Congratulate"); // another connection's animation is not this one's to stop
+    a.c->Play("Reading");
+    a.c->Speak("clip text");
+    a.c->StopAll("Play");
+    ASSERT_TRUE(testsupport::waitUntilStill(a.c->stage()));
+    EXPECT_EQ(rec.started, QStringList({"Show:fast", "Play:Congratulate", "Speak:clip text"}));
+
+    // A running animation is cut short; what follows still runs.
+    rec.started.clear();
+    a.c->Play("Domagic2");
+    a.c->Speak("after");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return a.c->stage().currentAnimation() == "Domagic2"; }));
+    a.c->StopAll("Play");
+    EXPECT_EQ(a.c->stage().currentAnimation(), "");
+    ASSERT_TRUE(testsupport::waitUntilStill(a.c->stage()));
+    EXPECT_EQ(rec.started, QStringList({"Play:Domagic2", "Speak:after"}));
+
+    // StopAll with no kind drops everything waiting, speech included; Show/Hide are never dropped.
+    rec.started.clear();
+    a.c->Speak("one");
+    a.c->Hide(true);
+    a.c->Play("Read");
+    a.c->StopAll();
+    ASSERT_TRUE(testsupport::waitUntilStill(a.c->stage()));
+    EXPECT_EQ(rec.started, QStringList({"Hide:fast"}));
+}
+
+TEST_F(StageTest, StopAllScalesWithTheQueue)
+{
+    Connection a;
+    for (int i = 0; i < 10000; ++i) {
+        a.c->Play("Acknowledge");
+        a.c->Speak("x");
+    }
+    EXPECT_EQ(a.c->stage().queued(), 20000u);
+    a.c->StopAll("Play");
+    EXPECT_EQ(a.c->stage().queued(), 10000u);
+    a.c->StopAll("Speak");
+    EXPECT_EQ(a.c->stage().queued(), 0u);
+}
+
+TEST_F(StageTest, ConnectionsShareOnePlaceAndTheLastShownIsInEffect)
+{
+    Connection main, dialog;
+    ASSERT_EQ(&main.c->stage(), &dialog.c->stage());
+    main.c->Commands().Add("sayTime", "Say the time", "Time");
+    main.c->Commands().Add("sayDate", " Say the date", "Date", true, false);
+    dialog.c->Commands().Add("OK", "OK", "Okay");
+    dialog.c->Commands().Add("nextDay", "", "Next Day", true, false);
+    dialog.c->Commands().Add("off", "Off", "Off", false, true);
+
+    main.c->setLeft(40);
+    main.c->setTop(70);
+    EXPECT_EQ(dialog.c->Left(), 40);
+    EXPECT_EQ(dialog.c->Top(), 70);
+    EXPECT_EQ(main.c->MoveCause(), ProgramMoved);
+    EXPECT_EQ(dialog.c->MoveCause(), OtherClientMoved);
+
+    main.c->Show(true);
+    EXPECT_EQ(main.c->stage().inEffect(), main.c);
+    main.c->Hide(true);
+    dialog.c->Show(true);
+    CharacterStage& stage = main.c->stage();
+    EXPECT_EQ(stage.inEffect(), dialog.c);
+    std::vector<QString> phrases;
+    for (const auto& p : stage.voicePhrasesInEffect())
+        phrases.push_back(p.phrase);
+    EXPECT_EQ(phrases, (std::vector<QString>{"Okay", "Next Day"})); // hidden answers, disabled does not
+
+    QStringList got;
+    QObject::connect(dialog.c, &Character::Command, [&](const UserInput& in) { got << "dialog:" + in.Name; });
+    QObject::connect(main.c, &Character::Command, [&](const UserInput& in) { got << "main:" + in.Name; });
+    EXPECT_TRUE(stage.deliverCommand("nextDay", "Next Day"));
+    EXPECT_FALSE(stage.deliverCommand("off"));     // disabled
+    EXPECT_FALSE(stage.deliverCommand("sayTime")); // belongs to the hidden connection
+    testsupport::pump();
+    EXPECT_EQ(got, QStringList({"dialog:nextDay"}));
+
+    // The figure stayed on screen the whole time: hiding one and showing the other is seamless.
+    ASSERT_TRUE(testsupport::waitUntilStill(stage));
+    EXPECT_TRUE(stage.figureOnScreen());
+    EXPECT_TRUE(stage.window()->isVisible());
+
+    main.c->Show(true);
+    dialog.c->Hide(true);
+    EXPECT_EQ(stage.inEffect(), main.c);
+    EXPECT_TRUE(stage.deliverCommand("sayDate"));
+    testsupport::pump();
+    EXPECT_EQ(got.last(), "main:sayDate");
+}
+
+TEST_F(StageTest, QueuedRequestsOutliveTheConnectionThatMadeThem)
+{
+    Connection main;
+    main.c->Show(true);
+    StageRecorder rec(main.c->stage());
+    {
+        Connection dialog;
+        dialog.c->Show(true);
+        dialog.c->Speak("Loading ...");
+        dialog.c->Play("Proccess");
+        dialog.c->Hide(true);
+        main.c->Show(true);
+    }
+    ASSERT_TRUE(testsupport::waitUntilStill(main.c->stage()));
+    EXPECT_TRUE(rec.started.contains("Speak:Loading ..."));
+    EXPECT_TRUE(rec.started.contains("Play:Proccess"));
+    EXPECT_TRUE(main.c->stage().figureOnScreen());
+}
+
+TEST_F(StageTest, IdleStartsWhenTheQueueRunsDryAndEndsWithTheNextRequest)
+{
+    Connection a;
+    QStringList events;
+    QObject::connect(a.c, &Character::IdleStart, [&](const QString& id) { events << "start:" + id; });
+    QObject::connect(a.c, &Character::IdleComplete, [&](const QString& id) { events << "complete:" + id; });
+    a.c->Show(true);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return events.size() == 1; }));
+    EXPECT_EQ(events, QStringList({"start:Genie"}));
+    EXPECT_TRUE(a.c->stage().idle());
+    a.c->Play("Acknowledge");
+    EXPECT_FALSE(a.c->stage().idle());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return events.size() == 3; }));
+    EXPECT_EQ(events, QStringList({"start:Genie", "complete:Genie", "start:Genie"}));
+}
+
+TEST_F(StageTest, HiddenFigureSkipsAnimationsAndSpeaksWithoutBalloon)
+{
+    Connection a;
+    a.c->Show(true);
+    a.c->Hide();
+    a.c->Play("Acknowledge");
+    a.c->Speak("nobody sees this");
+    ASSERT_TRUE(testsupport::waitUntilStill(a.c->stage()));
+    EXPECT_FALSE(a.c->stage().figureOnScreen());
+    EXPECT_FALSE(a.c->stage().window()->isVisible());
+    EXPECT_EQ(a.c->stage().balloonText(), "");
+}
+
+TEST_F(StageTest, BalloonShowsTheWordsAsTheyAreSpoken)
+{
+    Connection a;
+    a.c->Show(true);
+    a.c->Speak("\\map=\"Hollin Company\"=\"Hollin Co.\"\\ says \\Emp\\hello");
+    QStringList seen;
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        const QString t = a.c->stage().balloonText();
+        if (!t.isEmpty() && (seen.isEmpty() || seen.last() != t))
+            seen << t;
+        return !a.c->stage().busy() && a.c->stage().queued() == 0;
+    }));
+    EXPECT_EQ(seen.first(), "Hollin Co.");
+    EXPECT_EQ(seen.last(), "Hollin Co. says hello");
+}
+
+TEST_F(StageTest, DragMovesOnceByTheUserAndTheMenuListsTheCommandsInEffect)
+{
+    Connection a;
+    a.c->Commands().Add("first", "First", "First");
+    a.c->Commands().Add("voiceOnly", "Voice only", "Voice", true, false);
+    a.c->Commands().Add("noCaption", "", "None");
+    a.c->Commands().Add("second", "Second", "Second", false, true);
+    a.c->setLeft(10);
+    a.c->setTop(10);
+    a.c->Show(true);
+    ASSERT_TRUE(testsupport::waitUntilStill(a.c->stage()));
+    CharacterWindow* w = a.c->stage().window();
+    ASSERT_TRUE(w->isVisible());
+    // The window's shape is the drawn figure: clicks beside it go to the desktop.
+    const QRegion shape(Renderer::maskOf(w->frame()));
+    ASSERT_FALSE(shape.isEmpty());
+    EXPECT_LT(shape.rectCount(), w->width() * w->height());
+    EXPECT_FALSE(shape.contains(QPoint(0, 0)));
+    EXPECT_TRUE(shape.contains(QPoint(w->width() / 2, w->height() / 2)));
+
+    std::vector<int> causes;
+    QObject::connect(a.c, &Character::Move, [&](const QString&, int, int, int cause) { causes.push_back(cause); });
+    const QPoint inside(w->width() / 2, w->height() / 2);
+    QTest::mousePress(w, Qt::LeftButton, {}, inside);
+    for (int i = 1; i <= 5; ++i)
+        QTest::mouseMove(w, inside + QPoint(i * 10, i * 6));
+    QTest::mouseRelease(w, Qt::LeftButton, {}, inside + QPoint(50, 30));
+    testsupport::pump();
+    EXPECT_EQ(causes, std::vector<int>{UserMoved});
+    EXPECT_EQ(a.c->MoveCause(), UserMoved);
+    EXPECT_NE(a.c->Left(), 10);
+
+    QMenu* shown = nullptr;
+    QObject::connect(&a.c->stage(), &CharacterStage::menuAboutToShow, [&](QMenu* m) { shown = m; });
+    a.c->stage().popupMenu(QPoint(5, 5));
+    ASSERT_NE(shown, nullptr);
+    QStringList captions;
+    for (QAction* act : shown->actions())
+        captions << act->text() + (act->isEnabled() ? "" : "(off)");
+    EXPECT_EQ(captions, QStringList({"First", "Second(off)"}));
+    QStringList picked;
+    QObject::connect(a.c, &Character::Command, [&](const UserInput& in) { picked << in.Name; });
+    shown->actions().first()->trigger();
+    testsupport::pump();
+    EXPECT_EQ(picked, QStringList({"first"}));
+    shown->close();
+}
+
+TEST_F(StageTest, CommandsRefuseDuplicatesAndReportChanges)
+{
+    int changes = 0;
+    Commands commands([&] { ++changes; });
+    EXPECT_TRUE(commands.Add("a", "A", "Alpha"));
+    EXPECT_FALSE(commands.Add("a", "A2", "Alpha2"));
+    EXPECT_FALSE(commands.Add("", "x", "x"));
+    EXPECT_EQ(commands.Count(), 1);
+    commands.Item("a")->setVoice("Close");
+    commands.Item("a")->setVoice("Close");
+    EXPECT_EQ(changes, 2);
+    EXPECT_FALSE(commands.Remove("b"));
+    EXPECT_TRUE(commands.Remove("a"));
+    EXPECT_EQ(commands.Item("a"), nullptr);
+}
+
+TEST_F(StageTest, MissingCharacterFileIsReportedByName)
+{
+    Agent agent;
+    const auto r = agent.Characters().Load("Nobody", "Nobody.acs");
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.error.contains("Nobody.acs"));
+    EXPECT_EQ(agent.Characters().Item("Nobody"), nullptr);
+}

@@ -1,0 +1,155 @@
+#include "devices/MCIFunction.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace devices;
+using Outcome = CdDriver::Outcome;
+
+namespace {
+// A drive that does what it is told to, or fails the way it is told to.
+class FakeDrive final : public CdDriver {
+public:
+    Outcome openOutcome = Outcome::Ok;
+    Outcome doorOutcome = Outcome::Ok;
+    QStringList log;
+    int openHandles = 0;
+
+    Status open(int* handle) override
+    {
+        log << "open";
+        if (openOutcome != Outcome::Ok)
+            return {openOutcome, "it said no"};
+        *handle = ++openHandles + 100;
+        return {};
+    }
+    Status eject(int) override { return door("eject"); }
+    Status closeTray(int) override { return door("closeTray"); }
+    void release(int) override
+    {
+        log << "release";
+        --openHandles;
+    }
+
+private:
+    Status door(const QString& what)
+    {
+        log << what;
+        return {doorOutcome, "Input/output error"};
+    }
+};
+
+// Sees every command string on its way to the interpreter.
+struct Rig {
+    FakeDrive* drive = new FakeDrive;
+    MciInterpreter mci{std::unique_ptr<CdDriver>(drive)};
+    testsupport::RecordingMessageBox boxes;
+    MCIFunction functions{boxes, "Varrow", mci};
+    QStringList boxTexts() const
+    {
+        QStringList t;
+        for (const auto& b : boxes.shown) {
+            EXPECT_EQ(b.title, "Varrow");
+            EXPECT_EQ(b.icon, platform::MessageBox::Icon::None);
+            t << b.text;
+        }
+        return t;
+    }
+};
+} // namespace
+
+TEST(CdDoor, WorkingDriveMovesTheDoorSilentlyAndLeavesNothingOpen)
+{
+    Rig r;
+    EXPECT_EQ(r.functions.OpenCDDoor(1, false), 0);
+    EXPECT_EQ(r.functions.CloseCDDoor(1, false), 0);
+    EXPECT_TRUE(r.boxes.shown.empty());
+    EXPECT_EQ(r.drive->log, QStringList({"open", "eject", "release", "open", "closeTray", "release"}));
+    EXPECT_TRUE(r.mci.openAliases().isEmpty());
+    // Opening the device alone leaves it open under "cd".
+    EXPECT_EQ(r.functions.OpenCDDevice(1), 0);
+    EXPECT_EQ(r.mci.openAliases(), QStringList({"cd"}));
+}
+
+TEST(CdDoor, NoDriveShowsTheOpenErrorThenTheTimeFormatError)
+{
+    Rig r;
+    r.drive->openOutcome = Outcome::NoDrive;
+    EXPECT_EQ(r.functions.OpenCDDoor(1, false), -1);
+    const QStringList texts = r.boxTexts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[0], "No CD drive was found on this computer.");
+    EXPECT_EQ(texts[1], "The CD drive is not open, so this command cannot be carried out.");
+    EXPECT_FALSE(r.drive->log.contains("eject")); // no door command reaches the drive
+    EXPECT_TRUE(r.mci.openAliases().isEmpty());
+}
+
+TEST(CdDoor, FailingDoorShowsOneBoxAndStillClosesEverything)
+{
+    for (const auto& [outcome, text] :
+         std::vector<std::pair<Outcome, QString>>{{Outcome::Busy, "busy or its door is locked"},
+                                                  {Outcome::CannotClose, "cannot close its tray"},
+                                                  {Outcome::PermissionDenied, "\"cdrom\" group"},
+                                                  {Outcome::Failed, "reported an error: Input/output error."}}) {
+        Rig r;
+        r.drive->doorOutcome = outcome;
+        EXPECT_EQ(r.functions.CloseCDDoor(1, false), -1);
+        const QStringList texts = r.boxTexts();
+        ASSERT_EQ(texts.size(), 1);
+        EXPECT_TRUE(texts[0].contains(text)) << texts[0].toStdString();
+        EXPECT_EQ(r.drive->log.last(), "release");
+        EXPECT_TRUE(r.mci.openAliases().isEmpty());
+    }
+}
+
+TEST(CdDoor, SkipDoorSendsNoDoorCommand)
+{
+    Rig r;
+    EXPECT_EQ(r.functions.OpenCDDoor(1, true), 0);
+    EXPECT_EQ(r.drive->log, QStringList({"open", "release"}));
+    EXPECT_TRUE(r.boxes.shown.empty());
+}
+
+TEST(CommandStrings, OnlyTheKnownCommandsAreAccepted)
+{
+    FakeDrive* drive = new FakeDrive;
+    MciInterpreter mci{std::unique_ptr<CdDriver>(drive)};
+    using E = MciInterpreter::Error;
+    EXPECT_EQ(mci.sendString("  OPEN   CDAudio alias cd  shareable wait "), E::Ok);
+    EXPECT_EQ(mci.sendString("open cdaudio alias cd"), E::AliasInUse);
+    EXPECT_EQ(mci.sendString("set cd time format tmsf wait"), E::Ok);
+    EXPECT_EQ(mci.sendString("set cd time format fortnights"), E::BadValue);
+    EXPECT_EQ(mci.sendString("set dvd door open"), E::AliasNotOpen);
+    EXPECT_EQ(mci.sendString("set cd door ajar"), E::BadValue);
+    EXPECT_EQ(mci.sendString("close dvd"), E::AliasNotOpen);
+    EXPECT_EQ(mci.sendString("close cd wait"), E::Ok);
+    EXPECT_EQ(mci.sendString("close all"), E::Ok);
+    for (const QString& bad : {QString(), QString("   "), QString("play cd"), QString("open"), QString("open waveaudio alias w"),
+                               QString("open cdaudio alias cd wait wait"), QString("set"), QString("set cd"),
+                               QString("close"), QString("open cdaudio alias all"), QString("set cd door open extra"),
+                               QString::fromLatin1("open cdaudio\0alias cd", 21), QString("x").repeated(100000)}) {
+        EXPECT_NE(mci.sendString(bad), E::Ok) << bad.left(40).toStdString();
+    }
+    EXPECT_TRUE(mci.openAliases().isEmpty());
+    EXPECT_EQ(drive->openHandles, 0);
+    // Every code has readable words, cut to the buffer the caller gives.
+    for (int code = E::UnknownCommand; code <= E::DriveError; ++code) {
+        EXPECT_FALSE(mci.errorString(code, 200).isEmpty());
+        EXPECT_LE(mci.errorString(code, 200).size(), 199);
+    }
+    EXPECT_EQ(mci.errorString(E::PermissionDenied, 10), "You are n");
+    EXPECT_TRUE(mci.errorString(9999, 200).contains("9999"));
+}
+
+TEST(CdDoor, RealDriverReportsNoDriveCleanly)
+{
+    if (!LinuxCdDriver::findDrive().isEmpty())
+        GTEST_SKIP() << "this machine has a CD drive";
+    MciInterpreter mci;
+    testsupport::RecordingMessageBox boxes;
+    MCIFunction functions(boxes, "Varrow", mci);
+    EXPECT_EQ(functions.OpenCDDoor(0, false), -1);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text, "No CD drive was found on this computer.");
+    EXPECT_TRUE(mci.openAliases().isEmpty());
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include "TestSupport.h"
+#include "character/CharacterServer.h"
+#include "character/CharacterStage.h"
+#include "character/SpeechEngine.h"
+
+#include <QStringList>
+
+namespace testsupport {
+
+// The real character service, fast: silent speech at a quick pace, short idle delays, and the
+// character file from the source tree.
+inline void useFastCharacterServer(int idleDelayMs = 40, int idleMoveEveryMs = 100000)
+{
+    character::ServerOptions o;
+    o.stage.idleDelayMs = idleDelayMs;
+    o.stage.idleMoveEveryMs = idleMoveEveryMs;
+    o.stage.balloonLingerMs = 20;
+    o.stage.tweenStepMs = 5;
+    o.searchPath = {sourceDir() + QStringLiteral("/assets")};
+    o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
+    character::CharacterServer::instance().setOptions(std::move(o));
+}
+
+// What the figure carried out, in order: "Play:Acknowledge", "Speak:Yes Sir!", "Show", "Hide:fast"...
+class StageRecorder : public QObject {
+public:
+    explicit StageRecorder(character::CharacterStage& stage)
+    {
+        connect(&stage, &character::CharacterStage::requestStarted, this, [this](const character::Request& r) {
+            started << describe(r);
+        });
+        connect(&stage, &character::CharacterStage::requestFinished, this, [this](const character::Request& r) {
+            finished << describe(r);
+        });
+    }
+    static QString describe(const character::Request& r)
+    {
+        using K = character::Request::Kind;
+        switch (r.kind) {
+        case K::Show: return r.fast ? QStringLiteral("Show:fast") : QStringLiteral("Show");
+        case K::Hide: return r.fast ? QStringLiteral("Hide:fast") : QStringLiteral("Hide");
+        case K::Play: return QStringLiteral("Play:") + r.name;
+        case K::Speak: return QStringLiteral("Speak:") + r.name;
+        case K::Gesture: return QStringLiteral("Gesture:%1,%2").arg(r.at.x()).arg(r.at.y());
+        }
+        return {};
+    }
+    QStringList started, finished;
+};
+
+// Waits until the stage has carried out everything queued.
+inline bool waitUntilStill(character::CharacterStage& stage, int timeoutMs = 10000)
+{
+    return waitUntil([&] { return !stage.busy() && stage.queued() == 0; }, timeoutMs);
+}
+
+} // namespace testsupport
