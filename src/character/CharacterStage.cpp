@@ -29,11 +29,12 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
         if (!animation_)
             return;
         const Frame& f = animation_->frames[frame_];
-        if (f.tween && frameClock_.elapsed() < f.durationMs) {
-            const float t = float(frameClock_.elapsed()) / float(f.durationMs);
+        const int duration = scaled(f.durationMs);
+        if (f.tween && frameClock_.elapsed() < duration) {
+            const float t = float(frameClock_.elapsed()) / float(duration);
             pose_ = Renderer::blend(tweenFrom_, data_->poses[size_t(f.pose)], t);
             render();
-            frameTimer_.start(std::min<int>(options_.tweenStepMs, int(f.durationMs - frameClock_.elapsed())));
+            frameTimer_.start(std::min<int>(options_.tweenStepMs, int(duration - frameClock_.elapsed())));
             return;
         }
         if (f.tween) {
@@ -60,7 +61,7 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
             balloon_->showText(speaking_->shown.left(shownEnd_), QRect(position_, size()));
             mouthOpen_ = true;
             render();
-            mouthTimer_.start(110);
+            mouthTimer_.start(scaled(110));
         }
     });
     QObject::connect(&speech_, &SpeechEngine::finished, this, [this] {
@@ -436,7 +437,7 @@ void CharacterStage::enterFrame()
     }
     pose_ = data_->poses[size_t(f.pose)];
     render();
-    frameTimer_.start(f.durationMs);
+    frameTimer_.start(scaled(f.durationMs));
 }
 
 void CharacterStage::stopAnimation()

@@ -26,6 +26,7 @@ struct StageOptions {
     int idleMoveEveryMs = 14000;  // while idling, a small idle move this often
     int balloonLingerMs = 1600;   // the balloon stays this long after the last word
     int tweenStepMs = 40;
+    double timeScale = 1.0;       // animations run this much slower (tests run them faster)
 };
 
 // A voice phrase of the commands in effect, for the recogniser.
@@ -99,6 +100,7 @@ private:
     void stopAnimation();
     void speakNow(const Request& r, std::shared_ptr<const SpeechText> text);
     void applyVisibility();
+    int scaled(int ms) const { return int(ms * options_.timeScale); }
     void render();
     void goIdle();
     void idleMove();

@@ -1,45 +1,15 @@
 #include "devices/MCIFunction.h"
+#include "support/FakeDrive.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace devices;
 using Outcome = CdDriver::Outcome;
+using testsupport::FakeDrive;
 
 namespace {
-// A drive that does what it is told to, or fails the way it is told to.
-class FakeDrive final : public CdDriver {
-public:
-    Outcome openOutcome = Outcome::Ok;
-    Outcome doorOutcome = Outcome::Ok;
-    QStringList log;
-    int openHandles = 0;
-
-    Status open(int* handle) override
-    {
-        log << "open";
-        if (openOutcome != Outcome::Ok)
-            return {openOutcome, "it said no"};
-        *handle = ++openHandles + 100;
-        return {};
-    }
-    Status eject(int) override { return door("eject"); }
-    Status closeTray(int) override { return door("closeTray"); }
-    void release(int) override
-    {
-        log << "release";
-        --openHandles;
-    }
-
-private:
-    Status door(const QString& what)
-    {
-        log << what;
-        return {doorOutcome, "Input/output error"};
-    }
-};
-
-// Sees every command string on its way to the interpreter.
+// The door functions over a fake drive, with the boxes they would show.
 struct Rig {
     FakeDrive* drive = new FakeDrive;
     MciInterpreter mci{std::unique_ptr<CdDriver>(drive)};

@@ -17,6 +17,7 @@ inline void useFastCharacterServer(int idleDelayMs = 40, int idleMoveEveryMs = 1
     o.stage.idleMoveEveryMs = idleMoveEveryMs;
     o.stage.balloonLingerMs = 20;
     o.stage.tweenStepMs = 5;
+    o.stage.timeScale = 0.02;
     o.searchPath = {sourceDir() + QStringLiteral("/assets")};
     o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
     character::CharacterServer::instance().setOptions(std::move(o));

@@ -8,6 +8,14 @@
 #include <functional>
 #include <vector>
 
+#include <ostream>
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
 namespace testsupport {
 
 // A clock that stands still until the test moves it.

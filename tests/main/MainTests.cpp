@@ -1,0 +1,364 @@
+#include "main/frmMain.h"
+
+#include "character/CharacterWindow.h"
+#include "character/SpeechMarkup.h"
+#include "devices/MCIFunction.h"
+#include "support/CharacterTestSupport.h"
+#include "support/FakeDrive.h"
+
+#include <QCalendarWidget>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testsupport::StageRecorder;
+
+namespace {
+
+// A main form over test services: a still clock, recorded message boxes, a fake CD drive.
+class MainTest : public ::testing::Test {
+protected:
+    void SetUp() override { testsupport::useFastCharacterServer(100000); }
+
+    frmMain& load(bool expectRunning = true)
+    {
+        form = std::make_unique<frmMain>(t.platform, lock, mci);
+        const frmMain::Loaded r = form->Form_Load();
+        EXPECT_EQ(r == frmMain::Loaded::Running, expectRunning) << form->loadError().toStdString();
+        if (form->agentA)
+            recorder = std::make_unique<StageRecorder>(form->agentA->stage());
+        return *form;
+    }
+    void setting(const QString& key, const QString& value) { t.settings.store.SaveSetting("Varrow", "Settings", key, value); }
+    QString setting(const QString& key) { return t.settings.store.GetSetting("Varrow", "Settings", key, "<none>"); }
+
+    // Runs the queue dry, then returns what the figure carried out since the last call.
+    QStringList carriedOut()
+    {
+        EXPECT_TRUE(testsupport::waitUntilStill(form->agentA->stage()));
+        QStringList done = recorder->started;
+        recorder->started.clear();
+        return done;
+    }
+    void tickAt(const QTime& time)
+    {
+        t.clock.set(time);
+        form->Timer_Timer();
+    }
+    void command(const QString& name) { form->Agent_Command(character::UserInput{name, "Genie", {}, false}); }
+
+    testsupport::TestPlatform t;
+    QTemporaryDir lockDir;
+    platform::InstanceLock lock{"Varrow", lockDir.path()};
+    testsupport::FakeDrive* drive = new testsupport::FakeDrive;
+    devices::MciInterpreter interpreter{std::unique_ptr<devices::CdDriver>(drive)};
+    devices::MCIFunction mci{t.messageBox, "Varrow", interpreter};
+    std::unique_ptr<frmMain> form;
+    std::unique_ptr<StageRecorder> recorder;
+};
+
+} // namespace
+
+TEST_F(MainTest, StartUpPlacesTheCharacterAndAddsTheMainMenu)
+{
+    setting("LastPositionX", "250");
+    setting("LastPositionY", "-20");
+    frmMain& f = load();
+    EXPECT_EQ(f.myProductName, "Varrow");
+    EXPECT_EQ(f.agentA->Left(), 250);
+    EXPECT_EQ(f.agentA->Top(), -20);
+    EXPECT_EQ(f.hideTime(), 300);
+    EXPECT_EQ(f.hideCountdown(), 300);
+    EXPECT_FALSE(f.alarmStatus);
+    EXPECT_EQ(f.alarmTime, platform::TimeOfDay());
+
+    QStringList menu;
+    for (const auto& c : f.agentA->Commands().all())
+        menu << QStringLiteral("%1|%2|%3|%4|%5").arg(c->Name(), c->Caption(), c->Voice()).arg(c->Enabled()).arg(c->Visible());
+    EXPECT_EQ(menu, QStringList({"CDRom|Eject CD-Rom|Eject|1|1", "readClip|Read Clipboard|Clipboard|1|1",
+                                 "sayTime|Say the time|Time|1|1", "sayDate| Say the date|Date|1|0", "sayNow|Now|Now|1|0",
+                                 "calendar|Show the Calendar|Calendar|1|1", "setAlarm|Set the alarm|Alarm|1|1",
+                                 "run|Run ...|Run|1|1", "about|About|About|1|1", "Quit|Quit|Quit|1|1"}));
+    // Nothing is said at start-up, and placing the character is no drag: nothing is saved.
+    EXPECT_EQ(carriedOut(), QStringList({"Show"}));
+    EXPECT_EQ(setting("LastPositionX"), "250");
+}
+
+TEST_F(MainTest, UnusableStoredNumbersFallBackToTheirDefaults)
+{
+    setting("LastPositionX", "70000");
+    setting("LastPositionY", "left");
+    setting("HideTime", "");
+    frmMain& f = load();
+    EXPECT_EQ(f.agentA->Left(), 0);
+    EXPECT_EQ(f.agentA->Top(), 0);
+    EXPECT_EQ(f.hideTime(), 300);
+}
+
+TEST_F(MainTest, SecondInstanceEndsBeforeReadingOrShowingAnything)
+{
+    platform::InstanceLock first("Varrow", lockDir.path());
+    ASSERT_FALSE(first.PrevInstance());
+    setting("HideTime", "bogus"); // would be reported if it were read
+    frmMain& f = load(false);
+    EXPECT_EQ(f.agentA, nullptr);
+    EXPECT_EQ(f.myProductName, "Varrow");
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(MainTest, IdleHidingCountsDisplayedSecondsOfIdling)
+{
+    setting("HideTime", "3");
+    frmMain& f = load();
+    carriedOut();
+    QTime now(10, 3, 5);
+    auto nextSecond = [&] { tickAt(now = now.addSecs(1)); };
+    f.Agent_IdleStart("Genie");
+    for (int i = 0; i < 3; ++i)
+        nextSecond();
+    EXPECT_EQ(f.hideCountdown(), 0);
+    EXPECT_TRUE(carriedOut().isEmpty());
+    // A second tick within the same displayed second changes nothing.
+    f.Timer_Timer();
+    EXPECT_EQ(f.hideCountdown(), 0);
+    nextSecond(); // the fourth second after idling began: hidden, with the hiding animation
+    EXPECT_EQ(f.hideCountdown(), -1);
+    EXPECT_EQ(carriedOut(), QStringList({"Hide"}));
+    // Idling that ends reloads the count and stops it.
+    f.Agent_IdleComplete("Genie");
+    EXPECT_EQ(f.hideCountdown(), 3);
+    nextSecond();
+    EXPECT_EQ(f.hideCountdown(), 3);
+}
+
+TEST_F(MainTest, HideTimeZeroHidesAtOnceAndNegativeNever)
+{
+    setting("HideTime", "0");
+    frmMain& f = load();
+    carriedOut();
+    tickAt(QTime(8, 3, 1)); // not idling: a count of 0 hides anyway
+    EXPECT_EQ(f.hideCountdown(), -1);
+    EXPECT_EQ(carriedOut(), QStringList({"Hide"}));
+
+    form.reset();
+    setting("HideTime", "-5");
+    frmMain& g = load();
+    g.Agent_IdleStart("Genie");
+    for (int s = 0; s < 400; ++s)
+        tickAt(QTime(8, 3, 0).addSecs(s + 1));
+    EXPECT_EQ(g.hideCountdown(), -5);
+    EXPECT_FALSE(carriedOut().contains("Hide"));
+}
+
+TEST_F(MainTest, DefaultHideTimeHidesOnTheThreeHundredAndFirstSecond)
+{
+    frmMain& f = load();
+    carriedOut();
+    f.Agent_IdleStart("Genie");
+    for (int s = 1; s <= 300; ++s)
+        tickAt(QTime(9, 1, 0).addSecs(s));
+    EXPECT_EQ(f.hideCountdown(), 0);
+    tickAt(QTime(9, 1, 0).addSecs(301));
+    EXPECT_EQ(f.hideCountdown(), -1);
+}
+
+TEST_F(MainTest, SpokenActionsSayExactlyTheirTexts)
+{
+    frmMain& f = load();
+    carriedOut();
+    t.clock.set(QDateTime(QDate(1999, 3, 15), QTime(13, 5, 9)));
+    command("sayTime");
+    command("sayDate");
+    command("sayNow");
+    command("saytime"); // names match case and all
+    command("SAYNOW");
+    command("tellHollin"); // the action has no command of its own
+    EXPECT_EQ(carriedOut(), QStringList({"Speak:The time is now 1:05:09 PM", "Speak:Today is Monday, March 15, 1999",
+                                         "Speak:Now is 1:05:09 PM ,Monday, March 15, 1999"}));
+    f.PerformAction("moved");
+    f.PerformAction("nothing");
+    EXPECT_EQ(carriedOut(), QStringList({"Play:Acknowledge", "Speak:Yes Sir!", "Play:Write", "Play:WriteReturn"}));
+}
+
+TEST_F(MainTest, AboutAnnouncesTheProductShowingTheCompanyName)
+{
+    load();
+    carriedOut();
+    command("about");
+    const QStringList done = carriedOut();
+    ASSERT_EQ(done.size(), 7);
+    EXPECT_EQ(done[0], "Play:Announce");
+    EXPECT_EQ(done[2], "Play:Congratulate");
+    EXPECT_EQ(done[3], "Speak:Congratulation and Thank you for chosing this product.");
+    EXPECT_EQ(done[4], "Play:Read");
+    EXPECT_EQ(done[5], "Speak:Any comments and bug report please report to \\Ctx=\"E-mail\"\\support@hollin.example");
+    EXPECT_EQ(done[6], "Play:ReadReturn");
+    const QString announcement = done[1].mid(6);
+    EXPECT_EQ(announcement, "\\map=\"Hollin Company\"=\"Hollin Company\"\\ proudly present to you, Varrow. " +
+                                platform::VersionInfo::program().Comments);
+    const character::SpeechText said = character::ParseSpeech(announcement);
+    EXPECT_TRUE(said.shown.startsWith("Hollin Company proudly present to you, Varrow. A complete new revolution"));
+    EXPECT_TRUE(said.spoken.startsWith("Hollin Company proudly"));
+    EXPECT_TRUE(character::ParseSpeech(done[5].mid(6)).spoken.contains("support at hollin dot example"));
+}
+
+TEST_F(MainTest, ClipboardIsReadOrDeclined)
+{
+    frmMain& f = load();
+    carriedOut();
+    t.clipboard.text = "Buy milk";
+    command("readClip");
+    EXPECT_EQ(carriedOut(), QStringList({"Speak:Buy milk"})); // "Reading" is cancelled, the speech is not
+    t.clipboard.text.clear(); // an image only reads as no text
+    command("readClip");
+    EXPECT_EQ(carriedOut(), QStringList({"Play:Decline", "Speak:There are no text in the clipboard."}));
+
+    // Megabytes of text: the command returns at once and the program keeps answering while it is read.
+    t.clipboard.text = QString("All work and no play makes a dull day. ").repeated(120000);
+    QElapsedTimer handler;
+    handler.start();
+    command("readClip");
+    EXPECT_LT(handler.elapsed(), 200);
+    bool answered = false;
+    QTimer::singleShot(0, [&] { answered = true; });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return answered; }, 300));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !f.agentA->stage().balloonText().isEmpty(); }, 10000));
+    EXPECT_TRUE(f.agentA->stage().busy());
+    f.agentA->StopAll("Speak");
+    EXPECT_FALSE(f.agentA->stage().busy());
+}
+
+TEST_F(MainTest, CdToggleFollowsTheCaptionWhateverTheDoorDid)
+{
+    frmMain& f = load();
+    drive->openOutcome = devices::CdDriver::Outcome::NoDrive;
+    auto cd = [&] { return f.agentA->Commands().Item("CDRom"); };
+    command("CDRom");
+    EXPECT_EQ(cd()->Caption(), "Close CD-Rom");
+    EXPECT_EQ(cd()->Voice(), "Close");
+    EXPECT_EQ(t.messageBox.shown.size(), 2u);
+    drive->openOutcome = devices::CdDriver::Outcome::Ok;
+    command("CDRom");
+    EXPECT_EQ(cd()->Caption(), "Eject CD-Rom");
+    EXPECT_EQ(cd()->Voice(), "Eject");
+    EXPECT_EQ(t.messageBox.shown.size(), 2u);
+    EXPECT_TRUE(drive->log.contains("closeTray"));
+    EXPECT_EQ(drive->openHandles, 0);
+}
+
+TEST_F(MainTest, OnlyTheUsersDragIsAcknowledgedAndSaved)
+{
+    frmMain& f = load();
+    carriedOut();
+    f.agentA->setLeft(77); // a move by the program
+    testsupport::pump();
+    EXPECT_TRUE(carriedOut().isEmpty());
+    EXPECT_EQ(setting("LastPositionX"), "<none>");
+
+    testsupport::StageRecorder rec(f.agentA->stage());
+    QWidget* w = f.agentA->stage().window();
+    const QPoint inside(w->width() / 2, w->height() / 2);
+    QTest::mousePress(w, Qt::LeftButton, {}, inside);
+    QTest::mouseMove(w, inside + QPoint(40, 25));
+    QTest::mouseMove(w, inside + QPoint(80, 50));
+    QTest::mouseRelease(w, Qt::LeftButton, {}, inside + QPoint(80, 50));
+    testsupport::pump();
+    EXPECT_EQ(carriedOut(), QStringList({"Play:Acknowledge", "Speak:Yes Sir!", "Play:Write", "Play:WriteReturn"}));
+    EXPECT_EQ(setting("LastPositionX"), QString::number(f.agentA->Left()));
+    EXPECT_EQ(setting("LastPositionY"), QString::number(f.agentA->Top()));
+    EXPECT_NE(f.agentA->Left(), 77);
+}
+
+TEST_F(MainTest, ClockAnnouncesEachHourAndQuarterOnce)
+{
+    frmMain& f = load();
+    carriedOut();
+    QStringList heard;
+    auto run = [&](QTime from, int seconds) {
+        for (int half = 0; half < seconds * 2; ++half)
+            tickAt(from.addMSecs(half * 500));
+        heard << carriedOut();
+    };
+    run(QTime(12, 59, 58), 4); // 12:59:58 .. 13:00:01
+    EXPECT_EQ(heard, QStringList({"Play:Domagic2", "Speak:The time is now 1:00:00 PM"}));
+    EXPECT_EQ(f.clockText(), "1:00:01 PM");
+    heard.clear();
+    run(QTime(13, 0, 30), 2); // later in the same minute: nothing more
+    run(QTime(13, 0, 10), 2); // clock set back within the minute: not repeated
+    EXPECT_TRUE(heard.isEmpty());
+    for (const QTime quarter : {QTime(13, 15, 0), QTime(13, 30, 0), QTime(13, 45, 0)}) {
+        heard.clear();
+        run(quarter, 3);
+        EXPECT_EQ(heard, QStringList({"Play:Domagic1", "Speak:The time is now " + platform::LongTime(quarter)}));
+    }
+    heard.clear();
+    run(QTime(13, 16, 0), 3);
+    run(QTime(14, 7, 0), 2);
+    EXPECT_TRUE(heard.isEmpty());
+    heard.clear();
+    run(QTime(13, 0, 0), 1); // set to another full hour: announced for the new moment... 13:00 again is the same moment
+    EXPECT_TRUE(heard.isEmpty());
+    run(QTime(15, 0, 0), 1);
+    EXPECT_EQ(heard.first(), "Play:Domagic2");
+}
+
+TEST_F(MainTest, ArmedAlarmFiresTwiceInItsSecondBeforeTheChime)
+{
+    frmMain& f = load();
+    carriedOut();
+    f.alarmTime = *platform::TimeOfDay::fromHms(7, 30, 0);
+    tickAt(QTime(7, 30, 0));
+    tickAt(QTime(7, 30, 0, 500));
+    EXPECT_EQ(carriedOut().filter("Domagic1").size(), 1); // disarmed: only the quarter chime
+    f.alarmStatus = true;
+    tickAt(QTime(7, 29, 59));
+    EXPECT_TRUE(carriedOut().isEmpty());
+    tickAt(QTime(19, 30, 0)); // twelve hours off is another time
+    tickAt(QTime(7, 30, 0));
+    tickAt(QTime(7, 30, 0, 500));
+    tickAt(QTime(7, 30, 1));
+    const QStringList done = carriedOut();
+    EXPECT_EQ(done.filter("GetAttention").size(), 2);
+    EXPECT_EQ(done.filter("Speak:It's now 7:30:00 AM.").size(), 2);
+    // The evening's quarter came first that run; now the alarm's own quarter comes after the alarm.
+    f.alarmTime = *platform::TimeOfDay::fromHms(8, 45, 0);
+    tickAt(QTime(8, 45, 0));
+    EXPECT_EQ(carriedOut(), QStringList({"Play:GetAttention", "Speak:It's now 8:45:00 AM.", "Play:Domagic1",
+                                         "Speak:The time is now 8:45:00 AM"}));
+    EXPECT_TRUE(f.alarmStatus); // firing does not disarm
+}
+
+TEST_F(MainTest, DialogsOpenModallyWhileTheClockKeepsTicking)
+{
+    frmMain& f = load();
+    carriedOut();
+    QStringList opened;
+    f.showModal = [&](QDialog& dialog) {
+        opened << dialog.metaObject()->className();
+        tickAt(QTime(16, 0, 0)); // the hour strikes while the dialog is open
+        dialog.reject();
+    };
+    command("calendar");
+    command("setAlarm");
+    command("run");
+    EXPECT_EQ(opened, QStringList({"frmCalendar", "frmSettingAlarm", "frmRun"}));
+    EXPECT_TRUE(carriedOut().contains("Play:Domagic2"));
+    // Each dialog handed the character back: the main menu is in effect again.
+    EXPECT_EQ(f.agentA->stage().inEffect(), f.agentA);
+    EXPECT_TRUE(f.agentA->Visible());
+}
+
+TEST_F(MainTest, QuitAndTheCloseButtonEndTheProgramOnce)
+{
+    frmMain& f = load();
+    int ended = 0;
+    QObject::connect(&f, &frmMain::unloaded, [&] { ++ended; });
+    f.start();
+    command("Quit");
+    EXPECT_EQ(ended, 1);
+    EXPECT_FALSE(f.timer().isActive());
+    f.close();
+    EXPECT_EQ(ended, 1);
+}
