@@ -4,10 +4,13 @@
 #include "platform/FormActivation.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
+#include "RunOptions.h"
+#include "Trace.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -50,9 +53,24 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varrow"));
+    QApplication::setApplicationVersion(platform::VersionInfo::program().Version);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    platform::QtPlatform services;
+    const RunOptions options = ParseRunOptions(app);
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "Varrow: %s\n", qPrintable(options.error));
+        return 2;
+    }
+    QString traceError;
+    if (!options.tracePath.isEmpty() && !StartTrace(options.tracePath, &traceError)) {
+        std::fprintf(stderr, "Varrow: %s\n", qPrintable(traceError));
+        return 2;
+    }
+    std::unique_ptr<platform::Clock> clock;
+    if (options.clockRate != 1.0 || options.clockStart)
+        clock = std::make_unique<platform::ScaledClock>(options.clockStart.value_or(QDateTime::currentDateTime()),
+                                                        options.clockRate);
+    platform::QtPlatform services(std::move(clock));
     platform::Platform& platform = services.platform();
     platform::InstanceLock instance(platform.version.ProductName);
     devices::MciInterpreter interpreter;
@@ -73,6 +91,11 @@ int main(int argc, char** argv)
     }
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
+    // A fast clock ticks as often, in its own time, as the real one does.
+    form.timer().setInterval(std::max(1, int(form.timer().interval() / options.clockRate)));
     form.start();
-    return app.exec();
+    TraceLine(QStringLiteral("ready"));
+    const int rc = app.exec();
+    TraceLine(QStringLiteral("ended"));
+    return rc;
 }

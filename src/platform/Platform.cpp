@@ -5,9 +5,9 @@
 
 namespace platform {
 
-QtPlatform::QtPlatform()
-    : settings_({}, ReportProblem),
-      platform_{settings_, clipboard_, messageBox_, shell_, clock_, screen_, VersionInfo::program()}
+QtPlatform::QtPlatform(std::unique_ptr<Clock> clock)
+    : settings_({}, ReportProblem), clock_(clock ? std::move(clock) : std::make_unique<SystemClock>()),
+      platform_{settings_, clipboard_, messageBox_, shell_, *clock_, screen_, VersionInfo::program()}
 {
 }
 

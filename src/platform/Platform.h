@@ -25,7 +25,8 @@ struct Platform {
 // The Qt-backed services of a real run.
 class QtPlatform {
 public:
-    QtPlatform();
+    // `clock` replaces the system clock (the soak run's fast clock); null keeps the system clock.
+    explicit QtPlatform(std::unique_ptr<Clock> clock = nullptr);
     Platform& platform() { return platform_; }
 
 private:
@@ -33,7 +34,7 @@ private:
     QtClipboard clipboard_;
     QtMessageBox messageBox_;
     QtShell shell_;
-    SystemClock clock_;
+    std::unique_ptr<Clock> clock_;
     QtScreenMetrics screen_;
     Platform platform_;
 };

@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds Varrow with its tests and runs the whole suite: unit, widget, voice and end-to-end runs.
+# VARROW_SANITIZE=1 runs it again in an AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -eu
+root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/packages.sh"
+varrow_install_packages $VARROW_BUILD_PACKAGES $VARROW_TEST_PACKAGES
+jobs="$(nproc)"
+
+run_suite() { # build-dir, extra cmake arguments...
+    dir="$1"; shift
+    cmake -S "$root" -B "$dir" "$@"
+    cmake --build "$dir" -j"$jobs"
+    (cd "$dir" && ctest --output-on-failure -j"$jobs")
+}
+
+run_suite "$root/build" -DCMAKE_BUILD_TYPE=Release
+if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
+    run_suite "$root/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_SANITIZE=ON
+fi

@@ -1,0 +1,17 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+class QCoreApplication;
+
+// Command-line options. Apart from --help and --version they exist for the end-to-end runs, the
+// benchmarks and the soak run: a trace of what the user sees, and a clock that runs fast.
+struct RunOptions {
+    QString tracePath;
+    double clockRate = 1.0;           // > 1: the clock and its timer run this much faster
+    std::optional<QDateTime> clockStart;
+    QString error;                    // set when the command line was not understood
+};
+
+RunOptions ParseRunOptions(const QCoreApplication& app);

@@ -1,0 +1,90 @@
+#include "Trace.h"
+
+#include "character/CharacterServer.h"
+#include "character/RequestQueue.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QWidget>
+
+namespace {
+
+QFile* traceFile = nullptr;
+QElapsedTimer sinceStart;
+
+QString kindName(character::Request::Kind k)
+{
+    using K = character::Request::Kind;
+    switch (k) {
+    case K::Show: return QStringLiteral("Show");
+    case K::Hide: return QStringLiteral("Hide");
+    case K::Play: return QStringLiteral("Play");
+    case K::Speak: return QStringLiteral("Speak");
+    case K::Gesture: return QStringLiteral("Gesture");
+    }
+    return {};
+}
+
+QString describe(const character::Request& r)
+{
+    QString text = kindName(r.kind);
+    if (r.kind == character::Request::Kind::Gesture)
+        return text + QStringLiteral(" %1,%2").arg(r.at.x()).arg(r.at.y());
+    if (!r.name.isEmpty())
+        text += u' ' + QString(r.name).replace(u'\n', u' ').left(200);
+    return text;
+}
+
+// Top-level windows appearing and going: the character, its balloon, the clock and the dialogs.
+class WindowWatcher : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && o->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(o);
+            if (w->isWindow() && !w->inherits("QMenu") && !w->inherits("QToolTip"))
+                TraceLine(QStringLiteral("window %1 %2 %3,%4 %5x%6")
+                              .arg(e->type() == QEvent::Show ? QStringLiteral("shown") : QStringLiteral("hidden"),
+                                   w->windowTitle().left(80).replace(u' ', u'_'))
+                              .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()));
+            else if (w->inherits("QMenu") && e->type() == QEvent::Show)
+                TraceLine(QStringLiteral("menu shown %1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void TraceLine(const QString& line)
+{
+    if (!traceFile)
+        return;
+    traceFile->write(QStringLiteral("%1 %2\n").arg(sinceStart.elapsed()).arg(line).toUtf8());
+    traceFile->flush();
+}
+
+bool StartTrace(const QString& path, QString* error)
+{
+    auto* file = new QFile(path, qApp);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        *error = QStringLiteral("cannot write the trace file %1: %2").arg(path, file->errorString());
+        delete file;
+        return false;
+    }
+    traceFile = file;
+    sinceStart.start();
+    qApp->installEventFilter(new WindowWatcher(qApp));
+    auto& server = character::CharacterServer::instance();
+    QObject::connect(&server, &character::CharacterServer::stageCreated, qApp, [](character::CharacterStage* stage) {
+        TraceLine(QStringLiteral("character %1 loaded").arg(stage->id()));
+        QObject::connect(stage, &character::CharacterStage::requestStarted, qApp,
+                         [](const character::Request& r) { TraceLine(QStringLiteral("started ") + describe(r)); });
+        QObject::connect(stage, &character::CharacterStage::requestFinished, qApp,
+                         [](const character::Request& r) { TraceLine(QStringLiteral("finished ") + describe(r)); });
+    });
+    return true;
+}

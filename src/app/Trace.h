@@ -1,0 +1,8 @@
+#pragma once
+#include <QString>
+
+// Writes one line per thing the user sees happen: a character request starting and finishing, a
+// window shown or hidden, the balloon's text. The end-to-end runs wait on these lines instead of
+// sleeping. Returns false (and says why) when the file cannot be written.
+bool StartTrace(const QString& path, QString* error);
+void TraceLine(const QString& line);
