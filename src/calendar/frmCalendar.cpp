@@ -1,34 +1,125 @@
 #include "frmCalendar.h"
 
+#include "character/PlaceDialog.h"
+#include "platform/TimeText.h"
+
+#include <QPainter>
+
+namespace {
+struct CommandEntry {
+    const char* name;
+    const char* caption;
+    const char* voice;
+};
+// Added in this order; only "OK" has a caption and is listed in the menu, the steps are spoken.
+constexpr CommandEntry CalendarCommands[] = {
+    {"OK", "OK", "Okay"},
+    {"nextYear", "", "Next Year"},
+    {"nextMonth", "", "Next Month"},
+    {"nextDay", "", "Next Day"},
+    {"previousYear", "", "Previous Year"},
+    {"previousMonth", "", "Previous Month"},
+    {"previousDay", "", "Previous Day"},
+};
+} // namespace
+
 frmCalendar::frmCalendar(platform::Platform& platform, character::MainState& main, QWidget* parent)
-    : QDialog(parent), platform_(platform), main_(main)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), platform_(platform), main_(main), MonthView(this)
 {
+    setObjectName(QStringLiteral("frmCalendar"));
+    MonthView.setObjectName(QStringLiteral("MonthView"));
+    const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
+    auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };
+    // The calendar keeps its designed size unless its text needs more; a one-pixel border runs round it.
+    const QSize designed(px(2730, TX), px(2370, TY));
+    const QSize view = designed.expandedTo(MonthView.minimumSizeHint());
+    const int below = std::max(0, px(2385, TY) - designed.height());
+    MonthView.setGeometry(1, 1, view.width(), view.height());
+    setFixedSize(view.width() + 2, view.height() + below + 2);
     Form_Load();
 }
 
-frmCalendar::~frmCalendar() = default;
+frmCalendar::~frmCalendar()
+{
+    // Closing by destruction alone still hands the character back.
+    Form_Unload();
+}
 
 void frmCalendar::Form_Load()
 {
-    Agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
+    const character::Characters::LoadResult r = Agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
     agentA = Agent.Characters().Item(QStringLiteral("Genie"));
-    agentA->Commands().Add(QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("Okay"), true, true);
-    connect(agentA, &character::Character::Command, this, [this](const character::UserInput& in) {
-        if (in.Name == u"OK")
-            accept();
-    });
-    main_.agentA->Hide(true);
-    agentA->Show(true);
+    if (!r.ok || !agentA) {
+        platform::ReportProblem(QStringLiteral("the calendar cannot reach the character: ") + r.error);
+        agentA = nullptr;
+    }
+    if (agentA) {
+        for (const CommandEntry& e : CalendarCommands) {
+            const QString caption = QString::fromUtf8(e.caption);
+            agentA->Commands().Add(QString::fromUtf8(e.name), caption, QString::fromUtf8(e.voice), true,
+                                   !caption.isEmpty());
+        }
+        connect(agentA, &character::Character::Command, this, &frmCalendar::Agent_Command);
+        if (main_.agentA)
+            main_.agentA->Hide(true);
+        agentA->Show(true);
+    }
+    loaded_ = true;
+    const QDate today = platform_.clock.now().date();
+    MonthView.setValue(today);
+    if (agentA)
+        agentA->Speak(QStringLiteral("Today is ") + platform::LongDate(today));
+}
+
+void frmCalendar::Form_Activate()
+{
+    if (agentA && loaded_)
+        character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
+}
+
+void frmCalendar::Agent_Command(const character::UserInput& UserInput)
+{
+    const QString& name = UserInput.Name;
+    if (name == u"nextYear") {
+        MonthView.setYear(qint16(MonthView.Year() + 1));
+    } else if (name == u"nextMonth") {
+        MonthView.setMonth(MonthView.Month() + 1);
+    } else if (name == u"nextDay") {
+        MonthView.setDay(qint16(MonthView.Day() + 1));
+    } else if (name == u"previousYear") {
+        platform_.messageBox.MsgBox(QString::number(MonthView.Year()), platform_.version.ProductName);
+        MonthView.setYear(qint16(MonthView.Year() - 1));
+    } else if (name == u"previousMonth") {
+        MonthView.setMonth(MonthView.Month() - 1);
+    } else if (name == u"previousDay") {
+        MonthView.setDay(qint16(MonthView.Day() - 1));
+    } else if (name == u"OK") {
+        accept();
+    }
 }
 
 void frmCalendar::Form_Unload()
 {
+    if (!loaded_)
+        return;
+    loaded_ = false;
+    if (!agentA)
+        return; // the main character was never taken
     agentA->Hide(true);
-    main_.agentA->Show(true);
+    if (main_.agentA)
+        main_.agentA->Show(true);
 }
 
 void frmCalendar::done(int r)
 {
+    // OK, Escape and the window manager's close all end up here.
     Form_Unload();
     QDialog::done(r);
+}
+
+void frmCalendar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "CalendarView.h"
 #include "character/Agent.h"
 #include "character/MainState.h"
 #include "platform/FormActivation.h"
@@ -6,13 +7,22 @@
 
 #include <QDialog>
 
+// The calendar dialog: a month calendar opened at today, stepped by voice a day, a month or a
+// year at a time while the dialog's own connection to the character is the one in effect.
 class frmCalendar : public QDialog, public platform::ActivatableForm {
     Q_OBJECT
 public:
     frmCalendar(platform::Platform& platform, character::MainState& main, QWidget* parent = nullptr);
     ~frmCalendar() override;
 
+    void Form_Activate() override;
+    void Agent_Command(const character::UserInput& UserInput);
+
     character::Character* agentA = nullptr;
+    CalendarView& calendar() { return MonthView; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     void Form_Load();
@@ -22,4 +32,6 @@ private:
     platform::Platform& platform_;
     character::MainState& main_;
     character::Agent Agent;
+    CalendarView MonthView;
+    bool loaded_ = false;
 };

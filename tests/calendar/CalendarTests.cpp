@@ -1,0 +1,277 @@
+#include "calendar/frmCalendar.h"
+
+#include "character/CharacterStage.h"
+#include "support/CharacterTestSupport.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testsupport::StageRecorder;
+
+namespace {
+
+// The main form's side of things: its own connection to the character, shown, and its state.
+class CalendarTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testsupport::useFastCharacterServer(100000);
+        const auto r = mainAgent.Characters().Load("Genie", "Genie.acs");
+        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        main.agentA = mainAgent.Characters().Item("Genie");
+        main.myProductName = "Varrow";
+        main.agentA->Commands().Add("sayTime", "Say the time", "Time");
+        main.agentA->Show(true);
+        recorder = std::make_unique<StageRecorder>(stage());
+        carriedOut();
+    }
+
+    character::CharacterStage& stage() { return main.agentA->stage(); }
+    QStringList carriedOut()
+    {
+        EXPECT_TRUE(testsupport::waitUntilStill(stage()));
+        QStringList done = recorder->started;
+        recorder->started.clear();
+        return done;
+    }
+    std::unique_ptr<frmCalendar> open(const QDate& today = QDate(1999, 3, 15))
+    {
+        t.clock.set(QDateTime(today, QTime(10, 20, 0)));
+        return std::make_unique<frmCalendar>(t.platform, main);
+    }
+    // As the user would say it: through the connection in effect.
+    void say(const QString& name)
+    {
+        ASSERT_TRUE(stage().deliverCommand(name)) << name.toStdString();
+        testsupport::pump();
+    }
+    bool mainHandedBack()
+    {
+        return main.agentA->Visible() && stage().inEffect() == main.agentA;
+    }
+
+    testsupport::TestPlatform t;
+    character::Agent mainAgent;
+    character::MainState main;
+    std::unique_ptr<StageRecorder> recorder;
+};
+
+} // namespace
+
+TEST_F(CalendarTest, OpensAtTodayTakesTheCharacterAndSaysTheDate)
+{
+    auto dialog = open(QDate(2026, 12, 7));
+    EXPECT_EQ(dialog->calendar().Value(), QDate(2026, 12, 7));
+    EXPECT_EQ(dialog->calendar().minimumDate(), QDate(1753, 1, 1));
+    EXPECT_EQ(dialog->calendar().maximumDate(), QDate(9999, 12, 31));
+    EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
+
+    ASSERT_NE(dialog->agentA, nullptr);
+    EXPECT_NE(dialog->agentA, main.agentA);
+    EXPECT_FALSE(main.agentA->Visible());
+    EXPECT_EQ(stage().inEffect(), dialog->agentA);
+    QStringList commands;
+    for (const auto& c : dialog->agentA->Commands().all())
+        commands << QStringLiteral("%1|%2|%3|%4|%5").arg(c->Name(), c->Caption(), c->Voice()).arg(c->Enabled()).arg(c->Visible());
+    EXPECT_EQ(commands, QStringList({"OK|OK|Okay|1|1", "nextYear||Next Year|1|0", "nextMonth||Next Month|1|0",
+                                     "nextDay||Next Day|1|0", "previousYear||Previous Year|1|0",
+                                     "previousMonth||Previous Month|1|0", "previousDay||Previous Day|1|0"}));
+
+    // The menu offers "OK" alone: the steps are spoken only, and the main menu is out of effect.
+    QStringList menu;
+    QObject::connect(&stage(), &character::CharacterStage::menuAboutToShow, dialog.get(), [&](QMenu* m) {
+        for (QAction* a : m->actions())
+            menu << a->text();
+    });
+    stage().popupMenu(QPoint(10, 10));
+    EXPECT_EQ(menu, QStringList({"OK"}));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<QMenu*>(w))
+            m->close();
+
+    dialog->Form_Activate();
+    EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", "Speak:Today is Monday, December 7, 2026",
+                                         QStringLiteral("Gesture:%1,0").arg(main.agentA->Width())}));
+}
+
+TEST_F(CalendarTest, StandsFlushBesideTheCharacterEachTimeItIsActivated)
+{
+    auto dialog = open();
+    carriedOut();
+    const int width = dialog->frameGeometry().width();
+    // No room on the left: to the right of the character, top edges level.
+    main.agentA->setLeft(10);
+    main.agentA->setTop(300);
+    dialog->Form_Activate();
+    EXPECT_EQ(dialog->frameGeometry().topLeft(), QPoint(10 + main.agentA->Width(), 300));
+    // Room on the left: the dialog's right edge touches the character.
+    main.agentA->setLeft(700);
+    dialog->Form_Activate();
+    EXPECT_EQ(dialog->frameGeometry().topLeft(), QPoint(700 - width, 300));
+    EXPECT_EQ(dialog->frameGeometry().right() + 1, 700);
+    EXPECT_EQ(carriedOut(), QStringList({QStringLiteral("Gesture:%1,300").arg(10 + main.agentA->Width()),
+                                         QStringLiteral("Gesture:%1,300").arg(700 - width)}));
+}
+
+TEST_F(CalendarTest, StepsMoveOneFieldAndLeaveTheOthers)
+{
+    auto dialog = open(QDate(1999, 3, 15));
+    CalendarView& view = dialog->calendar();
+    auto from = [&](const QDate& start, const QString& command) {
+        EXPECT_TRUE(view.setValue(start));
+        say(command);
+        return view.Value();
+    };
+    const QDate march15(1999, 3, 15);
+    EXPECT_EQ(from(march15, "nextDay"), QDate(1999, 3, 16));
+    EXPECT_EQ(from(march15, "previousDay"), QDate(1999, 3, 14));
+    EXPECT_EQ(from(march15, "nextMonth"), QDate(1999, 4, 15));
+    EXPECT_EQ(from(march15, "previousMonth"), QDate(1999, 2, 15));
+    EXPECT_EQ(from(march15, "nextYear"), QDate(2000, 3, 15));
+    EXPECT_TRUE(t.messageBox.shown.empty());
+
+    // "Previous Year" shows the year first and steps only once the box is closed.
+    QDate whileShown;
+    t.messageBox.onShow = [&](const auto&) { whileShown = view.Value(); };
+    EXPECT_EQ(from(QDate(2000, 3, 15), "previousYear"), QDate(1999, 3, 15));
+    EXPECT_EQ(whileShown, QDate(2000, 3, 15));
+    ASSERT_EQ(t.messageBox.shown.size(), 1u);
+    EXPECT_EQ(t.messageBox.shown[0].text, "2000");
+    EXPECT_EQ(t.messageBox.shown[0].title, "Varrow");
+    EXPECT_EQ(t.messageBox.shown[0].icon, platform::MessageBox::Icon::None);
+
+    // Nothing is said or played after a step; unknown names and other forms' commands do nothing.
+    carriedOut();
+    dialog->Agent_Command({"NextDay", "Genie", {}, false});
+    dialog->Agent_Command({"sayTime", "Genie", {}, false});
+    EXPECT_EQ(view.Value(), QDate(1999, 3, 15));
+    EXPECT_TRUE(carriedOut().isEmpty());
+}
+
+TEST_F(CalendarTest, StepsPastAFieldsEndLandOnARealDateInRange)
+{
+    auto dialog = open();
+    CalendarView& view = dialog->calendar();
+    struct Case {
+        QDate start;
+        const char* command;
+        QDate expected;
+    };
+    const Case cases[] = {
+        // Days and months turn over into the next month or year, as a calendar's pages do.
+        {{1999, 3, 31}, "nextDay", {1999, 4, 1}},
+        {{1999, 3, 1}, "previousDay", {1999, 2, 28}},
+        {{1999, 12, 31}, "nextDay", {2000, 1, 1}},
+        {{2000, 1, 1}, "previousDay", {1999, 12, 31}},
+        {{2000, 2, 28}, "nextDay", {2000, 2, 29}},
+        {{1999, 12, 15}, "nextMonth", {2000, 1, 15}},
+        {{2000, 1, 15}, "previousMonth", {1999, 12, 15}},
+        // The day is held to the length of the month it lands in.
+        {{1999, 1, 31}, "nextMonth", {1999, 2, 28}},
+        {{2000, 1, 31}, "nextMonth", {2000, 2, 29}},
+        {{1999, 3, 31}, "previousMonth", {1999, 2, 28}},
+        {{1999, 5, 31}, "nextMonth", {1999, 6, 30}},
+        {{2000, 2, 29}, "nextYear", {2001, 2, 28}},
+        {{2000, 2, 29}, "previousYear", {1999, 2, 28}},
+        {{1900, 2, 28}, "previousYear", {1899, 2, 28}},
+        // The calendar's range holds: a step out of it leaves the date where it was.
+        {{1753, 6, 10}, "previousYear", {1753, 6, 10}},
+        {{1753, 1, 1}, "previousDay", {1753, 1, 1}},
+        {{1753, 1, 20}, "previousMonth", {1753, 1, 20}},
+        {{9999, 6, 10}, "nextYear", {9999, 6, 10}},
+        {{9999, 12, 31}, "nextDay", {9999, 12, 31}},
+        {{9999, 12, 1}, "nextMonth", {9999, 12, 1}},
+        {{1754, 1, 1}, "previousYear", {1753, 1, 1}},
+        {{9998, 12, 31}, "nextYear", {9999, 12, 31}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(view.setValue(c.start));
+        say(c.command);
+        EXPECT_EQ(view.Value(), c.expected) << c.command << " from " << c.start.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(view.selectedDate(), view.Value());
+    }
+    // Written directly, far-out fields are refused the same way rather than wrapping or failing.
+    ASSERT_TRUE(view.setValue(QDate(2000, 5, 20)));
+    EXPECT_FALSE(view.setYear(-32768));
+    EXPECT_FALSE(view.setYear(32767));
+    EXPECT_FALSE(view.setMonth(std::numeric_limits<qint32>::max()));
+    EXPECT_FALSE(view.setMonth(std::numeric_limits<qint32>::min()));
+    EXPECT_TRUE(view.setDay(32767)); // about ninety years on, still a date
+    EXPECT_EQ(view.Value(), QDate(2000, 5, 1).addDays(32766));
+    EXPECT_FALSE(view.setValue(QDate(1752, 12, 31)));
+    EXPECT_FALSE(view.setValue(QDate()));
+    EXPECT_EQ(view.Value(), QDate(2000, 5, 1).addDays(32766));
+}
+
+TEST_F(CalendarTest, AClickedDateIsWhereTheNextStepStarts)
+{
+    auto dialog = open();
+    carriedOut();
+    dialog->calendar().setSelectedDate(QDate(2004, 7, 4));
+    EXPECT_TRUE(carriedOut().isEmpty()); // the click is not announced
+    say("nextMonth");
+    EXPECT_EQ(dialog->calendar().Value(), QDate(2004, 8, 4));
+    // The calendar's own page turning moves the shown month only, not the date a step starts from.
+    dialog->calendar().showNextMonth();
+    say("nextDay");
+    EXPECT_EQ(dialog->calendar().Value(), QDate(2004, 8, 5));
+}
+
+TEST_F(CalendarTest, EveryWayOfClosingHandsTheCharacterBack)
+{
+    auto expectHandedBack = [&](frmCalendar& d) {
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_TRUE(mainHandedBack());
+        EXPECT_FALSE(d.agentA->Visible());
+        const QStringList done = carriedOut();
+        ASSERT_GE(done.size(), 2);
+        EXPECT_EQ(done.mid(done.size() - 2), QStringList({"Hide:fast", "Show:fast"}));
+    };
+    {
+        // "Okay", spoken while the dialog runs modally.
+        auto dialog = open();
+        QTimer::singleShot(0, dialog.get(), [&] { say("OK"); });
+        EXPECT_EQ(dialog->exec(), QDialog::Accepted);
+        expectHandedBack(*dialog);
+        // Closing once hands back once: the end of the dialog adds nothing.
+        dialog.reset();
+        EXPECT_TRUE(carriedOut().isEmpty());
+        EXPECT_TRUE(mainHandedBack());
+    }
+    {
+        auto dialog = open();
+        dialog->show();
+        EXPECT_TRUE(dialog->close()); // the window manager's close
+        expectHandedBack(*dialog);
+    }
+    {
+        auto dialog = open();
+        QTimer::singleShot(0, dialog.get(), [&] { QTest::keyClick(dialog.get(), Qt::Key_Escape); });
+        EXPECT_EQ(dialog->exec(), QDialog::Rejected);
+        expectHandedBack(*dialog);
+    }
+    {
+        auto dialog = open();
+        EXPECT_FALSE(mainHandedBack());
+        dialog.reset(); // gone without being closed
+        EXPECT_TRUE(mainHandedBack());
+    }
+    // The main menu is back in effect.
+    int heard = 0;
+    QObject::connect(main.agentA, &character::Character::Command, [&] { ++heard; });
+    say("sayTime");
+    EXPECT_EQ(heard, 1);
+}
+
+TEST_F(CalendarTest, OkayDuringTheYearBoxClosesWithoutHarm)
+{
+    auto dialog = open(QDate(2000, 3, 15));
+    dialog->show();
+    t.messageBox.onShow = [&](const auto&) { say("OK"); };
+    say("previousYear");
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(mainHandedBack());
+    EXPECT_EQ(dialog->calendar().Value(), QDate(1999, 3, 15));
+}
