@@ -1,10 +1,14 @@
 #include "calendar/frmCalendar.h"
 
 #include "character/CharacterStage.h"
+#include "devices/MCIFunction.h"
+#include "main/frmMain.h"
 #include "support/CharacterTestSupport.h"
+#include "support/FakeDrive.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -274,4 +278,37 @@ TEST_F(CalendarTest, OkayDuringTheYearBoxClosesWithoutHarm)
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(mainHandedBack());
     EXPECT_EQ(dialog->calendar().Value(), QDate(1999, 3, 15));
+}
+
+TEST(CalendarFromMainForm, TheClockKeepsStrikingWhileTheCalendarIsOpen)
+{
+    testsupport::useFastCharacterServer(100000);
+    testsupport::TestPlatform t;
+    QTemporaryDir lockDir;
+    platform::InstanceLock lock("Varrow", lockDir.path());
+    devices::MciInterpreter interpreter{std::make_unique<testsupport::FakeDrive>()};
+    devices::MCIFunction mci(t.messageBox, "Varrow", interpreter);
+    frmMain form(t.platform, lock, mci);
+    ASSERT_EQ(form.Form_Load(), frmMain::Loaded::Running);
+    StageRecorder recorder(form.agentA->stage());
+    t.clock.set(QDateTime(QDate(2026, 12, 7), QTime(15, 59, 59)));
+    form.start();
+    ASSERT_TRUE(testsupport::waitUntilStill(form.agentA->stage()));
+
+    bool struck = false, calendarInEffect = false;
+    // The real modal run: the form's timer has to get through while the dialog's loop runs.
+    QTimer::singleShot(0, &form, [&] {
+        calendarInEffect = form.agentA->stage().inEffect() != form.agentA;
+        t.clock.set(QTime(16, 0, 0));
+        struck = testsupport::waitUntil([&] { return recorder.started.contains("Play:Domagic2"); });
+        form.agentA->stage().deliverCommand("OK");
+    });
+    form.Agent_Command({"calendar", "Genie", {}, false});
+    ASSERT_TRUE(testsupport::waitUntilStill(form.agentA->stage()));
+    EXPECT_TRUE(calendarInEffect);
+    EXPECT_TRUE(struck);
+    EXPECT_TRUE(recorder.started.contains("Speak:The time is now 4:00:00 PM"));
+    EXPECT_TRUE(recorder.started.contains("Speak:Today is Monday, December 7, 2026"));
+    EXPECT_EQ(form.agentA->stage().inEffect(), form.agentA);
+    EXPECT_TRUE(form.agentA->Visible());
 }
