@@ -1,5 +1,9 @@
 #include "character/PlaceDialog.h"
 
+#include "character/Agent.h"
+#include "support/CharacterTestSupport.h"
+
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using character::PlaceBeside;
@@ -36,4 +40,36 @@ TEST(PlaceDialog, GestureRoundsHalvesToEvenAndStaysInSixteenBits)
     EXPECT_EQ(PlaceBeside(0, 1, 10, 30, 12, 2).gestureY, 1);
     EXPECT_EQ(PlaceBeside(32767, 40000, 128, 15, 15, 15).gestureY, 32767);
     EXPECT_EQ(PlaceBeside(-32768, -40000, 128, 15, 15, 15).gestureY, -32768);
+}
+
+TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
+{
+    testsupport::useFastCharacterServer(100000);
+    character::Agent agent;
+    ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok);
+    character::Character& genie = *agent.Characters().Item("Genie");
+    ASSERT_EQ(genie.Width(), 128);
+    genie.Show(true);
+    ASSERT_TRUE(testsupport::waitUntilStill(genie.stage()));
+    testsupport::StageRecorder rec(genie.stage());
+    const platform::FixedScreenMetrics screen(15, 15);
+    QWidget dialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+    dialog.setFixedSize(216, 150);
+
+    genie.setTop(500);
+    QStringList placed;
+    for (int left : {100, 300, 216, 216}) {
+        genie.setLeft(left);
+        character::PlaceDialogBesideCharacter(dialog, genie, screen);
+        placed << QStringLiteral("%1,%2").arg(dialog.frameGeometry().x()).arg(dialog.frameGeometry().y());
+    }
+    EXPECT_EQ(placed, QStringList({"228,500", "84,500", "0,500", "0,500"}));
+    ASSERT_TRUE(testsupport::waitUntilStill(genie.stage()));
+    // Running it again without a move still points again.
+    EXPECT_EQ(rec.started, QStringList({"Gesture:228,500", "Gesture:84,500", "Gesture:0,500", "Gesture:0,500"}));
+
+    // The twips are read afresh: at 12 twips per pixel the same window measures fewer twips.
+    genie.setLeft(300);
+    character::PlaceDialogBesideCharacter(dialog, genie, platform::FixedScreenMetrics(12, 10));
+    EXPECT_EQ(dialog.frameGeometry().topLeft(), QPoint(84, 500));
 }
