@@ -1,34 +1,278 @@
 #include "frmRun.h"
 
-frmRun::frmRun(platform::Platform& platform, character::MainState& main, QWidget* parent)
-    : QDialog(parent), platform_(platform), main_(main)
+#include "File.h"
+#include "character/PlaceDialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTimer>
+
+namespace {
+struct CommandEntry {
+    const char* name;
+    const char* caption;
+    const char* voice;
+    bool enabledAndVisible;
+};
+constexpr CommandEntry RunCommands[] = {
+    {"browse", "Browse", "Browse", true},
+    {"Cancel", "Cancel", "Cancel", true},
+    {"OK", "OK", "Okay", false},
+};
+
+// The chooser's filter as description|patterns pairs; the second pair is for programs without an extension.
+const char* const ProgramFilter = "Programs | *.Exe;*.Bat;*.Com|All files | *";
+
+// "desc|p1;p2|..." into the chooser's "desc (p1 p2)" entries.
+QStringList nameFilters(const QString& filter)
 {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            p = p.trimmed();
+        out << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns.join(QLatin1Char(' ')));
+    }
+    return out;
+}
+
+std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const QStringList& filters,
+                                  const QString& fileName)
+{
+    QFileDialog dialog(&parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive); // "*.Exe" also matches "x.exe"
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+}
+} // namespace
+
+frmRun::frmRun(platform::Platform& platform, character::MainState& main, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      platform_(platform), main_(main), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this),
+      showOpen(qtShowOpen), popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); })
+{
+    setObjectName(QStringLiteral("frmRun"));
+    setWindowTitle(QStringLiteral("Run"));
+    txtRunProgram.setObjectName(QStringLiteral("txtRunProgram"));
+    mnutxtRunProgramBrowse = mnutxtRunProgram.addAction(QStringLiteral("Browse"));
+
+    const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
+    auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };
+    // The box keeps its designed size unless the font needs a taller one; the window grows with it.
+    const int boxHeight = std::max(px(375, TY), txtRunProgram.sizeHint().height());
+    txtRunProgram.setGeometry(0, 0, px(3735, TX), boxHeight);
+    setFixedSize(px(3765, TX), boxHeight + px(405 - 375, TY));
+
+    // Our own menu replaces the box's editing menu, and a middle click must not paste.
+    txtRunProgram.setContextMenuPolicy(Qt::PreventContextMenu);
+    txtRunProgram.installEventFilter(this);
     Form_Load();
 }
 
-frmRun::~frmRun() = default;
+frmRun::~frmRun()
+{
+    // Destroyed without closing: the main character still comes back.
+    Form_Unload();
+}
 
 void frmRun::Form_Load()
 {
-    Agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
+    const character::Characters::LoadResult r = Agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
     agentA = Agent.Characters().Item(QStringLiteral("Genie"));
-    agentA->Commands().Add(QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("Okay"), true, true);
-    connect(agentA, &character::Character::Command, this, [this](const character::UserInput& in) {
-        if (in.Name == u"OK")
-            accept();
-    });
-    main_.agentA->Hide(true);
-    agentA->Show(true);
+    if (!r.ok || !agentA) {
+        platform::ReportProblem(QStringLiteral("the run dialog cannot reach the character: ") + r.error);
+        agentA = nullptr;
+    }
+    if (agentA) {
+        for (const CommandEntry& e : RunCommands)
+            agentA->Commands().Add(QString::fromUtf8(e.name), QString::fromUtf8(e.caption), QString::fromUtf8(e.voice),
+                                   e.enabledAndVisible, e.enabledAndVisible);
+        connect(agentA, &character::Character::Command, this, &frmRun::Agent_Command);
+        if (main_.agentA)
+            main_.agentA->Hide(true);
+        agentA->Show(true);
+        placedWidth_ = frameGeometry().width();
+        character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
+        agentA->Speak(QStringLiteral("Well, what is the path ?"));
+        agentA->Play(QStringLiteral("Uncertain"));
+    }
+    connect(&txtRunProgram, &QLineEdit::textChanged, this, &frmRun::txtRunProgram_Change);
+    txtRunProgram.setFocus();
 }
 
 void frmRun::Form_Unload()
 {
-    agentA->Hide(true);
-    main_.agentA->Show(true);
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    if (agentA)
+        agentA->Hide(true);
+    if (main_.agentA)
+        main_.agentA->Show(true);
 }
 
 void frmRun::done(int r)
 {
     Form_Unload();
     QDialog::done(r);
+}
+
+void frmRun::txtRunProgram_Change()
+{
+    if (!agentA || unloaded_)
+        return;
+    agentA->Play(QStringLiteral("Search"));
+    const bool found = File::FileExists(txtRunProgram.text());
+    character::CharacterCommand* ok = agentA->Commands().Item(QStringLiteral("OK"));
+    if (found) {
+        ok->setEnabled(true);
+        ok->setVisible(true);
+        agentA->Speak(QStringLiteral("\\Emp\\Yes ! I found it."));
+    } else {
+        agentA->Speak(QStringLiteral("Sorry, there's \\Emp\\no such file !"));
+        ok->setEnabled(false);
+        ok->setVisible(false);
+    }
+}
+
+void frmRun::Agent_Command(const character::UserInput& UserInput)
+{
+    // A command heard while our chooser or message box is up would act under it.
+    if (unloaded_ || modal_ > 0)
+        return;
+    if (UserInput.Name == u"browse") {
+        browse();
+    } else if (UserInput.Name == u"Cancel") {
+        reject();
+    } else if (UserInput.Name == u"OK") {
+        const character::CharacterCommand* ok = agentA ? agentA->Commands().Item(QStringLiteral("OK")) : nullptr;
+        if (ok && ok->Enabled())
+            runProgram();
+    }
+}
+
+void frmRun::mnutxtRunProgramBrowse_Click()
+{
+    if (agentA && agentA->Commands().Item(QStringLiteral("browse")))
+        Agent_Command(character::UserInput{QStringLiteral("browse"), agentA->id(), {}, false});
+}
+
+QStringList frmRun::chooserFilters()
+{
+    return nameFilters(QString::fromUtf8(ProgramFilter));
+}
+
+void frmRun::browse()
+{
+    ++modal_;
+    const std::optional<QString> chosen = showOpen(*this, QStringLiteral("Browse"), chooserFilters(), fileName_);
+    --modal_;
+    if (chosen)
+        fileName_ = *chosen;
+    // Closing the chooser without a file still assigns its name: the one chosen last, or nothing.
+    if (!unloaded_ && txtRunProgram.text() != fileName_)
+        txtRunProgram.setText(fileName_);
+}
+
+void frmRun::runProgram()
+{
+    const QString path = txtRunProgram.text();
+    platform::Shell::Result r;
+    if (!File::FileExists(path)) {
+        r = {false, QStringLiteral("%1 is no longer there.").arg(path)};
+    } else {
+        switch (File::HowToStart(path)) {
+        case File::StartKind::Program:
+            r = platform_.shell.StartProgram(path);
+            break;
+        case File::StartKind::ProgramNotAllowed:
+            r = {false, QStringLiteral("%1 is a program, but it has no permission to run. "
+                                       "Allow it to be executed and try again.").arg(path)};
+            break;
+        case File::StartKind::Document:
+            r = platform_.shell.OpenDocument(path);
+            break;
+        }
+    }
+    if (!r.started) {
+        reportStartFailure(r.error.isEmpty() ? QStringLiteral("%1 could not be started.").arg(path) : r.error);
+        return;
+    }
+    agentA->Speak(QStringLiteral("\\Chr=\"monotone\"\\Loading ..."));
+    agentA->Play(QStringLiteral("Proccess"));
+    accept();
+}
+
+void frmRun::reportStartFailure(const QString& why)
+{
+    agentA->Play(QStringLiteral("Decline"));
+    agentA->Speak(QStringLiteral("Sorry, I can't start this file !"));
+    ++modal_;
+    platform_.messageBox.MsgBox(why, QStringLiteral("Run"), platform::MessageBox::Icon::Warning);
+    --modal_;
+}
+
+bool frmRun::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &txtRunProgram) {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+            type == QEvent::MouseButtonDblClick) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            if (me->button() != Qt::LeftButton) {
+                if (type == QEvent::MouseButtonPress)
+                    txtRunProgram_MouseDown(me->button(), me->globalPosition().toPoint());
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmRun::txtRunProgram_MouseDown(Qt::MouseButton Button, const QPoint& globalPos)
+{
+    if (int(Button) <= 1 || unloaded_ || modal_ > 0)
+        return;
+    const bool hadFocus = txtRunProgram.hasFocus();
+    txtRunProgram.setEnabled(false);
+    ++modal_;
+    QAction* picked = popupMenu(mnutxtRunProgram, globalPos);
+    --modal_;
+    txtRunProgram.setEnabled(true);
+    if (hadFocus)
+        txtRunProgram.setFocus();
+    if (picked == mnutxtRunProgramBrowse)
+        mnutxtRunProgramBrowse_Click();
+}
+
+bool frmRun::event(QEvent* e)
+{
+    if (e->type() == QEvent::Show)
+        QTimer::singleShot(0, this, &frmRun::fitToFrame);
+    else if (e->type() == QEvent::WindowActivate)
+        fitToFrame();
+    return QDialog::event(e);
+}
+
+void frmRun::fitToFrame()
+{
+    // The window manager adds its frame only once the window is up; a dialog placed to the
+    // character's left would then cover it by the frame's width. Same rule, no second gesture.
+    if (!agentA || placedWidth_ < 0 || frameGeometry().width() == placedWidth_)
+        return;
+    placedWidth_ = frameGeometry().width();
+    const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
+    const character::DialogPlacement p = character::PlaceBeside(
+        agentA->Left(), agentA->Top(), agentA->Width(), platform::PixelsToTwips(placedWidth_, TX), TX, TY);
+    move(platform::TwipsToPixels(p.leftTwips, TX), platform::TwipsToPixels(p.topTwips, TY));
 }

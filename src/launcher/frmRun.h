@@ -5,21 +5,58 @@
 #include "platform/Platform.h"
 
 #include <QDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <functional>
+#include <optional>
 
+// The run dialog: a path typed or chosen, tested for existence at every change, started on "OK".
 class frmRun : public QDialog, public platform::ActivatableForm {
     Q_OBJECT
 public:
     frmRun(platform::Platform& platform, character::MainState& main, QWidget* parent = nullptr);
     ~frmRun() override;
 
+    void Agent_Command(const character::UserInput& UserInput);
+    void mnutxtRunProgramBrowse_Click();
+
     character::Character* agentA = nullptr;
+    QLineEdit& text() { return txtRunProgram; }
+
+    // The modal file chooser: the chosen file's full path, or nothing when it was closed without one.
+    using ShowOpen = std::function<std::optional<QString>(QWidget& parent, const QString& title,
+                                                          const QStringList& filters, const QString& fileName)>;
+    ShowOpen showOpen;
+    // Shows the text box's pop-up menu and returns the entry picked, if any.
+    std::function<QAction*(QMenu& menu, const QPoint& globalPos)> popupMenu;
+
+    // What the chooser offers: the programs first, then every file, since programs here rarely
+    // carry an extension.
+    static QStringList chooserFilters();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* e) override;
 
 private:
     void Form_Load();
     void Form_Unload();
     void done(int r) override;
+    void txtRunProgram_Change();
+    void txtRunProgram_MouseDown(Qt::MouseButton Button, const QPoint& globalPos);
+    void browse();
+    void runProgram();
+    void reportStartFailure(const QString& why);
+    void fitToFrame();
 
     platform::Platform& platform_;
     character::MainState& main_;
     character::Agent Agent;
+    QLineEdit txtRunProgram;
+    QMenu mnutxtRunProgram;
+    QAction* mnutxtRunProgramBrowse = nullptr;
+    QString fileName_; // the chooser's file name: the file chosen last during this opening
+    int modal_ = 0;    // a chooser, menu or message box of ours is up
+    bool unloaded_ = false;
+    int placedWidth_ = -1; // outer width the placement was computed with
 };

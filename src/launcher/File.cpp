@@ -1,0 +1,35 @@
+#include "File.h"
+
+#include "platform/Shell.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace File {
+
+bool FileExists(const QString& path)
+{
+    try {
+        platform::FileLen(path);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+StartKind HowToStart(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isExecutable())
+        return StartKind::Program;
+    // A program that lost its execute bit is not a document to hand to an editor.
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly)) {
+        const QByteArray head = f.read(4);
+        if (head.startsWith("#!") || head == QByteArray("\x7f" "ELF", 4))
+            return StartKind::ProgramNotAllowed;
+    }
+    return StartKind::Document;
+}
+
+} // namespace File

@@ -1,0 +1,345 @@
+#include "launcher/File.h"
+#include "launcher/frmRun.h"
+
+#include "support/CharacterTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testsupport::StageRecorder;
+
+namespace {
+
+const QString Found = QStringLiteral("Speak:\\Emp\\Yes ! I found it.");
+const QString NotFound = QStringLiteral("Speak:Sorry, there's \\Emp\\no such file !");
+const QString Search = QStringLiteral("Play:Search");
+
+QString writeFile(const QString& path, const QByteArray& content, QFile::Permissions perms = {})
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(content);
+    f.close();
+    if (perms)
+        f.setPermissions(perms);
+    return path;
+}
+
+constexpr QFile::Permissions ReadWrite = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions Runnable = ReadWrite | QFile::ExeOwner;
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testsupport::useFastCharacterServer(100000);
+        ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok);
+        main.agentA = agent.Characters().Item("Genie");
+        main.myProductName = "Varrow";
+        main.agentA->setLeft(300);
+        main.agentA->setTop(120);
+        main.agentA->Show(true);
+        recorder = std::make_unique<StageRecorder>(main.agentA->stage());
+        carriedOut();
+    }
+
+    std::unique_ptr<frmRun> open(platform::Platform& p)
+    {
+        auto d = std::make_unique<frmRun>(p, main);
+        d->showOpen = [this](QWidget&, const QString& title, const QStringList& filters, const QString& name) {
+            chooser << QStringLiteral("%1|%2|%3").arg(title, filters.join(";;"), name);
+            std::optional<QString> r = choose;
+            return r;
+        };
+        d->show();
+        return d;
+    }
+    std::unique_ptr<frmRun> open() { return open(t.platform); }
+
+    QStringList carriedOut()
+    {
+        EXPECT_TRUE(testsupport::waitUntilStill(main.agentA->stage()));
+        QStringList done = recorder->started;
+        recorder->started.clear();
+        return done;
+    }
+    static QStringList listed(const character::Character& c)
+    {
+        QStringList out;
+        for (const auto& cmd : c.Commands().all())
+            if (cmd->listed())
+                out << cmd->Caption();
+        return out;
+    }
+    static bool okAvailable(const frmRun& d)
+    {
+        const character::CharacterCommand* ok = d.agentA->Commands().Item("OK");
+        return ok && ok->Enabled() && ok->Visible();
+    }
+    void command(frmRun& d, const QString& name) { d.Agent_Command(character::UserInput{name, "Genie", {}, false}); }
+
+    testsupport::TestPlatform t;
+    QTemporaryDir dir;
+    character::Agent agent;
+    character::MainState main;
+    std::unique_ptr<StageRecorder> recorder;
+    QStringList chooser;
+    std::optional<QString> choose;
+};
+
+} // namespace
+
+TEST(FileTest, OnlyAnExistingFileIsFound)
+{
+    QTemporaryDir dir;
+    const QString odd = writeFile(dir.filePath("my prog; echo $(touch x) \"q\".sh"), "x");
+    EXPECT_TRUE(File::FileExists(odd));
+    EXPECT_TRUE(File::FileExists(writeFile(dir.filePath("empty"), "")));
+    EXPECT_FALSE(File::FileExists(dir.filePath("missing")));
+    EXPECT_FALSE(File::FileExists(""));
+    EXPECT_FALSE(File::FileExists(odd + " --help"));
+    EXPECT_FALSE(File::FileExists(odd + " "));
+    EXPECT_FALSE(File::FileExists(dir.path())); // a folder is nothing to start
+    EXPECT_FALSE(File::FileExists(dir.path() + "/"));
+    EXPECT_FALSE(File::FileExists(QString("bad") + QChar(0) + "name"));
+
+    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("run.sh"), "#!/bin/sh\n", Runnable)), File::StartKind::Program);
+    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("off.sh"), "#!/bin/sh\n", ReadWrite)),
+              File::StartKind::ProgramNotAllowed);
+    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("bin"), QByteArray("\x7f" "ELF\2\1", 6), ReadWrite)),
+              File::StartKind::ProgramNotAllowed);
+    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("notes.txt"), "hello", ReadWrite)), File::StartKind::Document);
+}
+
+TEST_F(RunTest, OpensBesideTheCharacterAsksAndOffersBrowseAndCancel)
+{
+    auto d = open();
+    EXPECT_EQ(d->windowTitle(), "Run");
+    EXPECT_EQ(d->text().text(), "");
+    EXPECT_EQ(main.agentA->stage().inEffect(), d->agentA);
+    EXPECT_EQ(listed(*d->agentA), QStringList({"Browse", "Cancel"}));
+    EXPECT_FALSE(okAvailable(*d));
+    // The gesture goes where the dialog stood at loading, before any window frame was known.
+    const QString gesture = QStringLiteral("Gesture:%1,120").arg(300 - d->width());
+    EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", gesture, "Speak:Well, what is the path ?",
+                                         "Play:Uncertain"}));
+    // Framed, it still stands to the character's left with its right edge touching it.
+    EXPECT_EQ(d->frameGeometry().right() + 1, 300);
+    EXPECT_EQ(d->frameGeometry().top(), 120);
+
+    // A voice "Okay" before anything was found does nothing.
+    EXPECT_FALSE(main.agentA->stage().deliverCommand("OK"));
+    command(*d, "OK");
+    command(*d, "ok");
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_TRUE(t.shell.started.isEmpty());
+}
+
+TEST_F(RunTest, EveryChangeSearchesAndSaysWhatItFound)
+{
+    const QString notes = writeFile(dir.filePath("notes.txt"), "hello", ReadWrite);
+    auto d = open();
+    carriedOut();
+
+    QTest::keyClicks(&d->text(), "abc");
+    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound, Search, NotFound, Search, NotFound}));
+
+    d->text().selectAll();
+    QTest::keyClick(&d->text(), Qt::Key_Backspace);
+    EXPECT_EQ(d->text().text(), "");
+    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
+
+    d->text().setText(notes);
+    EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
+    EXPECT_TRUE(okAvailable(*d));
+    EXPECT_EQ(listed(*d->agentA), QStringList({"Browse", "Cancel", "OK"}));
+
+    QTest::keyClicks(&d->text(), " -v");
+    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound, Search, NotFound, Search, NotFound}));
+    EXPECT_FALSE(okAvailable(*d));
+
+    d->text().setText(dir.path());
+    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
+    EXPECT_FALSE(okAvailable(*d));
+}
+
+TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
+{
+    const QString a = writeFile(dir.filePath("a prog"), "x", Runnable);
+    const QString b = writeFile(dir.filePath("b prog"), "x", Runnable);
+    auto d = open();
+    carriedOut();
+
+    // Nothing chosen yet this opening: a cancelled chooser empties a typed path.
+    QTest::keyClicks(&d->text(), "ab");
+    carriedOut();
+    command(*d, "browse");
+    EXPECT_EQ(d->text().text(), "");
+    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
+    EXPECT_EQ(chooser, QStringList({"Browse|Programs (*.Exe *.Bat *.Com);;All files (*)|"}));
+
+    choose = a;
+    command(*d, "browse");
+    EXPECT_EQ(d->text().text(), a);
+    EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
+    EXPECT_TRUE(okAvailable(*d));
+
+    // Cancelled again: the text is already the last choice, so no test runs.
+    choose.reset();
+    command(*d, "browse");
+    EXPECT_EQ(carriedOut(), QStringList());
+    EXPECT_EQ(chooser.last(), "Browse|Programs (*.Exe *.Bat *.Com);;All files (*)|" + a);
+
+    // A typed path is replaced by the last choice, once.
+    d->text().setText(b);
+    carriedOut();
+    command(*d, "browse");
+    EXPECT_EQ(d->text().text(), a);
+    EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
+
+    // A new opening starts afresh.
+    d->reject();
+    auto again = open();
+    carriedOut();
+    command(*again, "browse");
+    EXPECT_EQ(chooser.last(), "Browse|Programs (*.Exe *.Bat *.Com);;All files (*)|");
+    EXPECT_EQ(again->text().text(), "");
+}
+
+TEST_F(RunTest, RightOrMiddleClickOffersBrowseWhichBrowses)
+{
+    auto d = open();
+    QStringList menus;
+    bool enabledDuringMenu = true;
+    d->popupMenu = [&](QMenu& menu, const QPoint&) -> QAction* {
+        QStringList entries;
+        for (QAction* a : menu.actions())
+            entries << a->text();
+        menus << entries.join(",");
+        enabledDuringMenu = d->text().isEnabled();
+        return menu.actions().value(0);
+    };
+    QTest::mouseClick(&d->text(), Qt::LeftButton);
+    EXPECT_TRUE(menus.isEmpty());
+    EXPECT_TRUE(chooser.isEmpty());
+
+    const QString a = writeFile(dir.filePath("picked"), "x", Runnable);
+    choose = a;
+    QTest::mouseClick(&d->text(), Qt::RightButton);
+    EXPECT_EQ(menus, QStringList({"Browse"}));
+    EXPECT_FALSE(enabledDuringMenu);
+    EXPECT_TRUE(d->text().isEnabled());
+    EXPECT_EQ(chooser.size(), 1);
+    EXPECT_EQ(d->text().text(), a);
+
+    QTest::mouseClick(&d->text(), Qt::MiddleButton);
+    EXPECT_EQ(menus.size(), 2);
+    EXPECT_EQ(d->text().text(), a); // no paste of the selection
+}
+
+TEST_F(RunTest, OkayStartsTheFileItselfWithoutAShell)
+{
+    // If the name reached a shell, the part after ';' would run and leave "pwned" behind.
+    const QString marker = dir.filePath("marker");
+    const QString script = writeFile(dir.filePath("my prog; touch pwned $(touch pwned2) 'q'.sh"),
+                                     "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n", Runnable);
+    platform::QtShell shell;
+    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.platform.version};
+    auto d = open(real);
+    int finished = -1;
+    QObject::connect(d.get(), &QDialog::finished, [&](int r) { finished = r; });
+    d->text().setText(script);
+    carriedOut();
+
+    ASSERT_TRUE(main.agentA->stage().deliverCommand("OK", "Okay"));
+    testsupport::pump();
+    EXPECT_EQ(finished, int(QDialog::Accepted));
+    EXPECT_TRUE(t.messageBox.shown.empty());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFile::exists(marker); }));
+    EXPECT_EQ(carriedOut(), QStringList({"Speak:\\Chr=\"monotone\"\\Loading ...", "Play:Proccess", "Hide:fast",
+                                         "Show:fast"}));
+    EXPECT_EQ(main.agentA->stage().inEffect(), main.agentA);
+    EXPECT_TRUE(main.agentA->Visible());
+    for (const char* leak : {"pwned", "pwned2"}) {
+        EXPECT_FALSE(QFile::exists(dir.filePath(leak)));
+        EXPECT_FALSE(QFile::exists(QDir::current().filePath(leak)));
+    }
+}
+
+TEST_F(RunTest, AFileThatCannotStartIsReportedAndTheDialogStays)
+{
+    platform::QtShell shell;
+    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.platform.version};
+    const QString marker = dir.filePath("marker");
+    const QString script =
+        writeFile(dir.filePath("locked.sh"), "#!/bin/sh\ntouch '" + marker.toUtf8() + "'\n", ReadWrite);
+    auto d = open(real);
+    d->text().setText(script);
+    carriedOut();
+
+    command(*d, "OK");
+    ASSERT_EQ(t.messageBox.shown.size(), 1u);
+    EXPECT_TRUE(t.messageBox.shown[0].text.contains("permission")) << t.messageBox.shown[0].text.toStdString();
+    EXPECT_TRUE(t.messageBox.shown[0].text.contains(script));
+    EXPECT_EQ(carriedOut(), QStringList({"Play:Decline", "Speak:Sorry, I can't start this file !"}));
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_TRUE(okAvailable(*d));
+    EXPECT_EQ(main.agentA->stage().inEffect(), d->agentA);
+    testsupport::pump(100);
+    EXPECT_FALSE(QFile::exists(marker));
+
+    // The shell's own refusal is shown the same way; then the user can still cancel.
+    const QString prog = writeFile(dir.filePath("prog"), "x", Runnable);
+    auto fake = open();
+    fake->text().setText(prog);
+    t.shell.startResult = {false, "prog could not be started: exec format error"};
+    command(*fake, "OK");
+    ASSERT_EQ(t.messageBox.shown.size(), 2u);
+    EXPECT_EQ(t.messageBox.shown[1].text, "prog could not be started: exec format error");
+    EXPECT_EQ(t.shell.started, QStringList({prog}));
+    EXPECT_TRUE(fake->isVisible());
+    command(*fake, "Cancel");
+    EXPECT_FALSE(fake->isVisible());
+}
+
+TEST_F(RunTest, ADocumentOpensWithTheDesktopsApplication)
+{
+    const QString notes = writeFile(dir.filePath("my notes.txt"), "hello", ReadWrite);
+    auto d = open();
+    d->text().setText(notes);
+    t.shell.openResult = {false, "No application is set up to open my notes.txt."};
+    command(*d, "OK");
+    EXPECT_EQ(t.shell.opened, QStringList({notes}));
+    EXPECT_TRUE(t.shell.started.isEmpty());
+    ASSERT_EQ(t.messageBox.shown.size(), 1u);
+    EXPECT_TRUE(d->isVisible());
+
+    t.shell.openResult = {true, {}};
+    command(*d, "OK");
+    EXPECT_EQ(t.shell.opened.size(), 2);
+    EXPECT_FALSE(d->isVisible());
+}
+
+TEST_F(RunTest, EveryWayOfClosingGivesTheCharacterBack)
+{
+    for (int way = 0; way < 4; ++way) {
+        {
+            auto d = open();
+            carriedOut();
+            if (way == 0)
+                command(*d, "Cancel");
+            else if (way == 1)
+                d->close(); // the close box
+            else if (way == 2)
+                QTest::keyClick(d.get(), Qt::Key_Escape);
+            // way 3: destroyed while open
+        }
+        const QStringList done = carriedOut();
+        EXPECT_EQ(done, QStringList({"Hide:fast", "Show:fast"})) << way;
+        EXPECT_EQ(main.agentA->stage().inEffect(), main.agentA) << way;
+        EXPECT_TRUE(main.agentA->stage().figureOnScreen()) << way;
+    }
+}
