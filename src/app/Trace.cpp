@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QMenu>
 #include <QWidget>
 
 namespace {
@@ -37,6 +38,19 @@ QString describe(const character::Request& r)
     return text;
 }
 
+// Where each entry is, so a run can click it like a user.
+void traceMenu(QMenu* menu)
+{
+    TraceLine(QStringLiteral("menu shown %1,%2 %3x%4").arg(menu->x()).arg(menu->y()).arg(menu->width()).arg(menu->height()));
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator() || !a->isVisible())
+            continue;
+        const QRect r = menu->actionGeometry(a).translated(menu->pos());
+        TraceLine(QStringLiteral("menu item %1,%2 %3x%4 %5")
+                      .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(a->text()));
+    }
+}
+
 // Top-level windows appearing and going: the character, its balloon, the clock and the dialogs.
 class WindowWatcher : public QObject {
 public:
@@ -51,7 +65,7 @@ public:
                                    w->windowTitle().left(80).replace(u' ', u'_'))
                               .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()));
             else if (w->inherits("QMenu") && e->type() == QEvent::Show)
-                TraceLine(QStringLiteral("menu shown %1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()));
+                traceMenu(static_cast<QMenu*>(w));
         }
         return false;
     }

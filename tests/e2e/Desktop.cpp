@@ -1,0 +1,264 @@
+#include "Desktop.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <unistd.h>
+
+namespace e2e {
+
+namespace {
+
+QProcessEnvironment displayEnvironment(const QString& display)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
+}
+
+template <typename Pred> bool waitUntil(Pred pred, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+} // namespace
+
+Desktop::Desktop()
+{
+    // Parallel suites each need a display of their own: take the first free number.
+    for (int n = 90 + int(::getpid() % 50); n < 400; ++n) {
+        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+            QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            continue;
+        const QString display = QStringLiteral(":%1").arg(n);
+        xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        xvfb_.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                             QStringLiteral("1280x800x24"), QStringLiteral("-br"),
+                                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb_.waitForStarted(5000)) {
+            error_ = QStringLiteral("Xvfb could not be started: ") + xvfb_.errorString();
+            return;
+        }
+        const bool up = waitUntil([&] {
+            return xvfb_.state() == QProcess::NotRunning ||
+                   QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n));
+        }, 10000);
+        if (!up || xvfb_.state() == QProcess::NotRunning)
+            continue; // somebody took the number first
+        display_ = display;
+        break;
+    }
+    if (display_.isEmpty()) {
+        if (error_.isEmpty())
+            error_ = QStringLiteral("no free X display number");
+        return;
+    }
+    // The server listens once the socket is there, but answers a moment later: ask it.
+    if (!waitUntil([&] { return run(QStringLiteral("xdpyinfo"), {}, 2000).has_value(); }, 10000)) {
+        error_ = QStringLiteral("Xvfb on %1 does not answer").arg(display_);
+        display_.clear();
+        return;
+    }
+    wm_.setProcessEnvironment(displayEnvironment(display_));
+    wm_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    wm_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    const bool managed = wm_.waitForStarted(5000) && waitUntil([&] {
+        const auto out = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, 2000);
+        return out && out->contains(QStringLiteral("window id"));
+    }, 10000);
+    if (!managed) {
+        error_ = QStringLiteral("openbox did not start on %1").arg(display_);
+        display_.clear();
+    }
+}
+
+Desktop::~Desktop()
+{
+    for (QProcess* p : {&wm_, &xvfb_}) {
+        if (p->state() == QProcess::NotRunning)
+            continue;
+        p->terminate();
+        if (!p->waitForFinished(3000)) {
+            p->kill();
+            p->waitForFinished(3000);
+        }
+    }
+}
+
+std::optional<QString> Desktop::run(const QString& program, const QStringList& args, int timeoutMs) const
+{
+    QProcess p;
+    p.setProcessEnvironment(displayEnvironment(display_));
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+void Desktop::xdotool(const QStringList& args) const
+{
+    run(QStringLiteral("xdotool"), args);
+}
+
+QImage Desktop::screenshot(const QString& saveAs) const
+{
+    const QString path = saveAs.isEmpty() ? QDir::temp().filePath(QStringLiteral("varrow-e2e-%1.png").arg(::getpid()))
+                                          : saveAs;
+    if (!run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:") + path}))
+        return {};
+    QImage image(path);
+    if (saveAs.isEmpty())
+        QFile::remove(path);
+    return image;
+}
+
+Varrow::Varrow(const Desktop& desktop, const QString& home, const QStringList& args, const QString& program,
+               const QString& traceName)
+    : desktop_(desktop), home_(home), tracePath_(home + u'/' + traceName + QStringLiteral(".txt"))
+{
+    QDir().mkpath(home + QStringLiteral("/runtime"));
+    QFile::setPermissions(home + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::remove(tracePath_);
+    QProcessEnvironment env = displayEnvironment(desktop.display());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/data"));
+    process_.setProcessEnvironment(env);
+    process_.start(program.isEmpty() ? ProgramPath() : program,
+                   QStringList{QStringLiteral("--trace"), tracePath_} + args);
+    process_.waitForStarted(5000);
+}
+
+Varrow::~Varrow()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(5000)) {
+        process_.kill();
+        process_.waitForFinished(3000);
+    }
+}
+
+QString Varrow::trace() const
+{
+    QFile f(tracePath_);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+bool Varrow::traced(const QString& pattern) const
+{
+    return QRegularExpression(pattern, QRegularExpression::MultilineOption).match(trace()).hasMatch();
+}
+
+std::optional<QRegularExpressionMatch> Varrow::waitFor(const QString& pattern, int timeoutMs)
+{
+    // Lines look like "<ms> <event>"; the pattern matches the event.
+    const QRegularExpression re(QStringLiteral("^\\d+ (?:") + pattern + QStringLiteral(")$"),
+                                QRegularExpression::MultilineOption);
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        const QString text = trace();
+        const qsizetype complete = text.lastIndexOf(u'\n') + 1; // a line still being written doesn't count
+        const QRegularExpressionMatch m = re.match(text.left(complete), consumed_);
+        if (m.hasMatch()) {
+            consumed_ = m.capturedEnd() + 1;
+            return m;
+        }
+        if (t.elapsed() > timeoutMs || (process_.state() == QProcess::NotRunning && complete == text.size() &&
+                                        t.elapsed() > 200))
+            return std::nullopt;
+        process_.waitForReadyRead(15);
+        stderr_ += QString::fromLocal8Bit(process_.readAllStandardError());
+    }
+}
+
+std::optional<int> Varrow::waitForExit(int timeoutMs)
+{
+    if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(timeoutMs))
+        return std::nullopt;
+    stderr_ += QString::fromLocal8Bit(process_.readAllStandardError());
+    if (process_.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process_.exitCode();
+}
+
+QString Varrow::errors()
+{
+    stderr_ += QString::fromLocal8Bit(process_.readAllStandardError());
+    return stderr_;
+}
+
+bool Varrow::pick(const QPoint& at, const QString& entry)
+{
+    desktop_.xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                      QStringLiteral("click"), QStringLiteral("3")});
+    if (!waitFor(QStringLiteral("menu shown .*")))
+        return false;
+    const auto item = waitFor(QStringLiteral("menu item (\\d+),(\\d+) (\\d+)x(\\d+) ") +
+                              QRegularExpression::escape(entry), 3000);
+    if (!item)
+        return false;
+    const QPoint centre = ParseGeometry(*item, 1).center();
+    desktop_.xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
+    desktop_.xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    return true;
+}
+
+QString Varrow::settingsFile() const
+{
+    return home_ + QStringLiteral("/config/Varrow/Varrow.ini");
+}
+
+QString ProgramPath()
+{
+    return QStringLiteral(VARROW_PROGRAM);
+}
+
+QString DataDir()
+{
+    return QStringLiteral(VARROW_SOURCE_DIR "/assets");
+}
+
+double DrawnShare(const QImage& shot, const QRect& area)
+{
+    const QRect r = area.intersected(shot.rect());
+    if (r.isEmpty())
+        return 0;
+    qint64 drawn = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb c = shot.pixel(x, y);
+            if (qRed(c) > 24 || qGreen(c) > 24 || qBlue(c) > 24)
+                ++drawn;
+        }
+    return double(drawn) / (qint64(r.width()) * r.height());
+}
+
+QRect ParseGeometry(const QRegularExpressionMatch& m, int first)
+{
+    return QRect(m.captured(first).toInt(), m.captured(first + 1).toInt(), m.captured(first + 2).toInt(),
+                 m.captured(first + 3).toInt());
+}
+
+} // namespace e2e

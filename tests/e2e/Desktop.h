@@ -1,0 +1,69 @@
+#pragma once
+#include <QImage>
+#include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <optional>
+
+namespace e2e {
+
+// A private X display (Xvfb) with a small window manager, for running the real program.
+class Desktop {
+public:
+    Desktop();
+    ~Desktop();
+    bool ok() const { return !display_.isEmpty(); }
+    const QString& error() const { return error_; }
+    const QString& display() const { return display_; }
+
+    // Runs an X tool (xdotool, import, xwininfo) on this display; returns its stdout, nullopt on failure.
+    std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
+    void xdotool(const QStringList& args) const;
+    QImage screenshot(const QString& saveAs = {}) const;
+
+private:
+    QString display_, error_;
+    QProcess xvfb_, wm_;
+};
+
+// One run of the real program with its own settings, runtime dir and trace file.
+class Varrow {
+public:
+    // Runs with settings and runtime dir under `home`; two runs with one home are one user's session.
+    Varrow(const Desktop& desktop, const QString& home, const QStringList& args = {},
+           const QString& program = {}, const QString& traceName = QStringLiteral("trace"));
+    ~Varrow();
+
+    // Waits for a trace line matching `pattern` (after the ones already matched); returns its match.
+    std::optional<QRegularExpressionMatch> waitFor(const QString& pattern, int timeoutMs = 15000);
+    bool traced(const QString& pattern) const; // anywhere in the trace so far
+    QString trace() const;
+    std::optional<int> waitForExit(int timeoutMs = 10000); // exit code, nullopt if still running
+    bool running() const { return process_.state() != QProcess::NotRunning; }
+    qint64 pid() const { return process_.processId(); }
+    QString errors(); // stderr so far
+
+    // Right-clicks the character at `at`, waits for the menu and clicks the entry with this text.
+    bool pick(const QPoint& at, const QString& entry);
+    QString settingsFile() const;
+
+private:
+    const Desktop& desktop_;
+    QString home_, tracePath_;
+    QProcess process_;
+    qsizetype consumed_ = 0;
+    QString stderr_;
+};
+
+// Programs' own paths, from the build.
+QString ProgramPath();
+QString DataDir();
+
+// How much of `area` differs from the desktop background.
+double DrawnShare(const QImage& shot, const QRect& area);
+QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups
+
+} // namespace e2e

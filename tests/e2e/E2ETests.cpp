@@ -1,0 +1,165 @@
+// The real program on a real (virtual) X display with a window manager, driven with X input events.
+#include "Desktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <csignal>
+
+using namespace e2e;
+
+namespace {
+
+const QString Geometry = QStringLiteral("(-?\\d+),(-?\\d+) (\\d+)x(\\d+)");
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { desktop = new Desktop; }
+    static void TearDownTestSuite()
+    {
+        delete desktop;
+        desktop = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(desktop->ok()) << desktop->error().toStdString();
+        ASSERT_TRUE(home.isValid());
+    }
+    // Where the shots go: kept in the build tree for a person to look at.
+    static QString shot(const char* name)
+    {
+        QDir().mkpath(QStringLiteral("e2e-shots"));
+        return QStringLiteral("e2e-shots/%1.png").arg(QLatin1String(name));
+    }
+    void seedSettings(const QString& key, const QString& value)
+    {
+        QSettings s(home.path() + QStringLiteral("/config/Varrow/Varrow.ini"), QSettings::IniFormat);
+        s.setValue(QStringLiteral("Settings/") + key, value);
+    }
+    // Starts the program and waits until the character stands on the desktop; returns its window.
+    QRect startAndWait(Varrow& v)
+    {
+        EXPECT_TRUE(v.waitFor(QStringLiteral("ready"))) << v.trace().toStdString() << v.errors().toStdString();
+        const auto shown = v.waitFor(QStringLiteral("window shown Genie ") + Geometry);
+        EXPECT_TRUE(shown) << v.trace().toStdString();
+        EXPECT_TRUE(v.waitFor(QStringLiteral("finished Show")));
+        return shown ? ParseGeometry(*shown, 1) : QRect();
+    }
+
+    static Desktop* desktop;
+    QTemporaryDir home;
+};
+Desktop* EndToEnd::desktop = nullptr;
+
+TEST_F(EndToEnd, StartsWithCharacterAndClockAndRefusesASecondInstance)
+{
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    EXPECT_EQ(character.topLeft(), QPoint(0, 0)) << "first start stands top-left";
+
+    const QImage screen = desktop->screenshot(shot("start"));
+    ASSERT_FALSE(screen.isNull());
+    // The genie is drawn, and only the genie: a window without its shape would fill the whole box.
+    const double drawn = DrawnShare(screen, character);
+    EXPECT_GT(drawn, 0.15) << "character pixels missing";
+    EXPECT_LT(drawn, 0.95) << "the character window is an unshaped box";
+
+    const auto clock = desktop->run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), QStringLiteral("Varrow")});
+    ASSERT_TRUE(clock);
+    EXPECT_TRUE(clock->contains(QStringLiteral("Width: 184"))) << clock->toStdString();
+    EXPECT_TRUE(clock->contains(QStringLiteral("Height: 69"))) << clock->toStdString();
+
+    // The same user starts it again: the second leaves at once, quietly, and the first stays.
+    Varrow second(*desktop, home.path(), {}, {}, QStringLiteral("second"));
+    EXPECT_EQ(second.waitForExit(5000), 0);
+    EXPECT_FALSE(second.traced(QStringLiteral("window shown Genie")));
+    EXPECT_TRUE(v.running());
+    EXPECT_GT(DrawnShare(desktop->screenshot(), character), 0.15);
+}
+
+TEST_F(EndToEnd, MenuPickSpeaksInTheBalloon)
+{
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
+    ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now \\d{1,2}:\\d\\d:\\d\\d [AP]M")))
+        << v.trace().toStdString();
+    const auto balloon = v.waitFor(QStringLiteral("window shown The(?:_\\S*)? ") + Geometry, 5000);
+    ASSERT_TRUE(balloon) << v.trace().toStdString();
+    const QImage screen = desktop->screenshot(shot("say-time"));
+    EXPECT_GT(DrawnShare(screen, ParseGeometry(*balloon, 1)), 0.5) << "the balloon is not drawn";
+}
+
+TEST_F(EndToEnd, DraggedPositionIsSavedAndUsedOnTheNextStart)
+{
+    {
+        Varrow v(*desktop, home.path());
+        const QRect character = startAndWait(v);
+        const QPoint grab = character.center();
+        desktop->xdotool({QStringLiteral("mousemove"), QString::number(grab.x()), QString::number(grab.y()),
+                          QStringLiteral("mousedown"), QStringLiteral("1")});
+        for (int step = 1; step <= 10; ++step)
+            desktop->xdotool({QStringLiteral("mousemove"), QString::number(grab.x() + 40 * step),
+                              QString::number(grab.y() + 25 * step)});
+        desktop->xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+        ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Yes Sir!"))) << v.trace().toStdString();
+
+        QSettings saved(v.settingsFile(), QSettings::IniFormat);
+        EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionX")).toString(), QStringLiteral("400"));
+        EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionY")).toString(), QStringLiteral("250"));
+
+        ASSERT_TRUE(v.pick(QPoint(400, 250) + QPoint(character.width() / 2, character.height() / 2),
+                           QStringLiteral("Quit")));
+        EXPECT_EQ(v.waitForExit(), 0);
+        EXPECT_TRUE(v.traced(QStringLiteral("ended$")));
+    }
+    Varrow again(*desktop, home.path());
+    EXPECT_EQ(startAndWait(again).topLeft(), QPoint(400, 250));
+}
+
+TEST_F(EndToEnd, IdleCharacterHidesAfterHideTime)
+{
+    seedSettings(QStringLiteral("HideTime"), QStringLiteral("1"));
+    Varrow v(*desktop, home.path());
+    startAndWait(v);
+    // Idling starts a few seconds after the last request; then one more second on the clock.
+    ASSERT_TRUE(v.waitFor(QStringLiteral("started Hide"), 30000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Genie .*"), 10000));
+    EXPECT_TRUE(v.running());
+}
+
+TEST_F(EndToEnd, TerminateEndsCleanlyAndReleasesTheInstanceLock)
+{
+    {
+        Varrow v(*desktop, home.path());
+        startAndWait(v);
+        ::kill(pid_t(v.pid()), SIGTERM);
+        EXPECT_EQ(v.waitForExit(), 0);
+        EXPECT_TRUE(v.traced(QStringLiteral("ended$")));
+    }
+    Varrow again(*desktop, home.path());
+    startAndWait(again);
+    EXPECT_TRUE(again.running());
+}
+
+TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
+{
+    // A copy of the program with no Genie.acs anywhere it looks.
+    const QString lonely = home.path() + QStringLiteral("/bin/varrow");
+    QDir().mkpath(home.path() + QStringLiteral("/bin"));
+    ASSERT_TRUE(QFile::copy(ProgramPath(), lonely));
+    QFile::setPermissions(lonely, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    Varrow v(*desktop, home.path(), {}, lonely);
+    const auto box = v.waitFor(QStringLiteral("window shown Varrow ") + Geometry);
+    ASSERT_TRUE(box) << v.trace().toStdString() << v.errors().toStdString();
+    desktop->screenshot(shot("missing-character"));
+    desktop->xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    EXPECT_EQ(v.waitForExit(), 1);
+    EXPECT_TRUE(v.errors().contains(QStringLiteral("Genie.acs"))) << v.errors().toStdString();
+    EXPECT_FALSE(v.traced(QStringLiteral("window shown Genie")));
+}
+
+} // namespace
