@@ -1,34 +1,226 @@
 #include "frmSettingAlarm.h"
 
-frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::MainState& main, QWidget* parent)
-    : QDialog(parent), platform_(platform), main_(main)
+#include "character/PlaceDialog.h"
+#include "platform/ScreenMetrics.h"
+#include "platform/TimeText.h"
+
+#include <QFont>
+
+namespace {
+const QString CharacterId = QStringLiteral("Genie");
+const QString SetAlarmOnName = QStringLiteral("setAlarmOn");
+const QString SetAlarmOffName = QStringLiteral("setAlarmOff");
+
+QFont sansSerif(int points, bool bold)
 {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    font.setPointSize(points);
+    font.setBold(bold);
+    return font;
+}
+} // namespace
+
+frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::MainState& main, QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      fraAlarmTime(this), txtAlarmTimeHour(&fraAlarmTime), txtAlarmTimeMinute(&fraAlarmTime),
+      txtAlarmTimeSecond(&fraAlarmTime), txtAlarmTimeAMPM(&fraAlarmTime), UpDown(&fraAlarmTime),
+      lblAlarmStatus(this), platform_(platform), main_(main),
+      timeFields_(*this, txtAlarmTimeHour, txtAlarmTimeMinute, txtAlarmTimeSecond, txtAlarmTimeAMPM)
+{
+    setObjectName(QStringLiteral("frmSettingAlarm"));
+    setWindowTitle(QStringLiteral("Alarm Settings"));
+    setFont(sansSerif(8, false));
+    const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
+    auto place = [TX, TY](QWidget& w, double left, double top, double width, double height) {
+        w.setGeometry(platform::TwipsToPixels(left, TX), platform::TwipsToPixels(top, TY),
+                      platform::TwipsToPixels(width, TX), platform::TwipsToPixels(height, TY));
+    };
+    setFixedSize(platform::TwipsToPixels(3150, TX), platform::TwipsToPixels(960, TY));
+
+    fraAlarmTime.setObjectName(QStringLiteral("fraAlarmTime"));
+    fraAlarmTime.setTitle(QStringLiteral("&Alarm"));
+    place(fraAlarmTime, 120, 120, 1935, 735);
+    struct BoxSetup {
+        QLineEdit& box;
+        const char* name;
+        const char* text;
+        double left;
+    };
+    for (const BoxSetup& s : {BoxSetup{txtAlarmTimeHour, "txtAlarmTimeHour", "00", 120},
+                              BoxSetup{txtAlarmTimeMinute, "txtAlarmTimeMinute", "00", 480},
+                              BoxSetup{txtAlarmTimeSecond, "txtAlarmTimeSecond", "00", 840},
+                              BoxSetup{txtAlarmTimeAMPM, "txtAlarmTimeAMPM", "AM", 1200}}) {
+        s.box.setObjectName(QString::fromLatin1(s.name));
+        s.box.setText(QString::fromLatin1(s.text));
+        s.box.setAlignment(Qt::AlignCenter);
+        s.box.setTextMargins(0, 0, 0, 0);
+        place(s.box, s.left, 240, 375, 375);
+    }
+    txtAlarmTimeAMPM.setReadOnly(true);
+    UpDown.setObjectName(QStringLiteral("UpDown"));
+    place(UpDown, 1560, 240, 240, 375);
+    lblAlarmStatus.setObjectName(QStringLiteral("lblAlarmStatus"));
+    lblAlarmStatus.setText(QStringLiteral("On"));
+    lblAlarmStatus.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblAlarmStatus.setFont(sansSerif(18, true));
+    place(lblAlarmStatus, 2160, 360, 975, 375);
+    QWidget::setTabOrder(&txtAlarmTimeHour, &txtAlarmTimeMinute);
+    QWidget::setTabOrder(&txtAlarmTimeMinute, &txtAlarmTimeSecond);
+    QWidget::setTabOrder(&txtAlarmTimeSecond, &txtAlarmTimeAMPM);
+    connect(&UpDown, &alarms::UpDownArrows::UpClick, &timeFields_, &alarms::TimeFields::UpDown_UpClick);
+    connect(&UpDown, &alarms::UpDownArrows::DownClick, &timeFields_, &alarms::TimeFields::UpDown_DownClick);
+
     Form_Load();
 }
 
-frmSettingAlarm::~frmSettingAlarm() = default;
+frmSettingAlarm::~frmSettingAlarm()
+{
+    HandBackCharacter();
+}
 
 void frmSettingAlarm::Form_Load()
 {
-    Agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
-    agentA = Agent.Characters().Item(QStringLiteral("Genie"));
-    agentA->Commands().Add(QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("Okay"), true, true);
-    connect(agentA, &character::Character::Command, this, [this](const character::UserInput& in) {
-        if (in.Name == u"OK")
-            accept();
-    });
-    main_.agentA->Hide(true);
-    agentA->Show(true);
+    const character::Characters::LoadResult loaded = Agent.Characters().Load(CharacterId, QStringLiteral("Genie.acs"));
+    if (!loaded.ok)
+        platform::ReportProblem(QStringLiteral("the alarm dialog has no character: %1").arg(loaded.error));
+    agentA = Agent.Characters().Item(CharacterId);
+    timeFields_.attach(agentA);
+    if (agentA) {
+        connect(agentA, &character::Character::Command, this, &frmSettingAlarm::Agent_Command);
+        character::Commands& c = agentA->Commands();
+        c.Add(QStringLiteral("setHour"), QString(), QStringLiteral("Hour"), true, false);
+        c.Add(QStringLiteral("setMinute"), QString(), QStringLiteral("Minute"), true, false);
+        c.Add(QStringLiteral("setSecond"), QString(), QStringLiteral("Second"), true, false);
+        c.Add(QStringLiteral("setAM"), QString(), QStringLiteral("AM"), true, false);
+        c.Add(QStringLiteral("setPM"), QString(), QStringLiteral("PM"), true, false);
+        c.Add(QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("Okay"), true, true);
+        c.Add(QStringLiteral("Cancel"), QStringLiteral("Cancel"), QStringLiteral("Cancel"), true, true);
+        c.Add(SetAlarmOffName, QStringLiteral("Alarm Off"), QStringLiteral("Alarm Off"), true, true);
+        if (main_.agentA)
+            main_.agentA->Hide(true);
+        agentA->Show(true);
+    }
+
+    const platform::TimeOfDay t = main_.alarmTime;
+    txtAlarmTimeHour.setText(QString::number(t.hour()));
+    txtAlarmTimeMinute.setText(QString::number(t.minute()));
+    txtAlarmTimeSecond.setText(QString::number(t.second()));
+    txtAlarmTimeAMPM.setText(t.hour() >= 12 ? QStringLiteral("PM") : QStringLiteral("AM"));
+
+    if (!main_.alarmStatus)
+        SetAlarmOff();
+    // The hour box comes first: it has the focus when the dialog opens.
+    txtAlarmTimeHour.setFocus(Qt::OtherFocusReason);
 }
 
-void frmSettingAlarm::Form_Unload()
+void frmSettingAlarm::Form_Activate()
 {
-    agentA->Hide(true);
-    main_.agentA->Show(true);
+    if (closed_ || !agentA)
+        return;
+    // Coming back after another window of ours was in front: take the character back, so that
+    // this dialog's commands are the ones in effect again.
+    if (!agentA->Visible()) {
+        if (main_.agentA)
+            main_.agentA->Hide(true);
+        agentA->Show(true);
+    }
+    character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
+    agentA->Speak(QStringLiteral("In this dialog you can set you alarm."));
+    agentA->Play(QStringLiteral("RestPose"));
 }
 
+void frmSettingAlarm::Form_Deactivate()
+{
+    if (closed_)
+        return;
+    HandBackCharacter();
+}
+
+// Shows the main character again in place of this dialog's.
+void frmSettingAlarm::HandBackCharacter()
+{
+    if (main_.agentA && !main_.agentA->Visible())
+        main_.agentA->Show(true);
+    if (agentA && agentA->Visible())
+        agentA->Hide(true);
+}
+
+void frmSettingAlarm::SetAlarmOff()
+{
+    lblAlarmStatus.setText(QStringLiteral("Off"));
+    main_.alarmStatus = false;
+    if (agentA) {
+        agentA->Commands().Remove(SetAlarmOffName);
+        agentA->Commands().Add(SetAlarmOnName, QStringLiteral("Alarm On"), QStringLiteral("Alarm On"), true, true);
+    }
+}
+
+void frmSettingAlarm::SetAlarmOn()
+{
+    lblAlarmStatus.setText(QStringLiteral("On"));
+    main_.alarmStatus = true;
+    if (agentA) {
+        agentA->Commands().Remove(SetAlarmOnName);
+        agentA->Commands().Add(SetAlarmOffName, QStringLiteral("Alarm Off"), QStringLiteral("Alarm Off"), true, true);
+        agentA->Play(QStringLiteral("Acknowledge"));
+        agentA->Speak(QStringLiteral("Yes sir, I'll inform you in the scheduled time."));
+    }
+}
+
+void frmSettingAlarm::StoreAlarmTime()
+{
+    const QString joined = txtAlarmTimeHour.text() + u':' + txtAlarmTimeMinute.text() + u':' +
+                           txtAlarmTimeSecond.text() + u' ' + txtAlarmTimeAMPM.text();
+    if (const std::optional<platform::TimeOfDay> t = platform::ParseTwelveHourTime(joined)) {
+        main_.alarmTime = *t;
+        accept();
+        return;
+    }
+    // Storing a guess would fire the alarm at a time nobody chose: keep the old one, say so, stay open.
+    if (agentA) {
+        const QString shown = joined.size() > 40 ? joined.left(37) + QStringLiteral("...") : joined;
+        agentA->Play(QStringLiteral("Decline"));
+        agentA->Speak(QStringLiteral("\"%1\" is not a time I can set. The alarm stays at %2.")
+                          .arg(shown, platform::TimeText(main_.alarmTime)));
+    }
+}
+
+void frmSettingAlarm::Agent_Command(const character::UserInput& UserInput)
+{
+    if (closed_)
+        return;
+    const QString& name = UserInput.Name;
+    if (name == u"setHour") {
+        txtAlarmTimeHour.setFocus(Qt::OtherFocusReason);
+    } else if (name == u"setMinute") {
+        txtAlarmTimeMinute.setFocus(Qt::OtherFocusReason);
+    } else if (name == u"setSecond") {
+        txtAlarmTimeSecond.setFocus(Qt::OtherFocusReason);
+    } else if (name == SetAlarmOffName) {
+        SetAlarmOff();
+    } else if (name == SetAlarmOnName) {
+        SetAlarmOn();
+    } else if (name == u"OK") {
+        StoreAlarmTime();
+    } else if (name == u"Cancel") {
+        reject();
+    } else if (name == u"setAM") {
+        txtAlarmTimeAMPM.setText(QStringLiteral("AM"));
+    } else if (name == u"setPM") {
+        txtAlarmTimeAMPM.setText(QStringLiteral("PM"));
+    } else {
+        timeFields_.NumberCommand(name);
+    }
+}
+
+// Every way of closing (OK, Cancel, the close box, Escape) ends here.
 void frmSettingAlarm::done(int r)
 {
-    Form_Unload();
+    if (!closed_) {
+        closed_ = true;
+        timeFields_.detach();
+        HandBackCharacter();
+    }
     QDialog::done(r);
 }

@@ -1,0 +1,26 @@
+#pragma once
+#include <QToolButton>
+#include <QWidget>
+
+namespace alarms {
+
+// A vertical pair of arrows that never takes the focus, so a click acts on the box that has it.
+class UpDownArrows : public QWidget {
+    Q_OBJECT
+public:
+    explicit UpDownArrows(QWidget* parent = nullptr);
+    QToolButton& upArrow() { return up_; }
+    QToolButton& downArrow() { return down_; }
+
+signals:
+    void UpClick();
+    void DownClick();
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    QToolButton up_, down_;
+};
+
+} // namespace alarms
