@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -160,6 +161,24 @@ TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
     EXPECT_EQ(v.waitForExit(), 1);
     EXPECT_TRUE(v.errors().contains(QStringLiteral("Genie.acs"))) << v.errors().toStdString();
     EXPECT_FALSE(v.traced(QStringLiteral("window shown Genie")));
+}
+
+TEST_F(EndToEnd, InstalledProgramFindsItsFilesAndRuns)
+{
+    const QString prefix = home.path() + QStringLiteral("/prefix");
+    QProcess install;
+    install.start(QStringLiteral(VARROW_CMAKE), {QStringLiteral("--install"), QStringLiteral(VARROW_BUILD_DIR),
+                                                 QStringLiteral("--prefix"), prefix});
+    ASSERT_TRUE(install.waitForFinished(60000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+    for (const char* file : {"bin/varrow", "share/varrow/Genie.acs", "share/applications/varrow.desktop",
+                             "share/metainfo/varrow.metainfo.xml", "share/icons/hicolor/32x32/apps/varrow.png",
+                             "share/icons/hicolor/scalable/apps/varrow.svg"})
+        EXPECT_TRUE(QFile::exists(prefix + u'/' + QLatin1String(file))) << file;
+
+    Varrow v(*desktop, home.path(), {}, prefix + QStringLiteral("/bin/varrow"));
+    startAndWait(v);
+    EXPECT_TRUE(v.running()) << v.errors().toStdString();
 }
 
 } // namespace
