@@ -56,10 +56,10 @@ std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const Q
 } // namespace
 
 frmRun::frmRun(platform::Platform& platform, character::MainState& main, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      platform_(platform), main_(main), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this),
-      showOpen(qtShowOpen), popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); })
+      showOpen(qtShowOpen), popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }),
+      platform_(platform), main_(main), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));
     setWindowTitle(QStringLiteral("Run"));
