@@ -63,6 +63,9 @@ frmRun::frmRun(platform::Platform& platform, character::MainState& main, QWidget
 {
     setObjectName(QStringLiteral("frmRun"));
     setWindowTitle(QStringLiteral("Run"));
+    // Modal to its own window only: an application-wide block would also shut out the character,
+    // whose menu carries this dialog's commands.
+    setWindowModality(Qt::WindowModal);
     txtRunProgram.setObjectName(QStringLiteral("txtRunProgram"));
     mnutxtRunProgramBrowse = mnutxtRunProgram.addAction(QStringLiteral("Browse"));
 
