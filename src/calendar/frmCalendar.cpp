@@ -27,6 +27,9 @@ frmCalendar::frmCalendar(platform::Platform& platform, character::MainState& mai
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), platform_(platform), main_(main), MonthView(this)
 {
     setObjectName(QStringLiteral("frmCalendar"));
+    // Modal to no window in particular: the character on the desktop must still take clicks and
+    // drags while the calendar is open, or its "OK" could not be picked.
+    setWindowModality(Qt::WindowModal);
     MonthView.setObjectName(QStringLiteral("MonthView"));
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };

@@ -1,6 +1,7 @@
 #include "calendar/frmCalendar.h"
 
 #include "character/CharacterStage.h"
+#include "character/CharacterWindow.h"
 #include "devices/MCIFunction.h"
 #include "main/frmMain.h"
 #include "support/CharacterTestSupport.h"
@@ -267,6 +268,32 @@ TEST_F(CalendarTest, EveryWayOfClosingHandsTheCharacterBack)
     QObject::connect(main.agentA, &character::Character::Command, [&] { ++heard; });
     say("sayTime");
     EXPECT_EQ(heard, 1);
+}
+
+TEST_F(CalendarTest, TheCharacterStillTakesClicksWhileTheCalendarIsModal)
+{
+    auto dialog = open();
+    QStringList menu;
+    QObject::connect(&stage(), &character::CharacterStage::menuAboutToShow, dialog.get(), [&](QMenu* m) {
+        for (QAction* a : m->actions())
+            menu << a->text();
+        // Picked at once, as the user would pick the one entry.
+        QTimer::singleShot(0, m, [m] {
+            if (!m->actions().isEmpty())
+                m->actions().first()->trigger();
+            m->close();
+        });
+    });
+    QTimer::singleShot(0, dialog.get(), [&] {
+        ASSERT_TRUE(testsupport::waitUntilStill(stage()));
+        QWidget* figure = stage().window();
+        QTest::mouseClick(figure, Qt::RightButton, {}, QPoint(64, 80));
+        // Not answered: leave the loop anyway so the test fails instead of hanging.
+        QTimer::singleShot(3000, dialog.get(), [&] { dialog->reject(); });
+    });
+    EXPECT_EQ(dialog->exec(), QDialog::Accepted);
+    EXPECT_EQ(menu, QStringList({"OK"}));
+    EXPECT_TRUE(mainHandedBack());
 }
 
 TEST_F(CalendarTest, OkayDuringTheYearBoxClosesWithoutHarm)
