@@ -1,0 +1,302 @@
+#include "alarm/TimeField.h"
+#include "alarm/UpDown.h"
+
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSet>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using alarms::NumericValue;
+using alarms::ShortestText;
+
+namespace {
+
+// Four boxes and the arrows on a bare form, with the rules attached (no character).
+struct Boxes {
+    Boxes()
+    {
+        form.resize(300, 60);
+        for (QLineEdit* b : {&hour, &minute, &second, &ampm})
+            b->setText("00");
+        ampm.setText("AM");
+        ampm.setReadOnly(true);
+        int x = 0;
+        for (QLineEdit* b : {&hour, &minute, &second, &ampm}) {
+            b->setGeometry(x, 5, 40, 25);
+            x += 45;
+        }
+        arrows.setGeometry(x, 5, 16, 25);
+        QObject::connect(&arrows, &alarms::UpDownArrows::UpClick, &fields, &alarms::TimeFields::UpDown_UpClick);
+        QObject::connect(&arrows, &alarms::UpDownArrows::DownClick, &fields, &alarms::TimeFields::UpDown_DownClick);
+        fields.attach(nullptr);
+    }
+    // Shown and in front, so that the boxes get real focus events.
+    bool activate()
+    {
+        form.show();
+        form.activateWindow();
+        return QTest::qWaitForWindowActive(&form);
+    }
+    QString type(QLineEdit& box, const QString& text)
+    {
+        box.setText(text);
+        return box.text();
+    }
+
+    QWidget form;
+    QLineEdit hour{&form}, minute{&form}, second{&form}, ampm{&form};
+    alarms::UpDownArrows arrows{&form};
+    alarms::TimeFields fields{form, hour, minute, second, ampm};
+};
+
+// The wrap as the rules state it, one nested change at a time, with no shortcut; a text that comes
+// round again swings for ever and settles at the top. Only for inputs a modest number of steps away.
+QString steppedByHand(QString text, int minValue, int maxValue, bool leadingZero)
+{
+    const double range = maxValue - minValue + 1;
+    QString prefixed;
+    QSet<QString> seen;
+    for (int guard = 0; guard < 1000000; ++guard) {
+        if (seen.contains(text))
+            return QString::number(maxValue);
+        seen.insert(text);
+        const std::optional<double> v = NumericValue(text);
+        if (!v)
+            return QString();
+        QString next;
+        if (*v > 99)
+            next = QString::number(maxValue);
+        else if (*v > maxValue)
+            next = ShortestText(*v - range);
+        else if (*v < minValue)
+            next = ShortestText(*v + range);
+        else if (*v < 10 && leadingZero && prefixed.isEmpty())
+            next = QStringLiteral("0") + (prefixed = text);
+        else
+            return text;
+        if (next == text)
+            return text;
+        text = next;
+    }
+    return QStringLiteral("<never settles>");
+}
+
+} // namespace
+
+TEST(TimeFieldRules, NumericMeansPlainDecimalNotation)
+{
+    const std::pair<const char*, double> numbers[] = {
+        {"7", 7}, {"-1", -1}, {"+5", 5}, {"05", 5}, {"12.5", 12.5}, {".5", 0.5}, {"5.", 5},
+        {"1e2", 100}, {"1E+2", 100}, {"-2.5e-1", -0.25}, {"1e308", 1e308}, {"-0", 0},
+    };
+    for (const auto& [text, value] : numbers) {
+        const auto v = NumericValue(QString::fromUtf8(text));
+        ASSERT_TRUE(v) << text;
+        EXPECT_DOUBLE_EQ(*v, value) << text;
+    }
+    for (const char* text : {"", " ", "-", "+", ".", "e5", "1e", "1e+", "1.2.3", "--1", "1-", " 7 ", "7 ", "0x10",
+                             "&H10", "nan", "inf", "Infinity", "1,5", "1_000", "1d2", "a", "12a", "\xef\xbc\x97"})
+        EXPECT_FALSE(NumericValue(QString::fromUtf8(text))) << text;
+    // Out of a double's range: too large reads as infinite, too small as zero, signs kept.
+    EXPECT_EQ(*NumericValue(u"1e309"), HUGE_VAL);
+    EXPECT_EQ(*NumericValue(u"-1e99999999999999999999"), -HUGE_VAL);
+    EXPECT_EQ(*NumericValue(QString(400, u'9')), HUGE_VAL);
+    EXPECT_EQ(*NumericValue(u"1e-400"), 0.0);
+    EXPECT_EQ(*NumericValue(u"0.00000000000000000000000000001e-300"), 0.0);
+    EXPECT_EQ(*NumericValue(QString(400, u'0') + "1e-400"), 0.0);
+    EXPECT_EQ(*NumericValue(u"0.001e312"), HUGE_VAL);
+    EXPECT_EQ(*NumericValue(u"0.001e311"), 1e308);
+}
+
+TEST(TimeFieldRules, BoxesWrapAndPadAsTyped)
+{
+    Boxes b;
+    const std::pair<const char*, const char*> hour[] = {{"13", "1"}, {"0", "12"}, {"100", "12"}, {"-1", "11"},
+                                                        {"99", "3"},  {"12", "12"}, {"7", "7"},  {"-12", "12"},
+                                                        {"-13", "11"}, {"25", "1"}, {"a", ""}};
+    for (const auto& [typed, shown] : hour)
+        EXPECT_EQ(b.type(b.hour, typed), shown) << typed;
+    const std::pair<const char*, const char*> minute[] = {{"7", "07"},   {"0", "00"},  {"60", "00"}, {"75", "15"},
+                                                          {"100", "59"}, {"-1", "59"}, {"30", "30"}, {"-61", "59"},
+                                                          {"-60", "00"}, {"99", "39"}, {"x", ""},   {"07", "007"}};
+    for (const auto& [typed, shown] : minute) {
+        EXPECT_EQ(b.type(b.minute, typed), shown) << typed;
+        EXPECT_EQ(b.type(b.second, typed), shown) << typed;
+        EXPECT_TRUE(b.fields.prefixedText().isEmpty()) << typed;
+    }
+}
+
+TEST(TimeFieldRules, WrapReachesWhatTheSingleStepsReach)
+{
+    Boxes b;
+    const char* inputs[] = {"-1",      "-11.75",     "-59",    "-61",    "-119",     "-120",   "-121",
+                            "-0.1",    "-1234.1",    "-59.9",  "-0.01",  "-1e-20",   "-7e3",   "-1000000",
+                            "-98765.25", "-1234567", "75.5", "98.99", "61.000001", "-3.5e2", "-1e-300"};
+    for (const char* text : inputs) {
+        EXPECT_EQ(b.type(b.minute, text), steppedByHand(text, 0, 59, true)) << text;
+        EXPECT_EQ(b.type(b.hour, text), steppedByHand(text, 1, 12, false)) << text;
+    }
+}
+
+TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
+{
+    Boxes b;
+    int changes = 0;
+    QObject::connect(&b.minute, &QLineEdit::textChanged, [&] { ++changes; });
+    QObject::connect(&b.hour, &QLineEdit::textChanged, [&] { ++changes; });
+    const QString digits(10000, u'7');
+    // Typed text, then what the minute box and the hour box end with.
+    const std::tuple<QString, QString, QString> cases[] = {
+        {"-1e300", "00", "12"},                // far beyond where single steps still move: exact arithmetic
+        {"-1e20", "20", "8"},
+        {"-9007199254740993", "28", "4"},      // reads as -2^53
+        {"-4.5e15", "00", "12"},
+        {"-123456789.5", "50.5", "2.5"},
+        {"1e308", "59", "12"},
+        {"1e309", "59", "12"},
+        {"-1e309", "59", "12"},                // minus infinity: no number of steps gets back, so the top
+        {"nan", "", ""},
+        {"inf", "", ""},
+        {"0x10", "", ""},
+        {" 7 ", "", ""},
+        {QString(u'\xff17'), "", ""},          // a full-width seven is not a decimal digit here
+        {digits, "59", "12"},
+        {"-" + digits, "59", "12"},
+        {"0." + digits, "00." + digits, "12"},   // in range: the minute box pads it, the hour box wraps it up
+        {"12.5", "12.5", "12"},                // less than one unit past the top: settles at the top
+        {"0.5", "00.5", "12"},
+        {"59.5", "59", "11.5"},
+        {"-0.5", "59", "11.5"},
+        {"-11.5", "48.5", "12"},
+        {"60.25", "00.25", "12"},
+    };
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto& [typed, minute, hour] : cases) {
+        changes = 0;
+        EXPECT_EQ(b.type(b.minute, typed), minute) << typed.left(20).toStdString();
+        EXPECT_LE(changes, 4) << typed.left(20).toStdString();
+        changes = 0;
+        EXPECT_EQ(b.type(b.hour, typed), hour) << typed.left(20).toStdString();
+        EXPECT_LE(changes, 4) << typed.left(20).toStdString();
+    }
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
+TEST(TimeFieldFocus, LeavingAnEmptyBoxFillsItAndTakesTheFocusBack)
+{
+    Boxes b;
+    ASSERT_TRUE(b.activate());
+    b.hour.setFocus();
+    b.hour.setText("");
+    QTest::keyClick(&b.form, Qt::Key_Tab);
+    EXPECT_EQ(b.hour.text(), "12");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return b.hour.hasFocus(); }, 2000));
+
+    b.minute.setFocus();
+    QTest::keyClick(&b.minute, Qt::Key_A); // typing a letter empties the box and keeps the focus there
+    EXPECT_EQ(b.minute.text(), "");
+    testsupport::pump(20);
+    EXPECT_TRUE(b.minute.hasFocus());
+    b.second.setFocus();
+    EXPECT_EQ(b.minute.text(), "000");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return b.minute.hasFocus(); }, 2000));
+    testsupport::pump(20);
+    EXPECT_TRUE(b.minute.hasFocus());
+    EXPECT_EQ(b.second.text(), "00"); // the box it passed through was not touched
+
+    // Leaving with something in range: nothing moves, and no padding is added on leaving.
+    b.minute.setText("45");
+    b.hour.setFocus();
+    testsupport::pump(20);
+    EXPECT_TRUE(b.hour.hasFocus());
+    EXPECT_EQ(b.minute.text(), "45");
+}
+
+TEST(TimeFieldFocus, TypingReplacesTheWholeTextOnEntry)
+{
+    Boxes b;
+    ASSERT_TRUE(b.activate());
+    b.minute.setText("45");
+    b.hour.setFocus();
+    QTest::keyClick(&b.form, Qt::Key_Tab);
+    ASSERT_TRUE(b.minute.hasFocus());
+    EXPECT_EQ(b.minute.selectedText(), "45");
+    QTest::keyClicks(&b.minute, "7");
+    EXPECT_EQ(b.minute.text(), "07");
+    // Entered by the program rather than by Tab: selected all the same.
+    b.second.setText("33");
+    b.second.setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(b.second.selectedText(), "33");
+}
+
+TEST(TimeFieldArrows, StepTheFocusedBoxTheOtherWayRoundAndNeverTakeTheFocus)
+{
+    Boxes b;
+    ASSERT_TRUE(b.activate());
+    auto up = [&] { QTest::mouseClick(&b.arrows.upArrow(), Qt::LeftButton); };
+    auto down = [&] { QTest::mouseClick(&b.arrows.downArrow(), Qt::LeftButton); };
+
+    b.minute.setFocus();
+    b.minute.setText("59");
+    down();
+    EXPECT_EQ(b.minute.text(), "00");
+    up();
+    EXPECT_EQ(b.minute.text(), "59");
+    b.minute.setText("05");
+    up();
+    EXPECT_EQ(b.minute.text(), "04");
+    down();
+    down();
+    EXPECT_EQ(b.minute.text(), "06");
+    EXPECT_TRUE(b.minute.hasFocus());
+
+    b.hour.setFocus();
+    b.hour.setText("12");
+    down();
+    EXPECT_EQ(b.hour.text(), "1");
+    up();
+    EXPECT_EQ(b.hour.text(), "12");
+    EXPECT_TRUE(b.hour.hasFocus());
+
+    // An empty box has nothing to step from and stays empty.
+    b.second.setFocus();
+    b.second.setText("");
+    up();
+    down();
+    EXPECT_EQ(b.second.text(), "");
+    EXPECT_TRUE(b.second.hasFocus());
+    b.second.setText("10");
+
+    // The AM/PM box switches on every entry and on either arrow.
+    const QString before = b.ampm.text();
+    b.ampm.setFocus();
+    EXPECT_NE(b.ampm.text(), before);
+    const QString entered = b.ampm.text();
+    up();
+    EXPECT_NE(b.ampm.text(), entered);
+    down();
+    EXPECT_EQ(b.ampm.text(), entered);
+    b.hour.setFocus();
+    EXPECT_EQ(b.ampm.text(), entered); // leaving does nothing
+    b.ampm.setFocus();
+    EXPECT_NE(b.ampm.text(), entered);
+    b.ampm.setText("pm"); // anything but "AM" becomes "AM"
+    up();
+    EXPECT_EQ(b.ampm.text(), "AM");
+    EXPECT_TRUE(b.ampm.hasFocus());
+}
+
+TEST(TimeFieldArrows, ClickingWithNoBoxFocusedDoesNothing)
+{
+    Boxes b;
+    b.fields.UpDown_UpClick();
+    b.fields.UpDown_DownClick();
+    EXPECT_EQ(b.hour.text(), "00");
+    EXPECT_EQ(b.minute.text(), "00");
+    EXPECT_EQ(b.ampm.text(), "AM");
+}
