@@ -1,0 +1,283 @@
+#include "alarm/frmSettingAlarm.h"
+
+#include "devices/MCIFunction.h"
+#include "main/frmMain.h"
+#include "platform/FormActivation.h"
+#include "support/CharacterTestSupport.h"
+#include "support/FakeDrive.h"
+
+#include <QApplication>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using platform::TimeOfDay;
+
+namespace {
+
+class AlarmDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testsupport::useFastCharacterServer(100000);
+        platform::FormActivation::instance();
+        ASSERT_TRUE(mainAgent.Characters().Load("Genie", "Genie.acs").ok);
+        main.agentA = mainAgent.Characters().Item("Genie");
+        main.agentA->Show(true);
+    }
+    frmSettingAlarm& open()
+    {
+        dialog = std::make_unique<frmSettingAlarm>(t.platform, main);
+        return *dialog;
+    }
+    bool activate()
+    {
+        dialog->show();
+        dialog->activateWindow();
+        if (!QTest::qWaitForWindowActive(dialog.get(), 300))
+            QApplication::setActiveWindow(dialog.get()); // the offscreen platform does not always pass it on
+        return testsupport::waitUntil([&] { return dialog->isActiveWindow(); }, 2000);
+    }
+    void command(const QString& name) { dialog->Agent_Command(character::UserInput{name, "Genie", {}, false}); }
+    QStringList boxes() const
+    {
+        return {dialog->txtAlarmTimeHour.text(), dialog->txtAlarmTimeMinute.text(), dialog->txtAlarmTimeSecond.text(),
+                dialog->txtAlarmTimeAMPM.text()};
+    }
+    QStringList listed() const
+    {
+        QStringList l;
+        for (const auto& c : dialog->agentA->Commands().all())
+            if (c->listed())
+                l << c->Caption();
+        return l;
+    }
+    bool has(const QString& name) const { return dialog->agentA->Commands().Item(name) != nullptr; }
+    int numbersPresent() const
+    {
+        int n = 0;
+        for (int i = 0; i <= 59; ++i)
+            n += has(QString::number(i));
+        return n;
+    }
+
+    testsupport::TestPlatform t;
+    character::Agent mainAgent;
+    character::MainState main;
+    std::unique_ptr<frmSettingAlarm> dialog;
+};
+
+} // namespace
+
+TEST_F(AlarmDialogTest, OpensFromTheAlarmState)
+{
+    open();
+    EXPECT_EQ(boxes(), QStringList({"12", "00", "00", "AM"}));
+    EXPECT_EQ(dialog->lblAlarmStatus.text(), "Off");
+    EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm On"}));
+    QStringList names;
+    for (const auto& c : dialog->agentA->Commands().all())
+        names << c->Name();
+    EXPECT_EQ(names, QStringList({"setHour", "setMinute", "setSecond", "setAM", "setPM", "OK", "Cancel", "setAlarmOn"}));
+    EXPECT_EQ(dialog->windowTitle(), "Alarm Settings");
+    EXPECT_EQ(dialog->size(), QSize(210, 64));
+    dialog.reset();
+
+    main.alarmTime = *TimeOfDay::fromHms(13, 5, 9);
+    main.alarmStatus = true;
+    open();
+    EXPECT_EQ(boxes(), QStringList({"1", "05", "09", "PM"}));
+    EXPECT_EQ(dialog->lblAlarmStatus.text(), "On");
+    EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm Off"}));
+    dialog.reset();
+
+    main.alarmStatus = false;
+    main.alarmTime = *TimeOfDay::fromHms(12, 30, 0);
+    open();
+    EXPECT_EQ(boxes(), QStringList({"12", "30", "00", "PM"}));
+    dialog.reset();
+    main.alarmTime = *TimeOfDay::fromHms(0, 30, 0);
+    open();
+    EXPECT_EQ(boxes(), QStringList({"12", "30", "00", "AM"}));
+    EXPECT_TRUE(dialog->timeFields().prefixedText().isEmpty());
+}
+
+TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)
+{
+    main.alarmTime = *TimeOfDay::fromHms(6, 15, 0);
+    open();
+    testsupport::StageRecorder rec(dialog->agentA->stage());
+    command("setAlarmOn");
+    EXPECT_TRUE(main.alarmStatus);
+    EXPECT_EQ(dialog->lblAlarmStatus.text(), "On");
+    EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm Off"}));
+    dialog->txtAlarmTimeHour.setText("9");
+    command("Cancel");
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(main.alarmStatus); // the cancel keeps the arming and the old time
+    EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(6, 15, 0));
+    ASSERT_TRUE(testsupport::waitUntilStill(main.agentA->stage()));
+    EXPECT_TRUE(rec.started.contains("Speak:Yes sir, I'll inform you in the scheduled time."));
+    EXPECT_TRUE(rec.started.contains("Play:Acknowledge"));
+    dialog.reset();
+
+    open();
+    command("setAlarmOff");
+    EXPECT_FALSE(main.alarmStatus);
+    EXPECT_EQ(dialog->lblAlarmStatus.text(), "Off");
+    EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm On"}));
+    dialog.reset();
+
+    open();
+    dialog->txtAlarmTimeHour.setText("7");
+    dialog->txtAlarmTimeMinute.setText("5");
+    dialog->txtAlarmTimeSecond.setText("9");
+    command("setPM");
+    command("OK");
+    EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(19, 5, 9));
+    EXPECT_FALSE(main.alarmStatus);
+    dialog.reset();
+    open();
+    command("setAM");
+    command("OK");
+    EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(7, 5, 9));
+}
+
+TEST_F(AlarmDialogTest, OkWithBoxesThatMakeNoTimeKeepsTheOldTimeAndSaysSo)
+{
+    main.alarmTime = *TimeOfDay::fromHms(6, 15, 0);
+    open();
+    testsupport::StageRecorder rec(dialog->agentA->stage());
+    dialog->txtAlarmTimeHour.setText("x"); // emptied
+    command("OK");
+    EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(6, 15, 0));
+    ASSERT_TRUE(testsupport::waitUntilStill(dialog->agentA->stage()));
+    EXPECT_TRUE(rec.started.contains("Speak:\":15:00 AM\" is not a time I can set. The alarm stays at 6:15:00 AM."))
+        << rec.started.join('|').toStdString();
+    dialog->txtAlarmTimeHour.setText("8");
+    command("OK");
+    EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(8, 15, 0));
+}
+
+TEST_F(AlarmDialogTest, NumberCommandsFollowTheFocusedBox)
+{
+    open();
+    ASSERT_TRUE(activate());
+    EXPECT_TRUE(dialog->txtAlarmTimeHour.hasFocus());
+    EXPECT_EQ(numbersPresent(), 12);
+    EXPECT_TRUE(has("12"));
+    EXPECT_FALSE(has("0"));
+    command("setMinute");
+    command("7");
+    EXPECT_EQ(dialog->txtAlarmTimeMinute.text(), "07");
+    EXPECT_EQ(numbersPresent(), 60);
+    command("setSecond");
+    command("75"); // no such number: nothing
+    command("59");
+    EXPECT_EQ(dialog->txtAlarmTimeSecond.text(), "59");
+    EXPECT_EQ(numbersPresent(), 60);
+    command("setHour");
+    command("0");
+    EXPECT_EQ(dialog->txtAlarmTimeHour.text(), "12");
+    EXPECT_EQ(numbersPresent(), 12);
+    EXPECT_FALSE(has("13"));
+    // The AM/PM box takes no numbers and offers none.
+    dialog->txtAlarmTimeAMPM.setFocus();
+    EXPECT_EQ(numbersPresent(), 0);
+    const QString ampm = dialog->txtAlarmTimeAMPM.text();
+    command("7");
+    EXPECT_EQ(dialog->txtAlarmTimeAMPM.text(), ampm);
+    // A pop-up menu taking the keyboard does not count as leaving the box.
+    command("setMinute");
+    QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(&dialog->txtAlarmTimeMinute, &popup);
+    EXPECT_EQ(numbersPresent(), 60);
+}
+
+TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndEveryCloseHandsTheCharacterBack)
+{
+    main.agentA->setLeft(600);
+    main.agentA->setTop(200);
+    open();
+    EXPECT_FALSE(main.agentA->Visible());
+    EXPECT_TRUE(dialog->agentA->Visible());
+    testsupport::StageRecorder rec(dialog->agentA->stage());
+    ASSERT_TRUE(activate());
+    ASSERT_TRUE(testsupport::waitUntilStill(dialog->agentA->stage()));
+    EXPECT_EQ(dialog->frameGeometry().right() + 1, 600);
+    EXPECT_EQ(dialog->frameGeometry().top(), 200);
+    QStringList intro = rec.started.filter(QRegularExpression("^(Gesture|Speak|Play)"));
+    ASSERT_EQ(intro.size(), 3);
+    EXPECT_TRUE(intro[0].startsWith("Gesture:"));
+    EXPECT_EQ(intro[1], "Speak:In this dialog you can set you alarm.");
+    EXPECT_EQ(intro[2], "Play:RestPose");
+    rec.started.clear();
+    dialog->Form_Activate();
+    ASSERT_TRUE(testsupport::waitUntilStill(dialog->agentA->stage()));
+    EXPECT_GE(rec.started.filter("Speak:In this dialog").size(), 1);
+
+    // Another window of ours in front: the main character is back with its commands; and taken again on return.
+    dialog->Form_Deactivate();
+    EXPECT_TRUE(main.agentA->Visible());
+    EXPECT_EQ(dialog->agentA->stage().inEffect(), main.agentA);
+    dialog->Form_Activate();
+    EXPECT_EQ(dialog->agentA->stage().inEffect(), dialog->agentA);
+
+    const std::function<void(frmSettingAlarm&)> ways[] = {
+        [&](frmSettingAlarm&) { command("OK"); },
+        [&](frmSettingAlarm&) { command("Cancel"); },
+        [](frmSettingAlarm& d) { d.close(); },
+        [](frmSettingAlarm& d) { QTest::keyClick(&d, Qt::Key_Escape); },
+        [&](frmSettingAlarm&) { dialog.reset(); },
+    };
+    for (const auto& close : ways) {
+        if (!dialog)
+            open();
+        ASSERT_TRUE(activate());
+        ASSERT_FALSE(main.agentA->Visible());
+        close(*dialog);
+        EXPECT_TRUE(main.agentA->Visible());
+        EXPECT_EQ(main.agentA->stage().inEffect(), main.agentA);
+        dialog.reset();
+    }
+}
+
+TEST(AlarmEndToEnd, SetInTheDialogFiresFromTheClock)
+{
+    testsupport::useFastCharacterServer(100000);
+    testsupport::TestPlatform t;
+    QTemporaryDir lockDir;
+    platform::InstanceLock lock{"Varrow", lockDir.path()};
+    devices::MciInterpreter interpreter{std::make_unique<testsupport::FakeDrive>()};
+    devices::MCIFunction mci{t.messageBox, "Varrow", interpreter};
+    frmMain form(t.platform, lock, mci);
+    ASSERT_EQ(form.Form_Load(), frmMain::Loaded::Running);
+    form.showModal = [](QDialog& d) {
+        auto& alarm = dynamic_cast<frmSettingAlarm&>(d);
+        auto say = [&](const QString& name) {
+            ASSERT_TRUE(alarm.agentA->stage().deliverCommand(name));
+            testsupport::pump(10);
+        };
+        say("setAlarmOn");
+        say("setHour");
+        alarm.txtAlarmTimeHour.setText("7");
+        alarm.txtAlarmTimeMinute.setText("30");
+        alarm.txtAlarmTimeSecond.setText("5");
+        alarm.txtAlarmTimeAMPM.setText("PM");
+        say("OK");
+        EXPECT_FALSE(alarm.isVisible());
+    };
+    form.Agent_Command(character::UserInput{"setAlarm", "Genie", {}, false});
+    EXPECT_TRUE(form.alarmStatus);
+    EXPECT_EQ(form.alarmTime, *TimeOfDay::fromHms(19, 30, 5));
+    ASSERT_TRUE(testsupport::waitUntilStill(form.agentA->stage()));
+    testsupport::StageRecorder rec(form.agentA->stage());
+    for (QTime now(19, 30, 3); now <= QTime(19, 30, 7); now = now.addMSecs(500)) {
+        t.clock.set(now);
+        form.Timer_Timer();
+    }
+    ASSERT_TRUE(testsupport::waitUntilStill(form.agentA->stage()));
+    EXPECT_EQ(rec.started.filter("Speak:It's now 7:30:05 PM.").size(), 2);
+    EXPECT_EQ(form.agentA->stage().inEffect(), form.agentA);
+}
