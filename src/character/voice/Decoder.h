@@ -1,0 +1,76 @@
+#pragma once
+#include "Grammar.h"
+
+#include <memory>
+#include <vector>
+
+struct ps_decoder_s;
+
+namespace voice {
+
+// How speech that is none of the phrases gets turned away.
+struct Rejection {
+    double garbageWeight = 0; // weight of the phone loop beside the phrases; 0 leaves it out
+    bool phonePass = false;   // score the utterance again with free phones and compare
+    double maxPhoneGap = 0;   // reject when the free phones beat the phrase by more than this per frame
+};
+
+struct DecoderSettings {
+    QString model = QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us");
+    QString dictionary = QStringLiteral("/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict");
+    QString phoneModel = QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us-phone.lm.bin");
+    Rejection rejection;
+};
+
+struct Outcome {
+    Heard heard;           // empty command: not understood
+    QString words;         // what the grammar search settled on
+    double phoneGap = 0;   // per frame; large means the phrase fits the sound badly
+    bool hadSpeech = false;
+};
+
+// One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
+class Decoder {
+public:
+    explicit Decoder(DecoderSettings settings = {});
+    ~Decoder();
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    bool ready() const { return ps_ != nullptr; }
+    const QString& error() const { return error_; }
+    const DecoderSettings& settings() const { return settings_; }
+
+    // Listens for these phrases from the next utterance on. Returns the words that had to be
+    // pronounced by derivation or could not be pronounced at all (their phrases are left out).
+    void setPhrases(const std::vector<character::VoicePhrase>& phrases, QStringList* derived = nullptr,
+                    QStringList* unsayable = nullptr);
+    void setRejection(const Rejection& r);
+    const CommandGrammar& grammar() const { return activeGrammar_; }
+
+    void begin();
+    void feed(const short* samples, size_t count);
+    bool inSpeech() const;
+    Outcome end();
+    Outcome decode(const std::vector<short>& samples16k);
+
+private:
+    bool pronounceable(const QString& word, QStringList* derived);
+    void applyGrammar();
+    double scoreWithPhones(int* frames);
+
+    DecoderSettings settings_;
+    QString error_;
+    ps_decoder_s* ps_ = nullptr;
+    std::vector<character::VoicePhrase> phrases_;
+    CommandGrammar grammar_;       // the latest, waiting for the utterance under way to end
+    CommandGrammar activeGrammar_; // the one the decoder listens with
+    bool grammarPending_ = false;
+    bool hasGrammar_ = false;
+    bool phoneSearchAdded_ = false;
+    bool inUtterance_ = false;
+    bool garbageWordsAdded_ = false;
+    std::vector<short> utterance_;
+};
+
+} // namespace voice

@@ -1,0 +1,101 @@
+#pragma once
+#include "character/CharacterStage.h"
+
+#include <QString>
+#include <vector>
+
+namespace voicetest {
+
+struct CommandSet {
+    QString name;
+    std::vector<character::VoicePhrase> phrases;
+};
+
+inline std::vector<character::VoicePhrase> Numbers(int first, int last)
+{
+    std::vector<character::VoicePhrase> v;
+    for (int n = first; n <= last; ++n)
+        v.push_back({QString::number(n), QString::number(n)});
+    return v;
+}
+
+inline std::vector<character::VoicePhrase> operator+(std::vector<character::VoicePhrase> a,
+                                                     const std::vector<character::VoicePhrase>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The phrases live at once in each state of the program the user can speak to.
+inline std::vector<CommandSet> LiveCommandSets()
+{
+    using P = std::vector<character::VoicePhrase>;
+    const P main{{"CDRom", "Eject"},    {"readClip", "Clipboard"}, {"sayTime", "Time"}, {"sayDate", "Date"},
+                 {"sayNow", "Now"},     {"calendar", "Calendar"},  {"setAlarm", "Alarm"}, {"run", "Run"},
+                 {"about", "About"},    {"Quit", "Quit"}};
+    P mainDoorOpen = main;
+    mainDoorOpen[0].phrase = "Close";
+    const P alarm{{"setHour", "Hour"}, {"setMinute", "Minute"}, {"setSecond", "Second"}, {"setAM", "AM"},
+                  {"setPM", "PM"},     {"OK", "Okay"},          {"Cancel", "Cancel"},    {"setAlarmOn", "Alarm On"}};
+    P alarmArmed = alarm;
+    alarmArmed.back() = {"setAlarmOff", "Alarm Off"};
+    const P calendar{{"OK", "Okay"},           {"nextYear", "Next Year"},         {"nextMonth", "Next Month"},
+                     {"nextDay", "Next Day"},  {"previousYear", "Previous Year"}, {"previousMonth", "Previous Month"},
+                     {"previousDay", "Previous Day"}};
+    const P run{{"browse", "Browse"}, {"Cancel", "Cancel"}, {"OK", "Okay"}};
+    return {
+        {"Main menu", main},
+        {"Main menu, door open", mainDoorOpen},
+        {"Calendar", calendar},
+        {"Run", run},
+        {"Alarm, hour box (1-12)", alarm + Numbers(1, 12)},
+        {"Alarm, minute/second box (0-59)", alarmArmed + Numbers(0, 59)},
+        {"Alarm, AM/PM box", alarm},
+    };
+}
+
+// Speech that is none of the phrases: what a user might say to someone else while holding the key.
+inline const std::vector<QString>& OutOfGrammarSentences()
+{
+    static const std::vector<QString> s{
+        "What is the weather like today",
+        "Can you hear me",
+        "I think I left the kettle on",
+        "Please pass the salt",
+        "The meeting starts in ten minutes",
+        "Where did I put my glasses",
+        "That was a really good film",
+        "Let me think about it",
+        "Hello there",
+        "Good morning everybody",
+        "Turn the music down please",
+        "We should go shopping tomorrow",
+        "My phone is ringing",
+        "How much does it cost",
+        "The cat is sleeping on the sofa",
+        "Send the report to Maria",
+        "I need a cup of coffee",
+        "Open the window",
+        "Yesterday was very cold",
+        "Thank you very much",
+        "Could you repeat that",
+        "The train was late again",
+        "Water the plants",
+        "Hmm",
+        "Never mind",
+        "Which button do I press",
+        "Books are on the table",
+        "Lunch is ready",
+        "Bring me the newspaper",
+        "This program is strange",
+        "Wait a moment",
+        "Banana",
+        "Shut up",
+        "Volume up",
+        "Print the document",
+        "Stop",
+    };
+    return s;
+}
+
+} // namespace voicetest

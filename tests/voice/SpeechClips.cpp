@@ -1,0 +1,34 @@
+#include "SpeechClips.h"
+#include "character/SpeechEngine.h"
+#include "character/voice/Resample.h"
+
+#include <QByteArray>
+#include <algorithm>
+#include <random>
+
+namespace voicetest {
+
+bool StartSynthesis(QString* error)
+{
+    return character::espeak::initialize(character::espeak::Mode::Synchronous, error);
+}
+
+std::vector<short> SpeechClip(const QString& text, const QString& voice, uint32_t seed, double noiseRms)
+{
+    std::vector<short> raw;
+    QByteArray ssml = "<speak>" + text.toHtmlEscaped().toUtf8() + "</speak>";
+    const int rate = character::espeak::synthesize(ssml, voice, &raw);
+    if (rate <= 0)
+        return {};
+    std::vector<short> speech = voice::Resample(raw, rate, 16000);
+    const size_t pad = 16000 * 3 / 10;
+    std::vector<short> clip(pad + speech.size() + pad, 0);
+    std::copy(speech.begin(), speech.end(), clip.begin() + long(pad));
+    std::mt19937 gen(seed);
+    std::normal_distribution<double> noise(0.0, noiseRms);
+    for (short& s : clip)
+        s = short(std::clamp(double(s) + noise(gen), -32768.0, 32767.0));
+    return clip;
+}
+
+} // namespace voicetest
