@@ -124,7 +124,7 @@ int main(int argc, char** argv)
 
     if (sweep) {
         std::printf("%8s %12s %12s\n", "gap", "in-grammar", "rejected");
-        for (double g = 0; g <= 1200; g += 50) {
+        for (double g = -10; g <= 40; g += 2) {
             const auto a = report(g, false);
             std::printf("%8.0f %11.1f%% %11.1f%%\n", g, 100.0 * a[0] / a[1], 100.0 * a[2] / a[3]);
         }
