@@ -30,6 +30,8 @@ frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::MainSt
 {
     setObjectName(QStringLiteral("frmSettingAlarm"));
     setWindowTitle(QStringLiteral("Alarm Settings"));
+    // Modal to its (absent) parent only: the character's own window must still take clicks.
+    setWindowModality(Qt::WindowModal);
     setFont(sansSerif(8, false));
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto place = [TX, TY](QWidget& w, double left, double top, double width, double height) {

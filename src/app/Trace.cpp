@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QMenu>
+#include <QSet>
 #include <QWidget>
 
 namespace {
@@ -57,6 +58,13 @@ public:
     using QObject::QObject;
     bool eventFilter(QObject* o, QEvent* e) override
     {
+        if (e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->isWindow() &&
+            !painted_.contains(o)) {
+            // The first paint is when a user first sees the window: start-up is measured to here.
+            painted_.insert(o);
+            connect(o, &QObject::destroyed, this, [this, o] { painted_.remove(o); });
+            TraceLine(QStringLiteral("window painted ") + static_cast<QWidget*>(o)->windowTitle().left(80).replace(u' ', u'_'));
+        }
         if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && o->isWidgetType()) {
             auto* w = static_cast<QWidget*>(o);
             if (w->isWindow() && !w->inherits("QMenu") && !w->inherits("QToolTip"))
@@ -69,6 +77,9 @@ public:
         }
         return false;
     }
+
+private:
+    QSet<QObject*> painted_;
 };
 
 } // namespace

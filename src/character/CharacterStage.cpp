@@ -30,11 +30,13 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
             return;
         const Frame& f = animation_->frames[frame_];
         const int duration = scaled(f.durationMs);
-        if (f.tween && frameClock_.elapsed() < duration) {
-            const float t = float(frameClock_.elapsed()) / float(duration);
-            pose_ = Renderer::blend(tweenFrom_, data_->poses[size_t(f.pose)], t);
+        const qint64 elapsed = frameClock_.elapsed();
+        if (f.tween && elapsed < duration) {
+            pose_ = Renderer::blend(tweenFrom_, data_->poses[size_t(f.pose)], float(elapsed) / float(duration));
             render();
-            frameTimer_.start(std::min<int>(options_.tweenStepMs, int(duration - frameClock_.elapsed())));
+            // Rendering may outlast the frame; a negative interval would never fire and freeze the queue.
+            const qint64 left = std::max<qint64>(0, duration - frameClock_.elapsed());
+            frameTimer_.start(int(std::min<qint64>(options_.tweenStepMs, left)));
             return;
         }
         if (f.tween) {

@@ -170,7 +170,7 @@ bool Varrow::traced(const QString& pattern) const
     return QRegularExpression(pattern, QRegularExpression::MultilineOption).match(trace()).hasMatch();
 }
 
-std::optional<QRegularExpressionMatch> Varrow::waitFor(const QString& pattern, int timeoutMs)
+std::optional<QRegularExpressionMatch> Varrow::waitFor(const QString& pattern, int timeoutMs, int pollMs)
 {
     // Lines look like "<ms> <event>"; the pattern matches the event.
     const QRegularExpression re(QStringLiteral("^\\d+ (?:") + pattern + QStringLiteral(")$"),
@@ -188,7 +188,7 @@ std::optional<QRegularExpressionMatch> Varrow::waitFor(const QString& pattern, i
         if (t.elapsed() > timeoutMs || (process_.state() == QProcess::NotRunning && complete == text.size() &&
                                         t.elapsed() > 200))
             return std::nullopt;
-        process_.waitForReadyRead(15);
+        process_.waitForReadyRead(pollMs);
         stderr_ += QString::fromLocal8Bit(process_.readAllStandardError());
     }
 }

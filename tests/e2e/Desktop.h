@@ -38,7 +38,7 @@ public:
     ~Varrow();
 
     // Waits for a trace line matching `pattern` (after the ones already matched); returns its match.
-    std::optional<QRegularExpressionMatch> waitFor(const QString& pattern, int timeoutMs = 15000);
+    std::optional<QRegularExpressionMatch> waitFor(const QString& pattern, int timeoutMs = 15000, int pollMs = 15);
     bool traced(const QString& pattern) const; // anywhere in the trace so far
     QString trace() const;
     std::optional<int> waitForExit(int timeoutMs = 10000); // exit code, nullopt if still running

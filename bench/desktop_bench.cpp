@@ -1,0 +1,142 @@
+// Start-up, idle CPU and resident memory of the real program under Xvfb, side by side with a bare
+// Qt window built by the same toolchain. Prints one table row per figure.
+#include "BenchTable.h"
+#include "e2e/Desktop.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+QString barePath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/bare_window");
+}
+
+std::unique_ptr<QProcess> startBare(const e2e::Desktop& desktop)
+{
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), desktop.display());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    p->setProcessEnvironment(env);
+    p->start(barePath(), {});
+    return p;
+}
+
+bool waitPainted(QProcess& p, int timeoutMs = 15000)
+{
+    QElapsedTimer t;
+    t.start();
+    QByteArray out;
+    while (t.elapsed() < timeoutMs) {
+        p.waitForReadyRead(1);
+        out += p.readAllStandardOutput();
+        if (out.contains("painted"))
+            return true;
+    }
+    return false;
+}
+
+// utime + stime in seconds, and resident set in MB, from /proc.
+double cpuSeconds(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
+}
+
+double rssMb(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0 ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5;
+    const int idleSeconds = qEnvironmentVariableIntValue("BENCH_IDLE_SECONDS") > 0
+                                ? qEnvironmentVariableIntValue("BENCH_IDLE_SECONDS") : 60;
+    e2e::Desktop desktop;
+    if (!desktop.ok()) {
+        std::fprintf(stderr, "bench: %s\n", qPrintable(desktop.error()));
+        return 1;
+    }
+    bench::Table table;
+
+    // Start to first paint of the character, alternating with the bare window so both see the same noise.
+    std::vector<double> varrowStart, bareStart;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        auto bare = startBare(desktop);
+        if (waitPainted(*bare))
+            bareStart.push_back(t.elapsed());
+        bare->kill();
+        bare->waitForFinished();
+
+        QTemporaryDir home;
+        t.restart();
+        e2e::Varrow v(desktop, home.path());
+        if (v.waitFor(QStringLiteral("window painted Genie"), 20000, 1))
+            varrowStart.push_back(t.elapsed());
+    }
+    table.ratio("start to character painted (ms)", varrowStart, bareStart, 1.5);
+
+    // Idle: several instances at once (each its own session), the same number of bare windows.
+    std::vector<std::unique_ptr<QTemporaryDir>> homes;
+    std::vector<std::unique_ptr<e2e::Varrow>> varrows;
+    std::vector<std::unique_ptr<QProcess>> bares;
+    for (int i = 0; i < runs; ++i) {
+        homes.push_back(std::make_unique<QTemporaryDir>());
+        varrows.push_back(std::make_unique<e2e::Varrow>(desktop, homes.back()->path()));
+        varrows.back()->waitFor(QStringLiteral("finished Show"), 20000);
+        bares.push_back(startBare(desktop));
+        waitPainted(*bares.back());
+    }
+    std::vector<double> cpuStart, bareCpuStart;
+    for (int i = 0; i < runs; ++i) {
+        cpuStart.push_back(cpuSeconds(varrows[i]->pid()));
+        bareCpuStart.push_back(cpuSeconds(bares[i]->processId()));
+    }
+    QElapsedTimer wall;
+    wall.start();
+    QThread::sleep(idleSeconds); // the measurement window itself, not a synchronisation
+    const double seconds = wall.elapsed() / 1000.0;
+    std::vector<double> cpu, bareCpu, rss, bareRss;
+    for (int i = 0; i < runs; ++i) {
+        cpu.push_back(100.0 * (cpuSeconds(varrows[i]->pid()) - cpuStart[i]) / seconds);
+        bareCpu.push_back(100.0 * (cpuSeconds(bares[i]->processId()) - bareCpuStart[i]) / seconds);
+        rss.push_back(rssMb(varrows[i]->pid()));
+        bareRss.push_back(rssMb(bares[i]->processId()));
+    }
+    table.absolute(QStringLiteral("idle CPU over %1 s (%% of a core)").arg(idleSeconds).toStdString(), cpu, bareCpu,
+                   0.5);
+    table.absolute("resident memory at idle (MB)", rss, bareRss, 80);
+    for (auto& b : bares)
+        b->kill();
+    for (auto& b : bares)
+        b->waitForFinished();
+    table.print();
+    return table.allMet() ? 0 : 3;
+}

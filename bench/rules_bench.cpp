@@ -1,0 +1,181 @@
+// In-process figures: speech latency against the espeak-ng command line, the request queue under
+// load, and the cost per call of the time-box and calendar rules whatever their input.
+#include "BenchTable.h"
+#include "alarm/TimeField.h"
+#include "calendar/CalendarView.h"
+#include "character/Agent.h"
+#include "character/CharacterServer.h"
+#include "character/SpeechEngine.h"
+#include "character/SpeechMarkup.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <espeak-ng/speak_lib.h>
+#include <cstdio>
+
+namespace {
+
+int runs = 5;
+
+double rssMb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+QElapsedTimer synthClock;
+double firstSampleMs = -1;
+
+int firstSample(short*, int samples, espeak_EVENT*)
+{
+    if (samples > 0 && firstSampleMs < 0)
+        firstSampleMs = synthClock.nsecsElapsed() / 1e6;
+    return firstSampleMs < 0 ? 0 : 1; // stop once the first sound exists
+}
+
+const QString Sentence = QStringLiteral("The time is now 10:45:12 AM , Monday, December 7, 2026");
+
+void speechLatency(bench::Table& table)
+{
+    QString error;
+    const double before = rssMb();
+    if (!character::espeak::initialize(character::espeak::Mode::Synchronous, &error)) {
+        std::fprintf(stderr, "bench: speech: %s\n", qPrintable(error));
+        return;
+    }
+    espeak_SetSynthCallback(firstSample);
+    std::vector<double> ours, cli;
+    for (int i = 0; i < runs + 1; ++i) {
+        // What a Speak request does before espeak-ng starts: parse the tags, build the markup.
+        firstSampleMs = -1;
+        synthClock.start();
+        const character::SpeechText text = character::ParseSpeech(Sentence);
+        std::vector<int> offsets;
+        const QByteArray ssml = character::SsmlFor(text, 0, text.units.size(), &offsets);
+        espeak_Synth(ssml.constData(), size_t(ssml.size() + 1), 0, POS_CHARACTER, 0,
+                     espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
+        if (i > 0) // the first one warms the voice data, as the program's start does
+            ours.push_back(firstSampleMs);
+
+        QTemporaryDir dir;
+        QElapsedTimer t;
+        t.start();
+        QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), dir.filePath(QStringLiteral("s.wav")), Sentence});
+        if (i > 0)
+            cli.push_back(t.nsecsElapsed() / 1e6);
+    }
+    table.ratio("speech: command to first sample (ms)", ours, cli, 1.2);
+    table.absolute("speech engine memory (MB)", {rssMb() - before}, {}, 30);
+}
+
+void requestQueue(bench::Table& table)
+{
+    character::ServerOptions o;
+    o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(); };
+    character::CharacterServer::instance().setOptions(std::move(o));
+    character::Agent agent;
+    const auto loaded = agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
+    if (!loaded.ok) {
+        std::fprintf(stderr, "bench: %s\n", qPrintable(loaded.error));
+        return;
+    }
+    character::Character* genie = agent.Characters().Item(QStringLiteral("Genie"));
+    genie->Show(true);
+    QCoreApplication::processEvents();
+    auto timeFor = [&](int n) {
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < n; ++i) {
+            genie->Speak(QStringLiteral("Request %1").arg(i));
+            genie->Play(QStringLiteral("Search"));
+        }
+        const size_t queued = genie->stage().queued();
+        genie->StopAll();
+        if (queued < size_t(n))
+            std::fprintf(stderr, "bench: only %zu of %d requests were queued\n", queued, 2 * n);
+        return t.nsecsElapsed() / 1e3 / n; // microseconds per request pair
+    };
+    std::vector<double> small, large;
+    for (int i = 0; i < runs; ++i) {
+        small.push_back(timeFor(1000));
+        large.push_back(timeFor(10000));
+    }
+    // O(n) overall means the same cost per request at 10,000 as at 1,000.
+    table.ratio("queue: 10,000 Speak+Play+StopAll (us/request)", large, small, 1.5);
+}
+
+void timeFieldRules(bench::Table& table)
+{
+    const QString huge = QString(10000, u'9');
+    const QStringList hard = {QStringLiteral("-1e300"), QStringLiteral("1e308"), QStringLiteral("nan"),
+                              QStringLiteral("inf"), QStringLiteral("0x10"), QStringLiteral(" 7 "),
+                              QStringLiteral("\uFF17"), huge, QStringLiteral("-123456789.5e200")};
+    auto perCall = [](const QStringList& inputs) {
+        QElapsedTimer t;
+        t.start();
+        int n = 0;
+        for (int rep = 0; rep < 200; ++rep)
+            for (const QString& s : inputs) {
+                const auto v = alarms::NumericValue(s);
+                if (v && (*v < 0 || *v > 59))
+                    alarms::WrappedText(*v, 0, 59);
+                ++n;
+            }
+        return t.nsecsElapsed() / 1e3 / n;
+    };
+    std::vector<double> hardTimes, easy;
+    for (int i = 0; i < runs; ++i) {
+        hardTimes.push_back(perCall(hard));
+        easy.push_back(perCall({QStringLiteral("75"), QStringLiteral("-1"), QStringLiteral("100")}));
+    }
+    // The 10,000-digit text has to be read once; everything else must cost what a small number does.
+    table.absolute("time box rule, hard inputs (us/call)", hardTimes, easy, 200);
+}
+
+void calendarRules(bench::Table& table)
+{
+    CalendarView view;
+    auto perCall = [&](QDate start) {
+        view.setValue(start);
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < 2000; ++i) {
+            view.setDay(qint16(view.Day() + 1));
+            view.setMonth(view.Month() - 1);
+            view.setYear(qint16(view.Year() + (i % 2 ? 1 : -1)));
+        }
+        return t.nsecsElapsed() / 1e3 / 6000;
+    };
+    std::vector<double> edges, middle;
+    for (int i = 0; i < runs; ++i) {
+        edges.push_back(perCall(QDate(1753, 1, 31)));
+        middle.push_back(perCall(QDate(2000, 3, 15)));
+    }
+    table.ratio("calendar step at the range's edge (us/call)", edges, middle, 2.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIntValue("BENCH_RUNS") > 0)
+        runs = qEnvironmentVariableIntValue("BENCH_RUNS");
+    bench::Table table;
+    speechLatency(table);
+    requestQueue(table);
+    timeFieldRules(table);
+    calendarRules(table);
+    table.print();
+    return table.allMet() ? 0 : 3;
+}

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Builds Varrow in Release and prints the benchmark tables. BENCH_RUNS (5) and BENCH_IDLE_SECONDS (60)
+# change how long it takes.
+set -eu
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build-bench"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVARROW_TESTS=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target benchmarks varrow-voice-bench
+echo "== start-up, idle and memory of the real program (Xvfb + openbox)"
+"$build/bin/desktop_bench" || true
+echo "== speech, request queue and rules"
+(cd "$build/bin" && ./rules_bench) || true
+echo "== voice recognition"
+"$build/bin/varrow-voice-bench" || true
