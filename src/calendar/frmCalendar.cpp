@@ -30,6 +30,7 @@ frmCalendar::frmCalendar(platform::Platform& platform, character::MainState& mai
     // Modal to no window in particular: the character on the desktop must still take clicks and
     // drags while the calendar is open, or its "OK" could not be picked.
     setWindowModality(Qt::WindowModal);
+    setWindowTitle(QStringLiteral("Calendar")); // never drawn (no frame), but read by assistive tools
     MonthView.setObjectName(QStringLiteral("MonthView"));
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };

@@ -49,6 +49,19 @@ protected:
         return shown ? ParseGeometry(*shown, 1) : QRect();
     }
 
+    // Where the window manager has the client area of the window with this title.
+    static QRect windowGeometry(const QString& title)
+    {
+        const auto info = desktop->run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), title});
+        if (!info)
+            return {};
+        auto field = [&](const char* name) {
+            const auto m = QRegularExpression(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)")).match(*info);
+            return m.hasMatch() ? m.captured(1).toInt() : -1;
+        };
+        return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"));
+    }
+
     static Desktop* desktop;
     QTemporaryDir home;
 };
@@ -161,6 +174,41 @@ TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
     EXPECT_EQ(v.waitForExit(), 1);
     EXPECT_TRUE(v.errors().contains(QStringLiteral("Genie.acs"))) << v.errors().toStdString();
     EXPECT_FALSE(v.traced(QStringLiteral("window shown Genie")));
+}
+
+TEST_F(EndToEnd, EachDialogOpensBesideTheCharacterAndClosesFromItsMenu)
+{
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    struct Case {
+        const char* entry;
+        const char* title;
+        const char* speech;
+        const char* close;
+    };
+    for (const Case& c : {Case{"Show the Calendar", "Calendar", "Today is .*", "OK"},
+                          Case{"Set the alarm", "Alarm_Settings", "In this dialog you can set you alarm\\.", "Cancel"},
+                          Case{"Run ...", "Run", "Well, what is the path \\?", "Cancel"}}) {
+        SCOPED_TRACE(c.title);
+        ASSERT_TRUE(v.pick(character.center(), QLatin1String(c.entry)));
+        const auto dialog = v.waitFor(QStringLiteral("window shown %1 ").arg(QLatin1String(c.title)) + Geometry);
+        ASSERT_TRUE(dialog) << v.trace().toStdString();
+        ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak ") + QLatin1String(c.speech))) << v.trace().toStdString();
+        // The dialog's own character stands where the main one did, and the dialog is drawn.
+        const QImage screen = desktop->screenshot(shot(c.title));
+        EXPECT_GT(DrawnShare(screen, character), 0.15);
+        const QRect placed = windowGeometry(QString(QLatin1String(c.title)).replace(u'_', u' '));
+        EXPECT_NEAR(placed.left(), character.right() + 1, 12) << "not beside the character";
+        // The frame's top is level with the character; the client area starts below its title bar.
+        EXPECT_GE(placed.top(), character.top());
+        EXPECT_LE(placed.top(), character.top() + 24);
+        EXPECT_GT(DrawnShare(screen, placed.adjusted(4, 4, -4, -4)), 0.5);
+        ASSERT_TRUE(v.pick(character.center(), QLatin1String(c.close))) << v.trace().toStdString();
+        ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden %1 .*").arg(QLatin1String(c.title))));
+        // The main character is back with the main menu.
+        ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
+        ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now .*")));
+    }
 }
 
 TEST_F(EndToEnd, InstalledProgramFindsItsFilesAndRuns)
