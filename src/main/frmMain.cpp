@@ -7,6 +7,7 @@
 #include "platform/TimeText.h"
 
 #include <QCloseEvent>
+#include <QMouseEvent>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QIcon>
@@ -249,6 +250,16 @@ void frmMain::IdleHideStep()
         hideCountdown_ = -1;
     } else if (hideCountdown_ > 0 && characterIdle_) {
         --hideCountdown_;
+    }
+}
+
+// Nothing else brings back a character that hid itself: a click on the clock does.
+void frmMain::mousePressEvent(QMouseEvent* e)
+{
+    QWidget::mousePressEvent(e);
+    if (hideCountdown_ == -1 && agentA) {
+        agentA->Show();
+        hideCountdown_ = hideTime_;
     }
 }
 

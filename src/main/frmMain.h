@@ -52,6 +52,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     void SetupCharacter();

@@ -141,6 +141,10 @@ TEST_F(MainTest, HideTimeZeroHidesAtOnceAndNegativeNever)
     tickAt(QTime(8, 3, 1)); // not idling: a count of 0 hides anyway
     EXPECT_EQ(f.hideCountdown(), -1);
     EXPECT_EQ(carriedOut(), QStringList({"Hide"}));
+    // A click on the clock brings the hidden character back, with the countdown reloaded.
+    QTest::mouseClick(&f, Qt::LeftButton);
+    EXPECT_EQ(carriedOut(), QStringList({"Show"}));
+    EXPECT_EQ(f.hideCountdown(), 0);
 
     form.reset();
     setting("HideTime", "-5");
