@@ -130,7 +130,7 @@ int main(int argc, char** argv)
         rss.push_back(rssMb(varrows[i]->pid()));
         bareRss.push_back(rssMb(bares[i]->processId()));
     }
-    table.absolute(QStringLiteral("idle CPU over %1 s (%% of a core)").arg(idleSeconds).toStdString(), cpu, bareCpu,
+    table.absolute(QStringLiteral("idle CPU over %1 s (percent of a core)").arg(idleSeconds).toStdString(), cpu, bareCpu,
                    0.5);
     table.absolute("resident memory at idle (MB)", rss, bareRss, 80);
     for (auto& b : bares)

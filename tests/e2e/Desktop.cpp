@@ -76,7 +76,7 @@ Desktop::Desktop()
     const bool managed = wm_.waitForStarted(5000) && waitUntil([&] {
         const auto out = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, 2000);
         return out && out->contains(QStringLiteral("window id"));
-    }, 10000);
+    }, 30000);
     if (!managed) {
         error_ = QStringLiteral("openbox did not start on %1").arg(display_);
         display_.clear();
