@@ -1,10 +1,25 @@
 #pragma once
+#include <QByteArray>
+#include <QFile>
+#include <QString>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace bench {
+
+// Resident set of a process ("self" for this one) in MB, from /proc.
+inline double ResidentMb(const QString& pid = QStringLiteral("self"))
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
 
 // One row per figure: Varrow's min and median, the baseline's, and the target.
 class Table {

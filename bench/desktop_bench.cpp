@@ -45,7 +45,7 @@ bool waitPainted(QProcess& p, int timeoutMs = 15000)
     return false;
 }
 
-// utime + stime in seconds, and resident set in MB, from /proc.
+// utime + stime in seconds, from /proc.
 double cpuSeconds(qint64 pid)
 {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -56,17 +56,6 @@ double cpuSeconds(qint64 pid)
     if (fields.size() < 13)
         return -1;
     return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
-}
-
-double rssMb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
 }
 
 } // namespace
@@ -127,8 +116,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         cpu.push_back(100.0 * (cpuSeconds(varrows[i]->pid()) - cpuStart[i]) / seconds);
         bareCpu.push_back(100.0 * (cpuSeconds(bares[i]->processId()) - bareCpuStart[i]) / seconds);
-        rss.push_back(rssMb(varrows[i]->pid()));
-        bareRss.push_back(rssMb(bares[i]->processId()));
+        rss.push_back(bench::ResidentMb(QString::number(varrows[i]->pid())));
+        bareRss.push_back(bench::ResidentMb(QString::number(bares[i]->processId())));
     }
     table.absolute(QStringLiteral("idle CPU over %1 s (percent of a core)").arg(idleSeconds).toStdString(), cpu, bareCpu,
                    0.5);

@@ -20,17 +20,6 @@ namespace {
 
 int runs = 5;
 
-double rssMb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
 QElapsedTimer synthClock;
 double firstSampleMs = -1;
 
@@ -46,7 +35,7 @@ const QString Sentence = QStringLiteral("The time is now 10:45:12 AM , Monday, D
 void speechLatency(bench::Table& table)
 {
     QString error;
-    const double before = rssMb();
+    const double before = bench::ResidentMb();
     if (!character::espeak::initialize(character::espeak::Mode::Synchronous, &error)) {
         std::fprintf(stderr, "bench: speech: %s\n", qPrintable(error));
         return;
@@ -73,7 +62,7 @@ void speechLatency(bench::Table& table)
             cli.push_back(t.nsecsElapsed() / 1e6);
     }
     table.ratio("speech: command to first sample (ms)", ours, cli, 1.2);
-    table.absolute("speech engine memory (MB)", {rssMb() - before}, {}, 30);
+    table.absolute("speech engine memory (MB)", {bench::ResidentMb() - before}, {}, 30);
 }
 
 void requestQueue(bench::Table& table)

@@ -83,10 +83,7 @@ frmSettingAlarm::~frmSettingAlarm()
 
 void frmSettingAlarm::Form_Load()
 {
-    const character::Characters::LoadResult loaded = Agent.Characters().Load(CharacterId, QStringLiteral("Genie.acs"));
-    if (!loaded.ok)
-        platform::ReportProblem(QStringLiteral("the alarm dialog has no character: %1").arg(loaded.error));
-    agentA = Agent.Characters().Item(CharacterId);
+    agentA = Agent.Characters().LoadOrReport(CharacterId, QStringLiteral("Genie.acs"), QStringLiteral("the alarm dialog"));
     timeFields_.attach(agentA);
     if (agentA) {
         connect(agentA, &character::Character::Command, this, &frmSettingAlarm::Agent_Command);

@@ -51,12 +51,8 @@ frmCalendar::~frmCalendar()
 
 void frmCalendar::Form_Load()
 {
-    const character::Characters::LoadResult r = Agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
-    agentA = Agent.Characters().Item(QStringLiteral("Genie"));
-    if (!r.ok || !agentA) {
-        platform::ReportProblem(QStringLiteral("the calendar cannot reach the character: ") + r.error);
-        agentA = nullptr;
-    }
+    agentA = Agent.Characters().LoadOrReport(QStringLiteral("Genie"), QStringLiteral("Genie.acs"),
+                                             QStringLiteral("the calendar"));
     if (agentA) {
         for (const CommandEntry& e : CalendarCommands) {
             const QString caption = QString::fromUtf8(e.caption);

@@ -1,5 +1,7 @@
 #include "Agent.h"
 
+#include "platform/Platform.h"
+
 #include "CharacterServer.h"
 
 namespace character {
@@ -23,6 +25,16 @@ Character* Characters::Item(const QString& id) const
 void Characters::Unload(const QString& id)
 {
     items_.erase(id);
+}
+
+
+Character* Characters::LoadOrReport(const QString& id, const QString& file, const QString& who)
+{
+    const LoadResult r = Load(id, file);
+    Character* c = r.ok ? Item(id) : nullptr;
+    if (!c)
+        platform::ReportProblem(QStringLiteral("%1 cannot reach the character: %2").arg(who, r.error));
+    return c;
 }
 
 } // namespace character

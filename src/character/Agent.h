@@ -18,6 +18,8 @@ public:
     // shared, not loaded twice.
     LoadResult Load(const QString& id, const QString& file);
     Character* Item(const QString& id) const;
+    // For a dialog: the connection, or null after telling the user once that `who` has no character.
+    Character* LoadOrReport(const QString& id, const QString& file, const QString& who);
     void Unload(const QString& id);
 
 private:

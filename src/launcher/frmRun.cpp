@@ -90,12 +90,8 @@ frmRun::~frmRun()
 
 void frmRun::Form_Load()
 {
-    const character::Characters::LoadResult r = Agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
-    agentA = Agent.Characters().Item(QStringLiteral("Genie"));
-    if (!r.ok || !agentA) {
-        platform::ReportProblem(QStringLiteral("the run dialog cannot reach the character: ") + r.error);
-        agentA = nullptr;
-    }
+    agentA = Agent.Characters().LoadOrReport(QStringLiteral("Genie"), QStringLiteral("Genie.acs"),
+                                             QStringLiteral("the run dialog"));
     if (agentA) {
         for (const CommandEntry& e : RunCommands)
             agentA->Commands().Add(QString::fromUtf8(e.name), QString::fromUtf8(e.caption), QString::fromUtf8(e.voice),
