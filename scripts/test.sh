@@ -16,5 +16,7 @@ run_suite() { # build-dir, extra cmake arguments...
 
 run_suite "$root/build" -DCMAKE_BUILD_TYPE=Release
 if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
+    export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1"
     run_suite "$root/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_SANITIZE=ON
 fi
