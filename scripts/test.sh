@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds Varrow with its tests and runs the whole suite: unit, widget, voice and end-to-end runs.
-# VARROW_SANITIZE=1 runs it again in an AddressSanitizer + UndefinedBehaviorSanitizer build.
+# VARROW_SANITIZE=1 also runs the fuzzers' smoke runs and the whole suite again in an
+# AddressSanitizer + UndefinedBehaviorSanitizer build.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/packages.sh"
@@ -18,5 +19,8 @@ run_suite "$root/build" -DCMAKE_BUILD_TYPE=Release
 if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
     export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1"
+    # Short smoke runs of the fuzzers on the corpus kept in fuzz/corpus.
+    run_suite "$root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVARROW_FUZZ=ON -DVARROW_TESTS=OFF
     run_suite "$root/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_SANITIZE=ON
 fi
