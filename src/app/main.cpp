@@ -1,4 +1,5 @@
 #include "character/CharacterServer.h"
+#include "character/voice/SphinxVoiceInput.h"
 #include "devices/MCIFunction.h"
 #include "main/frmMain.h"
 #include "platform/FormActivation.h"
@@ -78,6 +79,11 @@ int main(int argc, char** argv)
     platform::FormActivation::instance();
 
     frmMain form(platform, instance, mci);
+    QString voiceOff;
+    if (auto voice = character::MakeVoiceInput(&voiceOff))
+        character::CharacterServer::instance().setVoiceInput(std::move(voice));
+    else
+        platform::ReportProblem(voiceOff);
     switch (form.Form_Load()) {
     case frmMain::Loaded::PrevInstance:
         return 0;

@@ -1,0 +1,246 @@
+#include "SphinxVoiceInput.h"
+
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QTimer>
+#include <algorithm>
+
+#include <sphinxbase/ad.h>
+
+namespace voice {
+
+namespace {
+
+// A fresh recording per utterance, so nothing said before the button went down is heard.
+class Microphone : public AudioSource {
+public:
+    ~Microphone() override { stop(); }
+    bool start() override
+    {
+        if (!ad_)
+            ad_ = ad_open_sps(16000);
+        return ad_ != nullptr;
+    }
+    long read(short* buffer, size_t max) override
+    {
+        // Waits until `max` samples have arrived.
+        return ad_ ? ad_read(ad_, buffer, int32(std::min<size_t>(max, 1 << 20))) : -1;
+    }
+    void stop() override
+    {
+        if (ad_)
+            ad_close(ad_);
+        ad_ = nullptr;
+    }
+
+private:
+    ad_rec_t* ad_ = nullptr;
+};
+
+bool modelPresent(const DecoderSettings& s, QString* why)
+{
+    for (const QString& path : {s.model, s.dictionary}) {
+        if (!QFileInfo::exists(path)) {
+            *why = QStringLiteral("The speech model (%1) is missing, so voice commands are off.").arg(path);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<AudioSource> OpenMicrophone(QString* why)
+{
+    auto mic = std::make_unique<Microphone>();
+    if (!mic->start()) {
+        if (why)
+            *why = QStringLiteral("No microphone was found, so voice commands are off.");
+        return nullptr;
+    }
+    mic->stop();
+    return mic;
+}
+
+long SampleSource::read(short* buffer, size_t max)
+{
+    const size_t n = std::min(max, samples_.size() - pos_);
+    std::copy_n(samples_.data() + pos_, n, buffer);
+    pos_ += n;
+    return long(n);
+}
+
+// Lives on the listening thread: owns the decoder and the sound source.
+class VoiceWorker : public QObject {
+    Q_OBJECT
+public:
+    VoiceWorker(std::unique_ptr<AudioSource> source, DecoderSettings settings)
+        : source_(std::move(source)), settings_(std::move(settings))
+    {
+    }
+
+    QString setUp()
+    {
+        decoder_ = std::make_unique<Decoder>(settings_);
+        if (!decoder_->ready())
+            return QStringLiteral("The speech recogniser could not start (%1), so voice commands are off.")
+                .arg(decoder_->error());
+        poll_ = new QTimer(this);
+        connect(poll_, &QTimer::timeout, this, &VoiceWorker::readChunk);
+        return {};
+    }
+    void tearDown()
+    {
+        if (source_ && listening_)
+            source_->stop();
+        delete poll_;
+        poll_ = nullptr;
+        source_.reset();
+        decoder_.reset();
+    }
+    void setPhrases(const std::vector<character::VoicePhrase>& phrases)
+    {
+        if (decoder_ && decoder_->ready())
+            decoder_->setPhrases(phrases);
+    }
+    void start()
+    {
+        if (!decoder_ || !decoder_->ready() || !source_ || listening_)
+            return;
+        if (!source_->start()) {
+            emit result({}, {});
+            return;
+        }
+        decoder_->begin();
+        listening_ = true;
+        poll_->start(0);
+    }
+    void stop()
+    {
+        if (!listening_)
+            return;
+        listening_ = false;
+        poll_->stop();
+        source_->stop();
+        // Whatever the source still holds belongs to this utterance.
+        short buffer[4096];
+        for (long n; (n = source_->read(buffer, std::size(buffer))) > 0;)
+            decoder_->feed(buffer, size_t(n));
+        const Heard h = decoder_->end().heard;
+        emit result(h.command, h.phrase);
+    }
+    void decode(const std::vector<short>& samples)
+    {
+        if (!decoder_ || !decoder_->ready() || listening_)
+            return;
+        const Heard h = decoder_->decode(samples).heard;
+        emit result(h.command, h.phrase);
+    }
+
+signals:
+    void result(const QString& command, const QString& phrase);
+
+private:
+    // One short chunk per turn keeps phrase changes and the stop coming through while listening.
+    void readChunk()
+    {
+        short buffer[480];
+        const long n = source_->read(buffer, std::size(buffer));
+        if (n > 0)
+            decoder_->feed(buffer, size_t(n));
+        else if (n < 0)
+            poll_->stop(); // the device went away; the utterance ends with what was heard
+        poll_->setInterval(n > 0 ? 0 : 10);
+    }
+
+    std::unique_ptr<AudioSource> source_;
+    DecoderSettings settings_;
+    std::unique_ptr<Decoder> decoder_;
+    QTimer* poll_ = nullptr;
+    bool listening_ = false;
+};
+
+SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings)
+{
+    if (!source)
+        reason_ = QStringLiteral("No microphone was found, so voice commands are off.");
+    else
+        modelPresent(settings, &reason_);
+    if (!reason_.isEmpty())
+        return;
+    worker_ = new VoiceWorker(std::move(source), std::move(settings));
+    worker_->moveToThread(&thread_);
+    thread_.setObjectName(QStringLiteral("voice"));
+    thread_.start();
+    QMetaObject::invokeMethod(worker_, [this] { reason_ = worker_->setUp(); }, Qt::BlockingQueuedConnection);
+    connect(worker_, &VoiceWorker::result, this, [this](const QString& command, const QString& phrase) {
+        if (command.isEmpty())
+            emit notUnderstood();
+        else
+            emit heard(command, phrase);
+    }, Qt::QueuedConnection);
+}
+
+SphinxVoiceInput::~SphinxVoiceInput()
+{
+    if (!worker_)
+        return;
+    QMetaObject::invokeMethod(worker_, [w = worker_] { w->tearDown(); delete w; }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+void SphinxVoiceInput::setPhrases(const std::vector<character::VoicePhrase>& phrases)
+{
+    if (available())
+        QMetaObject::invokeMethod(worker_, [w = worker_, phrases] { w->setPhrases(phrases); });
+}
+
+void SphinxVoiceInput::startListening()
+{
+    if (!available() || listening_)
+        return;
+    listening_ = true;
+    QMetaObject::invokeMethod(worker_, &VoiceWorker::start);
+    emit listeningChanged(true);
+}
+
+void SphinxVoiceInput::stopListening()
+{
+    if (!listening_)
+        return;
+    listening_ = false;
+    QMetaObject::invokeMethod(worker_, &VoiceWorker::stop);
+    emit listeningChanged(false);
+}
+
+void SphinxVoiceInput::decodeSamples(std::vector<short> samples16k)
+{
+    if (available())
+        QMetaObject::invokeMethod(worker_, [w = worker_, s = std::move(samples16k)] { w->decode(s); });
+}
+
+} // namespace voice
+
+namespace character {
+
+std::unique_ptr<VoiceInput> MakeVoiceInput(QString* whyOff)
+{
+    QString why;
+    auto mic = voice::OpenMicrophone(&why);
+    std::unique_ptr<VoiceInput> input;
+    if (mic)
+        input = std::make_unique<voice::SphinxVoiceInput>(std::move(mic));
+    if (input && !input->available())
+        why = input->unavailableReason();
+    if (!input || !input->available()) {
+        if (whyOff)
+            *whyOff = why;
+        return nullptr;
+    }
+    return input;
+}
+
+} // namespace character
+
+#include "SphinxVoiceInput.moc"

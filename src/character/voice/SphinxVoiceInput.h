@@ -1,0 +1,69 @@
+#pragma once
+#include "Decoder.h"
+#include "character/VoiceInput.h"
+
+#include <QThread>
+#include <memory>
+#include <vector>
+
+namespace voice {
+
+// Where the sound comes from. Used only on the listening thread once handed over.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    virtual bool start() = 0;
+    // Up to `max` samples at 16 kHz mono that have arrived since the last read; negative on failure.
+    virtual long read(short* buffer, size_t max) = 0;
+    virtual void stop() = 0;
+};
+
+// The default audio device; nullptr (with why) if there is none.
+std::unique_ptr<AudioSource> OpenMicrophone(QString* why);
+
+// Plays back fixed samples, as if they had just been said.
+class SampleSource : public AudioSource {
+public:
+    explicit SampleSource(std::vector<short> samples = {}) : samples_(std::move(samples)) {}
+    bool start() override { pos_ = 0; return true; }
+    long read(short* buffer, size_t max) override;
+    void stop() override {}
+    void setSamples(std::vector<short> samples) { samples_ = std::move(samples); pos_ = 0; }
+
+private:
+    std::vector<short> samples_;
+    size_t pos_ = 0;
+};
+
+class VoiceWorker;
+
+class SphinxVoiceInput : public character::VoiceInput {
+    Q_OBJECT
+public:
+    explicit SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings = {});
+    ~SphinxVoiceInput() override;
+
+    bool available() const override { return reason_.isEmpty(); }
+    QString unavailableReason() const override { return reason_; }
+    void setPhrases(const std::vector<character::VoicePhrase>& phrases) override;
+    void startListening() override;
+    void stopListening() override;
+    bool listening() const { return listening_; }
+
+    // Decodes these samples as one utterance instead of the source's; the result follows as
+    // `heard` or `notUnderstood`.
+    void decodeSamples(std::vector<short> samples16k);
+
+private:
+    QString reason_;
+    QThread thread_;
+    VoiceWorker* worker_ = nullptr;
+    bool listening_ = false;
+};
+
+} // namespace voice
+
+namespace character {
+// The microphone recogniser, or nullptr with the reason voice commands are off.
+std::unique_ptr<VoiceInput> MakeVoiceInput(QString* whyOff);
+} // namespace character
