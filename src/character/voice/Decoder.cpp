@@ -16,6 +16,30 @@ const char* const phoneSearch = "phones";
 struct Quiet {
     Quiet() { err_set_logfp(nullptr); }
 };
+
+// The last hypothesis's acoustic score, its length in frames, and whether it holds a real word.
+struct Segments {
+    double acoustic = 0;
+    int frames = 0;
+    bool speech = false;
+};
+
+Segments sumSegments(ps_decoder_t* ps)
+{
+    Segments sums;
+    for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+        int32 a = 0, l = 0, b = 0;
+        int sf = 0, ef = 0;
+        ps_seg_prob(seg, &a, &l, &b);
+        ps_seg_frames(seg, &sf, &ef);
+        sums.acoustic += a;
+        sums.frames = std::max(sums.frames, ef + 1);
+        const char* w = ps_seg_word(seg);
+        if (w && w[0] != '<' && w[0] != '[')
+            sums.speech = true;
+    }
+    return sums;
+}
 } // namespace
 
 Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
@@ -158,14 +182,9 @@ double Decoder::scoreWithPhones(int* frames)
         ps_end_utt(ps_);
         int32 score = 0;
         ps_get_hyp(ps_, &score);
-        for (ps_seg_t* seg = ps_seg_iter(ps_); seg; seg = ps_seg_next(seg)) {
-            int32 a = 0, l = 0, b = 0;
-            int sf = 0, ef = 0;
-            ps_seg_prob(seg, &a, &l, &b);
-            ps_seg_frames(seg, &sf, &ef);
-            ascr += a;
-            *frames = std::max(*frames, ef + 1);
-        }
+        const Segments sums = sumSegments(ps_);
+        ascr = sums.acoustic;
+        *frames = sums.frames;
     }
     ps_set_search(ps_, commandSearch);
     return ascr;
@@ -183,21 +202,10 @@ Outcome Decoder::end()
     int32 score = 0;
     const char* hyp = ps_get_hyp(ps_, &score);
     out.words = hyp ? QString::fromUtf8(hyp) : QString();
-    double ascr = 0;
-    int frames = 0;
-    bool speech = false;
-    for (ps_seg_t* seg = ps_seg_iter(ps_); seg; seg = ps_seg_next(seg)) {
-        int32 a = 0, l = 0, b = 0;
-        int sf = 0, ef = 0;
-        ps_seg_prob(seg, &a, &l, &b);
-        ps_seg_frames(seg, &sf, &ef);
-        ascr += a;
-        frames = std::max(frames, ef + 1);
-        const char* w = ps_seg_word(seg);
-        if (w && w[0] != '<' && w[0] != '[')
-            speech = true;
-    }
-    out.hadSpeech = speech;
+    const Segments sums = sumSegments(ps_);
+    const double ascr = sums.acoustic;
+    const int frames = sums.frames;
+    out.hadSpeech = sums.speech;
     out.heard = activeGrammar_.lookup(out.words);
     if (!out.heard.command.isEmpty() && settings_.rejection.phonePass && phoneSearchAdded_ && frames > 0) {
         int phoneFrames = 0;
