@@ -79,11 +79,6 @@ int main(int argc, char** argv)
     platform::FormActivation::instance();
 
     frmMain form(platform, instance, mci);
-    QString voiceOff;
-    if (auto voice = character::MakeVoiceInput(&voiceOff))
-        character::CharacterServer::instance().setVoiceInput(std::move(voice));
-    else
-        platform::ReportProblem(voiceOff);
     switch (form.Form_Load()) {
     case frmMain::Loaded::PrevInstance:
         return 0;
@@ -95,6 +90,12 @@ int main(int argc, char** argv)
     case frmMain::Loaded::Running:
         break;
     }
+    // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
+    QString voiceOff;
+    if (auto voice = character::MakeVoiceInput(&voiceOff))
+        character::CharacterServer::instance().setVoiceInput(std::move(voice));
+    else
+        platform::ReportProblem(voiceOff);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.

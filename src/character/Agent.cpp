@@ -27,7 +27,6 @@ void Characters::Unload(const QString& id)
     items_.erase(id);
 }
 
-
 Character* Characters::LoadOrReport(const QString& id, const QString& file, const QString& who)
 {
     const LoadResult r = Load(id, file);
