@@ -23,10 +23,7 @@ QString barePath()
 std::unique_ptr<QProcess> startBare(const e2e::Desktop& desktop)
 {
     auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), desktop.display());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    p->setProcessEnvironment(env);
+    p->setProcessEnvironment(desktop.environment());
     p->start(barePath(), {});
     return p;
 }

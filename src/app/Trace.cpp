@@ -39,6 +39,12 @@ QString describe(const character::Request& r)
     return text;
 }
 
+// A window's title as one word of a trace line.
+QString titleOf(const QWidget* w)
+{
+    return w->windowTitle().left(80).replace(u' ', u'_');
+}
+
 // Where each entry is, so a run can click it like a user.
 void traceMenu(QMenu* menu)
 {
@@ -63,14 +69,14 @@ public:
             // The first paint is when a user first sees the window: start-up is measured to here.
             painted_.insert(o);
             connect(o, &QObject::destroyed, this, [this, o] { painted_.remove(o); });
-            TraceLine(QStringLiteral("window painted ") + static_cast<QWidget*>(o)->windowTitle().left(80).replace(u' ', u'_'));
+            TraceLine(QStringLiteral("window painted ") + titleOf(static_cast<QWidget*>(o)));
         }
         if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && o->isWidgetType()) {
             auto* w = static_cast<QWidget*>(o);
             if (w->isWindow() && !w->inherits("QMenu") && !w->inherits("QToolTip"))
                 TraceLine(QStringLiteral("window %1 %2 %3,%4 %5x%6")
                               .arg(e->type() == QEvent::Show ? QStringLiteral("shown") : QStringLiteral("hidden"),
-                                   w->windowTitle().left(80).replace(u' ', u'_'))
+                                   titleOf(w))
                               .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()));
             else if (w->inherits("QMenu") && e->type() == QEvent::Show)
                 traceMenu(static_cast<QMenu*>(w));

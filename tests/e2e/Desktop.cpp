@@ -83,6 +83,11 @@ Desktop::Desktop()
     }
 }
 
+QProcessEnvironment Desktop::environment() const
+{
+    return displayEnvironment(display_);
+}
+
 Desktop::~Desktop()
 {
     for (QProcess* p : {&wm_, &xvfb_}) {
@@ -135,7 +140,7 @@ Varrow::Varrow(const Desktop& desktop, const QString& home, const QStringList& a
     QDir().mkpath(home + QStringLiteral("/runtime"));
     QFile::setPermissions(home + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::remove(tracePath_);
-    QProcessEnvironment env = displayEnvironment(desktop.display());
+    QProcessEnvironment env = desktop.environment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));

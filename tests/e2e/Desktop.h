@@ -18,6 +18,8 @@ public:
     bool ok() const { return !display_.isEmpty(); }
     const QString& error() const { return error_; }
     const QString& display() const { return display_; }
+    // The environment a program needs to run on this display.
+    QProcessEnvironment environment() const;
 
     // Runs an X tool (xdotool, import, xwininfo) on this display; returns its stdout, nullopt on failure.
     std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
