@@ -76,20 +76,6 @@ TEST_F(StageTest, StopAllPlayDropsAnimationsButNotSpeech)
     EXPECT_EQ(rec.started, QStringList({"Hide:fast"}));
 }
 
-TEST_F(StageTest, StopAllScalesWithTheQueue)
-{
-    Connection a;
-    for (int i = 0; i < 10000; ++i) {
-        a.c->Play("Acknowledge");
-        a.c->Speak("x");
-    }
-    EXPECT_EQ(a.c->stage().queued(), 20000u);
-    a.c->StopAll("Play");
-    EXPECT_EQ(a.c->stage().queued(), 10000u);
-    a.c->StopAll("Speak");
-    EXPECT_EQ(a.c->stage().queued(), 0u);
-}
-
 TEST_F(StageTest, ConnectionsShareOnePlaceAndTheLastShownIsInEffect)
 {
     Connection main, dialog;

