@@ -3,8 +3,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace e2e {
@@ -36,34 +37,42 @@ template <typename Pred> bool waitUntil(Pred pred, int timeoutMs)
 
 Desktop::Desktop()
 {
-    // Parallel suites each need a display of their own: take the first free number.
-    for (int n = 90 + int(::getpid() % 50); n < 400; ++n) {
-        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
-            QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-            continue;
-        const QString display = QStringLiteral(":%1").arg(n);
-        xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        xvfb_.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                             QStringLiteral("1280x800x24"), QStringLiteral("-br"),
-                                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (!xvfb_.waitForStarted(5000)) {
-            error_ = QStringLiteral("Xvfb could not be started: ") + xvfb_.errorString();
-            return;
-        }
-        const bool up = waitUntil([&] {
-            return xvfb_.state() == QProcess::NotRunning ||
-                   QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n));
-        }, 10000);
-        if (!up || xvfb_.state() == QProcess::NotRunning)
-            continue; // somebody took the number first
-        display_ = display;
-        break;
-    }
-    if (display_.isEmpty()) {
-        if (error_.isEmpty())
-            error_ = QStringLiteral("no free X display number");
+    // The server picks a free display itself and writes its number to our pipe. Guessing a number
+    // from the lock files is not enough: a server elsewhere may hold the name in the abstract
+    // socket namespace, and we would end up talking to it.
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        error_ = QStringLiteral("no pipe for Xvfb");
         return;
     }
+    ::fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
+    xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QString::number(pipeFds[1]),
+                                         QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24"),
+                                         QStringLiteral("-br"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    ::close(pipeFds[1]);
+    if (!xvfb_.waitForStarted(5000)) {
+        ::close(pipeFds[0]);
+        error_ = QStringLiteral("Xvfb could not be started: ") + xvfb_.errorString();
+        return;
+    }
+    QByteArray number;
+    pollfd readable{pipeFds[0], POLLIN, 0};
+    while (!number.endsWith('\n') && ::poll(&readable, 1, 10000) > 0) {
+        char buf[16];
+        const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        number.append(buf, n);
+    }
+    ::close(pipeFds[0]);
+    bool ok = false;
+    const int n = number.trimmed().toInt(&ok);
+    if (!ok) {
+        error_ = QStringLiteral("Xvfb did not say which display it took");
+        return;
+    }
+    display_ = QStringLiteral(":%1").arg(n);
     // The server listens once the socket is there, but answers a moment later: ask it.
     if (!waitUntil([&] { return run(QStringLiteral("xdpyinfo"), {}, 2000).has_value(); }, 10000)) {
         error_ = QStringLiteral("Xvfb on %1 does not answer").arg(display_);
