@@ -12,3 +12,4 @@ echo "== speech, request queue and rules"
 (cd "$build/bin" && ./rules_bench) || true
 echo "== voice recognition"
 "$build/bin/varrow-voice-bench" || true
+"$build/bin/voice_latency" || true

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The Debian packages Varrow needs to build, run and test. Sourced by the other scripts.
 VARROW_BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libespeak-ng-dev espeak-ng \
-libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us fonts-dejavu-core"
+libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libxcb1-dev fonts-dejavu-core"
 VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils clang libclang-rt-14-dev"
 
 # Installs what is missing, as root or through sudo.

@@ -19,11 +19,16 @@ RunOptions ParseRunOptions(const QCoreApplication& app)
     const QCommandLineOption start(QStringLiteral("clock-start"),
                                    QStringLiteral("Start the clock at <time> (yyyy-MM-ddTHH:mm:ss)."),
                                    QStringLiteral("time"));
-    parser.addOptions({trace, rate, start});
+    const QCommandLineOption microphone(
+        QStringLiteral("microphone-file"),
+        QStringLiteral("Hear <file> (raw 16 kHz 16-bit mono) instead of the microphone each time you talk."),
+        QStringLiteral("file"));
+    parser.addOptions({trace, rate, start, microphone});
     parser.process(app); // --help, --version and unknown options end the program here, as users expect
 
     RunOptions options;
     options.tracePath = parser.value(trace);
+    options.microphoneFile = parser.value(microphone);
     bool ok = false;
     options.clockRate = parser.value(rate).toDouble(&ok);
     if (!ok || !(options.clockRate >= 1.0 && options.clockRate <= 3600.0))

@@ -11,6 +11,7 @@ struct RunOptions {
     QString tracePath;
     double clockRate = 1.0;           // > 1: the clock and its timer run this much faster
     std::optional<QDateTime> clockStart;
+    QString microphoneFile;           // heard in place of the microphone
     QString error;                    // set when the command line was not understood
 };
 

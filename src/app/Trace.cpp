@@ -2,6 +2,7 @@
 
 #include "character/CharacterServer.h"
 #include "character/RequestQueue.h"
+#include "character/VoiceInput.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -118,4 +119,17 @@ bool StartTrace(const QString& path, QString* error)
                          [](const character::Request& r) { TraceLine(QStringLiteral("finished ") + describe(r)); });
     });
     return true;
+}
+
+void TraceVoice(character::VoiceInput* voice)
+{
+    using character::VoiceInput;
+    QObject::connect(voice, &VoiceInput::listeningChanged, qApp, [](bool on) {
+        TraceLine(on ? QStringLiteral("voice listening") : QStringLiteral("voice stopped"));
+    });
+    QObject::connect(voice, &VoiceInput::heard, qApp, [](const QString& command, const QString& phrase) {
+        TraceLine(QStringLiteral("voice heard %1 (%2)").arg(command, phrase));
+    });
+    QObject::connect(voice, &VoiceInput::notUnderstood, qApp,
+                     [] { TraceLine(QStringLiteral("voice not understood")); });
 }

@@ -6,3 +6,9 @@
 // sleeping. Returns false (and says why) when the file cannot be written.
 bool StartTrace(const QString& path, QString* error);
 void TraceLine(const QString& line);
+
+namespace character {
+class VoiceInput;
+}
+// Listening, and what was heard.
+void TraceVoice(character::VoiceInput* voice);

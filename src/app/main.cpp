@@ -1,4 +1,5 @@
 #include "character/CharacterServer.h"
+#include "character/ListenKey.h"
 #include "character/voice/SphinxVoiceInput.h"
 #include "devices/MCIFunction.h"
 #include "main/frmMain.h"
@@ -43,6 +44,30 @@ void quitOnSignals(QApplication& app)
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+}
+// Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
+void startVoice(const RunOptions& options, character::ListenKey& key)
+{
+    QString why;
+    auto voice = character::MakeVoiceInput(options.microphoneFile, &why);
+    if (!voice) {
+        platform::ReportProblem(why);
+        return;
+    }
+    character::VoiceInput* input = voice.get();
+    TraceVoice(input);
+    QObject::connect(input, &character::VoiceInput::turnedOff, input, [](const QString& why) { platform::ReportProblem(why); });
+    character::CharacterServer::instance().setVoiceInput(std::move(voice));
+    if (!key.grab(&why)) {
+        platform::ReportProblem(why);
+        return;
+    }
+    QObject::connect(&key, &character::ListenKey::heldChanged, input, [input](bool held) {
+        if (held)
+            input->startListening();
+        else
+            input->stopListening();
+    });
 }
 } // namespace
 
@@ -91,11 +116,8 @@ int main(int argc, char** argv)
         break;
     }
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
-    QString voiceOff;
-    if (auto voice = character::MakeVoiceInput(&voiceOff))
-        character::CharacterServer::instance().setVoiceInput(std::move(voice));
-    else
-        platform::ReportProblem(voiceOff);
+    character::ListenKey listenKey;
+    startVoice(options, listenKey);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.

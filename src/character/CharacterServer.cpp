@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
+#include <QMenu>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -142,6 +143,14 @@ void CharacterServer::wireVoice(CharacterStage* stage)
             voice->startListening();
         else
             voice->stopListening();
+    });
+    // For a user with neither the key nor a middle button.
+    QObject::connect(stage, &CharacterStage::menuAboutToShow, voice, [voice](QMenu* menu) {
+        if (!voice->available())
+            return;
+        menu->addSeparator();
+        QObject::connect(menu->addAction(QStringLiteral("Listen")), &QAction::triggered, voice,
+                         &VoiceInput::listenForPhrase);
     });
     feed();
 }

@@ -16,11 +16,14 @@ public:
     virtual void setPhrases(const std::vector<VoicePhrase>& phrases) = 0;
     virtual void startListening() = 0;
     virtual void stopListening() = 0; // the utterance has ended; the result follows as `heard` or `notUnderstood`
+    // Listens until the user has said something and stopped, for when there is no key to let go of.
+    virtual void listenForPhrase() = 0;
 
 signals:
     void heard(const QString& command, const QString& phrase);
     void notUnderstood();
     void listeningChanged(bool listening);
+    void turnedOff(const QString& why); // found out after starting that it cannot work
 };
 
 } // namespace character

@@ -1,11 +1,13 @@
 // The real program on a real (virtual) X display with a window manager, driven with X input events.
 #include "Desktop.h"
+#include "voice/SpeechClips.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <csignal>
 #include <string_view>
@@ -215,6 +217,62 @@ TEST_F(EndToEnd, EachDialogOpensBesideTheCharacterAndClosesFromItsMenu)
         ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
         ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now .*")));
     }
+}
+
+// The three ways to talk, each heard as the command it names, in the main menu and in a dialog.
+TEST_F(EndToEnd, SpokenCommandsRunAsIfPicked)
+{
+    QString error;
+    ASSERT_TRUE(voicetest::StartSynthesis(&error)) << error.toStdString();
+    const QString microphone = home.path() + QStringLiteral("/microphone.raw");
+    uint32_t seed = 21;
+    // What the "microphone" hears next; returns how long saying it takes.
+    auto say = [&](const QString& phrase) {
+        const auto clip = voicetest::SpeechClip(phrase, QStringLiteral("en-us"), seed++);
+        QFile f(microphone);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(reinterpret_cast<const char*>(clip.data()), qint64(clip.size() * sizeof(short)));
+        return int(clip.size() / 16) + 200;
+    };
+    say(QStringLiteral("Time"));
+    Varrow v(*desktop, home.path(), {QStringLiteral("--microphone-file"), microphone});
+    const QRect character = startAndWait(v);
+
+    // Held Pause key, anywhere on the desktop.
+    int speaking = say(QStringLiteral("Time"));
+    desktop->xdotool({QStringLiteral("keydown"), QStringLiteral("Pause")});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening"))) << v.trace().toStdString() << v.errors().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Listening\\S* ") + Geometry, 3000));
+    desktop->screenshot(shot("listening"));
+    QThread::msleep(speaking); // the user talks this long
+    desktop->xdotool({QStringLiteral("keyup"), QStringLiteral("Pause")});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice heard sayTime \\(Time\\)"))) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now .*")));
+    EXPECT_FALSE(v.traced(QStringLiteral("voice heard .* \\(Date\\)")));
+
+    // "Listen" from the menu stops by itself when the user has finished.
+    say(QStringLiteral("Date"));
+    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Listen"))) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening")));
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice stopped"), 8000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice heard sayDate \\(Date\\)"))) << v.trace().toStdString();
+
+    // The middle button held on the character opens the calendar, whose own phrases then answer.
+    speaking = say(QStringLiteral("Calendar"));
+    desktop->xdotool({QStringLiteral("mousemove"), QString::number(character.center().x()),
+                      QString::number(character.center().y()), QStringLiteral("mousedown"), QStringLiteral("2")});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening")));
+    QThread::msleep(speaking);
+    desktop->xdotool({QStringLiteral("mouseup"), QStringLiteral("2")});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Calendar ") + Geometry)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Today is .*")));
+    speaking = say(QStringLiteral("Okay"));
+    desktop->xdotool({QStringLiteral("keydown"), QStringLiteral("Pause")});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening")));
+    QThread::msleep(speaking);
+    desktop->xdotool({QStringLiteral("keyup"), QStringLiteral("Pause")});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("voice heard OK \\(Okay\\)"))) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Calendar .*")));
 }
 
 TEST_F(EndToEnd, InstalledProgramFindsItsFilesAndRuns)

@@ -64,6 +64,25 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
     character::CharacterServer::instance().setVoiceInput(nullptr);
 }
 
+// Listening without a key ends when the user has spoken and stopped, and hears what was said.
+TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItself)
+{
+    QString error;
+    ASSERT_TRUE(voicetest::StartSynthesis(&error)) << qPrintable(error);
+    voice::SphinxVoiceInput in(std::make_unique<voice::SampleSource>(voicetest::SpeechClip("Date", "en-us", 5), true));
+    in.setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
+    QStringList heard;
+    QList<bool> listening;
+    QObject::connect(&in, &character::VoiceInput::heard, [&](const QString& c, const QString&) { heard << c; });
+    QObject::connect(&in, &character::VoiceInput::notUnderstood, [&] { heard << "?"; });
+    QObject::connect(&in, &character::VoiceInput::listeningChanged, [&](bool on) { listening << on; });
+    in.listenForPhrase();
+    EXPECT_TRUE(waitUntil([&] { return !heard.isEmpty(); }, 8000));
+    EXPECT_EQ(heard, QStringList{"sayDate"});
+    EXPECT_EQ(listening, (QList<bool>{true, false}));
+    EXPECT_FALSE(in.listening());
+}
+
 // With no sound source the input is off and says why, and listening does nothing.
 TEST(SphinxVoiceInput, OffWithoutASource)
 {

@@ -1,9 +1,15 @@
 #include "SphinxVoiceInput.h"
 
+#include "SpeechEnd.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
+#include <optional>
+#include <utility>
 
 #include <sphinxbase/ad.h>
 
@@ -62,12 +68,81 @@ std::unique_ptr<AudioSource> OpenMicrophone(QString* why)
     return mic;
 }
 
+bool SampleSource::start()
+{
+    pos_ = 0;
+    started_.start();
+    return true;
+}
+
 long SampleSource::read(short* buffer, size_t max)
 {
-    const size_t n = std::min(max, samples_.size() - pos_);
-    std::copy_n(samples_.data() + pos_, n, buffer);
-    pos_ += n;
+    if (!paced_) {
+        const size_t n = std::min(max, samples_.size() - pos_);
+        std::copy_n(samples_.data() + pos_, n, buffer);
+        pos_ += n;
+        return long(n);
+    }
+    const size_t due = size_t(started_.elapsed()) * 16;
+    const size_t n = std::min(max, due - std::min(due, pos_));
+    for (size_t i = 0; i < n; ++i, ++pos_) {
+        if (pos_ < samples_.size()) {
+            buffer[i] = samples_[pos_];
+        } else {
+            // A faint hiss, like the room before the speech: digital silence is not a room.
+            int sum = 0;
+            for (int k = 0; k < 4; ++k) {
+                hiss_ = hiss_ * 1664525u + 1013904223u;
+                sum += int(hiss_ >> 24) - 128;
+            }
+            buffer[i] = short(sum * 2 / 5);
+        }
+    }
     return long(n);
+}
+
+namespace {
+// Read afresh each time the user talks, so a test can say one thing after another.
+class SoundFile : public AudioSource {
+public:
+    explicit SoundFile(QString path) : path_(std::move(path)), sound_({}, true) {}
+    bool readable(QString* why)
+    {
+        QFile f(path_);
+        if (f.open(QIODevice::ReadOnly) && f.size() <= maxBytes)
+            return true;
+        if (why)
+            *why = QStringLiteral("The sound file %1 cannot be read or is longer than a minute, so voice commands "
+                                  "are off.").arg(path_);
+        return false;
+    }
+    bool start() override
+    {
+        QFile f(path_);
+        if (!f.open(QIODevice::ReadOnly) || f.size() > maxBytes)
+            return false;
+        const QByteArray bytes = f.readAll();
+        std::vector<short> samples(size_t(bytes.size()) / 2);
+        std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+        sound_.setSamples(std::move(samples));
+        return sound_.start();
+    }
+    long read(short* buffer, size_t max) override { return sound_.read(buffer, max); }
+    void stop() override {}
+
+private:
+    static constexpr qint64 maxBytes = 16000 * 2 * 60;
+    QString path_;
+    SampleSource sound_;
+};
+} // namespace
+
+std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why)
+{
+    auto file = std::make_unique<SoundFile>(path);
+    if (!file->readable(why))
+        return nullptr;
+    return file;
 }
 
 // Lives on the listening thread: owns the decoder and the sound source.
@@ -103,14 +178,18 @@ public:
         if (decoder_ && decoder_->ready())
             decoder_->setPhrases(phrases);
     }
-    void start()
+    void start(bool untilSilence)
     {
         if (!decoder_ || !decoder_->ready() || !source_ || listening_)
             return;
         if (!source_->start()) {
+            emit endedByItself();
             emit result({}, {});
             return;
         }
+        speechEnd_.reset();
+        if (untilSilence)
+            speechEnd_.emplace();
         decoder_->begin();
         listening_ = true;
         poll_->start(0);
@@ -139,6 +218,8 @@ public:
 
 signals:
     void result(const QString& command, const QString& phrase);
+    void endedByItself();
+    void setUpFailed(const QString& why);
 
 private:
     // One short chunk per turn keeps phrase changes and the stop coming through while listening.
@@ -151,6 +232,13 @@ private:
         else if (n < 0)
             poll_->stop(); // the device went away; the utterance ends with what was heard
         poll_->setInterval(n > 0 ? 0 : 10);
+        if (speechEnd_ && n > 0) {
+            const auto state = speechEnd_->feed(buffer, size_t(n));
+            if (state == SpeechEndDetector::State::Ended || state == SpeechEndDetector::State::GaveUp) {
+                emit endedByItself();
+                stop();
+            }
+        }
     }
 
     std::unique_ptr<AudioSource> source_;
@@ -158,6 +246,7 @@ private:
     std::unique_ptr<Decoder> decoder_;
     QTimer* poll_ = nullptr;
     bool listening_ = false;
+    std::optional<SpeechEndDetector> speechEnd_;
 };
 
 SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings)
@@ -172,12 +261,30 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
     worker_->moveToThread(&thread_);
     thread_.setObjectName(QStringLiteral("voice"));
     thread_.start();
-    QMetaObject::invokeMethod(worker_, [this] { reason_ = worker_->setUp(); }, Qt::BlockingQueuedConnection);
+    // The model takes most of a second to load: the character must not wait for it.
+    connect(worker_, &VoiceWorker::setUpFailed, this, [this](const QString& why) {
+        reason_ = why;
+        const bool wasListening = std::exchange(listening_, false);
+        emit turnedOff(why);
+        if (wasListening)
+            emit listeningChanged(false);
+    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(worker_, [w = worker_] {
+        const QString why = w->setUp();
+        if (!why.isEmpty())
+            emit w->setUpFailed(why);
+    });
     connect(worker_, &VoiceWorker::result, this, [this](const QString& command, const QString& phrase) {
         if (command.isEmpty())
             emit notUnderstood();
         else
             emit heard(command, phrase);
+    }, Qt::QueuedConnection);
+    connect(worker_, &VoiceWorker::endedByItself, this, [this] {
+        if (!listening_)
+            return;
+        listening_ = false;
+        emit listeningChanged(false);
     }, Qt::QueuedConnection);
 }
 
@@ -201,7 +308,16 @@ void SphinxVoiceInput::startListening()
     if (!available() || listening_)
         return;
     listening_ = true;
-    QMetaObject::invokeMethod(worker_, &VoiceWorker::start);
+    QMetaObject::invokeMethod(worker_, [w = worker_] { w->start(false); });
+    emit listeningChanged(true);
+}
+
+void SphinxVoiceInput::listenForPhrase()
+{
+    if (!available() || listening_)
+        return;
+    listening_ = true;
+    QMetaObject::invokeMethod(worker_, [w = worker_] { w->start(true); });
     emit listeningChanged(true);
 }
 
@@ -224,10 +340,10 @@ void SphinxVoiceInput::decodeSamples(std::vector<short> samples16k)
 
 namespace character {
 
-std::unique_ptr<VoiceInput> MakeVoiceInput(QString* whyOff)
+std::unique_ptr<VoiceInput> MakeVoiceInput(const QString& soundFile, QString* whyOff)
 {
     QString why;
-    auto mic = voice::OpenMicrophone(&why);
+    auto mic = soundFile.isEmpty() ? voice::OpenMicrophone(&why) : voice::OpenSoundFile(soundFile, &why);
     std::unique_ptr<VoiceInput> input;
     if (mic)
         input = std::make_unique<voice::SphinxVoiceInput>(std::move(mic));

@@ -2,6 +2,7 @@
 #include "Decoder.h"
 #include "character/VoiceInput.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <memory>
 #include <vector>
@@ -21,19 +22,28 @@ public:
 // The default audio device; nullptr (with why) if there is none.
 std::unique_ptr<AudioSource> OpenMicrophone(QString* why);
 
-// Plays back fixed samples, as if they had just been said.
+// Plays back fixed samples, as if they had just been said. All at once, or `paced` as a microphone
+// gives them, followed by a quiet room.
 class SampleSource : public AudioSource {
 public:
-    explicit SampleSource(std::vector<short> samples = {}) : samples_(std::move(samples)) {}
-    bool start() override { pos_ = 0; return true; }
+    explicit SampleSource(std::vector<short> samples = {}, bool paced = false)
+        : samples_(std::move(samples)), paced_(paced) {}
+    bool start() override;
     long read(short* buffer, size_t max) override;
     void stop() override {}
     void setSamples(std::vector<short> samples) { samples_ = std::move(samples); pos_ = 0; }
 
 private:
     std::vector<short> samples_;
+    bool paced_;
     size_t pos_ = 0;
+    QElapsedTimer started_;
+    uint32_t hiss_ = 1;
 };
+
+// Raw 16 kHz 16-bit mono samples from a file, read at each start and paced; nullptr with why if it
+// cannot be read.
+std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why);
 
 class VoiceWorker;
 
@@ -48,6 +58,7 @@ public:
     void setPhrases(const std::vector<character::VoicePhrase>& phrases) override;
     void startListening() override;
     void stopListening() override;
+    void listenForPhrase() override;
     bool listening() const { return listening_; }
 
     // Decodes these samples as one utterance instead of the source's; the result follows as
@@ -64,6 +75,7 @@ private:
 } // namespace voice
 
 namespace character {
-// The microphone recogniser, or nullptr with the reason voice commands are off.
-std::unique_ptr<VoiceInput> MakeVoiceInput(QString* whyOff);
+// The recogniser listening to the microphone, or to `soundFile` where one is given; nullptr with
+// the reason voice commands are off.
+std::unique_ptr<VoiceInput> MakeVoiceInput(const QString& soundFile, QString* whyOff);
 } // namespace character
