@@ -1,7 +1,10 @@
 #include "support/CharacterTestSupport.h"
 #include "SpeechClips.h"
 #include "character/Agent.h"
+#include "character/voice/SpeechEnd.h"
 #include "character/voice/SphinxVoiceInput.h"
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +65,33 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
     EXPECT_EQ(got, QStringList{"sayTime"});
 
     character::CharacterServer::instance().setVoiceInput(nullptr);
+}
+
+// Speech then quiet ends an utterance; a click is not speech; a silent room gives up.
+TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
+{
+    using State = voice::SpeechEndDetector::State;
+    std::vector<short> room(16000 * 6);
+    uint32_t x = 1;
+    for (short& s : room) {
+        x = x * 1664525u + 1013904223u;
+        s = short(int(x >> 24) - 128);
+    }
+    voice::SpeechEndDetector quiet;
+    EXPECT_EQ(quiet.feed(room.data(), 16000 * 4), State::Waiting);
+    EXPECT_EQ(quiet.feed(room.data(), room.size()), State::GaveUp);
+
+    std::vector<short> talk(room.begin(), room.begin() + 8000);
+    for (int i = 0; i < 800; ++i) // a 50 ms click
+        talk.push_back(short(i % 2 ? 9000 : -9000));
+    talk.insert(talk.end(), room.begin(), room.begin() + 8000);
+    for (int i = 0; i < 8000; ++i) // half a second of a loud vowel
+        talk.push_back(short(8000 * std::sin(i * 0.07)));
+    voice::SpeechEndDetector d;
+    EXPECT_EQ(d.feed(talk.data(), 16000 + 800), State::Waiting);
+    EXPECT_EQ(d.feed(talk.data() + 16800, talk.size() - 16800), State::Speaking);
+    EXPECT_EQ(d.feed(room.data(), 16000 / 2), State::Speaking); // a pause between words
+    EXPECT_EQ(d.feed(room.data(), 16000 / 2), State::Ended);
 }
 
 // Listening without a key ends when the user has spoken and stopped, and hears what was said.
