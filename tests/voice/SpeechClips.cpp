@@ -3,6 +3,7 @@
 #include "character/voice/Resample.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 #include <algorithm>
 #include <random>
 
@@ -15,8 +16,11 @@ bool StartSynthesis(QString* error)
 
 std::vector<short> SpeechClip(const QString& text, const QString& voice, uint32_t seed, double noiseRms)
 {
+    // A user reads "AM" letter by letter; espeak would say the word "am".
+    static const QRegularExpression abbreviation(QStringLiteral("\\b([A-Z])([A-Z])\\b"));
+    const QString said = QString(text).replace(abbreviation, QStringLiteral("\\1 \\2"));
     std::vector<short> raw;
-    QByteArray ssml = "<speak>" + text.toHtmlEscaped().toUtf8() + "</speak>";
+    QByteArray ssml = "<speak>" + said.toHtmlEscaped().toUtf8() + "</speak>";
     const int rate = character::espeak::synthesize(ssml, voice, &raw);
     if (rate <= 0)
         return {};
