@@ -1,5 +1,8 @@
 // Accuracy, rejection, latency and memory of voice commands, on speech synthesised in process.
-//   varrow-voice-bench [--sweep] [--garbage W] [--gap G] [--no-phones]
+//   varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--garbage W] [--no-reading] [--sets TEXT]
+//                      [--competitors N] [--competitor-margin E]
+//                      [--dump FILE.tsv] [--verbose]
+// The decoder runs with its limits open and the limits are applied here, so a sweep needs one run.
 #include "../../tests/voice/CommandSets.h"
 #include "../../tests/voice/SpeechClips.h"
 #include "character/voice/Decoder.h"
@@ -29,30 +32,55 @@ long residentKb()
     return 0;
 }
 
-bool accepted(const Sample& s, double gap)
+struct Limits {
+    double perPhone, extra, gap;
+};
+
+bool accepted(const Sample& s, const Limits& l)
 {
-    return !s.outcome.heard.command.isEmpty() && s.outcome.phoneGap <= gap;
+    const voice::Outcome& o = s.outcome;
+    return !o.heard.command.isEmpty() && o.phoneEdits <= l.perPhone * o.phrasePhones + l.extra && o.phoneGap <= l.gap;
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    voice::Rejection rejection{0.0, true, 1e9};
-    double gap = 1e9;
+    voice::Rejection rejection;
+    Limits limits{rejection.editsPerPhone, rejection.extraEdits, rejection.maxPhoneGap};
+    rejection.editsPerPhone = rejection.extraEdits = rejection.maxPhoneGap = 1e9;
     bool sweep = false, verbose = false;
+    QString sets, dump;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
+        const bool value = i + 1 < args.size();
         if (args[i] == "--sweep")
             sweep = true;
-        else if (args[i] == "--garbage" && i + 1 < args.size())
+        else if (args[i] == "--garbage" && value)
             rejection.garbageWeight = args[++i].toDouble();
-        else if (args[i] == "--gap" && i + 1 < args.size())
-            gap = args[++i].toDouble();
+        else if (args[i] == "--competitors" && value)
+            rejection.competitors = args[++i].toInt();
+        else if (args[i] == "--competitor-margin" && value)
+            rejection.competitorMargin = args[++i].toInt();
+        else if (args[i] == "--edits" && i + 2 < args.size()) {
+            limits.perPhone = args[++i].toDouble();
+            limits.extra = args[++i].toDouble();
+        }
+        else if (args[i] == "--gap" && value) {
+            limits.gap = args[++i].toDouble();
+            rejection.phonePass = true;
+        } else if (args[i] == "--no-reading")
+            rejection.phoneReading = false;
+        else if (args[i] == "--sets" && value)
+            sets = args[++i];
+        else if (args[i] == "--dump" && value)
+            dump = args[++i];
         else if (args[i] == "--verbose")
             verbose = true;
-        else if (args[i] == "--no-phones")
-            rejection.phonePass = false;
+        else {
+            std::fprintf(stderr, "unknown option %s\n", qPrintable(args[i]));
+            return 2;
+        }
     }
     QString error;
     if (!StartSynthesis(&error)) {
@@ -60,12 +88,15 @@ int main(int argc, char** argv)
         return 1;
     }
     const long before = residentKb();
+    QElapsedTimer startClock;
+    startClock.start();
     voice::Decoder decoder(voice::DecoderSettings{.rejection = rejection});
     if (!decoder.ready()) {
         std::fprintf(stderr, "%s\n", qPrintable(decoder.error()));
         return 1;
     }
     decoder.setPhrases(LiveCommandSets().back().phrases);
+    const double startMs = double(startClock.nsecsElapsed()) / 1e6;
     const long memoryKb = residentKb() - before;
 
     const QStringList voices{QStringLiteral("en-us"), QStringLiteral("en")}; // espeak's "en" is British English
@@ -74,6 +105,8 @@ int main(int argc, char** argv)
     double decodeMs = 0, audioMs = 0, worstMs = 0;
     uint32_t seed = 1;
     for (const CommandSet& set : LiveCommandSets()) {
+        if (!set.name.contains(sets))
+            continue;
         decoder.setPhrases(set.phrases);
         for (const QString& v : voices) {
             for (const auto& p : set.phrases) {
@@ -89,12 +122,33 @@ int main(int argc, char** argv)
                     std::fprintf(stderr, "%s -> %s (%.0f ms, %zu samples)\n", qPrintable(p.phrase),
                                  qPrintable(s.outcome.words), ms, clip.size());
             }
-            for (const QString& text : OutOfGrammarSentences())
-                samples.push_back({set.name, v, text, {}, decoder.decode(SpeechClip(text, v, seed++))});
+            for (const QString& text : OutOfGrammarSentences()) {
+                const auto clip = SpeechClip(text, v, seed++);
+                decodeClock.start();
+                samples.push_back({set.name, v, text, {}, decoder.decode(clip)});
+                const double ms = double(decodeClock.nsecsElapsed()) / 1e6;
+                decodeMs += ms;
+                worstMs = std::max(worstMs, ms);
+                audioMs += clip.size() / 16.0;
+            }
         }
     }
 
-    auto report = [&](double g, bool detail) {
+    if (!dump.isEmpty()) {
+        FILE* f = std::fopen(dump.toLocal8Bit().constData(), "w");
+        if (!f) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(dump));
+            return 1;
+        }
+        for (const Sample& s : samples)
+            std::fprintf(f, "%s\t%s\t%s\t%s\t%s\t%s\t%d\t%.3f\t%d\t%d\t%d\t%s\n", qPrintable(s.set),
+                         qPrintable(s.voice), qPrintable(s.text), qPrintable(s.expected),
+                         qPrintable(s.outcome.heard.command), qPrintable(s.outcome.words), s.outcome.phoneEdits,
+                         s.outcome.phoneGap, s.outcome.phrasePhones, s.outcome.wordFrames, s.outcome.frames,
+                         qPrintable(s.outcome.heardPhones));
+        std::fclose(f);
+    }
+    auto report = [&](const Limits& g, bool detail) {
         std::map<std::pair<QString, QString>, std::array<int, 4>> rows; // right, phrases, rejected, foreign
         std::array<int, 4> all{};
         for (const Sample& s : samples) {
@@ -104,8 +158,9 @@ int main(int argc, char** argv)
                 const bool right = ok && s.outcome.heard.command == s.expected;
                 r[0] += right, r[1] += 1;
                 if (detail && !right)
-                    std::printf("  miss [%s/%s] \"%s\" -> \"%s\" gap %.0f\n", qPrintable(s.set), qPrintable(s.voice),
-                                qPrintable(s.text), qPrintable(s.outcome.words), s.outcome.phoneGap);
+                    std::printf("  miss [%s/%s] \"%s\" -> \"%s\" %d edits [%s]\n", qPrintable(s.set),
+                                qPrintable(s.voice), qPrintable(s.text), qPrintable(s.outcome.words),
+                                s.outcome.phoneEdits, qPrintable(s.outcome.heardPhones));
             } else {
                 r[2] += !ok, r[3] += 1;
             }
@@ -123,18 +178,22 @@ int main(int argc, char** argv)
     };
 
     if (sweep) {
-        std::printf("%8s %12s %12s\n", "gap", "in-grammar", "rejected");
-        for (double g = -10; g <= 40; g += 2) {
-            const auto a = report(g, false);
-            std::printf("%8.0f %11.1f%% %11.1f%%\n", g, 100.0 * a[0] / a[1], 100.0 * a[2] / a[3]);
-        }
+        std::printf("%9s %6s %12s %12s\n", "per phone", "extra", "in-grammar", "rejected");
+        for (double d = 0.5; d <= 1.01; d += 0.1)
+            for (double e = 0; e <= 3; e += 0.5) {
+                const auto a = report({d, e, limits.gap}, false);
+                std::printf("%9.1f %6.1f %11.1f%% %11.1f%%\n", d, e, 100.0 * a[0] / a[1], 100.0 * a[2] / a[3]);
+            }
         return 0;
     }
-    const auto a = report(gap, true);
+    const auto a = report(limits, true);
     std::printf("%-34s %-6s %5d/%-4d %5.1f%% %5d/%-4d %5.1f%%\n", "all", "both", a[0], a[1], 100.0 * a[0] / a[1], a[2],
                 a[3], 100.0 * a[2] / a[3]);
-    std::printf("\nrejection: garbage weight %g, phone pass %s, max gap %g\n", rejection.garbageWeight,
-                rejection.phonePass ? "on" : "off", gap);
+    std::printf("\nrejection: %d common words (none within %d phone edits of a phrase word); phone reading %s, "
+                "at most %g edits per phone + %g; phone loop %s, max gap %g; garbage weight %g\n",
+                rejection.competitors, rejection.competitorMargin, rejection.phoneReading ? "on" : "off",
+                limits.perPhone, limits.extra, rejection.phonePass ? "on" : "off", limits.gap, rejection.garbageWeight);
+    std::printf("start: %.0f ms (decoder and the first grammar)\n", startMs);
     std::printf("decoding: %.1f ms per utterance on average, worst %.1f ms, %.2f x real time\n",
                 decodeMs / double(samples.size()), worstMs, decodeMs / audioMs);
     std::printf("recogniser memory: %.1f MB resident\n", memoryKb / 1024.0);

@@ -1,5 +1,6 @@
 #include "Decoder.h"
 #include "Pronunciation.h"
+#include "SpokenWords.h"
 
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
@@ -12,6 +13,8 @@ namespace voice {
 namespace {
 const char* const commandSearch = "phrases";
 const char* const phoneSearch = "phones";
+const char* const readingSearch = "reading";
+const size_t maxUtteranceSamples = 16000 * 20;
 
 struct Quiet {
     Quiet() { err_set_logfp(nullptr); }
@@ -22,6 +25,8 @@ struct Segments {
     double acoustic = 0;
     int frames = 0;
     bool speech = false;
+    int phones = 0, wordFrames = 0;
+    QStringList pronunciation; // of the words in order
 };
 
 Segments sumSegments(ps_decoder_t* ps)
@@ -35,9 +40,16 @@ Segments sumSegments(ps_decoder_t* ps)
         sums.acoustic += a;
         sums.frames = std::max(sums.frames, ef + 1);
         const char* w = ps_seg_word(seg);
-        if (w && w[0] != '<' && w[0] != '[')
+        if (w && w[0] != '<' && w[0] != '[') {
             sums.speech = true;
+            sums.wordFrames += ef - sf + 1;
+            if (char* pron = ps_lookup_word(ps, w)) {
+                sums.pronunciation << QString::fromLatin1(pron).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                ckd_free(pron);
+            }
+        }
     }
+    sums.phones = int(sums.pronunciation.size());
     return sums;
 }
 } // namespace
@@ -50,8 +62,10 @@ Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
             error_ = QStringLiteral("the speech model is missing (%1); install pocketsphinx-en-us").arg(path);
             return;
         }
-    const QByteArray hmm = settings_.model.toLocal8Bit(), dict = settings_.dictionary.toLocal8Bit();
-    cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(),
+    const QByteArray hmm = settings_.model.toLocal8Bit();
+    // An empty dictionary: the grammar's words are added with their first pronunciation only, as
+    // alternates let unrelated sounds in, and loading all of it costs 150 ms and 20 MB.
+    cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", "/dev/null",
                                    "-logfn", "/dev/null", nullptr);
     if (!config) {
         error_ = QStringLiteral("the speech recogniser rejected its settings");
@@ -68,11 +82,8 @@ Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
 
 Decoder::~Decoder()
 {
-    if (ps_) {
-        if (inUtterance_)
-            ps_end_utt(ps_);
+    if (ps_)
         ps_free(ps_);
-    }
 }
 
 void Decoder::setRejection(const Rejection& r)
@@ -87,6 +98,20 @@ void Decoder::setRejection(const Rejection& r)
             ps_add_word(ps_, w.constData(), phone.constData(), i + 1 == words.size());
         }
         garbageWordsAdded_ = true;
+    }
+    if (r.phoneReading && !readingSearchAdded_ && QFileInfo::exists(settings_.phoneModel)) {
+        // Narrow beams: with the library's own the phone reading takes longer than the utterance.
+        cmd_ln_t* config = ps_get_config(ps_);
+        const double beam = cmd_ln_float64_r(config, "-beam"), pbeam = cmd_ln_float64_r(config, "-pbeam");
+        cmd_ln_set_float64_r(config, "-beam", 1e-20);
+        cmd_ln_set_float64_r(config, "-pbeam", 1e-20);
+        cmd_ln_set_boolean_r(config, "-allphone_ci", TRUE);
+        readingSearchAdded_ = ps_set_allphone_file(ps_, readingSearch, settings_.phoneModel.toLocal8Bit().constData()) == 0;
+        cmd_ln_set_float64_r(config, "-beam", beam);
+        cmd_ln_set_float64_r(config, "-pbeam", pbeam);
+        cmd_ln_set_boolean_r(config, "-allphone_ci", FALSE);
+        if (hasGrammar_)
+            ps_set_search(ps_, commandSearch);
     }
     if (r.phonePass && !phoneSearchAdded_) {
         // Free phones: the best any speech can score, the yardstick for how well a phrase fits.
@@ -118,14 +143,65 @@ bool Decoder::pronounceable(const QString& word, QStringList* derived)
     return true;
 }
 
+QStringList Decoder::pronunciation(const QString& word) const
+{
+    QStringList phones;
+    if (char* p = ps_lookup_word(ps_, word.toUtf8().constData())) {
+        phones = QString::fromLatin1(p).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ckd_free(p);
+    }
+    return phones;
+}
+
+void Decoder::addDictionaryWords(QStringList words)
+{
+    words.removeDuplicates();
+    QStringList missing;
+    for (const QString& w : std::as_const(words))
+        if (pronunciation(w).isEmpty())
+            missing << w;
+    const QHash<QString, QString> found = FirstPronunciations(settings_.dictionary, missing);
+    int left = int(found.size());
+    for (auto it = found.begin(); it != found.end(); ++it)
+        ps_add_word(ps_, it.key().toUtf8().constData(), it.value().toLatin1().constData(), --left == 0);
+}
+
+QStringList Decoder::competitorsFor(const std::vector<character::VoicePhrase>& phrases)
+{
+    const Rejection& r = settings_.rejection;
+    const QStringList candidates = CommonWords().mid(0, std::max(0, r.competitors));
+    QStringList own;
+    for (const auto& p : phrases)
+        for (const QStringList& form : SpokenForms(p.phrase))
+            own << form;
+    addDictionaryWords(own + candidates);
+    std::vector<QStringList> ownPhones;
+    for (const QString& w : std::as_const(own))
+        ownPhones.push_back(pronunciation(w));
+    QStringList chosen;
+    for (const QString& c : candidates) {
+        const QStringList phones = pronunciation(c);
+        if (phones.isEmpty())
+            continue;
+        // A word that sounds (almost) like one of the phrase's would take its place: "won" for "one".
+        bool close = false;
+        for (const QStringList& o : ownPhones)
+            close = close || PhoneDistance(phones, o) <= r.competitorMargin;
+        if (!close)
+            chosen << c;
+    }
+    return chosen;
+}
+
 void Decoder::setPhrases(const std::vector<character::VoicePhrase>& phrases, QStringList* derived,
                          QStringList* unsayable)
 {
     phrases_ = phrases;
     if (!ps_)
         return;
+    const QStringList competitors = competitorsFor(phrases);
     grammar_ = BuildGrammar(phrases, [this, derived](const QString& w) { return pronounceable(w, derived); },
-                            settings_.rejection.garbageWeight);
+                            settings_.rejection.garbageWeight, competitors);
     if (unsayable)
         *unsayable = grammar_.unsayable;
     grammarPending_ = true;
@@ -150,25 +226,15 @@ void Decoder::applyGrammar()
 void Decoder::begin()
 {
     utterance_.clear();
-    if (!ps_ || !hasGrammar_)
-        return;
-    if (inUtterance_)
-        ps_end_utt(ps_);
-    inUtterance_ = ps_start_utt(ps_) == 0;
+    inUtterance_ = ps_ && hasGrammar_;
 }
 
 void Decoder::feed(const short* samples, size_t count)
 {
-    if (!inUtterance_)
-        return;
-    if (phoneSearchAdded_)
-        utterance_.insert(utterance_.end(), samples, samples + count);
-    ps_process_raw(ps_, samples, count, FALSE, FALSE);
-}
-
-bool Decoder::inSpeech() const
-{
-    return inUtterance_ && ps_get_in_speech(ps_);
+    // A key held down for minutes must not grow without bound; commands are a few seconds long.
+    const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size());
+    if (inUtterance_)
+        utterance_.insert(utterance_.end(), samples, samples + std::min(count, room));
 }
 
 double Decoder::scoreWithPhones(int* frames)
@@ -190,6 +256,25 @@ double Decoder::scoreWithPhones(int* frames)
     return ascr;
 }
 
+QStringList Decoder::readPhones()
+{
+    QStringList phones;
+    if (ps_set_search(ps_, readingSearch) != 0)
+        return phones;
+    if (ps_start_utt(ps_) == 0) {
+        ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
+        ps_end_utt(ps_);
+        for (ps_seg_t* seg = ps_seg_iter(ps_); seg; seg = ps_seg_next(seg)) {
+            // All of it, not only where the phrase was placed: speech beside a phrase is a sign of none.
+            const char* p = ps_seg_word(seg);
+            if (p && p[0] != '+' && p[0] != '<' && p[0] != '[' && qstrcmp(p, "SIL") != 0)
+                phones << QString::fromLatin1(p);
+        }
+    }
+    ps_set_search(ps_, commandSearch);
+    return phones;
+}
+
 Outcome Decoder::end()
 {
     Outcome out;
@@ -197,8 +282,14 @@ Outcome Decoder::end()
         applyGrammar();
         return out;
     }
-    ps_end_utt(ps_);
     inUtterance_ = false;
+    // The model normalises over the whole utterance, so it is decoded in one go once it has ended.
+    if (ps_start_utt(ps_) != 0) {
+        applyGrammar();
+        return out;
+    }
+    ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
+    ps_end_utt(ps_);
     int32 score = 0;
     const char* hyp = ps_get_hyp(ps_, &score);
     out.words = hyp ? QString::fromUtf8(hyp) : QString();
@@ -206,8 +297,19 @@ Outcome Decoder::end()
     const double ascr = sums.acoustic;
     const int frames = sums.frames;
     out.hadSpeech = sums.speech;
+    out.phrasePhones = sums.phones;
+    out.wordFrames = sums.wordFrames;
+    out.frames = frames;
     out.heard = activeGrammar_.lookup(out.words);
-    if (!out.heard.command.isEmpty() && settings_.rejection.phonePass && phoneSearchAdded_ && frames > 0) {
+    const Rejection& r = settings_.rejection;
+    if (!out.heard.command.isEmpty() && r.phoneReading && readingSearchAdded_ && !sums.pronunciation.isEmpty()) {
+        const QStringList heard = readPhones();
+        out.heardPhones = heard.join(QLatin1Char(' '));
+        out.phoneEdits = PhoneDistance(heard, sums.pronunciation);
+        if (out.phoneEdits > r.editsPerPhone * double(sums.pronunciation.size()) + r.extraEdits)
+            out.heard = {};
+    }
+    if (!out.heard.command.isEmpty() && r.phonePass && phoneSearchAdded_ && frames > 0) {
         int phoneFrames = 0;
         const double phones = scoreWithPhones(&phoneFrames);
         if (phoneFrames > 0) {

@@ -10,9 +10,16 @@ namespace voice {
 
 // How speech that is none of the phrases gets turned away.
 struct Rejection {
-    double garbageWeight = 0; // weight of the phone loop beside the phrases; 0 leaves it out
-    bool phonePass = false;   // score the utterance again with free phones and compare
-    double maxPhoneGap = 0;   // reject when the free phones beat the phrase by more than this per frame
+    double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
+    bool phonePass = false;       // score the utterance again with free phones and compare
+    double maxPhoneGap = 1e9;     // reject when the free phones beat the phrase by more than this per frame
+    // Read the utterance as phones and reject when more edits than this turn them into the phrase's:
+    // the reading is rough, so only speech far longer or unlike the phrase is caught here.
+    bool phoneReading = true;
+    double editsPerPhone = 0.7; // per phone of the phrase
+    double extraEdits = 2.5;
+    int competitors = 200;    // how many of the common words may be heard instead of a phrase; 0: none
+    int competitorMargin = 3; // common words this few phone edits from a phrase word are left out
 };
 
 struct DecoderSettings {
@@ -26,7 +33,10 @@ struct Outcome {
     Heard heard;           // empty command: not understood
     QString words;         // what the grammar search settled on
     double phoneGap = 0;   // per frame; large means the phrase fits the sound badly
+    int phoneEdits = 0;    // between the utterance read as phones and the phrase
+    QString heardPhones;   // the utterance read as phones, silence left out
     bool hadSpeech = false;
+    int phrasePhones = 0, wordFrames = 0, frames = 0;
 };
 
 // One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
@@ -50,12 +60,15 @@ public:
 
     void begin();
     void feed(const short* samples, size_t count);
-    bool inSpeech() const;
     Outcome end();
     Outcome decode(const std::vector<short>& samples16k);
 
 private:
     bool pronounceable(const QString& word, QStringList* derived);
+    void addDictionaryWords(QStringList words);
+    QStringList pronunciation(const QString& word) const;
+    QStringList competitorsFor(const std::vector<character::VoicePhrase>& phrases);
+    QStringList readPhones();
     void applyGrammar();
     double scoreWithPhones(int* frames);
 
@@ -68,6 +81,7 @@ private:
     bool grammarPending_ = false;
     bool hasGrammar_ = false;
     bool phoneSearchAdded_ = false;
+    bool readingSearchAdded_ = false;
     bool inUtterance_ = false;
     bool garbageWordsAdded_ = false;
     std::vector<short> utterance_;

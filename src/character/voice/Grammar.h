@@ -30,8 +30,14 @@ struct CommandGrammar {
 const QStringList& GarbageWords();
 bool IsGarbageWord(const QString& word);
 
+// Frequent English words, to compete with the phrases for speech that is none of them.
+const QStringList& CommonWords();
+
 // `known` tells whether the recogniser can pronounce a word. `garbageWeight` <= 0 leaves the loop out.
+// Each of `competitors` other than the phrases' own words may be heard alone in place of a phrase;
+// it is no command.
 CommandGrammar BuildGrammar(const std::vector<character::VoicePhrase>& phrases,
-                            const std::function<bool(const QString&)>& known, double garbageWeight);
+                            const std::function<bool(const QString&)>& known, double garbageWeight,
+                            const QStringList& competitors = {});
 
 } // namespace voice

@@ -1,5 +1,7 @@
 #pragma once
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 namespace voice {
 
@@ -9,5 +11,12 @@ QString EspeakToCmu(const QString& espeakPhonemes);
 // A pronunciation for a word the dictionary lacks, derived through espeak-ng; empty when espeak is
 // not running in this process or gives nothing usable.
 QString DerivePronunciation(const QString& word);
+
+// The first pronunciation of each of `words` that the CMU-style dictionary file lists ("word  PH ONES",
+// alternates as "word(2) ..."); words it lacks, or all when the file cannot be read, are left out.
+QHash<QString, QString> FirstPronunciations(const QString& dictionaryFile, const QStringList& words);
+
+// Phone edits (insertions, deletions, substitutions) that turn one phone string into the other.
+int PhoneDistance(const QStringList& a, const QStringList& b);
 
 } // namespace voice
