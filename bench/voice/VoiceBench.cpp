@@ -1,5 +1,5 @@
 // Accuracy, rejection, latency and memory of voice commands, on speech synthesised in process.
-//   varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--garbage W] [--no-reading] [--sets TEXT]
+//   varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--no-loop] [--garbage W] [--no-reading] [--sets TEXT]
 //                      [--competitors N] [--competitor-margin E]
 //                      [--dump FILE.tsv] [--verbose]
 // The decoder runs with its limits open and the limits are applied here, so a sweep needs one run.
@@ -66,10 +66,11 @@ int main(int argc, char** argv)
             limits.perPhone = args[++i].toDouble();
             limits.extra = args[++i].toDouble();
         }
-        else if (args[i] == "--gap" && value) {
+        else if (args[i] == "--gap" && value)
             limits.gap = args[++i].toDouble();
-            rejection.phonePass = true;
-        } else if (args[i] == "--no-reading")
+        else if (args[i] == "--no-loop")
+            rejection.phonePass = false;
+        else if (args[i] == "--no-reading")
             rejection.phoneReading = false;
         else if (args[i] == "--sets" && value)
             sets = args[++i];

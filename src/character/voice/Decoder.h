@@ -11,8 +11,8 @@ namespace voice {
 // How speech that is none of the phrases gets turned away.
 struct Rejection {
     double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
-    bool phonePass = false;       // score the utterance again with free phones and compare
-    double maxPhoneGap = 1e9;     // reject when the free phones beat the phrase by more than this per frame
+    bool phonePass = true;        // score the utterance again with free phones and compare
+    double maxPhoneGap = 10;      // reject when the free phones beat the phrase by more than this per frame
     // Read the utterance as phones and reject when more edits than this turn them into the phrase's:
     // the reading is rough, so only speech far longer or unlike the phrase is caught here.
     bool phoneReading = true;
