@@ -100,22 +100,24 @@ void Decoder::setRejection(const Rejection& r)
         garbageWordsAdded_ = true;
     }
     if (r.phoneReading && !readingSearchAdded_ && QFileInfo::exists(settings_.phoneModel)) {
-        // Narrow beams: with the library's own the phone reading takes longer than the utterance.
+        // Plain phones and narrow beams: with context phones and the library's beams the reading
+        // takes longer than the utterance and 60 MB more.
         cmd_ln_t* config = ps_get_config(ps_);
         const double beam = cmd_ln_float64_r(config, "-beam"), pbeam = cmd_ln_float64_r(config, "-pbeam");
+        const long plain = cmd_ln_boolean_r(config, "-allphone_ci");
         cmd_ln_set_float64_r(config, "-beam", 1e-20);
         cmd_ln_set_float64_r(config, "-pbeam", 1e-20);
         cmd_ln_set_boolean_r(config, "-allphone_ci", TRUE);
         readingSearchAdded_ = ps_set_allphone_file(ps_, readingSearch, settings_.phoneModel.toLocal8Bit().constData()) == 0;
         cmd_ln_set_float64_r(config, "-beam", beam);
         cmd_ln_set_float64_r(config, "-pbeam", pbeam);
-        cmd_ln_set_boolean_r(config, "-allphone_ci", FALSE);
+        cmd_ln_set_boolean_r(config, "-allphone_ci", plain);
         if (hasGrammar_)
             ps_set_search(ps_, commandSearch);
     }
     if (r.phonePass && !phoneSearchAdded_) {
         // Free phones: the best any speech can score, the yardstick for how well a phrase fits.
-        // A grammar loop rather than the allphone search, which is some hundred times slower here.
+        // A grammar loop, as it scores with the same context phones as the phrases.
         const QByteArray loop = "#JSGF V1.0;\ngrammar phones;\npublic <phones> = ( " +
                                 GarbageWords().join(QStringLiteral(" | ")).toLatin1() + " )+;\n";
         phoneSearchAdded_ = ps_set_jsgf_string(ps_, phoneSearch, loop.constData()) == 0;
