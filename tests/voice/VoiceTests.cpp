@@ -97,7 +97,7 @@ TEST_F(Recognition, PhrasesUnderstoodAndOtherSpeechTurnedAway)
                 wrong << voice + ": " + text + " -> " + out.heard.command;
         }
     }
-    // Measured 73/74 and 62/72 here; the floors catch regressions, not noise.
+    // Measured 74/74 and 62/72 here; the floors catch regressions, not noise.
     EXPECT_GE(double(right) / total, 0.95) << right << "/" << total << "\n" << qPrintable(wrong.join("\n"));
     EXPECT_GE(double(rejected) / foreign, 0.80)
         << rejected << "/" << foreign << "\n" << qPrintable(wrong.join("\n"));

@@ -18,7 +18,7 @@ struct Rejection {
     bool phoneReading = true;
     double editsPerPhone = 0.7; // per phone of the phrase
     double extraEdits = 2.5;
-    int competitors = 200;    // how many of the common words may be heard instead of a phrase; 0: none
+    int competitors = 150;    // how many of the common words may be heard instead of a phrase; 0: none
     int competitorMargin = 3; // common words this few phone edits from a phrase word are left out
 };
 
