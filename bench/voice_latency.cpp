@@ -9,23 +9,13 @@
 #include "character/voice/Decoder.h"
 #include "character/voice/SphinxVoiceInput.h"
 #include "voice/CommandSets.h"
+#include "voice/SharedSource.h"
 #include "voice/SpeechClips.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
 namespace {
-class Shared : public voice::AudioSource {
-public:
-    explicit Shared(voice::SampleSource* s) : s_(s) {}
-    bool start() override { return s_->start(); }
-    long read(short* b, size_t max) override { return s_->read(b, max); }
-    void stop() override {}
-
-private:
-    voice::SampleSource* s_;
-};
-
 template <typename Pred> bool pumpUntil(Pred done, int timeoutMs)
 {
     QElapsedTimer t;
@@ -74,7 +64,7 @@ int main(int argc, char** argv)
         genie->Commands().Add(p.command, p.phrase, p.phrase);
     genie->Show(true);
     voice::SampleSource clip;
-    auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<Shared>(&clip));
+    auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<voicetest::SharedSource>(&clip));
     voice::SphinxVoiceInput* in = input.get();
     character::CharacterServer::instance().setVoiceInput(std::move(input));
     QString got;

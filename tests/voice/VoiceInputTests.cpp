@@ -1,28 +1,14 @@
 #include "support/CharacterTestSupport.h"
+#include "SharedSource.h"
 #include "SpeechClips.h"
 #include "character/Agent.h"
 #include "character/voice/SpeechEnd.h"
 #include "character/voice/SphinxVoiceInput.h"
 
 #include <cmath>
-
 #include <gtest/gtest.h>
 
 using namespace testsupport;
-
-namespace {
-// Lets the test swap what the "microphone" hears after the input owns the source.
-class SharedClip : public voice::AudioSource {
-public:
-    explicit SharedClip(voice::SampleSource* s) : s_(s) {}
-    bool start() override { return s_->start(); }
-    long read(short* b, size_t max) override { return s_->read(b, max); }
-    void stop() override { s_->stop(); }
-
-private:
-    voice::SampleSource* s_;
-};
-} // namespace
 
 // Held, spoken, released: the command of the character arrives; a disabled one never does.
 TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
@@ -38,7 +24,7 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
     genie->Show(true);
 
     voice::SampleSource clip;
-    auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<SharedClip>(&clip));
+    auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<voicetest::SharedSource>(&clip));
     ASSERT_TRUE(input->available()) << qPrintable(input->unavailableReason());
     voice::SphinxVoiceInput* in = input.get();
     int missed = 0;
