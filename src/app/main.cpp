@@ -62,12 +62,7 @@ void startVoice(const RunOptions& options, character::ListenKey& key)
         platform::ReportProblem(why);
         return;
     }
-    QObject::connect(&key, &character::ListenKey::heldChanged, input, [input](bool held) {
-        if (held)
-            input->startListening();
-        else
-            input->stopListening();
-    });
+    QObject::connect(&key, &character::ListenKey::heldChanged, input, &character::VoiceInput::hold);
 }
 } // namespace
 

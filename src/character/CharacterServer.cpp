@@ -138,12 +138,7 @@ void CharacterServer::wireVoice(CharacterStage* stage)
                      [stage](const QString& command, const QString& phrase) { stage->deliverCommand(command, phrase); });
     QObject::connect(voice, &VoiceInput::notUnderstood, stage, [stage] { stage->showCue(QStringLiteral("?")); });
     QObject::connect(voice, &VoiceInput::listeningChanged, stage, &CharacterStage::setListening);
-    QObject::connect(stage, &CharacterStage::listenRequested, voice, [voice](bool pressed) {
-        if (pressed)
-            voice->startListening();
-        else
-            voice->stopListening();
-    });
+    QObject::connect(stage, &CharacterStage::listenRequested, voice, &VoiceInput::hold);
     // For a user with neither the key nor a middle button.
     QObject::connect(stage, &CharacterStage::menuAboutToShow, voice, [voice](QMenu* menu) {
         if (!voice->available())

@@ -16,6 +16,14 @@ public:
     virtual void setPhrases(const std::vector<VoicePhrase>& phrases) = 0;
     virtual void startListening() = 0;
     virtual void stopListening() = 0; // the utterance has ended; the result follows as `heard` or `notUnderstood`
+    // A key or button held down to talk, and let go.
+    void hold(bool held)
+    {
+        if (held)
+            startListening();
+        else
+            stopListening();
+    }
     // Listens until the user has said something and stopped, for when there is no key to let go of.
     virtual void listenForPhrase() = 0;
 

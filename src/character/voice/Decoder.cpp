@@ -20,12 +20,23 @@ struct Quiet {
     Quiet() { err_set_logfp(nullptr); }
 };
 
+// A dictionary word's phones; empty if it is not there.
+QStringList phonesOf(ps_decoder_t* ps, const char* word)
+{
+    QStringList phones;
+    if (char* p = ps_lookup_word(ps, word)) {
+        phones = QString::fromLatin1(p).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ckd_free(p);
+    }
+    return phones;
+}
+
 // The last hypothesis's acoustic score, its length in frames, and whether it holds a real word.
 struct Segments {
     double acoustic = 0;
     int frames = 0;
     bool speech = false;
-    int phones = 0, wordFrames = 0;
+    int wordFrames = 0;
     QStringList pronunciation; // of the words in order
 };
 
@@ -43,25 +54,28 @@ Segments sumSegments(ps_decoder_t* ps)
         if (w && w[0] != '<' && w[0] != '[') {
             sums.speech = true;
             sums.wordFrames += ef - sf + 1;
-            if (char* pron = ps_lookup_word(ps, w)) {
-                sums.pronunciation << QString::fromLatin1(pron).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-                ckd_free(pron);
-            }
+            sums.pronunciation << phonesOf(ps, w);
         }
     }
-    sums.phones = int(sums.pronunciation.size());
     return sums;
 }
 } // namespace
 
+QString MissingModelFile(const DecoderSettings& s)
+{
+    for (const QString& path : {s.model, s.dictionary})
+        if (!QFileInfo::exists(path))
+            return path;
+    return {};
+}
+
 Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
 {
     static Quiet quiet; // the library's own log would go to stderr
-    for (const QString& path : {settings_.model, settings_.dictionary})
-        if (!QFileInfo::exists(path)) {
-            error_ = QStringLiteral("the speech model is missing (%1); install pocketsphinx-en-us").arg(path);
-            return;
-        }
+    if (const QString missing = MissingModelFile(settings_); !missing.isEmpty()) {
+        error_ = QStringLiteral("the speech model is missing (%1); install pocketsphinx-en-us").arg(missing);
+        return;
+    }
     const QByteArray hmm = settings_.model.toLocal8Bit();
     // An empty dictionary: the grammar's words are added with their first pronunciation only, as
     // alternates let unrelated sounds in, and loading all of it costs 150 ms and 20 MB.
@@ -130,11 +144,9 @@ void Decoder::setRejection(const Rejection& r)
 
 bool Decoder::pronounceable(const QString& word, QStringList* derived)
 {
-    const QByteArray w = word.toUtf8();
-    if (char* known = ps_lookup_word(ps_, w.constData())) {
-        ckd_free(known);
+    if (!pronunciation(word).isEmpty())
         return true;
-    }
+    const QByteArray w = word.toUtf8();
     const QString phones = DerivePronunciation(word);
     if (phones.isEmpty())
         return false;
@@ -147,12 +159,7 @@ bool Decoder::pronounceable(const QString& word, QStringList* derived)
 
 QStringList Decoder::pronunciation(const QString& word) const
 {
-    QStringList phones;
-    if (char* p = ps_lookup_word(ps_, word.toUtf8().constData())) {
-        phones = QString::fromLatin1(p).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        ckd_free(p);
-    }
-    return phones;
+    return phonesOf(ps_, word.toUtf8().constData());
 }
 
 void Decoder::addDictionaryWords(QStringList words)
@@ -239,15 +246,21 @@ void Decoder::feed(const short* samples, size_t count)
         utterance_.insert(utterance_.end(), samples, samples + std::min(count, room));
 }
 
+bool Decoder::decodeUtterance(const char* search)
+{
+    if (ps_set_search(ps_, search) != 0 || ps_start_utt(ps_) != 0)
+        return false;
+    // The model normalises over the whole utterance, so it is decoded in one go once it has ended.
+    ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
+    ps_end_utt(ps_);
+    return true;
+}
+
 double Decoder::scoreWithPhones(int* frames)
 {
     *frames = 0;
-    if (ps_set_search(ps_, phoneSearch) != 0)
-        return 0;
     double ascr = 0;
-    if (ps_start_utt(ps_) == 0) {
-        ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
-        ps_end_utt(ps_);
+    if (decodeUtterance(phoneSearch)) {
         int32 score = 0;
         ps_get_hyp(ps_, &score);
         const Segments sums = sumSegments(ps_);
@@ -261,11 +274,7 @@ double Decoder::scoreWithPhones(int* frames)
 QStringList Decoder::readPhones()
 {
     QStringList phones;
-    if (ps_set_search(ps_, readingSearch) != 0)
-        return phones;
-    if (ps_start_utt(ps_) == 0) {
-        ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
-        ps_end_utt(ps_);
+    if (decodeUtterance(readingSearch)) {
         for (ps_seg_t* seg = ps_seg_iter(ps_); seg; seg = ps_seg_next(seg)) {
             // All of it, not only where the phrase was placed: speech beside a phrase is a sign of none.
             const char* p = ps_seg_word(seg);
@@ -285,13 +294,10 @@ Outcome Decoder::end()
         return out;
     }
     inUtterance_ = false;
-    // The model normalises over the whole utterance, so it is decoded in one go once it has ended.
-    if (ps_start_utt(ps_) != 0) {
+    if (!decodeUtterance(commandSearch)) {
         applyGrammar();
         return out;
     }
-    ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
-    ps_end_utt(ps_);
     int32 score = 0;
     const char* hyp = ps_get_hyp(ps_, &score);
     out.words = hyp ? QString::fromUtf8(hyp) : QString();
@@ -299,7 +305,7 @@ Outcome Decoder::end()
     const double ascr = sums.acoustic;
     const int frames = sums.frames;
     out.hadSpeech = sums.speech;
-    out.phrasePhones = sums.phones;
+    out.phrasePhones = int(sums.pronunciation.size());
     out.wordFrames = sums.wordFrames;
     out.frames = frames;
     out.heard = activeGrammar_.lookup(out.words);

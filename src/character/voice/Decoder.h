@@ -29,6 +29,9 @@ struct DecoderSettings {
     Rejection rejection;
 };
 
+// The first model file that is not there; empty when all are.
+QString MissingModelFile(const DecoderSettings& s);
+
 struct Outcome {
     Heard heard;           // empty command: not understood
     QString words;         // what the grammar search settled on
@@ -69,6 +72,7 @@ private:
     QStringList pronunciation(const QString& word) const;
     QStringList competitorsFor(const std::vector<character::VoicePhrase>& phrases);
     QStringList readPhones();
+    bool decodeUtterance(const char* search); // the buffered utterance through this search
     void applyGrammar();
     double scoreWithPhones(int* frames);
 

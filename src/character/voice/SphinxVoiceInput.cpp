@@ -3,7 +3,6 @@
 #include "SpeechEnd.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
@@ -42,17 +41,6 @@ public:
 private:
     ad_rec_t* ad_ = nullptr;
 };
-
-bool modelPresent(const DecoderSettings& s, QString* why)
-{
-    for (const QString& path : {s.model, s.dictionary}) {
-        if (!QFileInfo::exists(path)) {
-            *why = QStringLiteral("The speech model (%1) is missing, so voice commands are off.").arg(path);
-            return false;
-        }
-    }
-    return true;
-}
 
 } // namespace
 
@@ -106,17 +94,7 @@ namespace {
 class SoundFile : public AudioSource {
 public:
     explicit SoundFile(QString path) : path_(std::move(path)), sound_({}, true) {}
-    bool readable(QString* why)
-    {
-        QFile f(path_);
-        if (f.open(QIODevice::ReadOnly) && f.size() <= maxBytes)
-            return true;
-        if (why)
-            *why = QStringLiteral("The sound file %1 cannot be read or is longer than a minute, so voice commands "
-                                  "are off.").arg(path_);
-        return false;
-    }
-    bool start() override
+    bool load()
     {
         QFile f(path_);
         if (!f.open(QIODevice::ReadOnly) || f.size() > maxBytes)
@@ -125,8 +103,9 @@ public:
         std::vector<short> samples(size_t(bytes.size()) / 2);
         std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
         sound_.setSamples(std::move(samples));
-        return sound_.start();
+        return true;
     }
+    bool start() override { return load() && sound_.start(); }
     long read(short* buffer, size_t max) override { return sound_.read(buffer, max); }
     void stop() override {}
 
@@ -140,9 +119,12 @@ private:
 std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why)
 {
     auto file = std::make_unique<SoundFile>(path);
-    if (!file->readable(why))
-        return nullptr;
-    return file;
+    if (file->load())
+        return file;
+    if (why)
+        *why = QStringLiteral("The sound file %1 cannot be read or is longer than a minute, so voice commands are off.")
+                   .arg(path);
+    return nullptr;
 }
 
 // Lives on the listening thread: owns the decoder and the sound source.
@@ -253,8 +235,8 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
 {
     if (!source)
         reason_ = QStringLiteral("No microphone was found, so voice commands are off.");
-    else
-        modelPresent(settings, &reason_);
+    else if (const QString missing = MissingModelFile(settings); !missing.isEmpty())
+        reason_ = QStringLiteral("The speech model (%1) is missing, so voice commands are off.").arg(missing);
     if (!reason_.isEmpty())
         return;
     worker_ = new VoiceWorker(std::move(source), std::move(settings));
@@ -303,22 +285,23 @@ void SphinxVoiceInput::setPhrases(const std::vector<character::VoicePhrase>& phr
         QMetaObject::invokeMethod(worker_, [w = worker_, phrases] { w->setPhrases(phrases); });
 }
 
-void SphinxVoiceInput::startListening()
+void SphinxVoiceInput::listen(bool untilSilence)
 {
     if (!available() || listening_)
         return;
     listening_ = true;
-    QMetaObject::invokeMethod(worker_, [w = worker_] { w->start(false); });
+    QMetaObject::invokeMethod(worker_, [w = worker_, untilSilence] { w->start(untilSilence); });
     emit listeningChanged(true);
+}
+
+void SphinxVoiceInput::startListening()
+{
+    listen(false);
 }
 
 void SphinxVoiceInput::listenForPhrase()
 {
-    if (!available() || listening_)
-        return;
-    listening_ = true;
-    QMetaObject::invokeMethod(worker_, [w = worker_] { w->start(true); });
-    emit listeningChanged(true);
+    listen(true);
 }
 
 void SphinxVoiceInput::stopListening()

@@ -66,6 +66,8 @@ public:
     void decodeSamples(std::vector<short> samples16k);
 
 private:
+    void listen(bool untilSilence);
+
     QString reason_;
     QThread thread_;
     VoiceWorker* worker_ = nullptr;
