@@ -1,14 +1,10 @@
 #include "alarm/frmSettingAlarm.h"
 
-#include "devices/MCIFunction.h"
-#include "main/frmMain.h"
 #include "platform/FormActivation.h"
 #include "support/CharacterTestSupport.h"
-#include "support/FakeDrive.h"
 
 #include <QApplication>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -225,41 +221,3 @@ TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndEveryCloseHandsTheCh
     }
 }
 
-TEST(AlarmEndToEnd, SetInTheDialogFiresFromTheClock)
-{
-    testsupport::useFastCharacterServer(100000);
-    testsupport::TestPlatform t;
-    QTemporaryDir lockDir;
-    platform::InstanceLock lock{"Varrow", lockDir.path()};
-    devices::MciInterpreter interpreter{std::make_unique<testsupport::FakeDrive>()};
-    devices::MCIFunction mci{t.messageBox, "Varrow", interpreter};
-    frmMain form(t.platform, lock, mci);
-    ASSERT_EQ(form.Form_Load(), frmMain::Loaded::Running);
-    form.showModal = [](QDialog& d) {
-        auto& alarm = dynamic_cast<frmSettingAlarm&>(d);
-        auto say = [&](const QString& name) {
-            ASSERT_TRUE(alarm.agentA->stage().deliverCommand(name));
-            testsupport::pump(10);
-        };
-        say("setAlarmOn");
-        say("setHour");
-        alarm.txtAlarmTimeHour.setText("7");
-        alarm.txtAlarmTimeMinute.setText("30");
-        alarm.txtAlarmTimeSecond.setText("5");
-        alarm.txtAlarmTimeAMPM.setText("PM");
-        say("OK");
-        EXPECT_FALSE(alarm.isVisible());
-    };
-    form.Agent_Command(character::UserInput{"setAlarm", "Genie", {}, false});
-    EXPECT_TRUE(form.alarmStatus);
-    EXPECT_EQ(form.alarmTime, *TimeOfDay::fromHms(19, 30, 5));
-    ASSERT_TRUE(testsupport::waitUntilStill(form.agentA->stage()));
-    testsupport::StageRecorder rec(form.agentA->stage());
-    for (QTime now(19, 30, 3); now <= QTime(19, 30, 7); now = now.addMSecs(500)) {
-        t.clock.set(now);
-        form.Timer_Timer();
-    }
-    ASSERT_TRUE(testsupport::waitUntilStill(form.agentA->stage()));
-    EXPECT_EQ(rec.started.filter("Speak:It's now 7:30:05 PM.").size(), 2);
-    EXPECT_EQ(form.agentA->stage().inEffect(), form.agentA);
-}
