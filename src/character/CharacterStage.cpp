@@ -220,6 +220,12 @@ void CharacterStage::setListening(bool listening)
     if (listening_ == listening)
         return;
     listening_ = listening;
+    // The user is talking: the character falls silent, so that neither the user nor the
+    // microphone hears it, and what is queued waits until the user has finished.
+    if (listening && running_ && running_->kind == Request::Kind::Speak)
+        cutSpeech();
+    if (!listening)
+        schedule();
     render();
     if (listening && onScreen_)
         balloon_->showCue(QStringLiteral("Listening\u2026"), QRect(position_, size()));
@@ -275,7 +281,7 @@ void CharacterStage::schedule()
 
 void CharacterStage::runQueue()
 {
-    while (!running_ && !queue_.empty())
+    while (!running_ && !queue_.empty() && !listening_)
         execute(*queue_.pop());
     applyVisibility();
     if (!running_ && queue_.empty() && !idle_ && !idleTimer_.isActive())
@@ -288,15 +294,22 @@ void CharacterStage::stopAll(int owner, unsigned kinds)
     if (!running_ || running_->owner != owner || !StoppedBy(*running_, kinds))
         return;
     if (running_->kind == Request::Kind::Speak) {
-        speech_.stop();
-        speaking_.reset();
-        ++speechGeneration_;
-        balloon_->hide();
-    } else {
-        stopAnimation();
-        pose_ = data_->poses[size_t(data_->pose(QStringLiteral("rest")))];
-        render();
+        cutSpeech();
+        return;
     }
+    stopAnimation();
+    pose_ = data_->poses[size_t(data_->pose(QStringLiteral("rest")))];
+    render();
+    finishRunning();
+}
+
+void CharacterStage::cutSpeech()
+{
+    speech_.stop();
+    speaking_.reset();
+    ++speechGeneration_;
+    if (!listening_)
+        balloon_->hide();
     finishRunning();
 }
 

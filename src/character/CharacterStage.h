@@ -95,6 +95,7 @@ private:
     void runQueue();
     void execute(const Request& r);
     void finishRunning();
+    void cutSpeech(); // the speech running now ends here, and its request with it
     void playAnimation(const Animation* a, bool asRequest);
     void enterFrame();
     void stopAnimation();
