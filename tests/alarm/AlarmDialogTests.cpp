@@ -68,29 +68,29 @@ protected:
 
 TEST_F(AlarmDialogTest, OpensFromTheAlarmState)
 {
-    open();
-    EXPECT_EQ(boxes(), QStringList({"12", "00", "00", "AM"}));
-    EXPECT_EQ(dialog->lblAlarmStatus.text(), "Off");
-    EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm On"}));
-    dialog.reset();
-
-    main.alarmTime = *TimeOfDay::fromHms(13, 5, 9);
-    main.alarmStatus = true;
-    open();
-    EXPECT_EQ(boxes(), QStringList({"1", "05", "09", "PM"}));
-    EXPECT_EQ(dialog->lblAlarmStatus.text(), "On");
-    EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm Off"}));
-    dialog.reset();
-
-    main.alarmStatus = false;
-    main.alarmTime = *TimeOfDay::fromHms(12, 30, 0);
-    open();
-    EXPECT_EQ(boxes(), QStringList({"12", "30", "00", "PM"}));
-    dialog.reset();
-    main.alarmTime = *TimeOfDay::fromHms(0, 30, 0);
-    open();
-    EXPECT_EQ(boxes(), QStringList({"12", "30", "00", "AM"}));
-    EXPECT_TRUE(dialog->timeFields().prefixedText().isEmpty());
+    struct Case {
+        TimeOfDay time;
+        bool armed;
+        QStringList boxes;
+        const char* status;
+        const char* toggle;
+    };
+    const Case cases[] = {
+        {TimeOfDay(), false, {"12", "00", "00", "AM"}, "Off", "Alarm On"},
+        {*TimeOfDay::fromHms(13, 5, 9), true, {"1", "05", "09", "PM"}, "On", "Alarm Off"},
+        {*TimeOfDay::fromHms(12, 30, 0), false, {"12", "30", "00", "PM"}, "Off", "Alarm On"},
+        {*TimeOfDay::fromHms(0, 30, 0), false, {"12", "30", "00", "AM"}, "Off", "Alarm On"},
+    };
+    for (const Case& c : cases) {
+        main.alarmTime = c.time;
+        main.alarmStatus = c.armed;
+        open();
+        EXPECT_EQ(boxes(), c.boxes);
+        EXPECT_EQ(dialog->lblAlarmStatus.text(), c.status);
+        EXPECT_EQ(listed(), QStringList({"OK", "Cancel", c.toggle}));
+        EXPECT_TRUE(dialog->timeFields().prefixedText().isEmpty());
+        dialog.reset();
+    }
 }
 
 TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)

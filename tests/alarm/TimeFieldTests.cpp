@@ -155,11 +155,6 @@ TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
         {"1e308", "59", "12"},
         {"1e309", "59", "12"},
         {"-1e309", "59", "12"},                // minus infinity: no number of steps gets back, so the top
-        {"nan", "", ""},
-        {"inf", "", ""},
-        {"0x10", "", ""},
-        {" 7 ", "", ""},
-        {QString(u'\xff17'), "", ""},          // a full-width seven is not a decimal digit here
         {digits, "59", "12"},
         {"-" + digits, "59", "12"},
         {"0." + digits, "00." + digits, "12"},   // in range: the minute box pads it, the hour box wraps it up

@@ -254,11 +254,23 @@ TEST_F(StageTest, CommandsRefuseDuplicatesAndReportChanges)
     EXPECT_EQ(commands.Item("a"), nullptr);
 }
 
-TEST_F(StageTest, MissingCharacterFileIsReportedByName)
+TEST_F(StageTest, ListeningSilencesTheCharacterAndHoldsTheQueueUntilTheUserIsDone)
 {
-    Agent agent;
-    const auto r = agent.Characters().Load("Nobody", "Nobody.acs");
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains("Nobody.acs"));
-    EXPECT_EQ(agent.Characters().Item("Nobody"), nullptr);
+    Connection a;
+    StageRecorder rec(a.c->stage());
+    CharacterStage& stage = a.c->stage();
+    a.c->Show(true);
+    a.c->Speak("a long sentence that the user does not wait for before talking");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !stage.balloonText().isEmpty(); }));
+    stage.setListening(true);
+    EXPECT_FALSE(stage.busy());
+    EXPECT_EQ(stage.balloonText(), QStringLiteral("Listening\u2026"));
+    a.c->Play("Acknowledge");
+    testsupport::pump(50);
+    EXPECT_FALSE(rec.started.contains("Play:Acknowledge"));
+    EXPECT_EQ(stage.balloonText(), QStringLiteral("Listening\u2026"));
+    stage.setListening(false);
+    ASSERT_TRUE(testsupport::waitUntilStill(stage));
+    EXPECT_EQ(rec.started.last(), "Play:Acknowledge");
+    EXPECT_EQ(rec.finished.filter("Speak:").size(), 1);
 }

@@ -109,7 +109,7 @@ TEST_F(EndToEnd, MenuPickSpeaksInTheBalloon)
     EXPECT_GT(DrawnShare(screen, ParseGeometry(*balloon, 1)), 0.5) << "the balloon is not drawn";
 }
 
-TEST_F(EndToEnd, DraggedPositionIsSavedAndUsedOnTheNextStart)
+TEST_F(EndToEnd, DraggedPositionIsSavedAndUsedAfterQuitAndTerminate)
 {
     {
         Varrow v(*desktop, home.path());
@@ -132,8 +132,17 @@ TEST_F(EndToEnd, DraggedPositionIsSavedAndUsedOnTheNextStart)
         EXPECT_EQ(v.waitForExit(), 0);
         EXPECT_TRUE(v.traced(QStringLiteral("ended$")));
     }
-    Varrow again(*desktop, home.path());
-    EXPECT_EQ(startAndWait(again).topLeft(), QPoint(400, 250));
+    {
+        Varrow again(*desktop, home.path());
+        EXPECT_EQ(startAndWait(again).topLeft(), QPoint(400, 250));
+        // Terminated by the session: a clean end that leaves the instance lock free.
+        ::kill(pid_t(again.pid()), SIGTERM);
+        EXPECT_EQ(again.waitForExit(), 0);
+        EXPECT_TRUE(again.traced(QStringLiteral("ended$")));
+    }
+    Varrow third(*desktop, home.path());
+    startAndWait(third);
+    EXPECT_TRUE(third.running());
 }
 
 TEST_F(EndToEnd, IdleCharacterHidesAfterHideTime)
@@ -145,20 +154,6 @@ TEST_F(EndToEnd, IdleCharacterHidesAfterHideTime)
     ASSERT_TRUE(v.waitFor(QStringLiteral("started Hide"), 30000)) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Genie .*"), 10000));
     EXPECT_TRUE(v.running());
-}
-
-TEST_F(EndToEnd, TerminateEndsCleanlyAndReleasesTheInstanceLock)
-{
-    {
-        Varrow v(*desktop, home.path());
-        startAndWait(v);
-        ::kill(pid_t(v.pid()), SIGTERM);
-        EXPECT_EQ(v.waitForExit(), 0);
-        EXPECT_TRUE(v.traced(QStringLiteral("ended$")));
-    }
-    Varrow again(*desktop, home.path());
-    startAndWait(again);
-    EXPECT_TRUE(again.running());
 }
 
 TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
@@ -237,15 +232,22 @@ TEST_F(EndToEnd, SpokenCommandsRunAsIfPicked)
     say(QStringLiteral("Time"));
     Varrow v(*desktop, home.path(), {QStringLiteral("--microphone-file"), microphone});
     const QRect character = startAndWait(v);
+    const QString x = QString::number(character.center().x()), y = QString::number(character.center().y());
+    // Presses, talks for as long as the phrase takes, and lets go.
+    auto holdWhileSaying = [&](const QStringList& press, const QStringList& release, const QString& phrase) {
+        const int speaking = say(phrase);
+        desktop->xdotool(press);
+        const bool listening = v.waitFor(QStringLiteral("voice listening")).has_value();
+        QThread::msleep(speaking);
+        desktop->xdotool(release);
+        return listening;
+    };
+    const QStringList pauseDown{QStringLiteral("keydown"), QStringLiteral("Pause")};
+    const QStringList pauseUp{QStringLiteral("keyup"), QStringLiteral("Pause")};
 
     // Held Pause key, anywhere on the desktop.
-    int speaking = say(QStringLiteral("Time"));
-    desktop->xdotool({QStringLiteral("keydown"), QStringLiteral("Pause")});
-    ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening"))) << v.trace().toStdString() << v.errors().toStdString();
-    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Listening\\S* ") + Geometry, 3000));
-    desktop->screenshot(shot("listening"));
-    QThread::msleep(speaking); // the user talks this long
-    desktop->xdotool({QStringLiteral("keyup"), QStringLiteral("Pause")});
+    ASSERT_TRUE(holdWhileSaying(pauseDown, pauseUp, QStringLiteral("Time")))
+        << v.trace().toStdString() << v.errors().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("voice heard sayTime \\(Time\\)"))) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now .*")));
     EXPECT_FALSE(v.traced(QStringLiteral("voice heard .* \\(Date\\)")));
@@ -254,23 +256,19 @@ TEST_F(EndToEnd, SpokenCommandsRunAsIfPicked)
     say(QStringLiteral("Date"));
     ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Listen"))) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening")));
+    // The time was still being said: it stops, and the cue takes its balloon until the user is done.
+    ASSERT_TRUE(v.waitFor(QStringLiteral("finished Speak The time is now .*"), 1000)) << v.trace().toStdString();
+    desktop->screenshot(shot("listening"));
     ASSERT_TRUE(v.waitFor(QStringLiteral("voice stopped"), 8000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Listening\\S* .*"))) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("voice heard sayDate \\(Date\\)"))) << v.trace().toStdString();
 
     // The middle button held on the character opens the calendar, whose own phrases then answer.
-    speaking = say(QStringLiteral("Calendar"));
-    desktop->xdotool({QStringLiteral("mousemove"), QString::number(character.center().x()),
-                      QString::number(character.center().y()), QStringLiteral("mousedown"), QStringLiteral("2")});
-    ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening")));
-    QThread::msleep(speaking);
-    desktop->xdotool({QStringLiteral("mouseup"), QStringLiteral("2")});
+    ASSERT_TRUE(holdWhileSaying({QStringLiteral("mousemove"), x, y, QStringLiteral("mousedown"), QStringLiteral("2")},
+                                {QStringLiteral("mouseup"), QStringLiteral("2")}, QStringLiteral("Calendar")));
     ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Calendar ") + Geometry)) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Today is .*")));
-    speaking = say(QStringLiteral("Okay"));
-    desktop->xdotool({QStringLiteral("keydown"), QStringLiteral("Pause")});
-    ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening")));
-    QThread::msleep(speaking);
-    desktop->xdotool({QStringLiteral("keyup"), QStringLiteral("Pause")});
+    ASSERT_TRUE(holdWhileSaying(pauseDown, pauseUp, QStringLiteral("Okay")));
     ASSERT_TRUE(v.waitFor(QStringLiteral("voice heard OK \\(Okay\\)"))) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Calendar .*")));
 }
