@@ -70,7 +70,7 @@ protected:
 };
 Desktop* EndToEnd::desktop = nullptr;
 
-TEST_F(EndToEnd, StartsWithCharacterAndClockAndRefusesASecondInstance)
+TEST_F(EndToEnd, StartsWithCharacterAndClockRefusesASecondInstanceAndSpeaks)
 {
     Varrow v(*desktop, home.path());
     const QRect character = startAndWait(v);
@@ -94,19 +94,14 @@ TEST_F(EndToEnd, StartsWithCharacterAndClockAndRefusesASecondInstance)
     EXPECT_FALSE(second.traced(QStringLiteral("window shown Genie")));
     EXPECT_TRUE(v.running());
     EXPECT_GT(DrawnShare(desktop->screenshot(), character), 0.15);
-}
 
-TEST_F(EndToEnd, MenuPickSpeaksInTheBalloon)
-{
-    Varrow v(*desktop, home.path());
-    const QRect character = startAndWait(v);
+    // A menu pick is spoken in a drawn balloon.
     ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
     ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now \\d{1,2}:\\d\\d:\\d\\d [AP]M")))
         << v.trace().toStdString();
     const auto balloon = v.waitFor(QStringLiteral("window shown The(?:_\\S*)? ") + Geometry, 5000);
     ASSERT_TRUE(balloon) << v.trace().toStdString();
-    const QImage screen = desktop->screenshot(shot("say-time"));
-    EXPECT_GT(DrawnShare(screen, ParseGeometry(*balloon, 1)), 0.5) << "the balloon is not drawn";
+    EXPECT_GT(DrawnShare(desktop->screenshot(shot("say-time")), ParseGeometry(*balloon, 1)), 0.5) << "no balloon";
 }
 
 TEST_F(EndToEnd, DraggedPositionIsSavedAndUsedAfterQuitAndTerminate)
