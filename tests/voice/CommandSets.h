@@ -94,6 +94,18 @@ inline const std::vector<QString>& OutOfGrammarSentences()
         "Volume up",
         "Print the document",
         "Stop",
+        "Yes please",
+        "No thanks",
+        "Come here",
+        "Sorry",
+        "Excuse me",
+        "Maybe later",
+        "Good night",
+        "I don't know",
+        "See you later",
+        "Go away",
+        "What happened",
+        "Oh dear",
     };
     return s;
 }
