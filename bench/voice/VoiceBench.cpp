@@ -1,5 +1,6 @@
 // Accuracy, rejection, latency and memory of voice commands, on speech synthesised in process.
-//   varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--no-loop] [--garbage W] [--no-reading] [--sets TEXT]
+//   varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--loop-lw W] [--stray FRAMES] [--no-loop]
+//                      [--garbage W] [--no-reading] [--sets TEXT]
 //                      [--competitors N] [--competitor-margin E]
 //                      [--dump FILE.tsv] [--verbose]
 // The decoder runs with its limits open and the limits are applied here, so a sweep needs one run.
@@ -34,12 +35,13 @@ long residentKb()
 
 struct Limits {
     double perPhone, extra, gap;
+    int stray;
 };
 
 bool accepted(const Sample& s, const Limits& l)
 {
     const voice::Outcome& o = s.outcome;
-    return !o.heard.command.isEmpty() && o.phoneEdits <= l.perPhone * o.phrasePhones + l.extra && o.phoneGap <= l.gap;
+    return !o.heard.command.isEmpty() && o.phoneEdits <= l.perPhone * o.phrasePhones + l.extra && o.phoneGap <= l.gap && o.strayFrames <= l.stray;
 }
 } // namespace
 
@@ -47,8 +49,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     voice::Rejection rejection;
-    Limits limits{rejection.editsPerPhone, rejection.extraEdits, rejection.maxPhoneGap};
+    Limits limits{rejection.editsPerPhone, rejection.extraEdits, rejection.maxPhoneGap, rejection.maxStrayFrames};
     rejection.editsPerPhone = rejection.extraEdits = rejection.maxPhoneGap = 1e9;
+    rejection.maxStrayFrames = 1000000;
     bool sweep = false, verbose = false;
     QString sets, dump;
     const QStringList args = app.arguments();
@@ -68,6 +71,10 @@ int main(int argc, char** argv)
         }
         else if (args[i] == "--gap" && value)
             limits.gap = args[++i].toDouble();
+        else if (args[i] == "--loop-lw" && value)
+            rejection.loopWeight = args[++i].toDouble();
+        else if (args[i] == "--stray" && value)
+            limits.stray = args[++i].toInt();
         else if (args[i] == "--no-loop")
             rejection.phonePass = false;
         else if (args[i] == "--no-reading")
@@ -79,8 +86,13 @@ int main(int argc, char** argv)
         else if (args[i] == "--verbose")
             verbose = true;
         else {
-            std::fprintf(stderr, "unknown option %s\n", qPrintable(args[i]));
-            return 2;
+            const bool help = args[i] == "--help";
+            std::fprintf(help ? stdout : stderr,
+                         "%s%s\n", help ? "" : qPrintable("unknown option " + args[i] + "\n"),
+                         "usage: varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--loop-lw W]\n"
+                         "       [--stray FRAMES] [--no-loop] [--garbage W] [--no-reading] [--sets TEXT]\n"
+                         "       [--competitors N] [--competitor-margin E] [--dump FILE.tsv] [--verbose]");
+            return help ? 0 : 2;
         }
     }
     QString error;
@@ -142,11 +154,11 @@ int main(int argc, char** argv)
             return 1;
         }
         for (const Sample& s : samples)
-            std::fprintf(f, "%s\t%s\t%s\t%s\t%s\t%s\t%d\t%.3f\t%d\t%d\t%d\t%s\n", qPrintable(s.set),
+            std::fprintf(f, "%s\t%s\t%s\t%s\t%s\t%s\t%d\t%.3f\t%d\t%d\t%d\t%s\t%d\t%d\n", qPrintable(s.set),
                          qPrintable(s.voice), qPrintable(s.text), qPrintable(s.expected),
                          qPrintable(s.outcome.heard.command), qPrintable(s.outcome.words), s.outcome.phoneEdits,
                          s.outcome.phoneGap, s.outcome.phrasePhones, s.outcome.wordFrames, s.outcome.frames,
-                         qPrintable(s.outcome.heardPhones));
+                         qPrintable(s.outcome.heardPhones), s.outcome.loudFrames, s.outcome.strayFrames);
         std::fclose(f);
     }
     auto report = [&](const Limits& g, bool detail) {
@@ -182,7 +194,7 @@ int main(int argc, char** argv)
         std::printf("%9s %6s %12s %12s\n", "per phone", "extra", "in-grammar", "rejected");
         for (double d = 0.5; d <= 1.01; d += 0.1)
             for (double e = 0; e <= 3; e += 0.5) {
-                const auto a = report({d, e, limits.gap}, false);
+                const auto a = report({d, e, limits.gap, limits.stray}, false);
                 std::printf("%9.1f %6.1f %11.1f%% %11.1f%%\n", d, e, 100.0 * a[0] / a[1], 100.0 * a[2] / a[3]);
             }
         return 0;
@@ -191,9 +203,11 @@ int main(int argc, char** argv)
     std::printf("%-34s %-6s %5d/%-4d %5.1f%% %5d/%-4d %5.1f%%\n", "all", "both", a[0], a[1], 100.0 * a[0] / a[1], a[2],
                 a[3], 100.0 * a[2] / a[3]);
     std::printf("\nrejection: %d common words (none within %d phone edits of a phrase word); phone reading %s, "
-                "at most %g edits per phone + %g; phone loop %s, max gap %g; garbage weight %g\n",
+                "at most %g edits per phone + %g; phone loop %s (weight %g), max gap %g; at most %d frames of other "
+                "speech; garbage weight %g\n",
                 rejection.competitors, rejection.competitorMargin, rejection.phoneReading ? "on" : "off",
-                limits.perPhone, limits.extra, rejection.phonePass ? "on" : "off", limits.gap, rejection.garbageWeight);
+                limits.perPhone, limits.extra, rejection.phonePass ? "on" : "off", rejection.loopWeight, limits.gap,
+                limits.stray, rejection.garbageWeight);
     std::printf("start: %.0f ms (decoder and the first grammar)\n", startMs);
     std::printf("decoding: %.1f ms per utterance on average, worst %.1f ms, %.2f x real time\n",
                 decodeMs / double(samples.size()), worstMs, decodeMs / audioMs);

@@ -1,4 +1,5 @@
 #include "Decoder.h"
+#include "Loudness.h"
 #include "Pronunciation.h"
 #include "SpokenWords.h"
 
@@ -134,7 +135,12 @@ void Decoder::setRejection(const Rejection& r)
         // A grammar loop, as it scores with the same context phones as the phrases.
         const QByteArray loop = "#JSGF V1.0;\ngrammar phones;\npublic <phones> = ( " +
                                 GarbageWords().join(QStringLiteral(" | ")).toLatin1() + " )+;\n";
+        cmd_ln_t* config = ps_get_config(ps_);
+        const double lw = cmd_ln_float32_r(config, "-lw");
+        if (r.loopWeight > 0)
+            cmd_ln_set_float32_r(config, "-lw", r.loopWeight);
         phoneSearchAdded_ = ps_set_jsgf_string(ps_, phoneSearch, loop.constData()) == 0;
+        cmd_ln_set_float32_r(config, "-lw", lw);
         if (hasGrammar_)
             ps_set_search(ps_, commandSearch);
     }
@@ -310,6 +316,15 @@ Outcome Decoder::end()
     out.frames = frames;
     out.heard = activeGrammar_.lookup(out.words);
     const Rejection& r = settings_.rejection;
+    if (sums.speech) {
+        // Speech the phrase's words do not account for: the search matched a phrase to part of
+        // something longer. By length, as the library drops silent frames from its own count.
+        for (const bool loud : LoudFrames(utterance_))
+            out.loudFrames += loud;
+        out.strayFrames = std::max(0, out.loudFrames - sums.wordFrames);
+        if (out.strayFrames > r.maxStrayFrames)
+            out.heard = {};
+    }
     if (!out.heard.command.isEmpty() && r.phoneReading && readingSearchAdded_ && !sums.pronunciation.isEmpty()) {
         const QStringList heard = readPhones();
         out.heardPhones = heard.join(QLatin1Char(' '));

@@ -13,6 +13,9 @@ struct Rejection {
     double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
     bool phonePass = true;        // score the utterance again with free phones and compare
     double maxPhoneGap = 10;      // reject when the free phones beat the phrase by more than this per frame
+    // Language weight of the free phones; 0: the library's, under which the loop saves on phone
+    // changes and fits other speech worse than a phrase does.
+    double loopWeight = 1;
     // Read the utterance as phones and reject when more edits than this turn them into the phrase's:
     // the reading is rough, so only speech far longer or unlike the phrase is caught here.
     bool phoneReading = true;
@@ -20,6 +23,8 @@ struct Rejection {
     double extraEdits = 2.5;
     int competitors = 150;    // how many of the common words may be heard instead of a phrase; 0: none
     int competitorMargin = 3; // common words this few phone edits from a phrase word are left out
+    // More frames of speech than the phrase's words last, by this many (10 ms): other speech.
+    int maxStrayFrames = 12;
 };
 
 struct DecoderSettings {
@@ -40,6 +45,7 @@ struct Outcome {
     QString heardPhones;   // the utterance read as phones, silence left out
     bool hadSpeech = false;
     int phrasePhones = 0, wordFrames = 0, frames = 0;
+    int loudFrames = 0, strayFrames = 0; // frames of speech by loudness; of them more than the phrase's
 };
 
 // One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
