@@ -1,20 +1,18 @@
 #include "Loudness.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace voice {
 
 std::vector<bool> LoudFrames(const std::vector<short>& samples, double aboveFloorDb, int minRun)
 {
-    const size_t frame = 160;
-    const size_t n = samples.size() / frame;
+    const size_t n = samples.size() / FrameSamples;
     std::vector<double> db(n);
     for (size_t f = 0; f < n; ++f) {
         double sum = 0;
-        for (size_t i = f * frame; i < (f + 1) * frame; ++i)
+        for (size_t i = f * FrameSamples; i < (f + 1) * FrameSamples; ++i)
             sum += double(samples[i]) * samples[i];
-        db[f] = 10 * std::log10(sum / frame + 1);
+        db[f] = FrameLevelDb(sum);
     }
     std::vector<bool> loud(n, false);
     if (n == 0)

@@ -1,12 +1,11 @@
 #include "SpeechEnd.h"
+#include "Loudness.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace voice {
 
 namespace {
-constexpr int frameSamples = 160;
 constexpr int frameMs = 10;
 } // namespace
 
@@ -14,8 +13,8 @@ SpeechEndDetector::State SpeechEndDetector::feed(const short* samples, size_t co
 {
     for (size_t i = 0; i < count && (state_ == State::Waiting || state_ == State::Speaking); ++i) {
         sum_ += double(samples[i]) * samples[i];
-        if (++inFrame_ == frameSamples) {
-            frame(10 * std::log10(sum_ / frameSamples + 1));
+        if (size_t(++inFrame_) == FrameSamples) {
+            frame(FrameLevelDb(sum_));
             sum_ = 0;
             inFrame_ = 0;
         }
