@@ -117,36 +117,32 @@ int main(int argc, char** argv)
 
     const QStringList voices{QStringLiteral("en-us"), QStringLiteral("en")}; // espeak's "en" is British English
     std::vector<Sample> samples;
-    QElapsedTimer decodeClock;
     double decodeMs = 0, audioMs = 0, worstMs = 0;
+    // Decodes `text` said in voice `v`, timing the decode alone.
+    auto decodeSaid = [&](const QString& text, const QString& v, uint32_t seed) {
+        const auto clip = SpeechClip(text, v, seed);
+        QElapsedTimer clock;
+        clock.start();
+        const voice::Outcome outcome = decoder.decode(clip);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        decodeMs += ms;
+        worstMs = std::max(worstMs, ms);
+        audioMs += clip.size() / 16.0;
+        if (verbose)
+            std::fprintf(stderr, "%s -> %s (%.0f ms, %zu samples)\n", qPrintable(text), qPrintable(outcome.words), ms,
+                         clip.size());
+        return outcome;
+    };
     uint32_t seed = firstSeed;
     for (const CommandSet& set : LiveCommandSets()) {
         if (!set.name.contains(sets))
             continue;
         decoder.setPhrases(set.phrases);
         for (const QString& v : voices) {
-            for (const auto& p : set.phrases) {
-                const auto clip = SpeechClip(p.phrase, v, seed++);
-                decodeClock.start();
-                Sample s{set.name, v, p.phrase, p.command, decoder.decode(clip)};
-                const double ms = double(decodeClock.nsecsElapsed()) / 1e6;
-                decodeMs += ms;
-                worstMs = std::max(worstMs, ms);
-                audioMs += clip.size() / 16.0;
-                samples.push_back(s);
-                if (verbose)
-                    std::fprintf(stderr, "%s -> %s (%.0f ms, %zu samples)\n", qPrintable(p.phrase),
-                                 qPrintable(s.outcome.words), ms, clip.size());
-            }
-            for (const QString& text : OutOfGrammarSentences()) {
-                const auto clip = SpeechClip(text, v, seed++);
-                decodeClock.start();
-                samples.push_back({set.name, v, text, {}, decoder.decode(clip)});
-                const double ms = double(decodeClock.nsecsElapsed()) / 1e6;
-                decodeMs += ms;
-                worstMs = std::max(worstMs, ms);
-                audioMs += clip.size() / 16.0;
-            }
+            for (const auto& p : set.phrases)
+                samples.push_back({set.name, v, p.phrase, p.command, decodeSaid(p.phrase, v, seed++)});
+            for (const QString& text : OutOfGrammarSentences())
+                samples.push_back({set.name, v, text, {}, decodeSaid(text, v, seed++)});
         }
     }
 
