@@ -1,6 +1,5 @@
 #include "main/frmMain.h"
 
-#include "character/CharacterWindow.h"
 #include "character/SpeechMarkup.h"
 #include "devices/MCIFunction.h"
 #include "support/CharacterTestSupport.h"
@@ -225,27 +224,14 @@ TEST_F(MainTest, CdToggleFollowsTheCaptionWhateverTheDoorDid)
     EXPECT_EQ(drive->openHandles, 0);
 }
 
-TEST_F(MainTest, OnlyTheUsersDragIsAcknowledgedAndSaved)
+TEST_F(MainTest, AMoveByTheProgramIsNoDragAndIsNotSaved)
 {
     frmMain& f = load();
     carriedOut();
-    f.agentA->setLeft(77); // a move by the program
+    f.agentA->setLeft(77);
     testsupport::pump();
     EXPECT_TRUE(carriedOut().isEmpty());
     EXPECT_EQ(setting("LastPositionX"), "<none>");
-
-    testsupport::StageRecorder rec(f.agentA->stage());
-    QWidget* w = f.agentA->stage().window();
-    const QPoint inside(w->width() / 2, w->height() / 2);
-    QTest::mousePress(w, Qt::LeftButton, {}, inside);
-    QTest::mouseMove(w, inside + QPoint(40, 25));
-    QTest::mouseMove(w, inside + QPoint(80, 50));
-    QTest::mouseRelease(w, Qt::LeftButton, {}, inside + QPoint(80, 50));
-    testsupport::pump();
-    EXPECT_EQ(carriedOut(), QStringList({"Play:Acknowledge", "Speak:Yes Sir!", "Play:Write", "Play:WriteReturn"}));
-    EXPECT_EQ(setting("LastPositionX"), QString::number(f.agentA->Left()));
-    EXPECT_EQ(setting("LastPositionY"), QString::number(f.agentA->Top()));
-    EXPECT_NE(f.agentA->Left(), 77);
 }
 
 TEST_F(MainTest, ClockAnnouncesEachHourAndQuarterOnce)

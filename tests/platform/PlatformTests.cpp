@@ -14,24 +14,6 @@
 
 using namespace platform;
 
-TEST(Settings, RoundTripDefaultsAndFileShape)
-{
-    testsupport::TempSettings t;
-    EXPECT_EQ(t.store.GetSetting("Varrow", "Settings", "HideTime", "300"), "300");
-    t.store.SaveSetting("Varrow", "Settings", "LastPositionX", "-12");
-    t.store.SaveSetting("Varrow", "Settings", "LastPositionY", "340");
-    // A fresh store reads what the last one wrote: the values live in the file, not in memory.
-    IniSettingsStore again(t.dir.path());
-    EXPECT_EQ(again.GetSetting("Varrow", "Settings", "LastPositionX", "0"), "-12");
-    EXPECT_EQ(again.GetSetting("Varrow", "Settings", "LastPositionY", "0"), "340");
-    QFile f(t.iniPath());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray ini = f.readAll();
-    EXPECT_TRUE(ini.contains("[Settings]")) << ini.constData();
-    EXPECT_TRUE(ini.contains("LastPositionX=-12")) << ini.constData();
-    EXPECT_TRUE(t.reports.isEmpty());
-}
-
 TEST(Settings, CorruptFileIsKeptAsideBeforeAnythingIsWritten)
 {
     testsupport::TempSettings t;
