@@ -5,7 +5,9 @@
 #include "calendar/CalendarView.h"
 #include "character/Agent.h"
 #include "character/CharacterServer.h"
-#include "character/SpeechEngine.h"
+#include "character/SilentSpeaker.h"
+#include "character/SpeechSsml.h"
+#include "character/EspeakSynthesis.h"
 #include "character/SpeechMarkup.h"
 
 #include <QApplication>
@@ -69,8 +71,8 @@ void requestQueue(bench::Table& table)
 {
     character::ServerOptions o;
     o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(); };
-    character::CharacterServer::instance().setOptions(std::move(o));
-    character::Agent agent;
+    character::CharacterServer server(std::move(o));
+    character::Agent agent(server);
     const auto loaded = agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
     if (!loaded.ok) {
         std::fprintf(stderr, "bench: %s\n", qPrintable(loaded.error));

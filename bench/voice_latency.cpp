@@ -5,7 +5,7 @@
 #include "BenchTable.h"
 #include "character/Agent.h"
 #include "character/CharacterServer.h"
-#include "character/SpeechEngine.h"
+#include "character/SilentSpeaker.h"
 #include "character/voice/Decoder.h"
 #include "character/voice/SphinxVoiceInput.h"
 #include "voice/CommandSets.h"
@@ -53,8 +53,8 @@ int main(int argc, char** argv)
     character::ServerOptions o;
     o.searchPath = {QStringLiteral(VARROW_SOURCE_DIR "/assets")};
     o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
-    character::CharacterServer::instance().setOptions(std::move(o));
-    character::Agent agent;
+    character::CharacterServer server(std::move(o));
+    character::Agent agent(server);
     if (!agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs")).ok) {
         std::fprintf(stderr, "Genie.acs not found\n");
         return 1;
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     voice::SampleSource clip;
     auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<voicetest::SharedSource>(&clip));
     voice::SphinxVoiceInput* in = input.get();
-    character::CharacterServer::instance().setVoiceInput(std::move(input));
+    server.setVoiceInput(std::move(input));
     QString got;
     bool missed = false;
     QObject::connect(genie, &character::Character::Command, [&](const character::UserInput& u) { got = u.Name; });
@@ -93,7 +93,7 @@ int main(int argc, char** argv)
             right += got == p.command;
             ++total;
         }
-    character::CharacterServer::instance().setVoiceInput(nullptr);
+    server.setVoiceInput(nullptr);
 
     bench::Table table;
     table.absolute("recogniser load, model and start (ms)", load, {}, 1000);

@@ -1,5 +1,5 @@
 // Any text handed to Speak: tags, maps, contexts, broken escapes.
-#include "character/SpeechEngine.h"
+#include "character/SpeechSsml.h"
 #include "character/SpeechMarkup.h"
 
 #include <cstdint>

@@ -7,9 +7,20 @@
 #include <QFont>
 
 namespace {
-const QString CharacterId = QStringLiteral("Genie");
 const QString SetAlarmOnName = QStringLiteral("setAlarmOn");
 const QString SetAlarmOffName = QStringLiteral("setAlarmOff");
+
+// The first eight of the dialog's commands; "setAlarmOn" takes the place of "setAlarmOff" while disarmed.
+constexpr character::CommandEntry AlarmCommands[] = {
+    {"setHour", "", "Hour", true, false},
+    {"setMinute", "", "Minute", true, false},
+    {"setSecond", "", "Second", true, false},
+    {"setAM", "", "AM", true, false},
+    {"setPM", "", "PM", true, false},
+    {"OK", "OK", "Okay", true, true},
+    {"Cancel", "Cancel", "Cancel", true, true},
+    {"setAlarmOff", "Alarm Off", "Alarm Off", true, true},
+};
 
 QFont sansSerif(int points, bool bold)
 {
@@ -21,11 +32,12 @@ QFont sansSerif(int points, bool bold)
 }
 } // namespace
 
-frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::MainState& main, QWidget* parent)
+frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::CharacterServer& server,
+                                 character::Character* mainAgentA, alarms::AlarmState& alarm, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       fraAlarmTime(this), txtAlarmTimeHour(&fraAlarmTime), txtAlarmTimeMinute(&fraAlarmTime),
       txtAlarmTimeSecond(&fraAlarmTime), txtAlarmTimeAMPM(&fraAlarmTime), UpDown(&fraAlarmTime),
-      lblAlarmStatus(this), platform_(platform), main_(main),
+      lblAlarmStatus(this), platform_(platform), mainAgentA_(mainAgentA), main_(alarm), Agent(server),
       timeFields_(*this, txtAlarmTimeHour, txtAlarmTimeMinute, txtAlarmTimeSecond, txtAlarmTimeAMPM)
 {
     setObjectName(QStringLiteral("frmSettingAlarm"));
@@ -76,30 +88,15 @@ frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::MainSt
     Form_Load();
 }
 
-frmSettingAlarm::~frmSettingAlarm()
-{
-    HandBackCharacter();
-}
+frmSettingAlarm::~frmSettingAlarm() = default;
 
 void frmSettingAlarm::Form_Load()
 {
-    agentA = Agent.Characters().LoadOrReport(CharacterId, QStringLiteral("Genie.acs"), QStringLiteral("the alarm dialog"));
+    borrowed_.emplace(Agent, mainAgentA_, AlarmCommands, QStringLiteral("the alarm dialog"));
+    agentA = borrowed_->get();
     timeFields_.attach(agentA);
-    if (agentA) {
+    if (agentA)
         connect(agentA, &character::Character::Command, this, &frmSettingAlarm::Agent_Command);
-        character::Commands& c = agentA->Commands();
-        c.Add(QStringLiteral("setHour"), QString(), QStringLiteral("Hour"), true, false);
-        c.Add(QStringLiteral("setMinute"), QString(), QStringLiteral("Minute"), true, false);
-        c.Add(QStringLiteral("setSecond"), QString(), QStringLiteral("Second"), true, false);
-        c.Add(QStringLiteral("setAM"), QString(), QStringLiteral("AM"), true, false);
-        c.Add(QStringLiteral("setPM"), QString(), QStringLiteral("PM"), true, false);
-        c.Add(QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("Okay"), true, true);
-        c.Add(QStringLiteral("Cancel"), QStringLiteral("Cancel"), QStringLiteral("Cancel"), true, true);
-        c.Add(SetAlarmOffName, QStringLiteral("Alarm Off"), QStringLiteral("Alarm Off"), true, true);
-        if (main_.agentA)
-            main_.agentA->Hide(true);
-        agentA->Show(true);
-    }
 
     const platform::TimeOfDay t = main_.alarmTime;
     txtAlarmTimeHour.setText(QString::number(t.hour()));
@@ -119,11 +116,7 @@ void frmSettingAlarm::Form_Activate()
         return;
     // Coming back after another window of ours was in front: take the character back, so that
     // this dialog's commands are the ones in effect again.
-    if (!agentA->Visible()) {
-        if (main_.agentA)
-            main_.agentA->Hide(true);
-        agentA->Show(true);
-    }
+    borrowed_->takeAgain();
     character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
     agentA->Speak(QStringLiteral("In this dialog you can set you alarm."));
     agentA->Play(QStringLiteral("RestPose"));
@@ -131,18 +124,8 @@ void frmSettingAlarm::Form_Activate()
 
 void frmSettingAlarm::Form_Deactivate()
 {
-    if (closed_)
-        return;
-    HandBackCharacter();
-}
-
-// Shows the main character again in place of this dialog's.
-void frmSettingAlarm::HandBackCharacter()
-{
-    if (main_.agentA && !main_.agentA->Visible())
-        main_.agentA->Show(true);
-    if (agentA && agentA->Visible())
-        agentA->Hide(true);
+    if (!closed_)
+        borrowed_->lendBack();
 }
 
 void frmSettingAlarm::SetAlarmOff()
@@ -219,7 +202,7 @@ void frmSettingAlarm::done(int r)
     if (!closed_) {
         closed_ = true;
         timeFields_.detach();
-        HandBackCharacter();
+        borrowed_->handBack();
     }
     QDialog::done(r);
 }

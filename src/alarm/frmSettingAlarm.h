@@ -1,8 +1,10 @@
+// The alarm dialog: sets the time of day the main form's clock fires at, and arms or disarms it.
 #pragma once
+#include "AlarmState.h"
 #include "TimeField.h"
 #include "UpDown.h"
 #include "character/Agent.h"
-#include "character/MainState.h"
+#include "character/BorrowedCharacter.h"
 #include "platform/FormActivation.h"
 #include "platform/Platform.h"
 
@@ -10,12 +12,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <optional>
 
-// The alarm dialog: sets the time of day the main form's clock fires at, and arms or disarms it.
 class frmSettingAlarm : public QDialog, public platform::ActivatableForm {
     Q_OBJECT
 public:
-    frmSettingAlarm(platform::Platform& platform, character::MainState& main, QWidget* parent = nullptr);
+    // `mainAgentA` is the main form's character, shown whenever the dialog is not in front.
+    frmSettingAlarm(platform::Platform& platform, character::CharacterServer& server,
+                    character::Character* mainAgentA, alarms::AlarmState& alarm, QWidget* parent = nullptr);
     ~frmSettingAlarm() override;
 
     void Agent_Command(const character::UserInput& UserInput);
@@ -39,12 +43,13 @@ private:
     void SetAlarmOn();
     void SetAlarmOff();
     void StoreAlarmTime();
-    void HandBackCharacter();
     void done(int r) override;
 
     platform::Platform& platform_;
-    character::MainState& main_;
+    character::Character* mainAgentA_;
+    alarms::AlarmState& main_;
     character::Agent Agent;
+    std::optional<character::BorrowedCharacter> borrowed_;
     alarms::TimeFields timeFields_;
     bool closed_ = false;
 };

@@ -14,9 +14,6 @@
 
 namespace {
 
-QFile* traceFile = nullptr;
-QElapsedTimer sinceStart;
-
 QString kindName(character::Request::Kind k)
 {
     using K = character::Request::Kind;
@@ -47,14 +44,14 @@ QString titleOf(const QWidget* w)
 }
 
 // Where each entry is, so a run can click it like a user.
-void traceMenu(QMenu* menu)
+void traceMenu(Trace& trace, QMenu* menu)
 {
-    TraceLine(QStringLiteral("menu shown %1,%2 %3x%4").arg(menu->x()).arg(menu->y()).arg(menu->width()).arg(menu->height()));
+    trace.line(QStringLiteral("menu shown %1,%2 %3x%4").arg(menu->x()).arg(menu->y()).arg(menu->width()).arg(menu->height()));
     for (QAction* a : menu->actions()) {
         if (a->isSeparator() || !a->isVisible())
             continue;
         const QRect r = menu->actionGeometry(a).translated(menu->pos());
-        TraceLine(QStringLiteral("menu item %1,%2 %3x%4 %5")
+        trace.line(QStringLiteral("menu item %1,%2 %3x%4 %5")
                       .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(a->text()));
     }
 }
@@ -62,7 +59,7 @@ void traceMenu(QMenu* menu)
 // Top-level windows appearing and going: the character, its balloon, the clock and the dialogs.
 class WindowWatcher : public QObject {
 public:
-    using QObject::QObject;
+    WindowWatcher(Trace& trace) : QObject(&trace), trace_(trace) {}
     bool eventFilter(QObject* o, QEvent* e) override
     {
         if (e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->isWindow() &&
@@ -70,66 +67,70 @@ public:
             // The first paint is when a user first sees the window: start-up is measured to here.
             painted_.insert(o);
             connect(o, &QObject::destroyed, this, [this, o] { painted_.remove(o); });
-            TraceLine(QStringLiteral("window painted ") + titleOf(static_cast<QWidget*>(o)));
+            trace_.line(QStringLiteral("window painted ") + titleOf(static_cast<QWidget*>(o)));
         }
         if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && o->isWidgetType()) {
             auto* w = static_cast<QWidget*>(o);
             if (w->isWindow() && !w->inherits("QMenu") && !w->inherits("QToolTip"))
-                TraceLine(QStringLiteral("window %1 %2 %3,%4 %5x%6")
+                trace_.line(QStringLiteral("window %1 %2 %3,%4 %5x%6")
                               .arg(e->type() == QEvent::Show ? QStringLiteral("shown") : QStringLiteral("hidden"),
                                    titleOf(w))
                               .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()));
             else if (w->inherits("QMenu") && e->type() == QEvent::Show)
-                traceMenu(static_cast<QMenu*>(w));
+                traceMenu(trace_, static_cast<QMenu*>(w));
         }
         return false;
     }
 
 private:
+    Trace& trace_;
     QSet<QObject*> painted_;
 };
 
 } // namespace
 
-void TraceLine(const QString& line)
+bool Trace::open(const QString& path, QString* error)
 {
-    if (!traceFile)
-        return;
-    traceFile->write(QStringLiteral("%1 %2\n").arg(sinceStart.elapsed()).arg(line).toUtf8());
-    traceFile->flush();
-}
-
-bool StartTrace(const QString& path, QString* error)
-{
-    auto* file = new QFile(path, qApp);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        *error = QStringLiteral("cannot write the trace file %1: %2").arg(path, file->errorString());
-        delete file;
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        *error = QStringLiteral("cannot write the trace file %1: %2").arg(path, file_.errorString());
         return false;
     }
-    traceFile = file;
-    sinceStart.start();
-    qApp->installEventFilter(new WindowWatcher(qApp));
-    auto& server = character::CharacterServer::instance();
-    QObject::connect(&server, &character::CharacterServer::stageCreated, qApp, [](character::CharacterStage* stage) {
-        TraceLine(QStringLiteral("character %1 loaded").arg(stage->id()));
-        QObject::connect(stage, &character::CharacterStage::requestStarted, qApp,
-                         [](const character::Request& r) { TraceLine(QStringLiteral("started ") + describe(r)); });
-        QObject::connect(stage, &character::CharacterStage::requestFinished, qApp,
-                         [](const character::Request& r) { TraceLine(QStringLiteral("finished ") + describe(r)); });
-    });
+    sinceStart_.start();
+    qApp->installEventFilter(new WindowWatcher(*this));
     return true;
 }
 
-void TraceVoice(character::VoiceInput* voice)
+void Trace::line(const QString& text)
 {
+    if (!file_.isOpen())
+        return;
+    file_.write(QStringLiteral("%1 %2\n").arg(sinceStart_.elapsed()).arg(text).toUtf8());
+    file_.flush();
+}
+
+void Trace::watch(character::CharacterServer& server)
+{
+    if (!file_.isOpen())
+        return;
+    connect(&server, &character::CharacterServer::stageCreated, this, [this](character::CharacterStage* stage) {
+        line(QStringLiteral("character %1 loaded").arg(stage->id()));
+        connect(stage, &character::CharacterStage::requestStarted, this,
+                [this](const character::Request& r) { line(QStringLiteral("started ") + describe(r)); });
+        connect(stage, &character::CharacterStage::requestFinished, this,
+                [this](const character::Request& r) { line(QStringLiteral("finished ") + describe(r)); });
+    });
+}
+
+void Trace::watch(character::VoiceInput& voice)
+{
+    if (!file_.isOpen())
+        return;
     using character::VoiceInput;
-    QObject::connect(voice, &VoiceInput::listeningChanged, qApp, [](bool on) {
-        TraceLine(on ? QStringLiteral("voice listening") : QStringLiteral("voice stopped"));
+    connect(&voice, &VoiceInput::listeningChanged, this,
+            [this](bool on) { line(on ? QStringLiteral("voice listening") : QStringLiteral("voice stopped")); });
+    connect(&voice, &VoiceInput::heard, this, [this](const QString& command, const QString& phrase) {
+        line(QStringLiteral("voice heard %1 (%2)").arg(command, phrase));
     });
-    QObject::connect(voice, &VoiceInput::heard, qApp, [](const QString& command, const QString& phrase) {
-        TraceLine(QStringLiteral("voice heard %1 (%2)").arg(command, phrase));
-    });
-    QObject::connect(voice, &VoiceInput::notUnderstood, qApp,
-                     [] { TraceLine(QStringLiteral("voice not understood")); });
+    connect(&voice, &VoiceInput::notUnderstood, this, [this] { line(QStringLiteral("voice not understood")); });
 }

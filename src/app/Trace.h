@@ -1,14 +1,28 @@
+// The run's trace for end-to-end checks: one line per thing the user sees happen (a character request
+// starting and finishing, a window shown, hidden or first painted, a menu and its entries, what the
+// voice input heard), so a test can wait on lines instead of sleeping.
 #pragma once
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
 #include <QString>
 
-// Writes one line per thing the user sees happen: a character request starting and finishing, a
-// window shown or hidden, the balloon's text. The end-to-end runs wait on these lines instead of
-// sleeping. Returns false (and says why) when the file cannot be written.
-bool StartTrace(const QString& path, QString* error);
-void TraceLine(const QString& line);
-
 namespace character {
+class CharacterServer;
 class VoiceInput;
-}
-// Listening, and what was heard.
-void TraceVoice(character::VoiceInput* voice);
+} // namespace character
+
+class Trace : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Starts writing to `path`; false (and why) when it cannot be written. Without it nothing is traced.
+    bool open(const QString& path, QString* error);
+    void line(const QString& text);
+    void watch(character::CharacterServer& server);
+    void watch(character::VoiceInput& voice);
+
+private:
+    QFile file_;
+    QElapsedTimer sinceStart_;
+};

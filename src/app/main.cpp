@@ -46,7 +46,7 @@ void quitOnSignals(QApplication& app)
     sigaction(SIGINT, &sa, nullptr);
 }
 // Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
-void startVoice(const RunOptions& options, character::ListenKey& key)
+void startVoice(const RunOptions& options, character::CharacterServer& server, character::ListenKey& key, Trace& trace)
 {
     QString why;
     auto voice = character::MakeVoiceInput(options.microphoneFile, &why);
@@ -55,9 +55,9 @@ void startVoice(const RunOptions& options, character::ListenKey& key)
         return;
     }
     character::VoiceInput* input = voice.get();
-    TraceVoice(input);
+    trace.watch(*input);
     QObject::connect(input, &character::VoiceInput::turnedOff, input, [](const QString& why) { platform::ReportProblem(why); });
-    character::CharacterServer::instance().setVoiceInput(std::move(voice));
+    server.setVoiceInput(std::move(voice));
     if (!key.grab(&why)) {
         platform::ReportProblem(why);
         return;
@@ -82,8 +82,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Varrow: %s\n", qPrintable(options.error));
         return 2;
     }
+    Trace trace;
     QString traceError;
-    if (!options.tracePath.isEmpty() && !StartTrace(options.tracePath, &traceError)) {
+    if (!options.tracePath.isEmpty() && !trace.open(options.tracePath, &traceError)) {
         std::fprintf(stderr, "Varrow: %s\n", qPrintable(traceError));
         return 2;
     }
@@ -96,9 +97,11 @@ int main(int argc, char** argv)
     platform::InstanceLock instance(platform.version.ProductName);
     devices::MciInterpreter interpreter;
     devices::MCIFunction mci(platform.messageBox, platform.version.ProductName, interpreter);
-    platform::FormActivation::instance();
+    platform::FormActivation activation;
+    character::CharacterServer server;
+    trace.watch(server);
 
-    frmMain form(platform, instance, mci);
+    frmMain form(platform, server, instance, mci);
     switch (form.Form_Load()) {
     case frmMain::Loaded::PrevInstance:
         return 0;
@@ -112,14 +115,14 @@ int main(int argc, char** argv)
     }
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
     character::ListenKey listenKey;
-    startVoice(options, listenKey);
+    startVoice(options, server, listenKey, trace);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.
     form.timer().setInterval(std::max(1, int(form.timer().interval() / options.clockRate)));
     form.start();
-    TraceLine(QStringLiteral("ready"));
+    trace.line(QStringLiteral("ready"));
     const int rc = app.exec();
-    TraceLine(QStringLiteral("ended"));
+    trace.line(QStringLiteral("ended"));
     return rc;
 }

@@ -6,25 +6,22 @@
 #include <QPainter>
 
 namespace {
-struct CommandEntry {
-    const char* name;
-    const char* caption;
-    const char* voice;
-};
 // Added in this order; only "OK" has a caption and is listed in the menu, the steps are spoken.
-constexpr CommandEntry CalendarCommands[] = {
-    {"OK", "OK", "Okay"},
-    {"nextYear", "", "Next Year"},
-    {"nextMonth", "", "Next Month"},
-    {"nextDay", "", "Next Day"},
-    {"previousYear", "", "Previous Year"},
-    {"previousMonth", "", "Previous Month"},
-    {"previousDay", "", "Previous Day"},
+constexpr character::CommandEntry CalendarCommands[] = {
+    {"OK", "OK", "Okay", true, true},
+    {"nextYear", "", "Next Year", true, false},
+    {"nextMonth", "", "Next Month", true, false},
+    {"nextDay", "", "Next Day", true, false},
+    {"previousYear", "", "Previous Year", true, false},
+    {"previousMonth", "", "Previous Month", true, false},
+    {"previousDay", "", "Previous Day", true, false},
 };
 } // namespace
 
-frmCalendar::frmCalendar(platform::Platform& platform, character::MainState& main, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), platform_(platform), main_(main), MonthView(this)
+frmCalendar::frmCalendar(platform::Platform& platform, character::CharacterServer& server,
+                         character::Character* mainAgentA, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), platform_(platform), mainAgentA_(mainAgentA),
+      Agent(server), MonthView(this)
 {
     setObjectName(QStringLiteral("frmCalendar"));
     // Modal to no window in particular: the character on the desktop must still take clicks and
@@ -51,19 +48,10 @@ frmCalendar::~frmCalendar()
 
 void frmCalendar::Form_Load()
 {
-    agentA = Agent.Characters().LoadOrReport(QStringLiteral("Genie"), QStringLiteral("Genie.acs"),
-                                             QStringLiteral("the calendar"));
-    if (agentA) {
-        for (const CommandEntry& e : CalendarCommands) {
-            const QString caption = QString::fromUtf8(e.caption);
-            agentA->Commands().Add(QString::fromUtf8(e.name), caption, QString::fromUtf8(e.voice), true,
-                                   !caption.isEmpty());
-        }
+    borrowed_.emplace(Agent, mainAgentA_, CalendarCommands, QStringLiteral("the calendar"));
+    agentA = borrowed_->get();
+    if (agentA)
         connect(agentA, &character::Character::Command, this, &frmCalendar::Agent_Command);
-        if (main_.agentA)
-            main_.agentA->Hide(true);
-        agentA->Show(true);
-    }
     loaded_ = true;
     const QDate today = platform_.clock.now().date();
     MonthView.setValue(today);
@@ -103,11 +91,7 @@ void frmCalendar::Form_Unload()
     if (!loaded_)
         return;
     loaded_ = false;
-    if (!agentA)
-        return; // the main character was never taken
-    agentA->Hide(true);
-    if (main_.agentA)
-        main_.agentA->Show(true);
+    borrowed_->handBack();
 }
 
 void frmCalendar::done(int r)

@@ -1,18 +1,21 @@
+// The calendar dialog: a month calendar opened at today, stepped by voice a day, a month or a year
+// at a time while the dialog's own connection to the character is the one in effect.
 #pragma once
 #include "CalendarView.h"
 #include "character/Agent.h"
-#include "character/MainState.h"
+#include "character/BorrowedCharacter.h"
 #include "platform/FormActivation.h"
 #include "platform/Platform.h"
 
 #include <QDialog>
+#include <optional>
 
-// The calendar dialog: a month calendar opened at today, stepped by voice a day, a month or a
-// year at a time while the dialog's own connection to the character is the one in effect.
 class frmCalendar : public QDialog, public platform::ActivatableForm {
     Q_OBJECT
 public:
-    frmCalendar(platform::Platform& platform, character::MainState& main, QWidget* parent = nullptr);
+    // `mainAgentA` is the main form's character, hidden while the dialog is open.
+    frmCalendar(platform::Platform& platform, character::CharacterServer& server, character::Character* mainAgentA,
+                QWidget* parent = nullptr);
     ~frmCalendar() override;
 
     void Form_Activate() override;
@@ -30,8 +33,9 @@ private:
     void done(int r) override;
 
     platform::Platform& platform_;
-    character::MainState& main_;
+    character::Character* mainAgentA_;
     character::Agent Agent;
+    std::optional<character::BorrowedCharacter> borrowed_;
     CalendarView MonthView;
     bool loaded_ = false;
 };

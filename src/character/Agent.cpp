@@ -9,7 +9,7 @@ namespace character {
 Characters::LoadResult Characters::Load(const QString& id, const QString& file)
 {
     QString error;
-    const std::shared_ptr<CharacterStage> stage = CharacterServer::instance().load(id, file, &error);
+    const std::shared_ptr<CharacterStage> stage = server_.load(id, file, &error);
     if (!stage)
         return {false, error};
     items_[id].reset(CharacterStage::connect(stage));
@@ -20,11 +20,6 @@ Character* Characters::Item(const QString& id) const
 {
     const auto it = items_.find(id);
     return it == items_.end() ? nullptr : it->second.get();
-}
-
-void Characters::Unload(const QString& id)
-{
-    items_.erase(id);
 }
 
 Character* Characters::LoadOrReport(const QString& id, const QString& file, const QString& who)

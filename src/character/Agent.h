@@ -1,3 +1,4 @@
+// The control each form carries to reach the character server, and its character collection.
 #pragma once
 #include "Character.h"
 
@@ -7,9 +8,13 @@
 
 namespace character {
 
+class CharacterServer;
+
 // The character collection of one Agent control.
 class Characters {
 public:
+    explicit Characters(CharacterServer& server) : server_(server) {}
+
     struct LoadResult {
         bool ok = false;
         QString error;
@@ -20,17 +25,17 @@ public:
     Character* Item(const QString& id) const;
     // For a dialog: the connection, or null after telling the user once that `who` has no character.
     Character* LoadOrReport(const QString& id, const QString& file, const QString& who);
-    void Unload(const QString& id);
 
 private:
+    CharacterServer& server_;
     std::map<QString, std::unique_ptr<Character>> items_;
 };
 
-// The control each form carries to reach the character server. Its connections end with it.
+// Its connections end with it.
 class Agent : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit Agent(CharacterServer& server) : characters_(server) {}
     class Characters& Characters() { return characters_; }
 
 private:

@@ -1,3 +1,4 @@
+// One form's connection to a character, and what the Command event carries.
 #pragma once
 #include "Commands.h"
 
@@ -31,7 +32,6 @@ public:
     int Left() const;
     int Top() const;
     int Width() const;
-    int Height() const;
     void setLeft(int left);
     void setTop(int top);
     int MoveCause() const;
@@ -57,6 +57,9 @@ signals:
     void IdleStart(const QString& characterId);
     void IdleComplete(const QString& characterId);
     void Move(const QString& characterId, int x, int y, int cause);
+    // The user started or stopped talking to the character.
+    void ListenStart(const QString& characterId);
+    void ListenComplete(const QString& characterId);
 
 private:
     friend class CharacterStage;

@@ -371,14 +371,6 @@ private:
 
 } // namespace
 
-int Animation::durationMs() const
-{
-    int total = 0;
-    for (const Frame& f : frames)
-        total += f.durationMs;
-    return total;
-}
-
 const Animation* CharacterData::animation(const QString& n) const
 {
     const auto it = animationIndex.find(n.toLower());

@@ -47,12 +47,14 @@ struct Part {
 struct PartPose {
     float rotate = 0, dx = 0, dy = 0, scale = 1;
     bool visible = true;
+    bool operator==(const PartPose&) const = default;
 };
 
 struct Pose {
     QString name;
     std::vector<PartPose> parts; // one per Part
     float figureDx = 0, figureDy = 0, figureScale = 1, opacity = 1;
+    bool operator==(const Pose&) const = default;
 };
 
 struct Overlay {
@@ -69,7 +71,6 @@ struct Frame {
 struct Animation {
     QString name;
     std::vector<Frame> frames;
-    int durationMs() const;
 };
 
 struct CharacterData {

@@ -12,38 +12,8 @@
 
 namespace character {
 
-CharacterServer& CharacterServer::instance()
-{
-    static CharacterServer* server = [] {
-        auto* s = new CharacterServer;
-        s->setParent(QCoreApplication::instance()); // gone with the application, before Qt itself
-        return s;
-    }();
-    return *server;
-}
-
-CharacterServer::CharacterServer() = default;
+CharacterServer::CharacterServer(ServerOptions options) : options_(std::move(options)) {}
 CharacterServer::~CharacterServer() = default;
-
-void CharacterServer::setOptions(ServerOptions options)
-{
-    options_ = std::move(options);
-    speech_.reset();
-}
-
-const QStringList& CharacterServer::requiredAnimations()
-{
-    static const QStringList names = {
-        QStringLiteral("Acknowledge"), QStringLiteral("Announce"), QStringLiteral("Congratulate"),
-        QStringLiteral("Decline"), QStringLiteral("Domagic1"), QStringLiteral("Domagic2"),
-        QStringLiteral("GetAttention"), QStringLiteral("Proccess"), QStringLiteral("Read"),
-        QStringLiteral("ReadReturn"), QStringLiteral("Reading"), QStringLiteral("RestPose"),
-        QStringLiteral("Search"), QStringLiteral("Uncertain"), QStringLiteral("Write"),
-        QStringLiteral("WriteReturn"), QStringLiteral("Show"), QStringLiteral("Hide"),
-        QStringLiteral("GestureLeft"), QStringLiteral("GestureRight"), QStringLiteral("GestureUp"),
-        QStringLiteral("GestureDown")};
-    return names;
-}
 
 QString CharacterServer::resolve(const QString& file, QStringList* looked) const
 {
@@ -84,13 +54,6 @@ std::shared_ptr<CharacterStage> CharacterServer::load(const QString& id, const Q
             *error = result.error;
         return nullptr;
     }
-    QStringList missing;
-    for (const QString& name : requiredAnimations())
-        if (!result.data->animation(name))
-            missing << name;
-    if (!missing.isEmpty())
-        platform::ReportProblem(QStringLiteral("the character file %1 has no animation %2; the character will skip it.")
-                                    .arg(path, missing.join(u", ")));
     auto data = std::make_shared<const CharacterData>(std::move(*result.data));
     auto stage = std::make_shared<CharacterStage>(id, std::move(data), speech(), options_.stage);
     stages_.insert(id, stage);
@@ -115,6 +78,7 @@ SpeechEngine& CharacterServer::speech()
             if (!whySilent.isEmpty())
                 platform::ReportProblem(whySilent + u'.');
         }
+        connect(speech_.get(), &SpeechEngine::problem, this, [](const QString& why) { platform::ReportProblem(why + u'.'); });
     }
     return *speech_;
 }

@@ -1,3 +1,4 @@
+// The characters on the desktop, shared by every form's Agent control: one server per program.
 #pragma once
 #include "CharacterStage.h"
 
@@ -18,14 +19,12 @@ struct ServerOptions {
     std::function<std::unique_ptr<SpeechEngine>()> makeSpeech; // default: espeak-ng, or silent without audio
 };
 
-// One per process: the characters on the desktop, shared by every form's Agent control.
 class CharacterServer : public QObject {
     Q_OBJECT
 public:
-    static CharacterServer& instance();
+    explicit CharacterServer(ServerOptions options = {});
     ~CharacterServer() override;
 
-    void setOptions(ServerOptions options); // takes effect for characters loaded from now on
     const ServerOptions& options() const { return options_; }
 
     // The stage of character `id`, loading `file` if no connection holds it yet.
@@ -37,14 +36,10 @@ public:
     void setVoiceInput(std::unique_ptr<VoiceInput> voice);
     VoiceInput* voiceInput() const { return voice_.get(); }
 
-    // The animations every character file must have for the program to look right.
-    static const QStringList& requiredAnimations();
-
 signals:
     void stageCreated(character::CharacterStage* stage);
 
 private:
-    CharacterServer();
     void wireVoice(CharacterStage* stage);
 
     ServerOptions options_;

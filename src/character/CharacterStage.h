@@ -1,25 +1,24 @@
+// The one figure of a character on the desktop, and what its connections share: where it stands,
+// whether it shows, and the requests it carries out for them.
 #pragma once
+#include "AnimationPlayer.h"
 #include "CharacterFile.h"
-#include "Renderer.h"
-#include "RequestQueue.h"
-#include "SpeechMarkup.h"
+#include "CharacterWindow.h"
+#include "ConnectionRegistry.h"
+#include "RequestScheduler.h"
+#include "SpeechPresenter.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <memory>
-#include <vector>
-
 
 class QMenu;
 
 namespace character {
+
 class Balloon;
 class Character;
-class CharacterWindow;
 class SpeechEngine;
-struct UserInput;
 
 struct StageOptions {
     int idleDelayMs = 6000;       // queue empty this long: the character is idling
@@ -29,20 +28,13 @@ struct StageOptions {
     double timeScale = 1.0;       // animations run this much slower (tests run them faster)
 };
 
-// A voice phrase of the commands in effect, for the recogniser.
-struct VoicePhrase {
-    QString command;
-    QString phrase;
-};
-
-// The one figure of a character on the desktop and everything its connections share: position,
-// window, balloon, request queue, and which connection's commands are in effect.
-class CharacterStage : public QObject, public std::enable_shared_from_this<CharacterStage> {
+class CharacterStage : public QObject {
     Q_OBJECT
 public:
     CharacterStage(QString id, std::shared_ptr<const CharacterData> data, SpeechEngine& speech, StageOptions options);
     ~CharacterStage() override;
 
+    // A new connection to this figure; the stage lives as long as any connection does.
     static Character* connect(const std::shared_ptr<CharacterStage>& stage);
 
     const QString& id() const { return id_; }
@@ -50,23 +42,24 @@ public:
     QPoint position() const { return position_; }
     QSize size() const { return data_->size; }
 
-    // The connection whose commands the menu and the voice phrases offer: the one shown last.
-    Character* inEffect() const;
-    std::vector<VoicePhrase> voicePhrasesInEffect() const;
-    // Raises Command on the connection in effect, as a pick from the menu or a phrase heard would.
+    Character* inEffect() const { return registry_.inEffect(); }
+    std::vector<VoicePhrase> voicePhrasesInEffect() const { return registry_.voicePhrasesInEffect(); }
     bool deliverCommand(const QString& name, const QString& heardPhrase = {});
+    // Drops what a connection still has to say or play, waiting or running; its showing and hiding
+    // go on, so the figure ends up as the connections last asked.
+    void endRequestsOf(int connection);
 
     // What the user sees and hears now, for tests and the end-to-end checks.
     bool figureOnScreen() const { return onScreen_; }
-    bool busy() const { return running_.has_value(); }
-    bool idle() const { return idle_; }
-    QString currentAnimation() const { return animation_ ? animation_->name : QString(); }
-    QString balloonText() const;
-    size_t queued() const { return queue_.size(); }
+    bool busy() const { return scheduler_.running().has_value(); }
+    bool idle() const { return scheduler_.idle(); }
+    QString currentAnimation() const { return player_.current() ? player_.current()->name : QString(); }
+    QString balloonText() const { return presenter_.balloonText(); }
+    size_t queued() const { return scheduler_.queued(); }
     CharacterWindow* window() const { return window_.get(); }
-    Balloon* balloon() const { return balloon_.get(); }
+    Balloon* balloon() const { return &presenter_.balloon(); }
 
-    // The voice input's cues.
+    // The user is talking: the character falls silent and what is queued waits.
     void setListening(bool listening);
     void showCue(const QString& cue);
 
@@ -89,66 +82,37 @@ private:
     void setShown(Character* c, bool shown, bool fast);
     void moveTo(QPoint p, int cause, int mover);
     int moveCauseFor(int connection) const;
-    void commandsChanged(Character* c);
+    void commandsChanged(const Character* c);
 
-    void schedule();
-    void runQueue();
     void execute(const Request& r);
-    void finishRunning();
-    void cutSpeech(); // the speech running now ends here, and its request with it
-    void playAnimation(const Animation* a, bool asRequest);
-    void enterFrame();
-    void stopAnimation();
-    void speakNow(const Request& r, std::shared_ptr<const SpeechText> text);
-    void applyVisibility();
-    int scaled(int ms) const { return int(ms * options_.timeScale); }
-    void render();
-    void goIdle();
+    void show(const Request& r);
+    void hide(const Request& r);
+    void play(const Request& r);
+    void setOnScreen(bool onScreen);
+    void cutRunning();
     void idleMove();
-    void leaveIdle();
     void keepOnScreen();
     template <typename F> void toEveryConnection(F f);
 
     QString id_;
     std::shared_ptr<const CharacterData> data_;
-    Renderer renderer_;
-    SpeechEngine& speech_;
     StageOptions options_;
     std::unique_ptr<CharacterWindow> window_;
-    std::unique_ptr<Balloon> balloon_;
-
-    std::vector<Character*> connections_;
-    std::vector<int> shownOrder_; // connections, most recently shown last
+    AnimationPlayer player_;
+    SpeechPresenter presenter_;
+    RequestScheduler scheduler_;
+    ConnectionRegistry registry_;
     int nextConnection_ = 1;
 
     QPoint position_;
     int lastCause_ = 0; // NeverMoved
     int lastMover_ = 0;
-
-    RequestQueue queue_;
-    std::optional<Request> running_;
-    bool runScheduled_ = false;
     bool onScreen_ = false;
     bool wantOnScreen_ = false;
     bool checkedOnScreen_ = false;
-
-    const Animation* animation_ = nullptr;
-    bool animationIsRequest_ = false;
-    size_t frame_ = 0;
-    Pose pose_, tweenFrom_;
-    QElapsedTimer frameClock_;
-    QTimer frameTimer_;
-    std::function<void()> animationDone_;
-
-    std::shared_ptr<const SpeechText> speaking_;
-    int shownEnd_ = 0;
-    bool mouthOpen_ = false;
     bool listening_ = false;
-    QTimer mouthTimer_;
-    int speechGeneration_ = 0;
-
-    bool idle_ = false;
-    QTimer idleTimer_, idleMoveTimer_;
+    bool idleMoving_ = false; // the animation playing is an idle move, not a request
+    QTimer idleMoveTimer_;
 };
 
 } // namespace character

@@ -1,3 +1,4 @@
+// The character's own window: frameless, on top, never taking the focus, shaped to the drawn figure.
 #pragma once
 #include <QImage>
 #include <QPoint>
@@ -32,32 +33,6 @@ private:
     QPoint pressGlobal_;
     bool pressed_ = false;
     bool dragging_ = false;
-};
-
-// The word balloon above (or below) the character. It shows the words heard so far; a long text
-// keeps only its last lines in view.
-class Balloon : public QWidget {
-    Q_OBJECT
-public:
-    Balloon();
-    void showText(const QString& text, const QRect& character);
-    void showCue(const QString& cue, const QRect& character);
-    void follow(const QRect& character);
-    const QString& text() const { return text_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-
-signals:
-    void clicked();
-
-private:
-    void layoutFor(const QRect& character);
-    QString text_;
-    QRect character_;
-    bool tailDown_ = true;
-    bool cue_ = false;
 };
 
 } // namespace character

@@ -58,6 +58,12 @@ bool Commands::Add(const QString& name, const QString& caption, const QString& v
     return true;
 }
 
+void Commands::AddAll(std::span<const CommandEntry> table)
+{
+    for (const CommandEntry& e : table)
+        Add(QString::fromUtf8(e.name), QString::fromUtf8(e.caption), QString::fromUtf8(e.voice), e.enabled, e.visible);
+}
+
 bool Commands::Remove(const QString& name)
 {
     const auto it = std::find_if(items_.begin(), items_.end(), [&](const auto& c) { return c->Name() == name; });

@@ -1,12 +1,23 @@
+// A character object's command menu: what the user can pick or say.
 #pragma once
 #include <QString>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace character {
 
 class Commands;
+
+// One row of a form's command table, added as it stands.
+struct CommandEntry {
+    const char* name;
+    const char* caption; // "" for a command reached by voice only
+    const char* voice;
+    bool enabled;
+    bool visible;
+};
 
 // One entry of a character's command menu.
 class CharacterCommand {
@@ -40,10 +51,11 @@ public:
 
     // False (and nothing added) when the name is empty or already taken.
     bool Add(const QString& name, const QString& caption, const QString& voice, bool enabled = true, bool visible = true);
+    // The rows in table order.
+    void AddAll(std::span<const CommandEntry> table);
     // False when there is no such command.
     bool Remove(const QString& name);
     CharacterCommand* Item(const QString& name) const;
-    CharacterCommand* Command(const QString& name) const { return Item(name); }
     int Count() const { return int(items_.size()); }
     const std::vector<std::unique_ptr<CharacterCommand>>& all() const { return items_; }
 

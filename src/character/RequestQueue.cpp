@@ -16,10 +16,6 @@ unsigned ParseStopKinds(const QString& types)
             kinds |= StopPlay;
         else if (k == u"speak")
             kinds |= StopSpeak;
-        else if (k == u"move")
-            kinds |= StopMove;
-        else if (k == u"get" || k == u"nonqueuedget")
-            kinds |= StopGet;
     }
     return kinds;
 }

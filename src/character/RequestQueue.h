@@ -16,8 +16,8 @@ struct Request {
     bool figureShownAfter = false; // Show/Hide: whether any connection wants the figure shown after this call
 };
 
-// Kinds of request as StopAll names them: "Play" (animations and gestures), "Speak", "Move", "Get".
-enum StopKind : unsigned { StopPlay = 1, StopSpeak = 2, StopMove = 4, StopGet = 8, StopEverything = 15 };
+// Kinds of request as StopAll names them: "Play" (animations and gestures) and "Speak".
+enum StopKind : unsigned { StopPlay = 1, StopSpeak = 2, StopEverything = 3 };
 unsigned ParseStopKinds(const QString& types); // comma-separated, case-insensitive; empty means all
 bool StoppedBy(const Request& r, unsigned kinds);
 
@@ -26,6 +26,7 @@ class RequestQueue {
 public:
     void push(Request r) { queue_.push_back(std::move(r)); }
     std::optional<Request> pop();
+    const Request& front() const { return queue_.front(); }
     // Drops the owner's waiting requests of the given kinds; returns how many. One pass over the queue.
     size_t stopAll(int owner, unsigned kinds);
     size_t size() const { return queue_.size(); }

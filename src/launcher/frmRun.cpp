@@ -10,16 +10,11 @@
 #include <QTimer>
 
 namespace {
-struct CommandEntry {
-    const char* name;
-    const char* caption;
-    const char* voice;
-    bool enabledAndVisible;
-};
-constexpr CommandEntry RunCommands[] = {
-    {"browse", "Browse", "Browse", true},
-    {"Cancel", "Cancel", "Cancel", true},
-    {"OK", "OK", "Okay", false},
+// "OK" is offered only while the path names an existing file.
+constexpr character::CommandEntry RunCommands[] = {
+    {"browse", "Browse", "Browse", true, true},
+    {"Cancel", "Cancel", "Cancel", true, true},
+    {"OK", "OK", "Okay", false, false},
 };
 
 // The chooser's filter as description|patterns pairs; the second pair is for programs without an extension.
@@ -55,11 +50,12 @@ std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const Q
 }
 } // namespace
 
-frmRun::frmRun(platform::Platform& platform, character::MainState& main, QWidget* parent)
+frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server, character::Character* mainAgentA,
+               QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       showOpen(qtShowOpen), popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }),
-      platform_(platform), main_(main), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
+      platform_(platform), mainAgentA_(mainAgentA), Agent(server), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));
     setWindowTitle(QStringLiteral("Run"));
@@ -90,16 +86,10 @@ frmRun::~frmRun()
 
 void frmRun::Form_Load()
 {
-    agentA = Agent.Characters().LoadOrReport(QStringLiteral("Genie"), QStringLiteral("Genie.acs"),
-                                             QStringLiteral("the run dialog"));
+    borrowed_.emplace(Agent, mainAgentA_, RunCommands, QStringLiteral("the run dialog"));
+    agentA = borrowed_->get();
     if (agentA) {
-        for (const CommandEntry& e : RunCommands)
-            agentA->Commands().Add(QString::fromUtf8(e.name), QString::fromUtf8(e.caption), QString::fromUtf8(e.voice),
-                                   e.enabledAndVisible, e.enabledAndVisible);
         connect(agentA, &character::Character::Command, this, &frmRun::Agent_Command);
-        if (main_.agentA)
-            main_.agentA->Hide(true);
-        agentA->Show(true);
         placedWidth_ = frameGeometry().width();
         character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
         agentA->Speak(QStringLiteral("Well, what is the path ?"));
@@ -114,10 +104,7 @@ void frmRun::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    if (agentA)
-        agentA->Hide(true);
-    if (main_.agentA)
-        main_.agentA->Show(true);
+    borrowed_->handBack();
 }
 
 void frmRun::done(int r)

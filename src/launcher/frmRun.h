@@ -1,6 +1,7 @@
+// The run dialog: a path typed or chosen, tested for existence at every change, started on "OK".
 #pragma once
 #include "character/Agent.h"
-#include "character/MainState.h"
+#include "character/BorrowedCharacter.h"
 #include "platform/FormActivation.h"
 #include "platform/Platform.h"
 
@@ -10,11 +11,12 @@
 #include <functional>
 #include <optional>
 
-// The run dialog: a path typed or chosen, tested for existence at every change, started on "OK".
 class frmRun : public QDialog, public platform::ActivatableForm {
     Q_OBJECT
 public:
-    frmRun(platform::Platform& platform, character::MainState& main, QWidget* parent = nullptr);
+    // `mainAgentA` is the main form's character, hidden while the dialog is open.
+    frmRun(platform::Platform& platform, character::CharacterServer& server, character::Character* mainAgentA,
+           QWidget* parent = nullptr);
     ~frmRun() override;
 
     void Agent_Command(const character::UserInput& UserInput);
@@ -50,8 +52,9 @@ private:
     void fitToFrame();
 
     platform::Platform& platform_;
-    character::MainState& main_;
+    character::Character* mainAgentA_;
     character::Agent Agent;
+    std::optional<character::BorrowedCharacter> borrowed_;
     QLineEdit txtRunProgram;
     QMenu mnutxtRunProgram;
     QAction* mnutxtRunProgramBrowse = nullptr;

@@ -20,30 +20,25 @@ const QString Settings = QStringLiteral("Settings");
 const QString CharacterId = QStringLiteral("Genie");
 const QString CharacterFile = QStringLiteral("Genie.acs");
 
-struct MenuEntry {
-    const char* name;
-    const char* caption;
-    const char* voice;
-    bool visible;
-};
 // The Main command menu, in the order it is offered.
-constexpr MenuEntry MainMenu[] = {
-    {"CDRom", "Eject CD-Rom", "Eject", true},
-    {"readClip", "Read Clipboard", "Clipboard", true},
-    {"sayTime", "Say the time", "Time", true},
-    {"sayDate", " Say the date", "Date", false},
-    {"sayNow", "Now", "Now", false},
-    {"calendar", "Show the Calendar", "Calendar", true},
-    {"setAlarm", "Set the alarm", "Alarm", true},
-    {"run", "Run ...", "Run", true},
-    {"about", "About", "About", true},
-    {"Quit", "Quit", "Quit", true},
+constexpr character::CommandEntry MainMenu[] = {
+    {"CDRom", "Eject CD-Rom", "Eject", true, true},
+    {"readClip", "Read Clipboard", "Clipboard", true, true},
+    {"sayTime", "Say the time", "Time", true, true},
+    {"sayDate", " Say the date", "Date", true, false},
+    {"sayNow", "Now", "Now", true, false},
+    {"calendar", "Show the Calendar", "Calendar", true, true},
+    {"setAlarm", "Set the alarm", "Alarm", true, true},
+    {"run", "Run ...", "Run", true, true},
+    {"about", "About", "About", true, true},
+    {"Quit", "Quit", "Quit", true, true},
 };
 } // namespace
 
-frmMain::frmMain(platform::Platform& platform, platform::InstanceLock& instance, devices::MCIFunction& mci)
+frmMain::frmMain(platform::Platform& platform, character::CharacterServer& server, platform::InstanceLock& instance,
+                 devices::MCIFunction& mci)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
-      platform_(platform), instance_(instance), mci_(mci), lblTime(this)
+      platform_(platform), server_(server), instance_(instance), mci_(mci), Agent(server), lblTime(this)
 {
     showModal = [](QDialog& dialog) { dialog.exec(); };
     setObjectName(QStringLiteral("frmMain"));
@@ -98,12 +93,11 @@ void frmMain::SetupCharacter()
     connect(agentA, &character::Character::Move, this, &frmMain::Agent_Move);
     connect(agentA, &character::Character::IdleStart, this, &frmMain::Agent_IdleStart);
     connect(agentA, &character::Character::IdleComplete, this, &frmMain::Agent_IdleComplete);
+    connect(agentA, &character::Character::ListenStart, this, &frmMain::Agent_ListenStart);
     agentA->setLeft(ReadSetting(QStringLiteral("LastPositionX"), 0));
     agentA->setTop(ReadSetting(QStringLiteral("LastPositionY"), 0));
     agentA->Show();
-    for (const MenuEntry& e : MainMenu)
-        agentA->Commands().Add(QString::fromUtf8(e.name), QString::fromUtf8(e.caption), QString::fromUtf8(e.voice),
-                               true, e.visible);
+    agentA->Commands().AddAll(MainMenu);
 }
 
 void frmMain::start()
@@ -136,13 +130,13 @@ void frmMain::Agent_Command(const character::UserInput& UserInput)
     } else if (name == u"sayNow") {
         PerformAction(QStringLiteral("sayNow"));
     } else if (name == u"calendar") {
-        frmCalendar dialog(platform_, *this);
+        frmCalendar dialog(platform_, server_, agentA);
         showModal(dialog);
     } else if (name == u"setAlarm") {
-        frmSettingAlarm dialog(platform_, *this);
+        frmSettingAlarm dialog(platform_, server_, agentA, *this);
         showModal(dialog);
     } else if (name == u"run") {
-        frmRun dialog(platform_, *this);
+        frmRun dialog(platform_, server_, agentA);
         showModal(dialog);
     } else if (name == u"about") {
         PerformAction(QStringLiteral("tellHollin"));
@@ -156,7 +150,8 @@ void frmMain::ToggleCDDoor()
     character::CharacterCommand* cd = agentA->Commands().Item(QStringLiteral("CDRom"));
     if (!cd)
         return;
-    const quintptr hWnd = quintptr(winId());
+    // No door command asks for notification, so a window that is not native yet may pass none.
+    const quintptr hWnd = quintptr(internalWinId());
     if (cd->Caption() == u"Eject CD-Rom") {
         mci_.OpenCDDoor(hWnd, false);
         cd->setCaption(QStringLiteral("Close CD-Rom"));
@@ -167,6 +162,14 @@ void frmMain::ToggleCDDoor()
         cd->setVoice(QStringLiteral("Eject"));
     }
 }
+
+namespace {
+// The product announcement's texts, as the program's version resource gives them.
+const QString CompanyName = QStringLiteral("Hollin Company");
+const QString Comments = QStringLiteral("A complete new revolution in PC industry. Using Microsoft ActiveX Technology, "
+                                        "we bring you a totally voice commanded character as you desktop helper.");
+const QString SupportEmail = QStringLiteral("support@hollin.example");
+} // namespace
 
 void frmMain::PerformAction(const QString& actionName)
 {
@@ -197,14 +200,14 @@ void frmMain::PerformAction(const QString& actionName)
         agentA->Play(QStringLiteral("Write"));
         agentA->Play(QStringLiteral("WriteReturn"));
     } else if (actionName == u"tellHollin") {
-        const platform::VersionInfo& v = platform_.version;
         agentA->Play(QStringLiteral("Announce"));
-        agentA->Speak(QStringLiteral("\\map=\"Hollin Company\"=\"") + v.CompanyName +
-                      QStringLiteral("\"\\ proudly present to you, ") + v.ProductName + QStringLiteral(". ") + v.Comments);
+        agentA->Speak(QStringLiteral("\\map=\"Hollin Company\"=\"") + CompanyName +
+                      QStringLiteral("\"\\ proudly present to you, ") + platform_.version.ProductName +
+                      QStringLiteral(". ") + Comments);
         agentA->Play(QStringLiteral("Congratulate"));
         agentA->Speak(QStringLiteral("Congratulation and Thank you for chosing this product."));
         agentA->Play(QStringLiteral("Read"));
-        agentA->Speak(QStringLiteral("Any comments and bug report please report to \\Ctx=\"E-mail\"\\") + v.SupportEmail);
+        agentA->Speak(QStringLiteral("Any comments and bug report please report to \\Ctx=\"E-mail\"\\") + SupportEmail);
         agentA->Play(QStringLiteral("ReadReturn"));
     } else if (actionName == u"readClip") {
         const QString text = platform_.clipboard.GetText();
@@ -248,19 +251,32 @@ void frmMain::IdleHideStep()
     if (hideCountdown_ == 0) {
         agentA->Hide();
         hideCountdown_ = -1;
+        hiddenByIdling_ = true;
     } else if (hideCountdown_ > 0 && characterIdle_) {
         --hideCountdown_;
     }
 }
 
-// Nothing else brings back a character that hid itself: a click on the clock does.
+// Nothing else brings back a character that hid itself: a click on the clock does, and so does
+// talking to it.
+void frmMain::ShowAfterHiding()
+{
+    if (!hiddenByIdling_ || !agentA || agentA->Visible())
+        return;
+    hiddenByIdling_ = false;
+    hideCountdown_ = hideTime_;
+    agentA->Show();
+}
+
 void frmMain::mousePressEvent(QMouseEvent* e)
 {
     QWidget::mousePressEvent(e);
-    if (hideCountdown_ == -1 && agentA) {
-        agentA->Show();
-        hideCountdown_ = hideTime_;
-    }
+    ShowAfterHiding();
+}
+
+void frmMain::Agent_ListenStart(const QString&)
+{
+    ShowAfterHiding();
 }
 
 // ---- clock ----

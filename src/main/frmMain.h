@@ -1,6 +1,7 @@
+// The start-up form: the clock window, the host of the main character and its command menu.
 #pragma once
+#include "alarm/AlarmState.h"
 #include "character/Agent.h"
-#include "character/MainState.h"
 #include "platform/FormActivation.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
@@ -17,11 +18,12 @@ namespace devices {
 class MCIFunction;
 }
 
-// The start-up form: the clock window, the host of the main character and its command menu.
-class frmMain : public QWidget, public character::MainState, public platform::ActivatableForm {
+// Owns the alarm state for the whole run; the alarm dialog writes it, the clock reads it.
+class frmMain : public QWidget, public alarms::AlarmState, public platform::ActivatableForm {
     Q_OBJECT
 public:
-    frmMain(platform::Platform& platform, platform::InstanceLock& instance, devices::MCIFunction& mci);
+    frmMain(platform::Platform& platform, character::CharacterServer& server, platform::InstanceLock& instance,
+            devices::MCIFunction& mci);
     ~frmMain() override;
 
     enum class Loaded { Running, PrevInstance, Failed };
@@ -34,8 +36,12 @@ public:
     void Agent_Move(const QString& CharacterID, int X, int Y, int Cause);
     void Agent_IdleStart(const QString& CharacterID);
     void Agent_IdleComplete(const QString& CharacterID);
+    void Agent_ListenStart(const QString& CharacterID);
     void Timer_Timer();
     void PerformAction(const QString& actionName);
+
+    character::Character* agentA = nullptr;
+    QString myProductName;
 
     // How the dialogs are shown modally; tests put their own driver here.
     std::function<void(QDialog&)> showModal;
@@ -57,11 +63,13 @@ protected:
 private:
     void SetupCharacter();
     void IdleHideStep();
+    void ShowAfterHiding();
     void ToggleCDDoor();
     void Unload();
     qint16 ReadSetting(const QString& key, qint16 defaultValue);
 
     platform::Platform& platform_;
+    character::CharacterServer& server_;
     platform::InstanceLock& instance_;
     devices::MCIFunction& mci_;
 
@@ -72,6 +80,7 @@ private:
     qint16 hideTime_ = 0;
     qint16 hideCountdown_ = 0;
     bool characterIdle_ = false;
+    bool hiddenByIdling_ = false; // the character hid itself and nothing has shown it since
     std::optional<int> lastHourChime;    // hour * 60 + minute of the moment last announced
     std::optional<int> lastQuarterChime;
     QString loadError_;

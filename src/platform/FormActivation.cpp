@@ -6,12 +6,6 @@
 
 namespace platform {
 
-FormActivation& FormActivation::instance()
-{
-    static FormActivation* tracker = new FormActivation;
-    return *tracker;
-}
-
 FormActivation::FormActivation()
 {
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &FormActivation::focusWindowChanged);

@@ -1,3 +1,4 @@
+// The forms' Form_Activate and Form_Deactivate, from the windows gaining the keyboard focus.
 #pragma once
 #include <QObject>
 #include <QPointer>
@@ -18,15 +19,15 @@ public:
 // Turns focus-window changes into the forms' activation events the way the forms expect them:
 // only a change between two windows of this program counts. Leaving for another program and
 // coming back is no activation; pop-up menus and tool windows that never take the focus don't count.
+// One is made with the application and lives as long as it.
 class FormActivation : public QObject {
     Q_OBJECT
 public:
-    static FormActivation& instance();
+    FormActivation();
     // Called for every window that gains the focus; public so tests can feed it directly.
     void focusWindowChanged(QWindow* window);
 
 private:
-    FormActivation();
     QPointer<QWidget> active_;
 };
 

@@ -1,14 +1,11 @@
+// The program's version resource: its product name and version, from the build.
 #pragma once
 #include <QString>
 
 namespace platform {
 
-// The program's version resource: what the forms read as ProductName, CompanyName and Comments.
 struct VersionInfo {
     QString ProductName;
-    QString CompanyName;
-    QString Comments;
-    QString SupportEmail;
     QString Version;
 
     static VersionInfo program();

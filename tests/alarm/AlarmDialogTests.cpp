@@ -16,15 +16,13 @@ class AlarmDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testsupport::useFastCharacterServer(100000);
-        platform::FormActivation::instance();
         ASSERT_TRUE(mainAgent.Characters().Load("Genie", "Genie.acs").ok);
-        main.agentA = mainAgent.Characters().Item("Genie");
-        main.agentA->Show(true);
+        mainAgentA = mainAgent.Characters().Item("Genie");
+        mainAgentA->Show(true);
     }
     frmSettingAlarm& open()
     {
-        dialog = std::make_unique<frmSettingAlarm>(t.platform, main);
+        dialog = std::make_unique<frmSettingAlarm>(t.platform, server, mainAgentA, main);
         return *dialog;
     }
     bool activate()
@@ -58,9 +56,12 @@ protected:
         return n;
     }
 
+    testsupport::FastCharacterServer server{100000};
+    platform::FormActivation activation;
     testsupport::TestPlatform t;
-    character::Agent mainAgent;
-    character::MainState main;
+    character::Agent mainAgent{server};
+    character::Character* mainAgentA = nullptr;
+    alarms::AlarmState main;
     std::unique_ptr<frmSettingAlarm> dialog;
 };
 
@@ -102,14 +103,14 @@ TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)
     EXPECT_TRUE(main.alarmStatus);
     EXPECT_EQ(dialog->lblAlarmStatus.text(), "On");
     EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm Off"}));
+    ASSERT_TRUE(testsupport::waitUntilStill(mainAgentA->stage()));
+    EXPECT_TRUE(rec.started.contains("Speak:Yes sir, I'll inform you in the scheduled time."));
+    EXPECT_TRUE(rec.started.contains("Play:Acknowledge"));
     dialog->txtAlarmTimeHour.setText("9");
     command("Cancel");
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(main.alarmStatus); // the cancel keeps the arming and the old time
     EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(6, 15, 0));
-    ASSERT_TRUE(testsupport::waitUntilStill(main.agentA->stage()));
-    EXPECT_TRUE(rec.started.contains("Speak:Yes sir, I'll inform you in the scheduled time."));
-    EXPECT_TRUE(rec.started.contains("Play:Acknowledge"));
     dialog.reset();
 
     open();
@@ -182,10 +183,10 @@ TEST_F(AlarmDialogTest, NumberCommandsFollowTheFocusedBox)
 
 TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndEveryCloseHandsTheCharacterBack)
 {
-    main.agentA->setLeft(600);
-    main.agentA->setTop(200);
+    mainAgentA->setLeft(600);
+    mainAgentA->setTop(200);
     open();
-    EXPECT_FALSE(main.agentA->Visible());
+    EXPECT_FALSE(mainAgentA->Visible());
     EXPECT_TRUE(dialog->agentA->Visible());
     testsupport::StageRecorder rec(dialog->agentA->stage());
     ASSERT_TRUE(activate());
@@ -198,8 +199,8 @@ TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndEveryCloseHandsTheCh
 
     // Another window of ours in front: the main character is back with its commands; and taken again on return.
     dialog->Form_Deactivate();
-    EXPECT_TRUE(main.agentA->Visible());
-    EXPECT_EQ(dialog->agentA->stage().inEffect(), main.agentA);
+    EXPECT_TRUE(mainAgentA->Visible());
+    EXPECT_EQ(dialog->agentA->stage().inEffect(), mainAgentA);
     dialog->Form_Activate();
     EXPECT_EQ(dialog->agentA->stage().inEffect(), dialog->agentA);
 
@@ -213,10 +214,10 @@ TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndEveryCloseHandsTheCh
         if (!dialog)
             open();
         ASSERT_TRUE(activate());
-        ASSERT_FALSE(main.agentA->Visible());
+        ASSERT_FALSE(mainAgentA->Visible());
         close(*dialog);
-        EXPECT_TRUE(main.agentA->Visible());
-        EXPECT_EQ(main.agentA->stage().inEffect(), main.agentA);
+        EXPECT_TRUE(mainAgentA->Visible());
+        EXPECT_EQ(mainAgentA->stage().inEffect(), mainAgentA);
         dialog.reset();
     }
 }

@@ -17,18 +17,16 @@ class CalendarTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testsupport::useFastCharacterServer(100000);
         const auto r = mainAgent.Characters().Load("Genie", "Genie.acs");
         ASSERT_TRUE(r.ok) << r.error.toStdString();
-        main.agentA = mainAgent.Characters().Item("Genie");
-        main.myProductName = "Varrow";
-        main.agentA->Commands().Add("sayTime", "Say the time", "Time");
-        main.agentA->Show(true);
+        mainAgentA = mainAgent.Characters().Item("Genie");
+        mainAgentA->Commands().Add("sayTime", "Say the time", "Time");
+        mainAgentA->Show(true);
         recorder = std::make_unique<StageRecorder>(stage());
         carriedOut();
     }
 
-    character::CharacterStage& stage() { return main.agentA->stage(); }
+    character::CharacterStage& stage() { return mainAgentA->stage(); }
     QStringList carriedOut()
     {
         EXPECT_TRUE(testsupport::waitUntilStill(stage()));
@@ -39,7 +37,7 @@ protected:
     std::unique_ptr<frmCalendar> open(const QDate& today = QDate(1999, 3, 15))
     {
         t.clock.set(QDateTime(today, QTime(10, 20, 0)));
-        return std::make_unique<frmCalendar>(t.platform, main);
+        return std::make_unique<frmCalendar>(t.platform, server, mainAgentA);
     }
     // As the user would say it: through the connection in effect.
     void say(const QString& name)
@@ -49,12 +47,13 @@ protected:
     }
     bool mainHandedBack()
     {
-        return main.agentA->Visible() && stage().inEffect() == main.agentA;
+        return mainAgentA->Visible() && stage().inEffect() == mainAgentA;
     }
 
+    testsupport::FastCharacterServer server{100000};
     testsupport::TestPlatform t;
-    character::Agent mainAgent;
-    character::MainState main;
+    character::Agent mainAgent{server};
+    character::Character* mainAgentA = nullptr;
     std::unique_ptr<StageRecorder> recorder;
 };
 
@@ -69,8 +68,8 @@ TEST_F(CalendarTest, OpensAtTodayTakesTheCharacterAndSaysTheDate)
     EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
 
     ASSERT_NE(dialog->agentA, nullptr);
-    EXPECT_NE(dialog->agentA, main.agentA);
-    EXPECT_FALSE(main.agentA->Visible());
+    EXPECT_NE(dialog->agentA, mainAgentA);
+    EXPECT_FALSE(mainAgentA->Visible());
     EXPECT_EQ(stage().inEffect(), dialog->agentA);
     QStringList commands;
     for (const auto& c : dialog->agentA->Commands().all())
@@ -93,7 +92,7 @@ TEST_F(CalendarTest, OpensAtTodayTakesTheCharacterAndSaysTheDate)
 
     dialog->Form_Activate();
     EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", "Speak:Today is Monday, December 7, 2026",
-                                         QStringLiteral("Gesture:%1,0").arg(main.agentA->Width())}));
+                                         QStringLiteral("Gesture:%1,0").arg(mainAgentA->Width())}));
 }
 
 TEST_F(CalendarTest, PreviousYearShowsTheYearFirstAndStepsSayNothing)
@@ -223,7 +222,7 @@ TEST_F(CalendarTest, EveryWayOfClosingHandsTheCharacterBack)
     }
     // The main menu is back in effect.
     int heard = 0;
-    QObject::connect(main.agentA, &character::Character::Command, [&] { ++heard; });
+    QObject::connect(mainAgentA, &character::Character::Command, [&] { ++heard; });
     say("sayTime");
     EXPECT_EQ(heard, 1);
 }

@@ -44,8 +44,8 @@ TEST(PlaceDialog, GestureRoundsHalvesToEvenAndStaysInSixteenBits)
 
 TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
 {
-    testsupport::useFastCharacterServer(100000);
-    character::Agent agent;
+    testsupport::FastCharacterServer server(100000);
+    character::Agent agent(server);
     ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok);
     character::Character& genie = *agent.Characters().Item("Genie");
     ASSERT_EQ(genie.Width(), 128);

@@ -1,4 +1,6 @@
-#include "character/SpeechEngine.h"
+#include "character/SpeechSsml.h"
+
+#include <QStringList>
 #include "character/SpeechMarkup.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "character/Agent.h"
+#include "character/BorrowedCharacter.h"
 #include "character/CharacterWindow.h"
 #include "character/Renderer.h"
 #include "support/CharacterTestSupport.h"
@@ -14,7 +15,7 @@ namespace {
 struct Connection {
     Agent agent;
     Character* c = nullptr;
-    explicit Connection(const QString& file = "Genie.acs")
+    explicit Connection(CharacterServer& server, const QString& file = "Genie.acs") : agent(server)
     {
         const auto r = agent.Characters().Load("Genie", file);
         EXPECT_TRUE(r.ok) << r.error.toStdString();
@@ -24,13 +25,13 @@ struct Connection {
 
 class StageTest : public ::testing::Test {
 protected:
-    void SetUp() override { testsupport::useFastCharacterServer(); }
+    testsupport::FastCharacterServer server;
 };
 } // namespace
 
 TEST_F(StageTest, RequestsRunInCallOrderAfterTheCallerReturns)
 {
-    Connection a;
+    Connection a(server);
     StageRecorder rec(a.c->stage());
     a.c->Show();
     a.c->Play("Acknowledge");
@@ -46,7 +47,7 @@ TEST_F(StageTest, RequestsRunInCallOrderAfterTheCallerReturns)
 
 TEST_F(StageTest, StopAllPlayDropsAnimationsButNotSpeech)
 {
-    Connection a, other;
+    Connection a(server), other(server);
     StageRecorder rec(a.c->stage());
     a.c->Show(true);
     other.c->Play("Congratulate"); // another connection's animation is not this one's to stop
@@ -78,7 +79,7 @@ TEST_F(StageTest, StopAllPlayDropsAnimationsButNotSpeech)
 
 TEST_F(StageTest, ConnectionsShareOnePlaceAndTheLastShownIsInEffect)
 {
-    Connection main, dialog;
+    Connection main(server), dialog(server);
     ASSERT_EQ(&main.c->stage(), &dialog.c->stage());
     main.c->Commands().Add("sayTime", "Say the time", "Time");
     main.c->Commands().Add("sayDate", " Say the date", "Date", true, false);
@@ -126,28 +127,45 @@ TEST_F(StageTest, ConnectionsShareOnePlaceAndTheLastShownIsInEffect)
     EXPECT_EQ(got.last(), "main:sayDate");
 }
 
-TEST_F(StageTest, QueuedRequestsOutliveTheConnectionThatMadeThem)
+TEST_F(StageTest, ABorrowedCharacterStandsInUntilHandedBackAndTakesWhatItHadLeftToSay)
 {
-    Connection main;
+    Connection main(server);
+    main.c->Commands().Add("sayTime", "Say the time", "Time");
     main.c->Show(true);
-    StageRecorder rec(main.c->stage());
-    {
-        Connection dialog;
-        dialog.c->Show(true);
-        dialog.c->Speak("Loading ...");
-        dialog.c->Play("Proccess");
-        dialog.c->Hide(true);
-        main.c->Show(true);
-    }
     ASSERT_TRUE(testsupport::waitUntilStill(main.c->stage()));
-    EXPECT_TRUE(rec.started.contains("Speak:Loading ..."));
-    EXPECT_TRUE(rec.started.contains("Play:Proccess"));
-    EXPECT_TRUE(main.c->stage().figureOnScreen());
+    CharacterStage& stage = main.c->stage();
+    StageRecorder rec(stage);
+    constexpr CommandEntry table[] = {{"OK", "OK", "Okay", true, true}, {"nextDay", "", "Next Day", true, false}};
+    {
+        Agent dialogAgent(server);
+        BorrowedCharacter borrowed(dialogAgent, main.c, table, "the test dialog");
+        Character* own = borrowed.get();
+        ASSERT_NE(own, nullptr);
+        EXPECT_EQ(own->Commands().Count(), 2);
+        EXPECT_FALSE(main.c->Visible());
+        EXPECT_EQ(stage.inEffect(), own);
+        for (int i = 0; i < 20; ++i) { // a user typing a path: a search and a sentence per key
+            own->Play("Search");
+            own->Speak("Sorry, there's no such file !");
+        }
+        ASSERT_TRUE(testsupport::waitUntil([&] { return stage.busy(); }));
+        borrowed.handBack();
+        EXPECT_FALSE(stage.busy() && stage.currentAnimation() == "Search");
+        main.c->Speak("The time is now 10:00:00");
+    }
+    ASSERT_TRUE(testsupport::waitUntilStill(stage));
+    // Nothing of the dialog's runs after the hand-back: the main character's words come next.
+    const qsizetype back = rec.started.lastIndexOf("Show:fast");
+    ASSERT_GT(back, 0);
+    EXPECT_EQ(rec.started.mid(back), QStringList({"Show:fast", "Speak:The time is now 10:00:00"}));
+    EXPECT_LE(rec.started.count("Play:Search"), 1);
+    EXPECT_EQ(stage.inEffect(), main.c);
+    EXPECT_TRUE(stage.figureOnScreen());
 }
 
 TEST_F(StageTest, IdleStartsWhenTheQueueRunsDryAndEndsWithTheNextRequest)
 {
-    Connection a;
+    Connection a(server);
     QStringList events;
     QObject::connect(a.c, &Character::IdleStart, [&](const QString& id) { events << "start:" + id; });
     QObject::connect(a.c, &Character::IdleComplete, [&](const QString& id) { events << "complete:" + id; });
@@ -163,7 +181,7 @@ TEST_F(StageTest, IdleStartsWhenTheQueueRunsDryAndEndsWithTheNextRequest)
 
 TEST_F(StageTest, HiddenFigureSkipsAnimationsAndSpeaksWithoutBalloon)
 {
-    Connection a;
+    Connection a(server);
     a.c->Show(true);
     a.c->Hide();
     a.c->Play("Acknowledge");
@@ -176,7 +194,7 @@ TEST_F(StageTest, HiddenFigureSkipsAnimationsAndSpeaksWithoutBalloon)
 
 TEST_F(StageTest, BalloonShowsTheWordsAsTheyAreSpoken)
 {
-    Connection a;
+    Connection a(server);
     a.c->Show(true);
     a.c->Speak("\\map=\"Hollin Company\"=\"Hollin Co.\"\\ says \\Emp\\hello");
     QStringList seen;
@@ -192,7 +210,7 @@ TEST_F(StageTest, BalloonShowsTheWordsAsTheyAreSpoken)
 
 TEST_F(StageTest, DragMovesOnceByTheUserAndTheMenuListsTheCommandsInEffect)
 {
-    Connection a;
+    Connection a(server);
     a.c->Commands().Add("first", "First", "First");
     a.c->Commands().Add("voiceOnly", "Voice only", "Voice", true, false);
     a.c->Commands().Add("noCaption", "", "None");
@@ -256,7 +274,7 @@ TEST_F(StageTest, CommandsRefuseDuplicatesAndReportChanges)
 
 TEST_F(StageTest, ListeningSilencesTheCharacterAndHoldsTheQueueUntilTheUserIsDone)
 {
-    Connection a;
+    Connection a(server);
     StageRecorder rec(a.c->stage());
     CharacterStage& stage = a.c->stage();
     a.c->Show(true);

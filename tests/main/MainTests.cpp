@@ -19,11 +19,9 @@ namespace {
 // A main form over test services: a still clock, recorded message boxes, a fake CD drive.
 class MainTest : public ::testing::Test {
 protected:
-    void SetUp() override { testsupport::useFastCharacterServer(100000); }
-
     frmMain& load()
     {
-        form = std::make_unique<frmMain>(t.platform, lock, mci);
+        form = std::make_unique<frmMain>(t.platform, server, lock, mci);
         EXPECT_EQ(form->Form_Load(), frmMain::Loaded::Running) << form->loadError().toStdString();
         recorder = std::make_unique<StageRecorder>(form->agentA->stage());
         return *form;
@@ -46,6 +44,7 @@ protected:
     }
     void command(const QString& name) { form->Agent_Command(character::UserInput{name, "Genie", {}, false}); }
 
+    testsupport::FastCharacterServer server{100000};
     testsupport::TestPlatform t;
     QTemporaryDir lockDir;
     platform::InstanceLock lock{"Varrow", lockDir.path()};
@@ -172,8 +171,9 @@ TEST_F(MainTest, AboutAnnouncesTheProductShowingTheCompanyName)
                                         "Play:ReadReturn"}));
     EXPECT_EQ(done[0], "Play:Announce");
     const QString announcement = done[1].mid(6);
-    EXPECT_EQ(announcement, "\\map=\"Hollin Company\"=\"Hollin Company\"\\ proudly present to you, Varrow. " +
-                                platform::VersionInfo::program().Comments);
+    EXPECT_EQ(announcement, "\\map=\"Hollin Company\"=\"Hollin Company\"\\ proudly present to you, Varrow. "
+                            "A complete new revolution in PC industry. Using Microsoft ActiveX Technology, we bring "
+                            "you a totally voice commanded character as you desktop helper.");
     const character::SpeechText said = character::ParseSpeech(announcement);
     EXPECT_TRUE(said.shown.startsWith("Hollin Company proudly present to you, Varrow. A complete new revolution"));
     EXPECT_TRUE(said.spoken.startsWith("Hollin Company proudly"));

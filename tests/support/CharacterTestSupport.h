@@ -2,15 +2,15 @@
 #include "TestSupport.h"
 #include "character/CharacterServer.h"
 #include "character/CharacterStage.h"
-#include "character/SpeechEngine.h"
+#include "character/SilentSpeaker.h"
 
 #include <QStringList>
 
 namespace testsupport {
 
-// The real character service, fast: silent speech at a quick pace, short idle delays, and the
-// character file from the source tree.
-inline void useFastCharacterServer(int idleDelayMs = 40, int idleMoveEveryMs = 100000)
+// The real character service's settings, fast: silent speech at a quick pace, short idle delays,
+// and the character file from the source tree.
+inline character::ServerOptions fastServerOptions(int idleDelayMs = 40, int idleMoveEveryMs = 100000)
 {
     character::ServerOptions o;
     o.stage.idleDelayMs = idleDelayMs;
@@ -20,8 +20,17 @@ inline void useFastCharacterServer(int idleDelayMs = 40, int idleMoveEveryMs = 1
     o.stage.timeScale = 0.02;
     o.searchPath = {sourceDir() + QStringLiteral("/assets")};
     o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
-    character::CharacterServer::instance().setOptions(std::move(o));
+    return o;
 }
+
+// The real character service, fast. Declare it before anything connected to it.
+class FastCharacterServer : public character::CharacterServer {
+public:
+    explicit FastCharacterServer(int idleDelayMs = 40, int idleMoveEveryMs = 100000)
+        : CharacterServer(fastServerOptions(idleDelayMs, idleMoveEveryMs))
+    {
+    }
+};
 
 // What the figure carried out, in order: "Play:Acknowledge", "Speak:Yes Sir!", "Show", "Hide:fast"...
 class StageRecorder : public QObject {

@@ -1,5 +1,5 @@
 #include "SpeechClips.h"
-#include "character/SpeechEngine.h"
+#include "character/EspeakSynthesis.h"
 #include "character/voice/Resample.h"
 
 #include <QByteArray>

@@ -15,8 +15,8 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
 {
     QString error;
     ASSERT_TRUE(voicetest::StartSynthesis(&error)) << qPrintable(error);
-    useFastCharacterServer();
-    character::Agent agent;
+    FastCharacterServer server;
+    character::Agent agent(server);
     ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok);
     character::Character* genie = agent.Characters().Item("Genie");
     genie->Commands().Add("sayTime", "Say the time", "Time");
@@ -29,7 +29,7 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
     voice::SphinxVoiceInput* in = input.get();
     int missed = 0;
     QObject::connect(in, &character::VoiceInput::notUnderstood, [&] { ++missed; });
-    character::CharacterServer::instance().setVoiceInput(std::move(input));
+    server.setVoiceInput(std::move(input));
 
     QStringList got;
     QObject::connect(genie, &character::Character::Command,
@@ -50,7 +50,7 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
     EXPECT_TRUE(waitUntil([&] { return got.size() > 1 || missed > 0; }, 10000));
     EXPECT_EQ(got, QStringList{"sayTime"});
 
-    character::CharacterServer::instance().setVoiceInput(nullptr);
+    server.setVoiceInput(nullptr);
 }
 
 // Speech then quiet ends an utterance; a click is not speech; a silent room gives up.

@@ -1,5 +1,5 @@
 #include "Pronunciation.h"
-#include "character/SpeechEngine.h"
+#include "character/EspeakSynthesis.h"
 
 #include <espeak-ng/speak_lib.h>
 

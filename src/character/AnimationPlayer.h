@@ -1,0 +1,60 @@
+// Plays a character's animations on its window frame by frame, tweening where a frame asks for it.
+#pragma once
+#include "CharacterFile.h"
+#include "Renderer.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+namespace character {
+
+class CharacterWindow;
+
+class AnimationPlayer : public QObject {
+    Q_OBJECT
+public:
+    // `timeScale` stretches every frame (tests run animations faster); `tweenStepMs` is the
+    // interval between the in-between poses of a tweened frame.
+    AnimationPlayer(const CharacterData& data, CharacterWindow& window, double timeScale, int tweenStepMs);
+
+    // Plays `animation` from its first frame; `done` runs when it has played to its end, not when
+    // it is stopped.
+    void play(const Animation& animation, std::function<void()> done);
+    void stop();
+    // Stops and stands still in the rest pose.
+    void rest();
+    const Animation* current() const { return animation_; }
+
+    // The overlays drawn over whatever pose is showing.
+    void setMouthOpen(bool open);
+    void setListening(bool listening);
+
+    int scaled(int ms) const { return int(ms * timeScale_); }
+
+private:
+    void enterFrame();
+    void frameTimeout();
+    void setPose(const Pose& pose);
+    void render();
+
+    const CharacterData& data_;
+    CharacterWindow& window_;
+    Renderer renderer_;
+    double timeScale_;
+    int tweenStepMs_;
+
+    const Animation* animation_ = nullptr;
+    std::function<void()> done_;
+    size_t frame_ = 0;
+    Pose pose_, tweenFrom_;
+    QElapsedTimer frameClock_;
+    QTimer frameTimer_;
+    bool mouthOpen_ = false;
+    bool listening_ = false;
+    std::optional<Pose> drawn_; // with overlays applied: what the window shows now
+};
+
+} // namespace character

@@ -1,0 +1,34 @@
+// The word balloon beside the character, showing the words heard so far.
+#pragma once
+#include <QRect>
+#include <QWidget>
+
+namespace character {
+
+// The word balloon above (or below) the character. It shows the words heard so far; a long text
+// keeps only its last lines in view.
+class Balloon : public QWidget {
+    Q_OBJECT
+public:
+    Balloon();
+    void showText(const QString& text, const QRect& character);
+    void showCue(const QString& cue, const QRect& character);
+    void follow(const QRect& character);
+    const QString& text() const { return text_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+
+signals:
+    void clicked();
+
+private:
+    void layoutFor(const QRect& character);
+    QString text_;
+    QRect character_;
+    bool tailDown_ = true;
+    bool cue_ = false;
+};
+
+} // namespace character

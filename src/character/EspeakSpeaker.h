@@ -1,0 +1,44 @@
+// espeak-ng in process, playing through the audio device; the library is started at the first
+// text and stopped with this object.
+#pragma once
+#include "SilentSpeaker.h"
+#include "SpeechEngine.h"
+
+#include <QMutex>
+#include <memory>
+#include <vector>
+
+namespace character {
+
+class EspeakSpeaker final : public SpeechEngine {
+    Q_OBJECT
+public:
+    EspeakSpeaker();
+    ~EspeakSpeaker() override;
+    void speak(std::shared_ptr<const SpeechText> text) override;
+    void stop() override;
+
+    // What espeak's own thread may reach; it outlives the library's threads.
+    struct Channel {
+        QMutex mutex;
+        EspeakSpeaker* target = nullptr;
+        // From espeak's thread: hands an event to the target's thread, if the target is still there.
+        void post(unsigned message, int type, int textPosition);
+    };
+
+private:
+    bool start();
+    void startChunk();
+    void handleEvent(unsigned message, int type, int textPosition);
+
+    enum class State { NotStarted, Running, Failed } state_ = State::NotStarted;
+    std::unique_ptr<Channel> channel_;
+    SilentSpeaker fallback_; // paces the balloon if the library will not start
+    std::shared_ptr<const SpeechText> text_;
+    size_t nextUnit_ = 0;
+    size_t chunkFirstUnit_ = 0;
+    std::vector<int> chunkOffsets_; // 1-based code-point position of each unit of the chunk
+    unsigned message_ = 0;          // the library's id of the chunk being said
+};
+
+} // namespace character

@@ -1,0 +1,42 @@
+#include "SilentSpeaker.h"
+
+#include <algorithm>
+
+namespace character {
+
+SilentSpeaker::SilentSpeaker(double msPerChar, int msPerWord) : msPerChar_(msPerChar), msPerWord_(msPerWord)
+{
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &SilentSpeaker::next);
+}
+
+void SilentSpeaker::speak(std::shared_ptr<const SpeechText> text)
+{
+    text_ = std::move(text);
+    unit_ = 0;
+    timer_.start(0);
+}
+
+void SilentSpeaker::stop()
+{
+    timer_.stop();
+    text_.reset();
+}
+
+void SilentSpeaker::next()
+{
+    if (!text_)
+        return;
+    if (unit_ >= text_->units.size()) {
+        text_.reset();
+        emit finished();
+        return;
+    }
+    const SpeechText::Unit& u = text_->units[unit_];
+    emit unitReached(int(unit_));
+    ++unit_;
+    const double ms = u.pauseBeforeMs + msPerWord_ + msPerChar_ * u.spokenLength;
+    timer_.start(int(std::min(ms, 60000.0)));
+}
+
+} // namespace character
