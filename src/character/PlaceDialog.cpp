@@ -2,6 +2,7 @@
 
 #include "Character.h"
 #include "platform/ScreenMetrics.h"
+#include "platform/WindowFrame.h"
 
 #include <QWidget>
 #include <cmath>
@@ -36,13 +37,27 @@ DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY)
     return p;
 }
 
-void PlaceDialogBesideCharacter(QWidget& dialog, Character& agentA, const platform::ScreenMetrics& screen)
+DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, const platform::ScreenMetrics& screen,
+                                    int* outerWidth)
 {
     const float TX = screen.TwipsPerPixelX(), TY = screen.TwipsPerPixelY();
-    const double W = platform::PixelsToTwips(dialog.frameGeometry().width(), TX);
-    const DialogPlacement p = PlaceBeside(agentA.Left(), agentA.Top(), agentA.Width(), W, TX, TY);
-    // move() places the outer frame, which is what the twips above measure.
-    dialog.move(platform::TwipsToPixels(p.leftTwips, TX), platform::TwipsToPixels(p.topTwips, TY));
+    // The rule measures the whole window; before it first shows, only the window manager knows its frame.
+    const QMargins frame = platform::ExpectedFrameMargins(dialog);
+    const int outer = dialog.width() + frame.left() + frame.right();
+    const DialogPlacement p =
+        PlaceBeside(agentA.Left(), agentA.Top(), agentA.Width(), platform::PixelsToTwips(outer, TX), TX, TY);
+    const QPoint corner(platform::TwipsToPixels(p.leftTwips, TX), platform::TwipsToPixels(p.topTwips, TY));
+    // The client area is placed inside the frame: a move() of a window not yet framed would put the
+    // client, not the frame, at the corner.
+    dialog.setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), dialog.size()));
+    if (outerWidth)
+        *outerWidth = outer;
+    return p;
+}
+
+void PlaceDialogBesideCharacter(QWidget& dialog, Character& agentA, const platform::ScreenMetrics& screen)
+{
+    const DialogPlacement p = MoveBesideCharacter(dialog, agentA, screen);
     agentA.GestureAt(p.gestureX, p.gestureY);
 }
 

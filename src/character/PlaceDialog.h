@@ -1,3 +1,4 @@
+// Where a dialog stands beside the character, and the character pointing at it.
 #pragma once
 #include <QtGlobal>
 
@@ -23,7 +24,11 @@ struct DialogPlacement {
 // L, T, CW: the character's left, top and width in pixels; W: the dialog's outer width in twips.
 DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY);
 
-// Moves `dialog` flush beside the character, top edges level, and queues the character's gesture at it.
+// Moves `dialog` flush beside the character, top edges level, its window frame included; returns the
+// place and the outer width it was placed with.
+DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, const platform::ScreenMetrics& screen,
+                                    int* outerWidth = nullptr);
+// Moves `dialog` beside the character and queues the character's gesture at its top-left corner.
 void PlaceDialogBesideCharacter(QWidget& dialog, Character& agentA, const platform::ScreenMetrics& screen);
 
 } // namespace character

@@ -90,8 +90,9 @@ void frmRun::Form_Load()
     agentA = borrowed_->get();
     if (agentA) {
         connect(agentA, &character::Character::Command, this, &frmRun::Agent_Command);
-        placedWidth_ = frameGeometry().width();
-        character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
+        const character::DialogPlacement p =
+            character::MoveBesideCharacter(*this, *agentA, platform_.screen, &placedWidth_);
+        agentA->GestureAt(p.gestureX, p.gestureY);
         agentA->Speak(QStringLiteral("Well, what is the path ?"));
         agentA->Play(QStringLiteral("Uncertain"));
     }
@@ -252,13 +253,9 @@ bool frmRun::event(QEvent* e)
 
 void frmRun::fitToFrame()
 {
-    // The window manager adds its frame only once the window is up; a dialog placed to the
-    // character's left would then cover it by the frame's width. Same rule, no second gesture.
+    // A window manager that would not say beforehand what frame it adds: once the frame is there,
+    // the same rule again, so the dialog does not cover the character. No second gesture.
     if (!agentA || placedWidth_ < 0 || frameGeometry().width() == placedWidth_)
         return;
-    placedWidth_ = frameGeometry().width();
-    const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
-    const character::DialogPlacement p = character::PlaceBeside(
-        agentA->Left(), agentA->Top(), agentA->Width(), platform::PixelsToTwips(placedWidth_, TX), TX, TY);
-    move(platform::TwipsToPixels(p.leftTwips, TX), platform::TwipsToPixels(p.topTwips, TY));
+    character::MoveBesideCharacter(*this, *agentA, platform_.screen, &placedWidth_);
 }
