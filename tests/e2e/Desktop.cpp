@@ -246,7 +246,8 @@ QString Varrow::settingsFile() const
 
 QString ProgramPath()
 {
-    return QStringLiteral(VARROW_PROGRAM);
+    // Another build of the program (an earlier one, or an installed one) can be run in its place.
+    return qEnvironmentVariable("VARROW_E2E_PROGRAM", QStringLiteral(VARROW_PROGRAM));
 }
 
 QString DataDir()
