@@ -3,6 +3,7 @@
 #include "character/CharacterServer.h"
 #include "character/RequestQueue.h"
 #include "character/VoiceInput.h"
+#include "platform/UserReport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -132,4 +133,10 @@ void TraceVoice(character::VoiceInput* voice)
     });
     QObject::connect(voice, &VoiceInput::notUnderstood, qApp,
                      [] { TraceLine(QStringLiteral("voice not understood")); });
+}
+
+void TraceProblems(platform::UserReport& report)
+{
+    QObject::connect(&report, &platform::UserReport::reported, qApp,
+                     [](const QString& summary, const QString&) { TraceLine(QStringLiteral("problem ") + summary); });
 }

@@ -12,3 +12,9 @@ class VoiceInput;
 }
 // Listening, and what was heard.
 void TraceVoice(character::VoiceInput* voice);
+
+namespace platform {
+class UserReport;
+}
+// Each problem told to the user.
+void TraceProblems(platform::UserReport& report);

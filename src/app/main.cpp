@@ -46,20 +46,22 @@ void quitOnSignals(QApplication& app)
     sigaction(SIGINT, &sa, nullptr);
 }
 // Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
-void startVoice(const RunOptions& options, character::ListenKey& key)
+void startVoice(const RunOptions& options, character::ListenKey& key, platform::UserReport& report)
 {
+    const QString off = QStringLiteral("Voice commands are off");
     QString why;
     auto voice = character::MakeVoiceInput(options.microphoneFile, &why);
     if (!voice) {
-        platform::ReportProblem(why);
+        report.problem(off, why);
         return;
     }
     character::VoiceInput* input = voice.get();
     TraceVoice(input);
-    QObject::connect(input, &character::VoiceInput::turnedOff, input, [](const QString& why) { platform::ReportProblem(why); });
+    QObject::connect(input, &character::VoiceInput::turnedOff, input,
+                     [&report, off](const QString& why) { report.problem(off, why); });
     character::CharacterServer::instance().setVoiceInput(std::move(voice));
     if (!key.grab(&why)) {
-        platform::ReportProblem(why);
+        report.problem(QStringLiteral("No key to talk"), why);
         return;
     }
     QObject::connect(&key, &character::ListenKey::heldChanged, input, &character::VoiceInput::hold);
@@ -97,6 +99,10 @@ int main(int argc, char** argv)
     devices::MciInterpreter interpreter;
     devices::MCIFunction mci(platform.messageBox, platform.version.ProductName, interpreter);
     platform::FormActivation::instance();
+    character::ServerOptions serverOptions;
+    serverOptions.stage.report = &platform.report;
+    character::CharacterServer::instance().setOptions(std::move(serverOptions));
+    TraceProblems(platform.report);
 
     frmMain form(platform, instance, mci);
     switch (form.Form_Load()) {
@@ -112,7 +118,7 @@ int main(int argc, char** argv)
     }
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
     character::ListenKey listenKey;
-    startVoice(options, listenKey);
+    startVoice(options, listenKey, platform.report);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.

@@ -88,9 +88,10 @@ std::shared_ptr<CharacterStage> CharacterServer::load(const QString& id, const Q
     for (const QString& name : requiredAnimations())
         if (!result.data->animation(name))
             missing << name;
-    if (!missing.isEmpty())
-        platform::ReportProblem(QStringLiteral("the character file %1 has no animation %2; the character will skip it.")
-                                    .arg(path, missing.join(u", ")));
+    if (!missing.isEmpty() && options_.stage.report)
+        options_.stage.report->problem(QStringLiteral("Character file incomplete"),
+                                       QStringLiteral("the character file %1 has no animation %2; the character will skip it.")
+                                           .arg(path, missing.join(u", ")));
     auto data = std::make_shared<const CharacterData>(std::move(*result.data));
     auto stage = std::make_shared<CharacterStage>(id, std::move(data), speech(), options_.stage);
     stages_.insert(id, stage);
@@ -112,8 +113,8 @@ SpeechEngine& CharacterServer::speech()
         } else {
             QString whySilent;
             speech_ = MakeSpeechEngine(&whySilent);
-            if (!whySilent.isEmpty())
-                platform::ReportProblem(whySilent + u'.');
+            if (!whySilent.isEmpty() && options_.stage.report)
+                options_.stage.report->problem(QStringLiteral("Speech is shown, not heard"), whySilent + u'.');
         }
     }
     return *speech_;

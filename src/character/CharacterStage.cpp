@@ -364,7 +364,9 @@ void CharacterStage::execute(const Request& r)
         }
         const Animation* a = data_->animation(name);
         if (!a) {
-            platform::ReportProblem(QStringLiteral("the character \"%1\" has no animation \"%2\".").arg(id_, name));
+            if (options_.report)
+                options_.report->problem(QStringLiteral("Character file incomplete"),
+                                         QStringLiteral("the character \"%1\" has no animation \"%2\".").arg(id_, name));
             break;
         }
         playAnimation(a, true);
