@@ -2,7 +2,7 @@
 # The Debian packages Varrow needs to build, run and test. Sourced by the other scripts.
 VARROW_BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libespeak-ng-dev espeak-ng \
 libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libxcb1-dev fonts-dejavu-core"
-VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils clang libclang-rt-14-dev"
+VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils clang libclang-rt-14-dev dunst dbus-daemon"
 
 # Installs what is missing, as root or through sudo.
 varrow_install_packages() {

@@ -3,6 +3,7 @@
 #include "character/CharacterServer.h"
 #include "character/RequestQueue.h"
 #include "character/VoiceInput.h"
+#include "platform/UserReport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -133,4 +134,12 @@ void Trace::watch(character::VoiceInput& voice)
         line(QStringLiteral("voice heard %1 (%2)").arg(command, phrase));
     });
     connect(&voice, &VoiceInput::notUnderstood, this, [this] { line(QStringLiteral("voice not understood")); });
+}
+
+void Trace::watch(platform::UserReport& report)
+{
+    if (!file_.isOpen())
+        return;
+    connect(&report, &platform::UserReport::reported, this,
+            [this](const QString& summary, const QString&) { line(QStringLiteral("problem ") + summary); });
 }

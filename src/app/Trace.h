@@ -11,6 +11,9 @@ namespace character {
 class CharacterServer;
 class VoiceInput;
 } // namespace character
+namespace platform {
+class UserReport;
+}
 
 class Trace : public QObject {
     Q_OBJECT
@@ -21,6 +24,7 @@ public:
     void line(const QString& text);
     void watch(character::CharacterServer& server);
     void watch(character::VoiceInput& voice);
+    void watch(platform::UserReport& report); // each problem told to the user
 
 private:
     QFile file_;

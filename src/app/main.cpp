@@ -46,20 +46,23 @@ void quitOnSignals(QApplication& app)
     sigaction(SIGINT, &sa, nullptr);
 }
 // Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
-void startVoice(const RunOptions& options, character::CharacterServer& server, character::ListenKey& key, Trace& trace)
+void startVoice(const RunOptions& options, character::CharacterServer& server, character::ListenKey& key,
+                platform::UserReport& report, Trace& trace)
 {
+    const QString off = QStringLiteral("Voice commands are off");
     QString why;
     auto voice = character::MakeVoiceInput(options.microphoneFile, &why);
     if (!voice) {
-        platform::ReportProblem(why);
+        report.problem(off, why);
         return;
     }
     character::VoiceInput* input = voice.get();
     trace.watch(*input);
-    QObject::connect(input, &character::VoiceInput::turnedOff, input, [](const QString& why) { platform::ReportProblem(why); });
+    QObject::connect(input, &character::VoiceInput::turnedOff, input,
+                     [&report, off](const QString& why) { report.problem(off, why); });
     server.setVoiceInput(std::move(voice));
     if (!key.grab(&why)) {
-        platform::ReportProblem(why);
+        report.problem(QStringLiteral("No key to talk"), why);
         return;
     }
     QObject::connect(&key, &character::ListenKey::heldChanged, input, &character::VoiceInput::hold);
@@ -98,7 +101,10 @@ int main(int argc, char** argv)
     devices::MciInterpreter interpreter;
     devices::MCIFunction mci(platform.messageBox, platform.version.ProductName, interpreter);
     platform::FormActivation activation;
-    character::CharacterServer server;
+    trace.watch(platform.report);
+    character::ServerOptions serverOptions;
+    serverOptions.stage.report = &platform.report;
+    character::CharacterServer server(std::move(serverOptions));
     trace.watch(server);
 
     frmMain form(platform, server, instance, mci);
@@ -115,7 +121,7 @@ int main(int argc, char** argv)
     }
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
     character::ListenKey listenKey;
-    startVoice(options, server, listenKey, trace);
+    startVoice(options, server, listenKey, platform.report, trace);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.

@@ -26,8 +26,9 @@ Character* Characters::LoadOrReport(const QString& id, const QString& file, cons
 {
     const LoadResult r = Load(id, file);
     Character* c = r.ok ? Item(id) : nullptr;
-    if (!c)
-        platform::ReportProblem(QStringLiteral("%1 cannot reach the character: %2").arg(who, r.error));
+    if (platform::UserReport* report = server_.options().stage.report; !c && report)
+        report->problem(QStringLiteral("Character not available"),
+                        QStringLiteral("%1 cannot reach the character: %2").arg(who, r.error));
     return c;
 }
 

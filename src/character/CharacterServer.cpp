@@ -75,10 +75,13 @@ SpeechEngine& CharacterServer::speech()
         } else {
             QString whySilent;
             speech_ = MakeSpeechEngine(&whySilent);
-            if (!whySilent.isEmpty())
-                platform::ReportProblem(whySilent + u'.');
+            if (!whySilent.isEmpty() && options_.stage.report)
+                options_.stage.report->problem(QStringLiteral("Speech is shown, not heard"), whySilent + u'.');
         }
-        connect(speech_.get(), &SpeechEngine::problem, this, [](const QString& why) { platform::ReportProblem(why + u'.'); });
+        connect(speech_.get(), &SpeechEngine::problem, this, [this](const QString& why) {
+            if (options_.stage.report)
+                options_.stage.report->problem(QStringLiteral("Speech is shown, not heard"), why + u'.');
+        });
     }
     return *speech_;
 }

@@ -254,7 +254,9 @@ void CharacterStage::play(const Request& r)
     }
     const Animation* a = data_->animation(name);
     if (!a) {
-        platform::ReportProblem(QStringLiteral("the character \"%1\" has no animation \"%2\".").arg(id_, name));
+        if (options_.report)
+            options_.report->problem(QStringLiteral("Character file incomplete"),
+                                     QStringLiteral("the character \"%1\" has no animation \"%2\".").arg(id_, name));
         scheduler_.finish();
         return;
     }

@@ -14,6 +14,10 @@
 
 class QMenu;
 
+namespace platform {
+class UserReport;
+}
+
 namespace character {
 
 class Balloon;
@@ -26,6 +30,7 @@ struct StageOptions {
     int balloonLingerMs = 1600;   // the balloon stays this long after the last word
     int tweenStepMs = 40;
     double timeScale = 1.0;       // animations run this much slower (tests run them faster)
+    platform::UserReport* report = nullptr; // where the user hears of a broken character file
 };
 
 class CharacterStage : public QObject {

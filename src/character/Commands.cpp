@@ -1,6 +1,6 @@
 #include "Commands.h"
 
-#include "platform/Platform.h"
+#include <QtGlobal>
 
 #include <algorithm>
 
@@ -48,9 +48,9 @@ void CharacterCommand::setVisible(bool visible)
 bool Commands::Add(const QString& name, const QString& caption, const QString& voice, bool enabled, bool visible)
 {
     if (name.isEmpty() || Item(name)) {
-        platform::ReportProblem(QStringLiteral("the command \"%1\" could not be added: %2.")
-                                    .arg(name, name.isEmpty() ? QStringLiteral("it has no name")
-                                                              : QStringLiteral("there is one of that name already")));
+        // A program's own command table is at fault, not anything the user did or can mend.
+        qWarning("the command \"%s\" could not be added: %s.", qUtf8Printable(name),
+                 name.isEmpty() ? "it has no name" : "there is one of that name already");
         return false;
     }
     items_.push_back(std::unique_ptr<CharacterCommand>(new CharacterCommand(*this, name, caption, voice, enabled, visible)));

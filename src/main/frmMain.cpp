@@ -65,8 +65,9 @@ qint16 frmMain::ReadSetting(const QString& key, qint16 defaultValue)
     if (const auto value = platform::ToInt16(text))
         return *value;
     // Only whole numbers from -32768 to 32767 are meaningful here; anything else would be a guess.
-    platform::ReportProblem(QStringLiteral("the setting %1 holds \"%2\", which is not a whole number from -32768 to "
-                                           "32767; %3 is used instead.").arg(key, text.left(40)).arg(defaultValue));
+    platform_.report.problem(QStringLiteral("A setting was not understood"),
+                             QStringLiteral("the setting %1 holds \"%2\", which is not a whole number from -32768 to "
+                                            "32767; %3 is used instead.").arg(key, text.left(40)).arg(defaultValue));
     return defaultValue;
 }
 

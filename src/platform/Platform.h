@@ -1,10 +1,12 @@
 #pragma once
 #include "Clipboard.h"
 #include "Clock.h"
+#include "DesktopNotifications.h"
 #include "MessageBox.h"
 #include "ScreenMetrics.h"
 #include "SettingsStore.h"
 #include "Shell.h"
+#include "UserReport.h"
 #include "VersionInfo.h"
 
 #include <memory>
@@ -19,6 +21,7 @@ struct Platform {
     Shell& shell;
     Clock& clock;
     ScreenMetrics& screen;
+    UserReport& report; // problems the user must hear of
     VersionInfo version;
 };
 
@@ -30,6 +33,8 @@ public:
     Platform& platform() { return platform_; }
 
 private:
+    DesktopNotifications notifications_;
+    UserReport report_;
     IniSettingsStore settings_;
     QtClipboard clipboard_;
     QtMessageBox messageBox_;
@@ -38,8 +43,5 @@ private:
     QtScreenMetrics screen_;
     Platform platform_;
 };
-
-// Reports a problem to the user on stderr, once per distinct text, prefixed with the program name.
-void ReportProblem(const QString& message);
 
 } // namespace platform

@@ -23,14 +23,39 @@ QString IniSettingsStore::filePath(const QString& appName) const
     return configDir_ + u'/' + appName + u'/' + appName + QStringLiteral(".ini");
 }
 
-void IniSettingsStore::reportOnce(const QString& message)
+void IniSettingsStore::report(const QString& summary, const QString& text)
 {
-    if (reported_)
-        return;
-    reported_ = true;
     if (report_)
-        report_(message);
+        report_(summary, text);
 }
+
+namespace {
+// Why the file `path` cannot be written, in the user's terms, once writing it has failed.
+QString whyNotWritten(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QString existing = folder;
+    while (!QFileInfo::exists(existing) && QFileInfo(existing).absolutePath() != existing)
+        existing = QFileInfo(existing).absolutePath();
+    const QFileInfo there(existing);
+    if (!there.isDir())
+        return QStringLiteral("%1 is a file where a folder is needed").arg(existing);
+    if (!there.isWritable())
+        return QStringLiteral("the folder %1 may not be written to").arg(existing);
+    if (existing != folder)
+        return QStringLiteral("the folder %1 could not be made").arg(folder);
+    const QFileInfo file(path);
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("the file is read-only");
+    QFile probe(folder + QStringLiteral("/.varrow-write-test"));
+    if (!probe.open(QIODevice::WriteOnly))
+        return probe.errorString();
+    const bool written = probe.write("0") == 1 && probe.flush();
+    const QString error = probe.errorString();
+    probe.remove();
+    return written ? QStringLiteral("writing it failed") : error;
+}
+} // namespace
 
 QSettings& IniSettingsStore::open(const QString& appName)
 {
@@ -43,8 +68,9 @@ QSettings& IniSettingsStore::open(const QString& appName)
     const QFileInfo info(path);
     if (info.exists() && (settings_->status() != QSettings::NoError || !info.isReadable())) {
         corrupt_ = true;
-        reportOnce(QStringLiteral("The settings file %1 could not be read; defaults are used and the file is "
-                                  "kept as it is until a setting is saved.").arg(path));
+        report(QStringLiteral("Settings could not be read"),
+               QStringLiteral("The settings file %1 could not be read, so the default settings are used. It is "
+                              "kept as it is until a setting is saved, and then set aside.").arg(path));
     }
     return *settings_;
 }
@@ -73,8 +99,9 @@ void IniSettingsStore::SaveSetting(const QString& appName, const QString& sectio
         // Keep the unreadable file for the user before a fresh one replaces it.
         const QString kept = path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss");
         if (!QFile::copy(path, kept)) {
-            reportOnce(QStringLiteral("The settings file %1 could not be read or kept aside; it is left untouched "
-                                      "and settings are not saved.").arg(path));
+            report(QStringLiteral("Settings not saved"),
+                   QStringLiteral("The settings file %1 could not be read or kept aside; it is left untouched "
+                                  "and settings are not saved.").arg(path));
             return;
         }
         QFile::remove(path);
@@ -82,15 +109,17 @@ void IniSettingsStore::SaveSetting(const QString& appName, const QString& sectio
         openApp_.clear();
         open(appName);
         corrupt_ = false;
-        reportOnce(QStringLiteral("The settings file %1 could not be read; it was kept as %2 and a new one is "
-                                  "started.").arg(path, kept));
+        report(QStringLiteral("Settings file kept aside"),
+               QStringLiteral("The settings file %1 could not be read; it was kept as %2 and a new one is "
+                              "started.").arg(path, kept));
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
     settings_->setValue(section + u'/' + key, value);
     settings_->sync();
     if (settings_->status() != QSettings::NoError)
-        reportOnce(QStringLiteral("Settings could not be saved to %1; the character's position will not be "
-                                  "remembered.").arg(path));
+        report(QStringLiteral("Settings not saved"),
+               QStringLiteral("Settings could not be saved to %1 (%2), so the character's place will not be "
+                              "remembered.").arg(path, whyNotWritten(path)));
 }
 
 std::optional<qint16> ToInt16(const QString& text)

@@ -20,11 +20,12 @@ public:
 
 // INI files under the XDG config dir: <config>/<appName>/<appName>.ini, one group per section.
 // Writes go through a temporary file and a rename, so a crash never leaves half a file.
-// Problems (unreadable or corrupt file, read-only directory) are reported once through `report`
-// and never lose the user's file: a corrupt one is kept aside before anything is written.
+// Problems (unreadable or corrupt file, a folder that cannot be written) go to `report`, with the
+// file and the reason, and never lose the user's file: a corrupt one is kept aside before anything
+// is written. The same problem comes again on each failing save; the report says it once.
 class IniSettingsStore final : public SettingsStore {
 public:
-    using Reporter = std::function<void(const QString& message)>;
+    using Reporter = std::function<void(const QString& summary, const QString& text)>;
     explicit IniSettingsStore(QString configDir = {}, Reporter report = {});
     ~IniSettingsStore() override;
 
@@ -37,14 +38,13 @@ public:
 
 private:
     QSettings& open(const QString& appName);
-    void reportOnce(const QString& message);
+    void report(const QString& summary, const QString& text);
 
     QString configDir_;
     Reporter report_;
     QString openApp_;
     std::unique_ptr<QSettings> settings_;
     bool corrupt_ = false;
-    bool reported_ = false;
 };
 
 // The runtime's conversion of a stored text to a 16-bit signed integer: optional blanks around

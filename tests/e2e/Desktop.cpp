@@ -18,6 +18,7 @@ QProcessEnvironment displayEnvironment(const QString& display)
     env.insert(QStringLiteral("DISPLAY"), display);
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     return env;
 }
 
@@ -94,7 +95,10 @@ Desktop::Desktop()
 
 QProcessEnvironment Desktop::environment() const
 {
-    return displayEnvironment(display_);
+    QProcessEnvironment env = displayEnvironment(display_);
+    if (!sessionBus_.isEmpty())
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus_);
+    return env;
 }
 
 Desktop::~Desktop()
@@ -113,7 +117,7 @@ Desktop::~Desktop()
 std::optional<QString> Desktop::run(const QString& program, const QStringList& args, int timeoutMs) const
 {
     QProcess p;
-    p.setProcessEnvironment(displayEnvironment(display_));
+    p.setProcessEnvironment(environment());
     p.start(program, args);
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();

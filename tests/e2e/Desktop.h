@@ -20,6 +20,9 @@ public:
     const QString& display() const { return display_; }
     // The environment a program needs to run on this display.
     QProcessEnvironment environment() const;
+    // The session bus programs started from now on see; none by default, so a run never reaches
+    // the bus of the desktop the tests are run from.
+    void setSessionBus(const QString& address) { sessionBus_ = address; }
 
     // Runs an X tool (xdotool, import, xwininfo) on this display; returns its stdout, nullopt on failure.
     std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
@@ -27,7 +30,7 @@ public:
     QImage screenshot(const QString& saveAs = {}) const;
 
 private:
-    QString display_, error_;
+    QString display_, error_, sessionBus_;
     QProcess xvfb_, wm_;
 };
 

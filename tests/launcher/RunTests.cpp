@@ -227,7 +227,8 @@ TEST_F(RunTest, OkayStartsTheFileItselfWithoutAShell)
     const QString script = writeFile(dir.filePath("my prog; touch pwned $(touch pwned2) 'q'.sh"),
                                      "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n", Runnable);
     platform::QtShell shell;
-    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.platform.version};
+    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report,
+                            t.platform.version};
     auto d = open(real);
     int finished = -1;
     QObject::connect(d.get(), &QDialog::finished, [&](int r) { finished = r; });
@@ -254,7 +255,8 @@ TEST_F(RunTest, OkayStartsTheFileItselfWithoutAShell)
 TEST_F(RunTest, AFileThatCannotStartIsReportedAndTheDialogStays)
 {
     platform::QtShell shell;
-    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.platform.version};
+    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report,
+                            t.platform.version};
     const QString marker = dir.filePath("marker");
     const QString script =
         writeFile(dir.filePath("locked.sh"), "#!/bin/sh\ntouch '" + marker.toUtf8() + "'\n", ReadWrite);

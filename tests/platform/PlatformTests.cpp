@@ -27,19 +27,24 @@ TEST(Settings, CorruptFileIsKeptAsideBeforeAnythingIsWritten)
     EXPECT_EQ(t.store.GetSetting("Varrow", "Settings", "LastPositionX", "0"), "0");
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     t.store.SaveSetting("Varrow", "Settings", "LastPositionX", "5");
-    ASSERT_EQ(t.reports.size(), 1) << t.reports.join('\n').toStdString();
     const QStringList kept = QDir(QFileInfo(t.iniPath()).path()).entryList({"Varrow.ini.corrupt-*"});
     ASSERT_EQ(kept.size(), 1);
+    // The user hears that the file could not be read, and then where it was kept.
+    ASSERT_EQ(t.reports.size(), 2) << t.reports.join('\n').toStdString();
+    EXPECT_TRUE(t.reports[1].contains(kept[0])) << t.reports[1].toStdString();
     QFile old(QFileInfo(t.iniPath()).path() + "/" + kept[0]);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), garbage);
     EXPECT_EQ(IniSettingsStore(t.dir.path()).GetSetting("Varrow", "Settings", "LastPositionX", "0"), "5");
 }
 
-TEST(Settings, UnwritableFolderIsReportedOnceAndNeverThrows)
+TEST(Settings, UnwritableFolderIsReportedOnceWithWhereAndWhy)
 {
-    testsupport::TempSettings t;
-    const QString folder = QFileInfo(t.iniPath()).path();
+    testsupport::RecordingNotifier notifier;
+    UserReport report(&notifier);
+    const QTemporaryDir dir;
+    IniSettingsStore store(dir.path(), [&](const QString& s, const QString& m) { report.problem(s, m); });
+    const QString folder = QFileInfo(store.filePath("Varrow")).path();
     if (::geteuid() != 0) {
         QDir().mkpath(folder);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
@@ -49,11 +54,83 @@ TEST(Settings, UnwritableFolderIsReportedOnceAndNeverThrows)
         QFile blocker(folder);
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     }
-    t.store.SaveSetting("Varrow", "Settings", "LastPositionX", "1");
-    t.store.SaveSetting("Varrow", "Settings", "LastPositionX", "2");
-    EXPECT_EQ(t.reports.size(), 1) << t.reports.join(u'\n').toStdString();
+    store.SaveSetting("Varrow", "Settings", "LastPositionX", "1");
+    store.SaveSetting("Varrow", "Settings", "LastPositionY", "2");
+    ASSERT_EQ(notifier.shown.size(), 1) << notifier.shown.join(u'\n').toStdString();
+    EXPECT_TRUE(notifier.shown[0].startsWith("Settings not saved|Settings could not be saved to " + store.filePath("Varrow")))
+        << notifier.shown[0].toStdString();
+    EXPECT_TRUE(notifier.shown[0].contains(::geteuid() != 0 ? "the folder " + folder + " may not be written to"
+                                                            : folder + " is a file where a folder is needed"))
+        << notifier.shown[0].toStdString();
     if (::geteuid() != 0)
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+namespace {
+QString readAll(std::FILE* f)
+{
+    std::rewind(f);
+    QByteArray text;
+    char buf[256];
+    while (const size_t n = std::fread(buf, 1, sizeof buf, f))
+        text.append(buf, qsizetype(n));
+    return QString::fromLocal8Bit(text);
+}
+} // namespace
+
+TEST(UserReport, EachProblemOnceOnStderrAndOnTheDesktop)
+{
+    std::FILE* out = std::tmpfile();
+    testsupport::RecordingNotifier notifier;
+    UserReport report(&notifier, out);
+    report.problem("Speech is shown, not heard", "no audio device was found.");
+    report.problem("A setting was not understood", "the setting HideTime holds \"abc\".");
+    report.problem("Speech is shown, not heard", "no audio device was found.");
+    report.problem("A setting was not understood", "the setting LastPositionX holds \"x\".");
+    EXPECT_EQ(readAll(out), "Varrow: no audio device was found.\n"
+                            "Varrow: the setting HideTime holds \"abc\".\n"
+                            "Varrow: the setting LastPositionX holds \"x\".\n");
+    EXPECT_EQ(notifier.shown, QStringList({"Speech is shown, not heard|No audio device was found.",
+                                           "A setting was not understood|The setting HideTime holds \"abc\".",
+                                           "A setting was not understood|The setting LastPositionX holds \"x\"."}));
+    std::fclose(out);
+}
+
+TEST(UserReport, WithoutASessionBusStderrAlone)
+{
+    // No bus named and none in the runtime dir: nothing is started or waited for.
+    const QByteArray given = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    EXPECT_EQ(DesktopNotifications::sessionBusAddress(), QString());
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QFile socket(runtime + "/bus");
+    ASSERT_TRUE(socket.open(QIODevice::WriteOnly)); // stands in for a bus socket with nobody listening
+    EXPECT_EQ(DesktopNotifications::sessionBusAddress(), "unix:path=" + runtime + "/bus");
+
+    std::FILE* out = std::tmpfile();
+    DesktopNotifications desktop(QStringLiteral("varrow"));
+    UserReport report(&desktop, out);
+    report.problem("Voice commands are off", "No microphone was found, so voice commands are off.");
+    report.problem("Voice commands are off", "No microphone was found, so voice commands are off.");
+    EXPECT_EQ(readAll(out), "Varrow: No microphone was found, so voice commands are off.\n");
+    std::fclose(out);
+    socket.remove();
+    if (!given.isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", given);
+}
+
+TEST(UserReport, IconIsTheInstalledThemeNameElseAFile)
+{
+    const QTemporaryDir data;
+    const QByteArray home = qgetenv("XDG_DATA_HOME"), dirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_HOME", data.filePath("home").toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", data.path().toLocal8Bit());
+    EXPECT_NE(DesktopNotifications::installedIcon(), "varrow");
+    QDir().mkpath(data.filePath("icons/hicolor/32x32/apps"));
+    QFile(data.filePath("icons/hicolor/32x32/apps/varrow.png")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(DesktopNotifications::installedIcon(), "varrow");
+    qputenv("XDG_DATA_HOME", home);
+    qputenv("XDG_DATA_DIRS", dirs);
 }
 
 TEST(Settings, SixteenBitConversion)

@@ -71,10 +71,17 @@ public:
     Result openResult{true, {}};
 };
 
+// Keeps what would have been shown on the desktop.
+class RecordingNotifier final : public platform::Notifier {
+public:
+    void notify(const QString& summary, const QString& body) override { shown.append(summary + u'|' + body); }
+    QStringList shown; // "summary|body"
+};
+
 // Real INI settings in a private temporary directory.
 class TempSettings {
 public:
-    TempSettings() : store(dir.path(), [this](const QString& m) { reports.append(m); }) {}
+    TempSettings() : store(dir.path(), [this](const QString&, const QString& m) { reports.append(m); }) {}
     QString iniPath() const { return store.filePath(QStringLiteral("Varrow")); }
     QTemporaryDir dir;
     QStringList reports;
@@ -89,7 +96,9 @@ struct TestPlatform {
     RecordingShell shell;
     ManualClock clock;
     platform::FixedScreenMetrics screen{15, 15};
-    platform::Platform platform{settings.store, clipboard, messageBox, shell, clock, screen,
+    RecordingNotifier notifier;
+    platform::UserReport report{&notifier};
+    platform::Platform platform{settings.store, clipboard, messageBox, shell, clock, screen, report,
                                 platform::VersionInfo::program()};
 };
 

@@ -1,0 +1,35 @@
+// A private session bus on a test display, with or without dunst owning the notification service.
+#pragma once
+#include "Desktop.h"
+
+#include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace e2e {
+
+class NotificationServer {
+public:
+    // Starts the bus and, with `withDaemon`, dunst on the desktop's display; the desktop's programs
+    // use this bus from now on. The bus starts no service by itself, so no daemon means no owner.
+    NotificationServer(Desktop& desktop, bool withDaemon);
+    ~NotificationServer();
+    bool ok() const { return error_.isEmpty(); }
+    const QString& error() const { return error_; }
+
+    int displayed() const; // -1 when dunst does not answer
+    void closeAll() const;
+    // dunst's history, newest first: one object per notification, with plain values
+    // ("appname", "summary", "body", "icon_path", ...).
+    QJsonArray history() const;
+
+private:
+    std::optional<QString> dunstctl(const QStringList& args) const;
+
+    Desktop& desktop_;
+    QTemporaryDir dir_;
+    QProcess bus_, daemon_;
+    QString error_;
+};
+
+} // namespace e2e
