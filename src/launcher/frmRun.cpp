@@ -2,6 +2,7 @@
 
 #include "File.h"
 #include "character/PlaceDialog.h"
+#include "platform/WindowFrame.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -62,6 +63,7 @@ frmRun::frmRun(platform::Platform& platform, character::MainState& main, QWidget
       platform_(platform), main_(main), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));
+    platform::WindowFrame::Apply(*this, platform::WindowFrame::Title | platform::WindowFrame::CloseBox);
     setWindowTitle(QStringLiteral("Run"));
     // Modal to its own window only: an application-wide block would also shut out the character,
     // whose menu carries this dialog's commands.

@@ -1,9 +1,11 @@
-// What a new user meets first: starting with no desktop at all.
+// What a new user meets first on a real desktop, or with none: starting without a display, and the window frames.
 #include "Desktop.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace e2e;
@@ -65,4 +67,80 @@ TEST(NoDesktop, HelpAndVersionAnswerAndAStartSaysInOneLineWhatIsMissing)
             << start.err.toStdString();
         EXPECT_EQ(start.err.count(u'\n'), 1) << start.err.toStdString();
     }
+}
+
+namespace {
+
+class Frames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(desktop.ok()) << desktop.error().toStdString();
+        ASSERT_TRUE(home.isValid());
+        QDir().mkpath(QStringLiteral("e2e-shots"));
+    }
+    // The window with this title once the window manager has put it on screen.
+    QString windowId(const QString& title) const
+    {
+        QElapsedTimer t;
+        t.start();
+        for (;;) {
+            const auto ids = desktop.run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                                      QStringLiteral("--name"), u'^' + title + u'$'});
+            if ((ids && !ids->isEmpty()) || t.elapsed() > 10000)
+                return ids ? ids->section(u'\n', 0, 0) : QString();
+            QThread::msleep(20);
+        }
+    }
+    std::string xprop(const QString& id, const QString& property) const
+    {
+        const auto out = desktop.run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, property});
+        return out ? out->trimmed().toStdString() : std::string();
+    }
+    // Opens a dialog from the character's menu, checks what its frame asks for, and closes it.
+    void checkDialog(Varrow& v, const QPoint& character, const QString& entry, const QString& title)
+    {
+        ASSERT_TRUE(v.pick(character, entry));
+        ASSERT_TRUE(v.waitFor(QStringLiteral("window shown %1 .*").arg(QString(title).replace(u' ', u'_'))));
+        const QString id = windowId(title);
+        // Title bar and fixed border; functions: move and close; nothing else.
+        EXPECT_EQ(xprop(id, QStringLiteral("_MOTIF_WM_HINTS")),
+                  "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0xa, 0x0, 0x0");
+        desktop.screenshot(QStringLiteral("e2e-shots/frame-%1.png").arg(QString(title).replace(u' ', u'_')));
+        ASSERT_TRUE(v.pick(character, QStringLiteral("Cancel")));
+        ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden %1 .*").arg(QString(title).replace(u' ', u'_'))));
+    }
+
+    Desktop desktop;
+    QTemporaryDir home;
+};
+
+} // namespace
+
+TEST_F(Frames, EachWindowAsksForItsOwnButtonsOnlyAndTheClockStaysOnScreen)
+{
+    Varrow v(desktop, home.path());
+    ASSERT_TRUE(v.waitFor(QStringLiteral("ready"))) << v.errors().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("finished Show")));
+    const QString clock = windowId(QStringLiteral("Varrow"));
+    ASSERT_FALSE(clock.isEmpty());
+    desktop.screenshot(QStringLiteral("e2e-shots/frame-clock.png"));
+    // Title bar and fixed border, no control box: only moving is offered.
+    EXPECT_EQ(xprop(clock, QStringLiteral("_MOTIF_WM_HINTS")),
+              "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x4, 0xa, 0x0, 0x0");
+
+    // This window manager draws a minimise button all the same; minimised, the clock comes straight back.
+    desktop.xdotool({QStringLiteral("windowminimize"), clock});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Varrow .*"))) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Varrow .*"), 5000)) << "the clock stayed minimised";
+    EXPECT_NE(xprop(clock, QStringLiteral("WM_STATE")).find("Normal"), std::string::npos);
+
+    const QPoint character(64, 80); // a first start stands top-left, 128 x 160
+    checkDialog(v, character, QStringLiteral("Set the alarm"), QStringLiteral("Alarm Settings"));
+    checkDialog(v, character, QStringLiteral("Run ..."), QStringLiteral("Run"));
+
+    // The window manager's close (Alt+F4) still ends the program.
+    desktop.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), clock});
+    desktop.xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+    EXPECT_EQ(v.waitForExit(), 0) << v.trace().toStdString();
 }

@@ -1,0 +1,34 @@
+#pragma once
+// What a fixed-size window's frame offers (title, close box, minimise, maximise), told to the window manager.
+#include <QFlags>
+#include <QObject>
+
+class QWidget;
+
+namespace platform {
+
+class WindowFrame : public QObject {
+    Q_OBJECT
+public:
+    enum Part { Title = 1, CloseBox = 2, MinimizeBox = 4, MaximizeBox = 8 };
+    Q_DECLARE_FLAGS(Parts, Part)
+
+    // From its first showing on, `window` asks for these parts and no others, before the window
+    // manager first sees it. Some window managers draw minimise and maximise buttons whatever a window
+    // asks for; a window without them that gets minimised or maximised there is put back at once.
+    static void Apply(QWidget& window, Parts parts);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    WindowFrame(QWidget& window, Parts parts);
+    void writeHints();
+
+    QWidget& window_;
+    Parts parts_;
+};
+
+} // namespace platform
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(platform::WindowFrame::Parts)
