@@ -1,6 +1,7 @@
 #include "frmRun.h"
 
 #include "File.h"
+#include "ProgramChooser.h"
 #include "character/PlaceDialog.h"
 #include "platform/WindowFrame.h"
 
@@ -23,7 +24,8 @@ constexpr CommandEntry RunCommands[] = {
     {"OK", "OK", "Okay", false},
 };
 
-// The chooser's filter as description|patterns pairs; the second pair is for programs without an extension.
+// The chooser's filter as description|patterns pairs. Under the first the chooser also lists what the user
+// may run; the second shows everything else too.
 const char* const ProgramFilter = "Programs | *.Exe;*.Bat;*.Com|All files | *";
 
 // "desc|p1;p2|..." into the chooser's "desc (p1 p2)" entries.
@@ -43,11 +45,7 @@ QStringList nameFilters(const QString& filter)
 std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const QStringList& filters,
                                   const QString& fileName)
 {
-    QFileDialog dialog(&parent, title);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(filters);
-    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive); // "*.Exe" also matches "x.exe"
+    ProgramChooser dialog(&parent, title, filters);
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
