@@ -63,6 +63,8 @@ DisplayChoice ChooseDisplay(const DisplayEnvironment& env, const XServerProbe& x
                 ch = u'?'; // one line, whatever the variable holds
         return {{}, NeedsDesktop + QStringLiteral(", and no X server answers on DISPLAY \"%1\".").arg(name)};
     }
-    // Chosen even where Qt would pick Wayland: there the character could not stand where it was put.
-    return {env.platform.isEmpty() ? QByteArray("xcb") : QByteArray(), {}};
+    // Where Qt would pick Wayland, XWayland: as a Wayland client the character could not stand where it was put.
+    if (env.platform.isEmpty() && !env.waylandDisplay.isEmpty())
+        return {QByteArray("xcb"), {}};
+    return {};
 }

@@ -24,5 +24,6 @@ struct DisplayChoice {
 using XServerProbe = std::function<bool(const QByteArray& display)>;
 bool XServerAnswers(const QByteArray& display);
 
-// The character needs X (or XWayland): a Wayland client may not place its own windows.
+// The character needs X (or XWayland): a Wayland client may not place its own windows. Unless another
+// platform is asked for by name, an X server must answer on DISPLAY.
 DisplayChoice ChooseDisplay(const DisplayEnvironment& env, const XServerProbe& xAnswers);
