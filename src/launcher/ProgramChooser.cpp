@@ -9,6 +9,8 @@ namespace {
 // those the user may execute as well, ready to be chosen, and hides the rest.
 class RunnableFiles : public QSortFilterProxyModel {
 public:
+    explicit RunnableFiles(QObject* parent) : QSortFilterProxyModel(parent) {}
+
     void setSourceModel(QAbstractItemModel* model) override
     {
         files_ = qobject_cast<QFileSystemModel*>(model);
@@ -56,5 +58,5 @@ ProgramChooser::ProgramChooser(QWidget* parent, const QString& title, const QStr
     setFileMode(QFileDialog::ExistingFile);
     setNameFilters(nameFilters);
     setFilter(filter() & ~QDir::CaseSensitive); // "*.Exe" also matches "x.exe"
-    setProxyModel(new RunnableFiles);
+    setProxyModel(new RunnableFiles(this));
 }
