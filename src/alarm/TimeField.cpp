@@ -6,6 +6,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QTimer>
 #include <charconv>
 #include <cmath>
@@ -152,6 +153,7 @@ void TimeFields::detach()
     }
     ampm_.removeEventFilter(this);
     current_ = nullptr;
+    clickedInto_ = nullptr;
 }
 
 const TimeFields::Box* TimeFields::numberBox(const QWidget* w) const
@@ -186,6 +188,9 @@ void TimeFields::AdjustTimeField(QLineEdit& timeBox, qint16 minValue, qint16 max
         if (prefixedText_.isEmpty()) {
             prefixedText_ = timeBox.text();
             timeBox.setText(QStringLiteral("0") + prefixedText_);
+            // The change above clears it when the padded text is a number again; "+5" padded is "0+5",
+            // which is not, and a set text left behind would keep the next "7" from becoming "07".
+            prefixedText_.clear();
         } else {
             prefixedText_.clear();
         }
@@ -311,7 +316,20 @@ bool TimeFields::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (event->type() == QEvent::FocusIn) {
         entered(box);
+        // The click that brought the focus would put the caret under the mouse and drop the selection.
+        const bool byMouse = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
+        clickedInto_ = byMouse && numberBox(box) ? box : nullptr;
+    } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+               box == clickedInto_) {
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+            clickedInto_ = nullptr;
+            return false;
+        }
+        if (event->type() == QEvent::MouseButtonRelease)
+            clickedInto_ = nullptr;
+        return true;
     } else if (event->type() == QEvent::FocusOut) {
+        clickedInto_ = nullptr;
         // Another window or a pop-up menu taking the keyboard leaves the box the dialog's active control.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && box == current_)

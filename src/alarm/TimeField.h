@@ -81,6 +81,7 @@ private:
     Box boxes_[3];
     character::Character* agentA_ = nullptr;
     QLineEdit* current_ = nullptr; // the box whose focus-gained handling ran last
+    QLineEdit* clickedInto_ = nullptr; // entered by a left click still going on: its press and release are ours
     QString prefixedText_;
     bool attached_ = false;
 };

@@ -3,6 +3,7 @@
 #include "character/PlaceDialog.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/TimeText.h"
+#include "platform/WindowFrame.h"
 
 #include <QFont>
 
@@ -41,6 +42,7 @@ frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::Charac
       timeFields_(*this, txtAlarmTimeHour, txtAlarmTimeMinute, txtAlarmTimeSecond, txtAlarmTimeAMPM)
 {
     setObjectName(QStringLiteral("frmSettingAlarm"));
+    platform::WindowFrame::Apply(*this, platform::WindowFrame::Title | platform::WindowFrame::CloseBox);
     setWindowTitle(QStringLiteral("Alarm Settings"));
     // Modal to its (absent) parent only: the character's own window must still take clicks.
     setWindowModality(Qt::WindowModal);

@@ -6,6 +6,7 @@
 #include "platform/FormActivation.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
+#include "DisplayChoice.h"
 #include "RunOptions.h"
 #include "Trace.h"
 
@@ -67,17 +68,32 @@ void startVoice(const RunOptions& options, character::CharacterServer& server, c
     }
     QObject::connect(&key, &character::ListenKey::heldChanged, input, &character::VoiceInput::hold);
 }
+
+void nameTheProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Varrow"));
+    QCoreApplication::setApplicationVersion(platform::VersionInfo::program().Version);
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // A Wayland client may not place its own windows; the character needs to, so it runs on XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // Without a desktop Qt would abort; --help and --version need none.
+    const DisplayChoice display = ChooseDisplay(DisplayEnvironment::of(argc, argv), XServerAnswers);
+    if (!display.usable()) {
+        QCoreApplication app(argc, argv);
+        nameTheProgram();
+        if (const RunOptions options = ParseRunOptions(app); !options.error.isEmpty()) {
+            std::fprintf(stderr, "Varrow: %s\n", qPrintable(options.error));
+            return 2;
+        }
+        std::fprintf(stderr, "%s\n", qPrintable(display.problem));
+        return 1;
+    }
+    if (!display.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platform);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Varrow"));
-    QApplication::setApplicationVersion(platform::VersionInfo::program().Version);
+    nameTheProgram();
     QApplication::setQuitOnLastWindowClosed(false);
 
     const RunOptions options = ParseRunOptions(app);

@@ -42,7 +42,7 @@ DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, co
 {
     const float TX = screen.TwipsPerPixelX(), TY = screen.TwipsPerPixelY();
     // The rule measures the whole window; before it first shows, only the window manager knows its frame.
-    const QMargins frame = platform::ExpectedFrameMargins(dialog);
+    const QMargins frame = platform::WindowFrame::ExpectedMargins(dialog);
     const int outer = dialog.width() + frame.left() + frame.right();
     const DialogPlacement p =
         PlaceBeside(agentA.Left(), agentA.Top(), agentA.Width(), platform::PixelsToTwips(outer, TX), TX, TY);

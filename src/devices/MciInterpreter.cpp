@@ -143,7 +143,10 @@ QString MciInterpreter::errorString(int code, int bufferChars) const
     case UnknownCommand: text = QStringLiteral("The device command is not one this program knows."); break;
     case MissingWords: text = QStringLiteral("The device command is incomplete."); break;
     case BadValue: text = QStringLiteral("The device command has a value that does not fit it."); break;
-    case AliasNotOpen: text = QStringLiteral("The CD drive is not open, so this command cannot be carried out."); break;
+    // Said after a failed open: it must not read as if the tray had to be opened first.
+    case AliasNotOpen:
+        text = QStringLiteral("The command was not carried out because the CD drive it names was not opened.");
+        break;
     case AliasInUse: text = QStringLiteral("The CD drive is already open under that name."); break;
     case UnknownDevice: text = QStringLiteral("This program can only control the CD drive."); break;
     case NoDrive: text = QStringLiteral("No CD drive was found on this computer."); break;

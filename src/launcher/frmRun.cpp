@@ -1,7 +1,9 @@
 #include "frmRun.h"
 
 #include "File.h"
+#include "ProgramChooser.h"
 #include "character/PlaceDialog.h"
+#include "platform/WindowFrame.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -17,7 +19,8 @@ constexpr character::CommandEntry RunCommands[] = {
     {"OK", "OK", "Okay", false, false},
 };
 
-// The chooser's filter as description|patterns pairs; the second pair is for programs without an extension.
+// The chooser's filter as description|patterns pairs. Under the first the chooser also lists what the user
+// may run; the second shows everything else too.
 const char* const ProgramFilter = "Programs | *.Exe;*.Bat;*.Com|All files | *";
 
 // "desc|p1;p2|..." into the chooser's "desc (p1 p2)" entries.
@@ -37,11 +40,7 @@ QStringList nameFilters(const QString& filter)
 std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const QStringList& filters,
                                   const QString& fileName)
 {
-    QFileDialog dialog(&parent, title);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(filters);
-    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive); // "*.Exe" also matches "x.exe"
+    ProgramChooser dialog(&parent, title, filters);
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -58,6 +57,7 @@ frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server,
       platform_(platform), mainAgentA_(mainAgentA), Agent(server), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));
+    platform::WindowFrame::Apply(*this, platform::WindowFrame::Title | platform::WindowFrame::CloseBox);
     setWindowTitle(QStringLiteral("Run"));
     // Modal to its own window only: an application-wide block would also shut out the character,
     // whose menu carries this dialog's commands.

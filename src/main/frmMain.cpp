@@ -5,6 +5,7 @@
 #include "devices/MCIFunction.h"
 #include "launcher/frmRun.h"
 #include "platform/TimeText.h"
+#include "platform/WindowFrame.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -42,6 +43,8 @@ frmMain::frmMain(platform::Platform& platform, character::CharacterServer& serve
 {
     showModal = [](QDialog& dialog) { dialog.exec(); };
     setObjectName(QStringLiteral("frmMain"));
+    // No control box: the window manager's close (Alt+F4) still ends the program through closeEvent.
+    platform::WindowFrame::Apply(*this, platform::WindowFrame::Title);
     setWindowIcon(QIcon(QStringLiteral(":/varrow/varrow-32.png")));
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };

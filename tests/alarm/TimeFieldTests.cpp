@@ -90,6 +90,12 @@ TEST(TimeFieldRules, BoxesWrapAndPadAsTyped)
         EXPECT_EQ(b.type(b.second, typed), shown) << typed;
         EXPECT_TRUE(b.fields.prefixedText().isEmpty()) << typed;
     }
+    // Pasted texts that "0" in front turns into no number: the box empties, and the next digit is padded.
+    for (const char* pasted : {"+5", "-0.0", "-1e-300", "+0", "5.", "-0"}) {
+        b.type(b.minute, pasted);
+        EXPECT_TRUE(b.fields.prefixedText().isEmpty()) << pasted;
+        EXPECT_EQ(b.type(b.minute, "7"), "07") << pasted;
+    }
 }
 
 TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
@@ -186,6 +192,23 @@ TEST(TimeFieldFocus, TypingReplacesTheWholeTextOnEntry)
     b.second.setText("33");
     b.second.setFocus(Qt::OtherFocusReason);
     EXPECT_EQ(b.second.selectedText(), "33");
+
+    // Clicked into: selected too, so the digit typed replaces the text; a click inside then edits as usual.
+    const QPoint atEnd(b.hour.width() - 4, b.hour.height() / 2);
+    b.hour.setText("12");
+    QTest::mouseClick(&b.hour, Qt::LeftButton, {}, atEnd);
+    ASSERT_TRUE(b.hour.hasFocus());
+    EXPECT_EQ(b.hour.selectedText(), "12");
+    QTest::keyClicks(&b.hour, "9");
+    EXPECT_EQ(b.hour.text(), "9");
+    QTest::mouseClick(&b.second, Qt::LeftButton, {}, atEnd);
+    EXPECT_EQ(b.second.selectedText(), "33");
+    QTest::keyClicks(&b.second, "5");
+    EXPECT_EQ(b.second.text(), "05");
+    b.second.setText("33");
+    QTest::mouseClick(&b.second, Qt::LeftButton, {}, atEnd);
+    EXPECT_FALSE(b.second.hasSelectedText());
+    EXPECT_EQ(b.second.cursorPosition(), 2);
 }
 
 TEST(TimeFieldArrows, StepTheFocusedBoxTheOtherWayRoundAndNeverTakeTheFocus)

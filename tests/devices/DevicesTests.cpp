@@ -54,7 +54,8 @@ TEST(CdDoor, NoDriveShowsTheOpenErrorThenTheTimeFormatError)
     const QStringList texts = r.boxTexts();
     ASSERT_EQ(texts.size(), 2);
     EXPECT_EQ(texts[0], "No CD drive was found on this computer.");
-    EXPECT_EQ(texts[1], "The CD drive is not open, so this command cannot be carried out.");
+    // The second tells why nothing happened, not that the tray should be open.
+    EXPECT_EQ(texts[1], "The command was not carried out because the CD drive it names was not opened.");
     EXPECT_FALSE(r.drive->log.contains("eject")); // no door command reaches the drive
     EXPECT_TRUE(r.mci.openAliases().isEmpty());
 }

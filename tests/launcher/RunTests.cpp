@@ -1,10 +1,12 @@
 #include "launcher/File.h"
+#include "launcher/ProgramChooser.h"
 #include "launcher/frmRun.h"
 
 #include "support/CharacterTestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -187,6 +189,40 @@ TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
     command(*d, "browse");
     EXPECT_EQ(d->text().text(), a);
     EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
+}
+
+TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("tool"), "\x7f" "ELF", Runnable);
+    writeFile(dir.filePath("run.sh"), "#!/bin/sh\n", Runnable);
+    writeFile(dir.filePath("SETUP.EXE"), "MZ", ReadWrite);
+    writeFile(dir.filePath("notes.txt"), "hello", ReadWrite);
+    QDir(dir.path()).mkdir("sub");
+
+    QWidget parent;
+    ProgramChooser chooser(&parent, "Browse", frmRun::chooserFilters());
+    chooser.setDirectory(dir.path());
+    chooser.show();
+    const auto* view = chooser.findChild<QListView*>("listView");
+    ASSERT_TRUE(view);
+    // What the user sees, and whether each can be picked.
+    auto listed = [&] {
+        QStringList names;
+        const QAbstractItemModel* m = view->model();
+        for (int r = 0; r < m->rowCount(view->rootIndex()); ++r) {
+            const QModelIndex i = m->index(r, 0, view->rootIndex());
+            names << i.data().toString() + (m->flags(i) & Qt::ItemIsEnabled ? "" : " (greyed)");
+        }
+        names.sort(Qt::CaseInsensitive);
+        return names;
+    };
+    const QStringList programs{"run.sh", "SETUP.EXE", "sub", "tool"};
+    EXPECT_TRUE(testsupport::waitUntil([&] { return listed() == programs; })) << listed().join(", ").toStdString();
+
+    chooser.selectNameFilter(frmRun::chooserFilters().at(1));
+    const QStringList everything{"notes.txt", "run.sh", "SETUP.EXE", "sub", "tool"};
+    EXPECT_TRUE(testsupport::waitUntil([&] { return listed() == everything; })) << listed().join(", ").toStdString();
 }
 
 TEST_F(RunTest, RightOrMiddleClickOffersBrowseWhichBrowses)
