@@ -98,6 +98,7 @@ TEST_F(CharacterSession, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUs
     desktop->xdotool({QStringLiteral("keydown"), QStringLiteral("Pause")});
     ASSERT_TRUE(v.waitFor(QStringLiteral("voice listening"))) << v.trace().toStdString() << v.errors().toStdString();
     ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Genie .*"), 5000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor(QStringLiteral("finished Show")));
     desktop->screenshot(shot("back-to-listen"));
     desktop->xdotool({QStringLiteral("keyup"), QStringLiteral("Pause")});
     ASSERT_TRUE(v.waitFor(QStringLiteral("voice stopped")));
