@@ -74,8 +74,8 @@ void requestQueue(bench::Table& table)
     character::CharacterServer server(std::move(o));
     character::Agent agent(server);
     const auto loaded = agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
-    if (!loaded.ok) {
-        std::fprintf(stderr, "bench: %s\n", qPrintable(loaded.error));
+    if (!loaded) {
+        std::fprintf(stderr, "bench: %s\n", qPrintable(loaded.why()));
         return;
     }
     character::Character* genie = agent.Characters().Item(QStringLiteral("Genie"));

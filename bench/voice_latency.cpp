@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
     character::CharacterServer server(std::move(o));
     character::Agent agent(server);
-    if (!agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs")).ok) {
+    if (!agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs")).ok()) {
         std::fprintf(stderr, "Genie.acs not found\n");
         return 1;
     }

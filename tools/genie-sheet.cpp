@@ -18,12 +18,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: genie-sheet <file.acs> <out.png> [scale]\n");
         return 2;
     }
-    const LoadResult r = ReadCharacterFile(QString::fromLocal8Bit(argv[1]));
-    if (!r.data) {
-        std::fprintf(stderr, "%s\n", qPrintable(r.error));
+    const auto r = ReadCharacterFile(QString::fromLocal8Bit(argv[1]));
+    if (!r) {
+        std::fprintf(stderr, "%s\n", qPrintable(r.why()));
         return 1;
     }
-    const CharacterData& d = *r.data;
+    const CharacterData& d = *r;
     if (argc > 4 && std::string(argv[3]) == "--pose") {
         const int pose = d.pose(QString::fromLocal8Bit(argv[4]));
         if (pose < 0) {

@@ -90,16 +90,14 @@ private:
 
 } // namespace
 
-bool Trace::open(const QString& path, QString* error)
+platform::Result<> Trace::open(const QString& path)
 {
     file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        *error = QStringLiteral("cannot write the trace file %1: %2").arg(path, file_.errorString());
-        return false;
-    }
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return platform::Fail(QStringLiteral("cannot write the trace file %1: %2").arg(path, file_.errorString()));
     sinceStart_.start();
     qApp->installEventFilter(new WindowWatcher(*this));
-    return true;
+    return {};
 }
 
 void Trace::line(const QString& text)

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include "platform/Result.h"
+
 namespace character {
 class CharacterServer;
 class VoiceInput;
@@ -19,8 +21,8 @@ class Trace : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
-    // Starts writing to `path`; false (and why) when it cannot be written. Without it nothing is traced.
-    bool open(const QString& path, QString* error);
+    // Starts writing to `path`. Without it nothing is traced.
+    platform::Result<> open(const QString& path);
     void line(const QString& text);
     void watch(character::CharacterServer& server);
     void watch(character::VoiceInput& voice);

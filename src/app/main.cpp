@@ -62,8 +62,8 @@ void startVoice(const RunOptions& options, character::CharacterServer& server, c
     QObject::connect(input, &character::VoiceInput::turnedOff, input,
                      [&report, off](const QString& why) { report.problem(off, why); });
     server.setVoiceInput(std::move(voice));
-    if (!key.grab(&why)) {
-        report.problem(QStringLiteral("No key to talk"), why);
+    if (const platform::Result<> grabbed = key.grab(); !grabbed) {
+        report.problem(QStringLiteral("No key to talk"), grabbed.why());
         return;
     }
     QObject::connect(&key, &character::ListenKey::heldChanged, input, &character::VoiceInput::hold);
@@ -102,10 +102,11 @@ int main(int argc, char** argv)
         return 2;
     }
     Trace trace;
-    QString traceError;
-    if (!options.tracePath.isEmpty() && !trace.open(options.tracePath, &traceError)) {
-        std::fprintf(stderr, "Varrow: %s\n", qPrintable(traceError));
-        return 2;
+    if (!options.tracePath.isEmpty()) {
+        if (const platform::Result<> opened = trace.open(options.tracePath); !opened) {
+            std::fprintf(stderr, "Varrow: %s\n", qPrintable(opened.why()));
+            return 2;
+        }
     }
     std::unique_ptr<platform::Clock> clock;
     if (options.clockRate != 1.0 || options.clockStart)

@@ -6,14 +6,13 @@
 
 namespace character {
 
-Characters::LoadResult Characters::Load(const QString& id, const QString& file)
+platform::Result<> Characters::Load(const QString& id, const QString& file)
 {
-    QString error;
-    const std::shared_ptr<CharacterStage> stage = server_.load(id, file, &error);
+    const auto stage = server_.load(id, file);
     if (!stage)
-        return {false, error};
-    items_[id].reset(CharacterStage::connect(stage));
-    return {true, {}};
+        return platform::Fail(stage.why());
+    items_[id].reset(CharacterStage::connect(*stage));
+    return {};
 }
 
 Character* Characters::Item(const QString& id) const
@@ -24,11 +23,11 @@ Character* Characters::Item(const QString& id) const
 
 Character* Characters::LoadOrReport(const QString& id, const QString& file, const QString& who)
 {
-    const LoadResult r = Load(id, file);
-    Character* c = r.ok ? Item(id) : nullptr;
+    const platform::Result<> r = Load(id, file);
+    Character* c = r ? Item(id) : nullptr;
     if (platform::UserReport* report = server_.options().stage.report; !c && report)
         report->problem(QStringLiteral("Character not available"),
-                        QStringLiteral("%1 cannot reach the character: %2").arg(who, r.error));
+                        QStringLiteral("%1 cannot reach the character: %2").arg(who, r.why()));
     return c;
 }
 

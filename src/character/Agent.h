@@ -1,6 +1,7 @@
 // The control each form carries to reach the character server, and its character collection.
 #pragma once
 #include "Character.h"
+#include "platform/Result.h"
 
 #include <QObject>
 #include <map>
@@ -15,13 +16,9 @@ class Characters {
 public:
     explicit Characters(CharacterServer& server) : server_(server) {}
 
-    struct LoadResult {
-        bool ok = false;
-        QString error;
-    };
     // Connects this control to character `id` from `file`; a character already on the desktop is
     // shared, not loaded twice.
-    LoadResult Load(const QString& id, const QString& file);
+    platform::Result<> Load(const QString& id, const QString& file);
     Character* Item(const QString& id) const;
     // For a dialog: the connection, or null after telling the user once that `who` has no character.
     Character* LoadOrReport(const QString& id, const QString& file, const QString& who);

@@ -36,14 +36,15 @@ class Parser {
 public:
     explicit Parser(const QString& fileName) : fileName_(fileName) {}
 
-    LoadResult run(const QByteArray& content)
+    // The first fault found ends the parse; it never leaves the parser as anything but a result.
+    platform::Result<CharacterData> run(const QByteArray& content)
     {
         try {
             parse(content);
-            return {std::move(data_), {}};
+            return std::move(data_);
         } catch (const ParseError& e) {
             const QString where = e.line > 0 ? QStringLiteral("%1, line %2").arg(fileName_).arg(e.line) : fileName_;
-            return {std::nullopt, QStringLiteral("The character file %1 is damaged: %2.").arg(where, e.what)};
+            return platform::Fail(QStringLiteral("The character file %1 is damaged: %2.").arg(where, e.what));
         }
     }
 
@@ -396,20 +397,21 @@ QStringList CharacterData::animationNames() const
     return names;
 }
 
-LoadResult ParseCharacter(const QByteArray& content, const QString& fileName)
+platform::Result<CharacterData> ParseCharacter(const QByteArray& content, const QString& fileName)
 {
     return Parser(fileName).run(content);
 }
 
-LoadResult ReadCharacterFile(const QString& path)
+platform::Result<CharacterData> ReadCharacterFile(const QString& path)
 {
     QFile file(path);
     if (!QFileInfo::exists(path))
-        return {std::nullopt, QStringLiteral("The character file %1 was not found.").arg(path)};
+        return platform::Fail(QStringLiteral("The character file %1 was not found.").arg(path));
     if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, QStringLiteral("The character file %1 could not be opened: %2.").arg(path, file.errorString())};
+        return platform::Fail(QStringLiteral("The character file %1 could not be opened: %2.").arg(path, file.errorString()));
     if (file.size() > maxFileBytes)
-        return {std::nullopt, QStringLiteral("The character file %1 is damaged: it is larger than %2 bytes.").arg(path).arg(maxFileBytes)};
+        return platform::Fail(
+            QStringLiteral("The character file %1 is damaged: it is larger than %2 bytes.").arg(path).arg(maxFileBytes));
     return ParseCharacter(file.readAll(), path);
 }
 

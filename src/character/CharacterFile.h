@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/Result.h"
+
 #include <QColor>
 #include <QHash>
 #include <QPainterPath>
@@ -89,12 +91,8 @@ struct CharacterData {
     QHash<QString, int> animationIndex, poseIndex, overlayIndex; // lower-case names
 };
 
-struct LoadResult {
-    std::optional<CharacterData> data;
-    QString error; // names the file, the line and what is wrong
-};
-
-LoadResult ReadCharacterFile(const QString& path);
-LoadResult ParseCharacter(const QByteArray& content, const QString& fileName);
+// A failure names the file, the line and what is wrong.
+platform::Result<CharacterData> ReadCharacterFile(const QString& path);
+platform::Result<CharacterData> ParseCharacter(const QByteArray& content, const QString& fileName);
 
 } // namespace character

@@ -1,8 +1,10 @@
 #include "CharacterServer.h"
 
-#include "SpeechEngine.h"
+#include "EspeakSpeaker.h"
+#include "SilentSpeaker.h"
+#include "platform/AudioOutput.h"
+#include "platform/UserReport.h"
 #include "VoiceInput.h"
-#include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QMenu>
@@ -37,24 +39,19 @@ QString CharacterServer::resolve(const QString& file, QStringList* looked) const
     return {};
 }
 
-std::shared_ptr<CharacterStage> CharacterServer::load(const QString& id, const QString& file, QString* error)
+platform::Result<std::shared_ptr<CharacterStage>> CharacterServer::load(const QString& id, const QString& file)
 {
     if (auto existing = stages_.value(id).lock())
         return existing;
     QStringList looked;
     const QString path = resolve(file, &looked);
-    if (path.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("The character file %1 was not found. Looked in: %2.").arg(file, looked.join(u", "));
-        return nullptr;
-    }
-    LoadResult result = ReadCharacterFile(path);
-    if (!result.data) {
-        if (error)
-            *error = result.error;
-        return nullptr;
-    }
-    auto data = std::make_shared<const CharacterData>(std::move(*result.data));
+    if (path.isEmpty())
+        return platform::Fail(
+            QStringLiteral("The character file %1 was not found. Looked in: %2.").arg(file, looked.join(u", ")));
+    platform::Result<CharacterData> read = ReadCharacterFile(path);
+    if (!read)
+        return platform::Fail(read.why());
+    auto data = std::make_shared<const CharacterData>(std::move(*read));
     auto stage = std::make_shared<CharacterStage>(id, std::move(data), speech(), options_.stage);
     stages_.insert(id, stage);
     wireVoice(stage.get());
@@ -70,18 +67,19 @@ std::shared_ptr<CharacterStage> CharacterServer::stage(const QString& id) const
 SpeechEngine& CharacterServer::speech()
 {
     if (!speech_) {
+        auto report = [r = options_.stage.report](const QString& why) {
+            if (r)
+                r->problem(QStringLiteral("Speech is shown, not heard"), why);
+        };
         if (options_.makeSpeech) {
             speech_ = options_.makeSpeech();
+        } else if (platform::AudioOutputAvailable()) {
+            speech_ = std::make_unique<EspeakSpeaker>();
         } else {
-            QString whySilent;
-            speech_ = MakeSpeechEngine(&whySilent);
-            if (!whySilent.isEmpty() && options_.stage.report)
-                options_.stage.report->problem(QStringLiteral("Speech is shown, not heard"), whySilent + u'.');
+            speech_ = std::make_unique<SilentSpeaker>();
+            report(QStringLiteral("no audio device was found, so speech is shown in the balloon only."));
         }
-        connect(speech_.get(), &SpeechEngine::problem, this, [this](const QString& why) {
-            if (options_.stage.report)
-                options_.stage.report->problem(QStringLiteral("Speech is shown, not heard"), why + u'.');
-        });
+        connect(speech_.get(), &SpeechEngine::problem, this, [report](const QString& why) { report(why + u'.'); });
     }
     return *speech_;
 }

@@ -1,6 +1,7 @@
 // The characters on the desktop, shared by every form's Agent control: one server per program.
 #pragma once
 #include "CharacterStage.h"
+#include "platform/Result.h"
 
 #include <QHash>
 #include <QObject>
@@ -28,7 +29,7 @@ public:
     const ServerOptions& options() const { return options_; }
 
     // The stage of character `id`, loading `file` if no connection holds it yet.
-    std::shared_ptr<CharacterStage> load(const QString& id, const QString& file, QString* error);
+    platform::Result<std::shared_ptr<CharacterStage>> load(const QString& id, const QString& file);
     std::shared_ptr<CharacterStage> stage(const QString& id) const;
     QString resolve(const QString& file, QStringList* looked = nullptr) const;
 

@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "Log.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -49,8 +51,8 @@ bool Commands::Add(const QString& name, const QString& caption, const QString& v
 {
     if (name.isEmpty() || Item(name)) {
         // A program's own command table is at fault, not anything the user did or can mend.
-        qWarning("the command \"%s\" could not be added: %s.", qUtf8Printable(name),
-                 name.isEmpty() ? "it has no name" : "there is one of that name already");
+        qCWarning(lcCharacter, "the command \"%s\" could not be added: %s.", qUtf8Printable(name),
+                  name.isEmpty() ? "it has no name" : "there is one of that name already");
         return false;
     }
     items_.push_back(std::unique_ptr<CharacterCommand>(new CharacterCommand(*this, name, caption, voice, enabled, visible)));

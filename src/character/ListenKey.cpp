@@ -47,21 +47,17 @@ ListenKey::~ListenKey()
     ungrab();
 }
 
-bool ListenKey::grab(QString* why)
+platform::Result<> ListenKey::grab()
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     auto* c = x11 ? x11->connection() : nullptr;
-    if (!c) {
-        *why = QStringLiteral("The Pause key cannot be used to talk on this desktop; hold the middle button on the "
-                              "character or pick \"Listen\" from its menu.");
-        return false;
-    }
+    if (!c)
+        return platform::Fail(QStringLiteral("The Pause key cannot be used to talk on this desktop; hold the middle "
+                                             "button on the character or pick \"Listen\" from its menu."));
     const xcb_keycode_t code = keycodeOf(c, pauseKeysym);
-    if (!code) {
-        *why = QStringLiteral("This keyboard has no Pause key; hold the middle button on the character or pick "
-                              "\"Listen\" from its menu.");
-        return false;
-    }
+    if (!code)
+        return platform::Fail(QStringLiteral("This keyboard has no Pause key; hold the middle button on the character "
+                                             "or pick \"Listen\" from its menu."));
     connection_ = c;
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     keycode_ = code;
@@ -71,13 +67,12 @@ bool ListenKey::grab(QString* why)
         if (e) {
             free(e);
             ungrab();
-            *why = QStringLiteral("Another program holds the Pause key; hold the middle button on the character or "
-                                  "pick \"Listen\" from its menu to talk.");
-            return false;
+            return platform::Fail(QStringLiteral("Another program holds the Pause key; hold the middle button on "
+                                                 "the character or pick \"Listen\" from its menu to talk."));
         }
     }
     qGuiApp->installNativeEventFilter(this);
-    return true;
+    return {};
 }
 
 void ListenKey::ungrab()

@@ -1,4 +1,7 @@
+// The push-to-talk key, held anywhere on the desktop: Pause, grabbed from the X server.
 #pragma once
+#include "platform/Result.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QTimer>
@@ -12,8 +15,8 @@ public:
     ListenKey();
     ~ListenKey() override;
 
-    // False, with why, where there is no X server or another program has taken the key.
-    bool grab(QString* why);
+    // Fails where there is no X server or another program has taken the key.
+    platform::Result<> grab();
     bool grabbed() const { return keycode_ != 0; }
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;

@@ -1,5 +1,7 @@
 #include "RequestScheduler.h"
 
+#include "Log.h"
+
 namespace character {
 
 namespace {
@@ -73,6 +75,7 @@ void RequestScheduler::run()
 {
     while (!running_ && !queue_.empty() && (!held_ || showsOrHides(queue_.front()))) {
         running_ = *queue_.pop();
+        qCDebug(lcCharacter) << "request" << int(running_->kind) << running_->name.left(80) << "of" << running_->owner;
         emit started(*running_);
         execute_(*running_);
     }

@@ -21,7 +21,4 @@ signals:
     void problem(const QString& why);
 };
 
-// espeak-ng where there is an audio device, otherwise a silent speaker with the reason in `whySilent`.
-std::unique_ptr<SpeechEngine> MakeSpeechEngine(QString* whySilent);
-
 } // namespace character

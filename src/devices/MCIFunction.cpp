@@ -1,5 +1,7 @@
 #include "MCIFunction.h"
 
+#include "Log.h"
+
 #include "platform/MessageBox.h"
 
 namespace devices {
@@ -16,6 +18,7 @@ MCIFunction::MCIFunction(platform::MessageBox& messageBox, QString appTitle, Mci
 bool MCIFunction::SendMCICommand(const QString& command, bool showError, quintptr hWnd)
 {
     const int error = mci_.sendString(command, hWnd);
+    qCDebug(lcDevices) << command << "->" << error;
     if (showError && error != 0)
         messageBox_.MsgBox(mci_.errorString(error, errorTextBuffer), appTitle_, platform::MessageBox::Icon::None);
     return error != 0;

@@ -9,12 +9,8 @@ namespace File {
 
 bool FileExists(const QString& path)
 {
-    try {
-        platform::FileLen(path);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    // Whatever went wrong asking for the length, the answer is "not found".
+    return platform::FileLen(path).ok();
 }
 
 StartKind HowToStart(const QString& path)

@@ -174,30 +174,30 @@ void frmRun::browse()
 void frmRun::runProgram()
 {
     const QString path = txtRunProgram.text();
-    platform::Shell::Result r;
-    if (!File::FileExists(path)) {
-        r = {false, QStringLiteral("%1 is no longer there.").arg(path)};
-    } else {
-        switch (File::HowToStart(path)) {
-        case File::StartKind::Program:
-            r = platform_.shell.StartProgram(path);
-            break;
-        case File::StartKind::ProgramNotAllowed:
-            r = {false, QStringLiteral("%1 is a program, but it has no permission to run. "
-                                       "Allow it to be executed and try again.").arg(path)};
-            break;
-        case File::StartKind::Document:
-            r = platform_.shell.OpenDocument(path);
-            break;
-        }
-    }
-    if (!r.started) {
-        reportStartFailure(r.error.isEmpty() ? QStringLiteral("%1 could not be started.").arg(path) : r.error);
+    const platform::Result<> r = start(path);
+    if (!r) {
+        reportStartFailure(r.why().isEmpty() ? QStringLiteral("%1 could not be started.").arg(path) : r.why());
         return;
     }
     agentA->Speak(QStringLiteral("\\Chr=\"monotone\"\\Loading ..."));
     agentA->Play(QStringLiteral("Proccess"));
     accept();
+}
+
+platform::Result<> frmRun::start(const QString& path)
+{
+    if (!File::FileExists(path))
+        return platform::Fail(QStringLiteral("%1 is no longer there.").arg(path));
+    switch (File::HowToStart(path)) {
+    case File::StartKind::Program:
+        return platform_.shell.StartProgram(path);
+    case File::StartKind::ProgramNotAllowed:
+        return platform::Fail(QStringLiteral("%1 is a program, but it has no permission to run. "
+                                             "Allow it to be executed and try again.").arg(path));
+    case File::StartKind::Document:
+        return platform_.shell.OpenDocument(path);
+    }
+    return {};
 }
 
 void frmRun::reportStartFailure(const QString& why)

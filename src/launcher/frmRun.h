@@ -48,6 +48,7 @@ private:
     void txtRunProgram_MouseDown(Qt::MouseButton Button, const QPoint& globalPos);
     void browse();
     void runProgram();
+    platform::Result<> start(const QString& path);
     void reportStartFailure(const QString& why);
     void fitToFrame();
 

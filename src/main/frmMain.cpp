@@ -87,9 +87,9 @@ frmMain::Loaded frmMain::Form_Load()
 
 void frmMain::SetupCharacter()
 {
-    const character::Characters::LoadResult loaded = Agent.Characters().Load(CharacterId, CharacterFile);
-    if (!loaded.ok) {
-        loadError_ = loaded.error;
+    const platform::Result<> loaded = Agent.Characters().Load(CharacterId, CharacterFile);
+    if (!loaded) {
+        loadError_ = loaded.why();
         return;
     }
     agentA = Agent.Characters().Item(CharacterId);

@@ -1,5 +1,7 @@
 #include "DesktopNotifications.h"
 
+#include "Log.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -67,6 +69,8 @@ bool DesktopNotifications::connect()
         // when there is something to tell.
         connected_ = !busAddress_.isEmpty() &&
                      QDBusConnection::connectToBus(busAddress_, connectionName_).isConnected();
+        if (!*connected_)
+            qCDebug(lcPlatform) << "no session bus for desktop notifications at" << busAddress_;
     }
     return *connected_;
 }

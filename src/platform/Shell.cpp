@@ -12,43 +12,43 @@
 
 namespace platform {
 
-Shell::Result QtShell::StartProgram(const QString& path)
+Result<> QtShell::StartProgram(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return {false, QStringLiteral("There is no file %1.").arg(path)};
+        return Fail(QStringLiteral("There is no file %1.").arg(path));
     if (info.isDir())
-        return {false, QStringLiteral("%1 is a folder, not a program.").arg(path)};
+        return Fail(QStringLiteral("%1 is a folder, not a program.").arg(path));
     if (!info.isExecutable())
-        return {false, QStringLiteral("%1 is not a program (it may not be started).").arg(path)};
+        return Fail(QStringLiteral("%1 is not a program (it may not be started).").arg(path));
     QProcess process;
     process.setProgram(info.absoluteFilePath());
     process.setArguments({});
     process.setWorkingDirectory(info.absolutePath());
     process.setStandardInputFile(QProcess::nullDevice());
     if (!process.startDetached())
-        return {false, QStringLiteral("%1 could not be started: %2").arg(path, process.errorString())};
-    return {true, {}};
+        return Fail(QStringLiteral("%1 could not be started: %2").arg(path, process.errorString()));
+    return {};
 }
 
-Shell::Result QtShell::OpenDocument(const QString& path)
+Result<> QtShell::OpenDocument(const QString& path)
 {
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
-        return {false, QStringLiteral("No application is set up to open %1.").arg(path)};
-    return {true, {}};
+        return Fail(QStringLiteral("No application is set up to open %1.").arg(path));
+    return {};
 }
 
-qint64 FileLen(const QString& path)
+Result<qint64> FileLen(const QString& path)
 {
     if (path.isEmpty() || path.contains(QChar(0)))
-        throw FileError{QStringLiteral("Bad file name")};
+        return Fail(QStringLiteral("Bad file name"));
     struct stat st {};
     const QByteArray native = QFile::encodeName(path);
     if (::stat(native.constData(), &st) != 0)
-        throw FileError{QString::fromLocal8Bit(std::strerror(errno))};
+        return Fail(QString::fromLocal8Bit(std::strerror(errno)));
     // A folder has no length of its own and is never a program to start.
     if (S_ISDIR(st.st_mode))
-        throw FileError{QStringLiteral("Is a folder")};
+        return Fail(QStringLiteral("Is a folder"));
     return qint64(st.st_size);
 }
 

@@ -1,4 +1,7 @@
+// Starting programs and opening documents, and the file-length request the run dialog tests with.
 #pragma once
+#include "Result.h"
+
 #include <QString>
 
 namespace platform {
@@ -7,27 +10,20 @@ namespace platform {
 // so blanks, quotes and ';' are just characters of the name.
 class Shell {
 public:
-    struct Result {
-        bool started = false;
-        QString error; // readable reason when not started
-    };
     virtual ~Shell() = default;
-    virtual Result StartProgram(const QString& path) = 0;
+    virtual Result<> StartProgram(const QString& path) = 0;
     // A document: opened with the desktop's application for its type.
-    virtual Result OpenDocument(const QString& path) = 0;
+    virtual Result<> OpenDocument(const QString& path) = 0;
 };
 
 class QtShell final : public Shell {
 public:
-    Result StartProgram(const QString& path) override;
-    Result OpenDocument(const QString& path) override;
+    Result<> StartProgram(const QString& path) override;
+    Result<> OpenDocument(const QString& path) override;
 };
 
-// The length in bytes of the file at `path`; throws FileError when there is no such file or it
+// The length in bytes of the file at `path`; fails when there is no such file, it is a folder, or it
 // cannot be examined.
-struct FileError {
-    QString message;
-};
-qint64 FileLen(const QString& path);
+Result<qint64> FileLen(const QString& path);
 
 } // namespace platform

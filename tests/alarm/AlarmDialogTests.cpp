@@ -16,7 +16,7 @@ class AlarmDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(mainAgent.Characters().Load("Genie", "Genie.acs").ok);
+        ASSERT_TRUE(mainAgent.Characters().Load("Genie", "Genie.acs").ok());
         mainAgentA = mainAgent.Characters().Item("Genie");
         mainAgentA->Show(true);
     }

@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         const auto r = mainAgent.Characters().Load("Genie", "Genie.acs");
-        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        ASSERT_TRUE(r) << r.why().toStdString();
         mainAgentA = mainAgent.Characters().Item("Genie");
         mainAgentA->Commands().Add("sayTime", "Say the time", "Time");
         mainAgentA->Show(true);

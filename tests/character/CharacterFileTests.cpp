@@ -19,20 +19,20 @@ QByteArray genie()
 
 TEST(CharacterFile, GenieHasEveryAnimationAndDrawsAFigure)
 {
-    const LoadResult r = ParseCharacter(genie(), "Genie.acs");
-    ASSERT_TRUE(r.data) << r.error.toStdString();
+    const auto r = ParseCharacter(genie(), "Genie.acs");
+    ASSERT_TRUE(r) << r.why().toStdString();
     // Every animation the program plays, and those showing, hiding and gesturing take.
     for (const char* name : {"Acknowledge", "Announce", "Congratulate", "Decline", "Domagic1", "Domagic2",
                              "GetAttention", "Proccess", "Read", "ReadReturn", "Reading", "RestPose", "Search",
                              "Uncertain", "Write", "WriteReturn", "Show", "Hide", "GestureLeft", "GestureRight",
                              "GestureUp", "GestureDown"})
-        EXPECT_NE(r.data->animation(name), nullptr) << name;
-    EXPECT_NE(r.data->animation("proccess"), nullptr); // names match without regard to case
-    EXPECT_NE(r.data->overlay("talk"), nullptr);
-    EXPECT_NE(r.data->overlay("listen"), nullptr);
-    EXPECT_FALSE(r.data->animationNames().filter("Idle").isEmpty());
-    const Renderer renderer(*r.data);
-    const QImage rest = renderer.render(r.data->poses[size_t(r.data->pose("rest"))]);
+        EXPECT_NE(r->animation(name), nullptr) << name;
+    EXPECT_NE(r->animation("proccess"), nullptr); // names match without regard to case
+    EXPECT_NE(r->overlay("talk"), nullptr);
+    EXPECT_NE(r->overlay("listen"), nullptr);
+    EXPECT_FALSE(r->animationNames().filter("Idle").isEmpty());
+    const Renderer renderer(*r);
+    const QImage rest = renderer.render(r->poses[size_t(r->pose("rest"))]);
     int opaque = 0;
     for (int y = 0; y < rest.height(); ++y)
         for (int x = 0; x < rest.width(); ++x)
@@ -40,8 +40,8 @@ TEST(CharacterFile, GenieHasEveryAnimationAndDrawsAFigure)
     EXPECT_GT(opaque, rest.width() * rest.height() / 5); // a figure, not a speck
     EXPECT_LT(opaque, rest.width() * rest.height() * 3 / 4); // and not a box
     // The talking mouth changes the picture.
-    Pose talking = r.data->poses[size_t(r.data->pose("rest"))];
-    renderer.applyOverlay(talking, *r.data->overlay("talk"));
+    Pose talking = r->poses[size_t(r->pose("rest"))];
+    renderer.applyOverlay(talking, *r->overlay("talk"));
     EXPECT_NE(renderer.render(talking), rest);
 }
 
@@ -70,12 +70,12 @@ TEST(CharacterFile, DamageIsNamedWithFileAndLine)
         {good.left(good.size() / 2), "line"}, // cut inside a line: whatever broke, it is named
     };
     for (const Case& c : cases) {
-        const LoadResult r = ParseCharacter(c.content, "/x/Genie.acs");
-        EXPECT_FALSE(r.data) << c.expected;
-        EXPECT_TRUE(r.error.contains("/x/Genie.acs")) << r.error.toStdString();
-        EXPECT_TRUE(r.error.contains(c.expected)) << c.expected << " -> " << r.error.toStdString();
+        const auto r = ParseCharacter(c.content, "/x/Genie.acs");
+        EXPECT_FALSE(r) << c.expected;
+        EXPECT_TRUE(r.why().contains("/x/Genie.acs")) << r.why().toStdString();
+        EXPECT_TRUE(r.why().contains(c.expected)) << c.expected << " -> " << r.why().toStdString();
     }
-    const LoadResult missing = ReadCharacterFile("/nonexistent/Genie.acs");
-    EXPECT_TRUE(missing.error.contains("/nonexistent/Genie.acs"));
-    EXPECT_TRUE(missing.error.contains("not found"));
+    const auto missing = ReadCharacterFile("/nonexistent/Genie.acs");
+    EXPECT_TRUE(missing.why().contains("/nonexistent/Genie.acs"));
+    EXPECT_TRUE(missing.why().contains("not found"));
 }

@@ -46,7 +46,7 @@ TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
 {
     testsupport::FastCharacterServer server(100000);
     character::Agent agent(server);
-    ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok);
+    ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok());
     character::Character& genie = *agent.Characters().Item("Genie");
     ASSERT_EQ(genie.Width(), 128);
     genie.Show(true);

@@ -18,7 +18,7 @@ struct Connection {
     explicit Connection(CharacterServer& server, const QString& file = "Genie.acs") : agent(server)
     {
         const auto r = agent.Characters().Load("Genie", file);
-        EXPECT_TRUE(r.ok) << r.error.toStdString();
+        EXPECT_TRUE(r) << r.why().toStdString();
         c = agent.Characters().Item("Genie");
     }
 };

@@ -37,7 +37,7 @@ class RunTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok);
+        ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok());
         mainAgentA = agent.Characters().Item("Genie");
         mainAgentA->setLeft(300);
         mainAgentA->setTop(120);
@@ -315,7 +315,7 @@ TEST_F(RunTest, AFileThatCannotStartIsReportedAndTheDialogStays)
     const QString prog = writeFile(dir.filePath("prog"), "x", Runnable);
     auto fake = open();
     fake->text().setText(prog);
-    t.shell.startResult = {false, "prog could not be started: exec format error"};
+    t.shell.startResult = platform::Fail("prog could not be started: exec format error");
     command(*fake, "OK");
     ASSERT_EQ(t.messageBox.shown.size(), 2u);
     EXPECT_EQ(t.messageBox.shown[1].text, "prog could not be started: exec format error");
@@ -330,14 +330,14 @@ TEST_F(RunTest, ADocumentOpensWithTheDesktopsApplication)
     const QString notes = writeFile(dir.filePath("my notes.txt"), "hello", ReadWrite);
     auto d = open();
     d->text().setText(notes);
-    t.shell.openResult = {false, "No application is set up to open my notes.txt."};
+    t.shell.openResult = platform::Fail("No application is set up to open my notes.txt.");
     command(*d, "OK");
     EXPECT_EQ(t.shell.opened, QStringList({notes}));
     EXPECT_TRUE(t.shell.started.isEmpty());
     ASSERT_EQ(t.messageBox.shown.size(), 1u);
     EXPECT_TRUE(d->isVisible());
 
-    t.shell.openResult = {true, {}};
+    t.shell.openResult = {};
     command(*d, "OK");
     EXPECT_EQ(t.shell.opened.size(), 2);
     EXPECT_FALSE(d->isVisible());

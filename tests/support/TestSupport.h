@@ -56,19 +56,19 @@ public:
 
 class RecordingShell final : public platform::Shell {
 public:
-    Result StartProgram(const QString& path) override
+    platform::Result<> StartProgram(const QString& path) override
     {
         started.append(path);
         return startResult;
     }
-    Result OpenDocument(const QString& path) override
+    platform::Result<> OpenDocument(const QString& path) override
     {
         opened.append(path);
         return openResult;
     }
     QStringList started, opened;
-    Result startResult{true, {}};
-    Result openResult{true, {}};
+    platform::Result<> startResult;
+    platform::Result<> openResult;
 };
 
 // Keeps what would have been shown on the desktop.

@@ -17,7 +17,7 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
     ASSERT_TRUE(voicetest::StartSynthesis(&error)) << qPrintable(error);
     FastCharacterServer server;
     character::Agent agent(server);
-    ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok);
+    ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok());
     character::Character* genie = agent.Characters().Item("Genie");
     genie->Commands().Add("sayTime", "Say the time", "Time");
     genie->Commands().Add("calendar", "Calendar", "Calendar", false);
