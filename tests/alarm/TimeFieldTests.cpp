@@ -3,7 +3,6 @@
 
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QWidget>
@@ -134,8 +133,6 @@ TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
         {"-11.5", "48.5", "12"},
         {"60.25", "00.25", "12"},
     };
-    QElapsedTimer clock;
-    clock.start();
     for (const auto& [typed, minute, hour] : cases) {
         changes = 0;
         EXPECT_EQ(b.type(b.minute, typed), minute) << typed.left(20).toStdString();
@@ -144,7 +141,6 @@ TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
         EXPECT_EQ(b.type(b.hour, typed), hour) << typed.left(20).toStdString();
         EXPECT_LE(changes, 4) << typed.left(20).toStdString();
     }
-    EXPECT_LT(clock.elapsed(), 1000);
 }
 
 TEST(TimeFieldFocus, LeavingAnEmptyBoxFillsItAndTakesTheFocusBack)
