@@ -40,7 +40,7 @@ diff -u "$work/installed" "$work/packed" || fail "the package and cmake --instal
 
 if dpkg-query -W -f='${Status}' varrow 2>/dev/null | grep -q "ok installed"; then
     echo "== removing the varrow package already installed"
-    apt-get remove --purge -y varrow
+    DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -o DPkg::Lock::Timeout=300 varrow
 fi
 # What was there before, to compare with after the purge.
 dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' | sed 's|/$||' | grep . >"$work/paths"
