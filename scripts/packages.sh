@@ -3,6 +3,9 @@
 VARROW_BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libespeak-ng-dev espeak-ng \
 libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libxcb1-dev fonts-dejavu-core"
 VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils clang libclang-rt-14-dev dunst dbus-daemon"
+# Also needed to make the Debian package (scripts/package.sh), and to check it (VARROW_PACKAGE_TEST=1).
+VARROW_DEB_PACKAGES="dpkg-dev file"
+VARROW_PACKAGE_TEST_PACKAGES="lintian"
 
 # Installs what is missing, as root or through sudo.
 varrow_install_packages() {

@@ -2,9 +2,16 @@
 # Builds Varrow with its tests and runs the whole suite: unit, widget, voice and end-to-end runs.
 # VARROW_SANITIZE=1 also runs the fuzzers' smoke runs and the whole suite again in an
 # AddressSanitizer + UndefinedBehaviorSanitizer build.
+# VARROW_PACKAGE_TEST=1 (root only; CI) adds a test that builds the Debian package, installs it into
+# this machine, runs it and purges it.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/packages.sh"
+package_test=OFF
+if [ "${VARROW_PACKAGE_TEST:-0}" = 1 ]; then
+    package_test=ON
+    VARROW_TEST_PACKAGES="$VARROW_TEST_PACKAGES $VARROW_DEB_PACKAGES $VARROW_PACKAGE_TEST_PACKAGES"
+fi
 varrow_install_packages $VARROW_BUILD_PACKAGES $VARROW_TEST_PACKAGES
 jobs="$(nproc)"
 
@@ -15,7 +22,7 @@ run_suite() { # build-dir, extra cmake arguments...
     (cd "$dir" && ctest --output-on-failure -j"$jobs")
 }
 
-run_suite "$root/build" -DCMAKE_BUILD_TYPE=Release
+run_suite "$root/build" -DCMAKE_BUILD_TYPE=Release -DVARROW_PACKAGE_TEST=$package_test
 if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
     export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1"
