@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -101,6 +102,25 @@ void requestQueue(bench::Table& table)
     }
     // O(n) overall means the same cost per request at 10,000 as at 1,000.
     table.ratio("queue: 10,000 Speak+Play+StopAll (us/request)", large, small, 1.5);
+
+    // A clipboard of megabytes read aloud: the longest the program stops answering meanwhile.
+    const QString clip = QStringLiteral("All work and no play makes a dull day. ").repeated(120000);
+    std::vector<double> stalls;
+    for (int i = 0; i < runs; ++i) {
+        genie->Speak(clip);
+        QElapsedTimer t, sinceLast;
+        t.start();
+        sinceLast.start();
+        double longest = 0;
+        while (t.elapsed() < 1500) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            longest = std::max(longest, sinceLast.nsecsElapsed() / 1e6);
+            sinceLast.restart();
+        }
+        genie->StopAll();
+        stalls.push_back(longest);
+    }
+    table.absolute("reading 4.8 MB of text: longest pause (ms)", stalls, {}, 100);
 }
 
 void timeFieldRules(bench::Table& table)

@@ -82,11 +82,12 @@ Desktop::Desktop()
     }
     wm_.setProcessEnvironment(displayEnvironment(display_));
     wm_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    wm_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    const bool managed = wm_.waitForStarted(5000) && waitUntil([&] {
-        const auto out = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, 2000);
-        return out && out->contains(QStringLiteral("window id"));
-    }, 30000);
+    // openbox announces itself on the root window before it manages windows; a window mapped in
+    // between would stay unmapped. Its start-up command runs once it does manage them.
+    const QString ready = scratch_.filePath(QStringLiteral("openbox-ready"));
+    wm_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
+                                          QStringLiteral("touch '%1'").arg(ready)});
+    const bool managed = wm_.waitForStarted(5000) && waitUntil([&] { return QFile::exists(ready); }, 30000);
     if (!managed) {
         error_ = QStringLiteral("openbox did not start on %1").arg(display_);
         display_.clear();

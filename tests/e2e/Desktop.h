@@ -30,6 +30,7 @@ public:
     QImage screenshot(const QString& saveAs = {}) const;
 
 private:
+    QTemporaryDir scratch_;
     QString display_, error_, sessionBus_;
     QProcess xvfb_, wm_;
 };
