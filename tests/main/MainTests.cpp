@@ -194,7 +194,7 @@ TEST_F(MainTest, ClipboardIsReadOrDeclined)
     t.clipboard.text = QString("All work and no play makes a dull day. ").repeated(120000);
     command("readClip");
     ASSERT_TRUE(testsupport::waitUntil([&] { return f.agentA->stage().balloonText().startsWith("All work"); }, 10000));
-    EXPECT_TRUE(f.agentA->stage().busy());
+    EXPECT_TRUE(f.agentA->stage().busy()) << f.agentA->stage().balloonText().left(60).toStdString() << " q=" << f.agentA->stage().queued();
     f.agentA->StopAll("Speak");
     EXPECT_FALSE(f.agentA->stage().busy());
 }
