@@ -1,5 +1,6 @@
 #include "character/CharacterServer.h"
-#include "character/ListenKey.h"
+#include "character/TalkKey.h"
+#include "character/voice/SpeechEnd.h"
 #include "character/voice/SphinxVoiceInput.h"
 #include "devices/MCIFunction.h"
 #include "main/frmMain.h"
@@ -46,7 +47,7 @@ void quitOnSignals(QApplication& app)
     sigaction(SIGINT, &sa, nullptr);
 }
 // Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
-void startVoice(const RunOptions& options, character::ListenKey& key)
+void startVoice(const RunOptions& options, character::TalkKey& key)
 {
     QString why;
     auto voice = character::MakeVoiceInput(options.microphoneFile, &why);
@@ -58,11 +59,8 @@ void startVoice(const RunOptions& options, character::ListenKey& key)
     TraceVoice(input);
     QObject::connect(input, &character::VoiceInput::turnedOff, input, [](const QString& why) { platform::ReportProblem(why); });
     character::CharacterServer::instance().setVoiceInput(std::move(voice));
-    if (!key.grab(&why)) {
-        platform::ReportProblem(why);
-        return;
-    }
-    QObject::connect(&key, &character::ListenKey::heldChanged, input, &character::VoiceInput::hold);
+    QObject::connect(&key, &character::TalkKey::heldChanged, input, &character::VoiceInput::hold);
+    key.start();
 }
 } // namespace
 
@@ -111,8 +109,9 @@ int main(int argc, char** argv)
         break;
     }
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
-    character::ListenKey listenKey;
-    startVoice(options, listenKey);
+    // Held no longer than an utterance heard without a key may last.
+    const auto listenKey = character::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, platform::ReportProblem);
+    startVoice(options, *listenKey);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.
