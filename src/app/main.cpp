@@ -7,6 +7,7 @@
 #include "platform/FormActivation.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
+#include "DisplayChoice.h"
 #include "RunOptions.h"
 #include "Trace.h"
 
@@ -66,10 +67,7 @@ void startVoice(const RunOptions& options, character::TalkKey& key)
 
 int main(int argc, char** argv)
 {
-    // A Wayland client may not place its own windows; the character needs to, so it runs on XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const DisplayChoice display = ApplyDisplayChoice();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varrow"));
     QApplication::setApplicationVersion(platform::VersionInfo::program().Version);
@@ -112,6 +110,8 @@ int main(int argc, char** argv)
     // Held no longer than an utterance heard without a key may last.
     const auto listenKey = character::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, platform::ReportProblem);
     startVoice(options, *listenKey);
+    if (!display.notice.isEmpty())
+        platform::ReportProblem(display.notice);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.
