@@ -21,11 +21,20 @@ bool shapedWindows()
     return shaped;
 }
 
-constexpr Qt::WindowFlags floatingFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                          Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint;
+constexpr Qt::WindowFlags managedFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                         Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint;
+
+// On XWayland the compositor is the X11 window manager too, and it centres managed windows and gives
+// them the focus whatever they ask. An override-redirect window it leaves where we put it, above the
+// others and without the focus. An X11 window manager keeps to what the flags ask.
+Qt::WindowFlags floatingFlags()
+{
+    const bool xwayland = QGuiApplication::platformName() == u"xcb" && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return xwayland ? managedFlags | Qt::X11BypassWindowManagerHint : managedFlags;
+}
 }
 
-CharacterWindow::CharacterWindow(const QString& characterName) : QWidget(nullptr, floatingFlags)
+CharacterWindow::CharacterWindow(const QString& characterName) : QWidget(nullptr, floatingFlags())
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -155,7 +164,7 @@ QPainterPath balloonShape(const QSize& size, bool tailDown)
 }
 } // namespace
 
-Balloon::Balloon() : QWidget(nullptr, floatingFlags)
+Balloon::Balloon() : QWidget(nullptr, floatingFlags())
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
