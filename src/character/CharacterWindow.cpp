@@ -41,6 +41,10 @@ CharacterWindow::CharacterWindow(const QString& characterName) : QWidget(nullptr
     setAttribute(Qt::WA_NoSystemBackground);
     setWindowTitle(characterName);
     setAccessibleName(characterName);
+    // XWayland hands the compositor the window's whole buffer and leaves the X shape out, and a
+    // Wayland window's mask only says where clicks go. X11 compositors cut the window to its shape.
+    wholeBufferShown_ = QGuiApplication::platformName() == u"wayland" ||
+                        (QGuiApplication::platformName() == u"xcb" && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
 }
 
 void CharacterWindow::setFrame(const QImage& image)
@@ -49,8 +53,18 @@ void CharacterWindow::setFrame(const QImage& image)
     image_ = image;
     if (resized)
         setFixedSize(image.size());
-    if (shapedWindows())
-        setMask(Renderer::maskOf(image_));
+    if (shapedWindows()) {
+        const QRegion shape(Renderer::maskOf(image_));
+        // Where the old shape reached beyond the new one, our buffer still holds the old frame, since
+        // painting keeps inside the shape; where the whole buffer is shown, that would stay on screen.
+        // Clear it while the old shape still lets the painting through.
+        const QRegion old = mask();
+        if (wholeBufferShown_ && isVisible() && !(old - shape).isEmpty()) {
+            setMask(old | shape);
+            repaint();
+        }
+        setMask(shape);
+    }
     update();
 }
 

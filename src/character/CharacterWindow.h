@@ -32,6 +32,7 @@ private:
     QPoint pressGlobal_;
     bool pressed_ = false;
     bool dragging_ = false;
+    bool wholeBufferShown_ = false;
 };
 
 // The word balloon above (or below) the character. It shows the words heard so far; a long text
