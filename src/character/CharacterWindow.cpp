@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QTextLayout>
+#include <QWindow>
 
 namespace character {
 
@@ -96,6 +97,13 @@ void CharacterWindow::mouseMoveEvent(QMouseEvent* e)
     const QPoint global = e->globalPosition().toPoint();
     if (!dragging_ && (global - pressGlobal_).manhattanLength() < QApplication::startDragDistance())
         return;
+    // A Wayland client cannot place its windows: the compositor moves this one and never says where to,
+    // so there is no place to keep.
+    if (QGuiApplication::platformName() == u"wayland" && windowHandle()) {
+        pressed_ = false;
+        windowHandle()->startSystemMove();
+        return;
+    }
     dragging_ = true;
     emit dragged(global - pressOffset_);
 }
