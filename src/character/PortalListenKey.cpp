@@ -119,7 +119,9 @@ void PortalListenKey::onResponse(uint response, const QVariantMap& results)
     bus_.disconnect(portalService, request_, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
                     this, SLOT(onResponse(uint, QVariantMap)));
     if (response != 0) {
-        fail(response == 1 ? QStringLiteral("the shortcut was not allowed") : QStringLiteral("the desktop refused the shortcut"));
+        const QString what = step_ == Step::Session ? QStringLiteral("a shortcut session") : QStringLiteral("the shortcut");
+        fail(response == 1 ? QStringLiteral("the user did not allow %1").arg(what)
+                           : QStringLiteral("the desktop refused %1").arg(what));
         return;
     }
     if (step_ == Step::Session) {
