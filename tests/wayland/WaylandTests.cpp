@@ -265,6 +265,7 @@ TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
     EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionX")).toInt(), Saved.x());
     EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionY")).toInt(), Saved.y());
     EXPECT_TRUE(v.running());
+    QDir().mkpath(QStringLiteral("wayland-shots"));
     session.screenshot(QStringLiteral("wayland-shots/native-sway.png"));
 }
 
