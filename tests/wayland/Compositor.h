@@ -18,6 +18,8 @@ namespace wayland {
 
 enum class Kind { Sway, KWin, Mutter };
 QString NameOf(Kind kind);
+// The configuration of a session bus listening in `socketDir` that activates no services.
+QByteArray PrivateBusConfig(const QString& socketDir);
 
 // A window as the compositor (or, for X11 windows it does not list, the X server) sees it.
 struct Window {

@@ -293,6 +293,8 @@ TEST(PortalInKWin, PauseHeldInKWinReachesTheTalkKey)
     while (!bus.interface()->isServiceRegistered(kde) && t.elapsed() < 20000)
         QThread::msleep(50);
     ASSERT_TRUE(session.launch(QStringLiteral("/usr/libexec/xdg-desktop-portal"), {}));
+    while (!bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop")) && t.elapsed() < 40000)
+        QThread::msleep(50);
 
     character::PortalListenKey key(bus);
     QString outcome;
