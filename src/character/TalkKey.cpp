@@ -45,6 +45,11 @@ void TalkKey::start()
     }
     connect(portal_.get(), &PortalListenKey::heldChanged, this, &TalkKey::sourceHeld);
     connect(portal_.get(), &PortalListenKey::bound, this, [this] {
+        // Bound without a key (Plasma 5.27 does that for a program outside a sandbox): the grab stays.
+        if (portal_->trigger().isEmpty()) {
+            portalUnavailable();
+            return;
+        }
         // One key, one source: the grab would report the same press again.
         if (x11_ && held_)
             sourceHeld(false);

@@ -11,7 +11,7 @@ class ListenKey;
 class PortalListenKey;
 
 // Prefers the desktop portal, which hears the key whatever window has the focus; uses the X11 grab
-// until the portal has bound the shortcut, or instead of it where there is none; and tells the user
+// until the portal has bound the shortcut to a key, or instead of it where it cannot; and tells the user
 // once where the key cannot reach us. Whichever key it is, listening ends when the key goes up, and
 // after `capMs` at the latest.
 class TalkKey : public QObject {

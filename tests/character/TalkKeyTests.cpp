@@ -89,7 +89,8 @@ private:
 // xdg-desktop-portal does, and sends the key's Activated and Deactivated.
 class FakePortal : public QDBusVirtualObject {
 public:
-    explicit FakePortal(QDBusConnection bus, uint answer = 0) : bus_(bus), answer_(answer)
+    explicit FakePortal(QDBusConnection bus, uint answer = 0, QString trigger = QStringLiteral("Pause"))
+        : bus_(bus), answer_(answer), trigger_(std::move(trigger))
     {
         qDBusRegisterMetaType<Shortcut>();
         qDBusRegisterMetaType<QList<Shortcut>>();
@@ -117,7 +118,7 @@ public:
             QList<Shortcut> given = asked;
             for (Shortcut& s : given)
                 s.properties = {{QStringLiteral("description"), s.properties.value(QStringLiteral("description"))},
-                                {QStringLiteral("trigger_description"), QStringLiteral("Pause")}};
+                                {QStringLiteral("trigger_description"), trigger_}};
             results[QStringLiteral("shortcuts")] = QVariant::fromValue(given);
         } else {
             return false;
@@ -142,6 +143,7 @@ public:
 private:
     QDBusConnection bus_;
     uint answer_;
+    QString trigger_;
 };
 
 struct Recorder {
@@ -195,11 +197,13 @@ TEST(TalkKey, PortalShortcutFollowsTheKeyAndTheCapEndsAForgottenRelease)
 TEST(TalkKey, WithoutPortalOrGrabTheUserIsToldOnceOfTheOtherWays)
 {
     PrivateBus bus;
-    for (const bool portalThere : {false, true}) {
-        SCOPED_TRACE(portalThere ? "portal declines" : "no portal");
+    enum { NoPortal, Declines, NoKeyGiven };
+    for (const int portalThere : {NoPortal, Declines, NoKeyGiven}) {
+        SCOPED_TRACE(portalThere);
         std::unique_ptr<FakePortal> portal;
-        if (portalThere)
-            portal = std::make_unique<FakePortal>(bus.connect(QStringLiteral("portal")), 1);
+        if (portalThere != NoPortal)
+            portal = std::make_unique<FakePortal>(bus.connect(QStringLiteral("portal")), portalThere == Declines ? 1 : 0,
+                                                  QString());
         Recorder r;
         auto key = makeKey(bus, r, 10000, true); // no X server here: the grab fails too
         key->start();
