@@ -1,8 +1,15 @@
 #!/bin/sh
 # The Debian packages Varrow needs to build, run and test. Sourced by the other scripts.
 VARROW_BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libespeak-ng-dev espeak-ng \
-libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libxcb1-dev fonts-dejavu-core"
+libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libxcb1-dev fonts-dejavu-core qt6-wayland"
 VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils clang libclang-rt-14-dev dunst dbus-daemon"
+# Wayland sessions run headless: sway (xhost lets root's clients into its XWayland, and a small client
+# built from libwayland-dev gives its seat a pointer), KWin, and Mutter, whose screenshots come through
+# its screen cast over PipeWire; weston-terminal is the native window, dbus-daemon the session bus;
+# the desktop portal with its KDE backend (a Qt 5 program, hence qtwayland5) for the talk key.
+VARROW_WAYLAND_TEST_PACKAGES="sway xwayland grim x11-xserver-utils libwayland-dev kwin-wayland mutter weston dbus \
+pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
+xdg-desktop-portal xdg-desktop-portal-kde qtwayland5"
 # Also needed to make the Debian package (scripts/package.sh), and to check it (VARROW_PACKAGE_TEST=1).
 VARROW_DEB_PACKAGES="dpkg-dev file"
 VARROW_PACKAGE_TEST_PACKAGES="lintian"

@@ -1,11 +1,19 @@
 #include "DisplayChoice.h"
 
+#include <QDir>
+#include <QLibraryInfo>
+
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
 
 namespace {
 const QString NeedsDesktop = QStringLiteral("Varrow needs a graphical desktop (X11, or XWayland on Wayland)");
+const QString NativeWayland = QStringLiteral(
+    "There is no XWayland on this desktop, so Varrow runs as a Wayland program: the desktop decides where Genie "
+    "and the balloon stand, dragging Genie moves it only until Varrow ends, and the Pause key works only where the "
+    "desktop offers global shortcuts.");
+const QString NoWaylandPlugin = QStringLiteral("Qt's Wayland platform (the package qt6-wayland) is not installed");
 
 QByteArray fromEnvironment(const char* name)
 {
@@ -45,26 +53,42 @@ bool XServerAnswers(const QByteArray& display)
     return ok;
 }
 
-DisplayChoice ChooseDisplay(const DisplayEnvironment& env, const XServerProbe& xAnswers)
+bool WaylandPluginInstalled()
 {
-    // Another platform asked for by name (offscreen, for instance) is the asker's business.
-    if (!env.platform.isEmpty() && !isX(env.platform))
+    const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
+    return !QDir(plugins).entryList({QStringLiteral("libqwayland-*.so")}, QDir::Files).isEmpty();
+}
+
+DisplayChoice ChooseDisplay(const DisplayEnvironment& env, const XServerProbe& xAnswers, bool waylandPlugin)
+{
+    const bool askedWayland = env.platform.startsWith("wayland");
+    if (!env.platform.isEmpty() && !isX(env.platform) && !askedWayland)
         return {};
+    if (askedWayland && waylandPlugin)
+        return {{}, {}, NativeWayland};
+    const bool x = !env.display.isEmpty() && xAnswers(env.display);
+    if (askedWayland) {
+        if (x)
+            return {"xcb", {}, NoWaylandPlugin + QStringLiteral(", so Varrow runs on XWayland.")};
+        return {{}, NeedsDesktop + QStringLiteral(", and ") + NoWaylandPlugin + u'.', {}};
+    }
+    if (!x && !isX(env.platform) && !env.waylandDisplay.isEmpty() && waylandPlugin)
+        return {"wayland", {}, NativeWayland};
     if (env.display.isEmpty()) {
         const QString why = env.waylandDisplay.isEmpty()
                                 ? QStringLiteral("DISPLAY is not set")
                                 : QStringLiteral("this Wayland desktop runs no XWayland (DISPLAY is not set)");
-        return {{}, NeedsDesktop + QStringLiteral(", and %1.").arg(why)};
+        return {{}, NeedsDesktop + QStringLiteral(", and %1.").arg(why), {}};
     }
-    if (!xAnswers(env.display)) {
+    if (!x) {
         QString name = QString::fromLocal8Bit(env.display.left(100));
         for (QChar& ch : name)
             if (!ch.isPrint())
                 ch = u'?'; // one line, whatever the variable holds
-        return {{}, NeedsDesktop + QStringLiteral(", and no X server answers on DISPLAY \"%1\".").arg(name)};
+        return {{}, NeedsDesktop + QStringLiteral(", and no X server answers on DISPLAY \"%1\".").arg(name), {}};
     }
     // Where Qt would pick Wayland, XWayland: as a Wayland client the character could not stand where it was put.
     if (env.platform.isEmpty() && !env.waylandDisplay.isEmpty())
-        return {QByteArray("xcb"), {}};
+        return {QByteArray("xcb"), {}, {}};
     return {};
 }

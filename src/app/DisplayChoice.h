@@ -1,5 +1,6 @@
+// Which window system the program starts on, decided before Qt starts, so that a start with no
+// desktop ends in one plain line rather than an abort.
 #pragma once
-// Which window system the program starts on, decided before Qt starts so that no desktop is one plain line.
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -16,6 +17,7 @@ struct DisplayEnvironment {
 struct DisplayChoice {
     QByteArray platform; // what QT_QPA_PLATFORM is set to; empty: left as it is
     QString problem;     // set when there is no desktop to start on: the one line the user reads
+    QString notice;      // what the user is told once the program runs
 
     bool usable() const { return problem.isEmpty(); }
 };
@@ -23,7 +25,10 @@ struct DisplayChoice {
 // True when an X server answers on `display`.
 using XServerProbe = std::function<bool(const QByteArray& display)>;
 bool XServerAnswers(const QByteArray& display);
+// Whether Qt's Wayland platform plugin is installed.
+bool WaylandPluginInstalled();
 
-// The character needs X (or XWayland): a Wayland client may not place its own windows. Unless another
-// platform is asked for by name, an X server must answer on DISPLAY.
-DisplayChoice ChooseDisplay(const DisplayEnvironment& env, const XServerProbe& xAnswers);
+// XWayland wherever an X server answers, since only an X11 window can stand where we put it; the
+// Wayland platform where a Wayland session is all there is and its plugin is installed. A platform
+// asked for by name (offscreen, for instance) is the asker's business.
+DisplayChoice ChooseDisplay(const DisplayEnvironment& env, const XServerProbe& xAnswers, bool waylandPlugin);

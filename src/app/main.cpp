@@ -1,5 +1,6 @@
 #include "character/CharacterServer.h"
-#include "character/ListenKey.h"
+#include "character/TalkKey.h"
+#include "character/voice/SpeechEnd.h"
 #include "character/voice/SphinxVoiceInput.h"
 #include "devices/MCIFunction.h"
 #include "main/frmMain.h"
@@ -47,7 +48,7 @@ void quitOnSignals(QApplication& app)
     sigaction(SIGINT, &sa, nullptr);
 }
 // Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
-void startVoice(const RunOptions& options, character::CharacterServer& server, character::ListenKey& key,
+void startVoice(const RunOptions& options, character::CharacterServer& server, character::TalkKey& key,
                 platform::UserReport& report, Trace& trace)
 {
     const QString off = QStringLiteral("Voice commands are off");
@@ -62,11 +63,8 @@ void startVoice(const RunOptions& options, character::CharacterServer& server, c
     QObject::connect(input, &character::VoiceInput::turnedOff, input,
                      [&report, off](const QString& why) { report.problem(off, why); });
     server.setVoiceInput(std::move(voice));
-    if (const platform::Result<> grabbed = key.grab(); !grabbed) {
-        report.problem(QStringLiteral("No key to talk"), grabbed.why());
-        return;
-    }
-    QObject::connect(&key, &character::ListenKey::heldChanged, input, &character::VoiceInput::hold);
+    QObject::connect(&key, &character::TalkKey::heldChanged, input, &character::VoiceInput::hold);
+    key.start();
 }
 
 void nameTheProgram()
@@ -79,7 +77,8 @@ void nameTheProgram()
 int main(int argc, char** argv)
 {
     // Without a desktop Qt would abort; --help and --version need none.
-    const DisplayChoice display = ChooseDisplay(DisplayEnvironment::of(argc, argv), XServerAnswers);
+    const DisplayChoice display =
+        ChooseDisplay(DisplayEnvironment::of(argc, argv), XServerAnswers, WaylandPluginInstalled());
     if (!display.usable()) {
         QCoreApplication app(argc, argv);
         nameTheProgram();
@@ -137,8 +136,13 @@ int main(int argc, char** argv)
         break;
     }
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
-    character::ListenKey listenKey;
-    startVoice(options, server, listenKey, platform.report, trace);
+    // Held no longer than an utterance heard without a key may last.
+    const auto listenKey = character::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, [&platform](const QString& why) {
+        platform.report.problem(QStringLiteral("No key to talk"), why);
+    });
+    startVoice(options, server, *listenKey, platform.report, trace);
+    if (!display.notice.isEmpty())
+        platform.report.problem(QStringLiteral("Running as a Wayland program"), display.notice);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.

@@ -76,7 +76,7 @@ QPainterPath balloonShape(const QSize& size, bool tailDown)
 }
 } // namespace
 
-Balloon::Balloon() : QWidget(nullptr, FloatingWindowFlags)
+Balloon::Balloon() : QWidget(nullptr, FloatingWindowFlags())
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QWindow>
 
 namespace character {
 
@@ -50,8 +51,14 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
         window_->move(p);
         presenter_.figureChanged();
     });
-    QObject::connect(window_.get(), &CharacterWindow::dragFinished, this,
-                     [this] { moveTo(position_, UserMoved, 0); });
+    // What is kept is where the window system put the window, which a window manager may have refused
+    // to move: its answer to the last move comes a moment after the button goes up.
+    QObject::connect(window_.get(), &CharacterWindow::dragFinished, this, [this] {
+        QTimer::singleShot(100, this, [this] {
+            const QWindow* w = window_->windowHandle();
+            moveTo(w ? w->position() : position_, UserMoved, 0);
+        });
+    });
     QObject::connect(window_.get(), &CharacterWindow::menuRequested, this, &CharacterStage::popupMenu);
     QObject::connect(window_.get(), &CharacterWindow::listenPressed, this, &CharacterStage::listenRequested);
     // A click on the balloon cuts a long speech short.

@@ -4,18 +4,24 @@
 #include "Renderer.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 
 namespace character {
 
-CharacterWindow::CharacterWindow(const QString& characterName) : QWidget(nullptr, FloatingWindowFlags)
+CharacterWindow::CharacterWindow(const QString& characterName) : QWidget(nullptr, FloatingWindowFlags())
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_NoSystemBackground);
     setWindowTitle(characterName);
     setAccessibleName(characterName);
+    // XWayland hands the compositor the window's whole buffer and leaves the X shape out, and a
+    // Wayland window's mask only says where clicks go. X11 compositors cut the window to its shape.
+    wholeBufferShown_ = QGuiApplication::platformName() == u"wayland" ||
+                        (QGuiApplication::platformName() == u"xcb" && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
 }
 
 void CharacterWindow::setFrame(const QImage& image)
@@ -24,8 +30,18 @@ void CharacterWindow::setFrame(const QImage& image)
     image_ = image;
     if (resized)
         setFixedSize(image.size());
-    if (ShapedWindows())
-        setMask(Renderer::maskOf(image_));
+    if (ShapedWindows()) {
+        const QRegion shape(Renderer::maskOf(image_));
+        // Where the old shape reached beyond the new one, our buffer still holds the old frame, since
+        // painting keeps inside the shape; where the whole buffer is shown, that would stay on screen.
+        // Clear it while the old shape still lets the painting through.
+        const QRegion old = mask();
+        if (wholeBufferShown_ && isVisible() && !(old - shape).isEmpty()) {
+            setMask(old | shape);
+            repaint();
+        }
+        setMask(shape);
+    }
     update();
 }
 
@@ -57,6 +73,13 @@ void CharacterWindow::mouseMoveEvent(QMouseEvent* e)
     const QPoint global = e->globalPosition().toPoint();
     if (!dragging_ && (global - pressGlobal_).manhattanLength() < QApplication::startDragDistance())
         return;
+    // A Wayland client cannot place its windows: the compositor moves this one and never says where to,
+    // so there is no place to keep.
+    if (QGuiApplication::platformName() == u"wayland" && windowHandle()) {
+        pressed_ = false;
+        windowHandle()->startSystemMove();
+        return;
+    }
     dragging_ = true;
     emit dragged(global - pressOffset_);
 }

@@ -33,6 +33,7 @@ private:
     QPoint pressGlobal_;
     bool pressed_ = false;
     bool dragging_ = false;
+    bool wholeBufferShown_ = false;
 };
 
 } // namespace character

@@ -235,6 +235,7 @@ TEST_F(StageTest, DragMovesOnceByTheUserAndTheMenuListsTheCommandsInEffect)
     for (int i = 1; i <= 5; ++i)
         QTest::mouseMove(w, inside + QPoint(i * 10, i * 6));
     QTest::mouseRelease(w, Qt::LeftButton, {}, inside + QPoint(50, 30));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !causes.empty(); })); // once the window system has answered
     testsupport::pump();
     EXPECT_EQ(causes, std::vector<int>{UserMoved});
     EXPECT_EQ(a.c->MoveCause(), UserMoved);

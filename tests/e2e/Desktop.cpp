@@ -149,16 +149,26 @@ QImage Desktop::screenshot(const QString& saveAs) const
 
 Varrow::Varrow(const Desktop& desktop, const QString& home, const QStringList& args, const QString& program,
                const QString& traceName)
-    : desktop_(desktop), home_(home), tracePath_(home + u'/' + traceName + QStringLiteral(".txt"))
+    : desktop_(&desktop), home_(home), tracePath_(home + u'/' + traceName + QStringLiteral(".txt"))
 {
-    QDir().mkpath(home + QStringLiteral("/runtime"));
-    QFile::setPermissions(home + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    start(desktop.environment(), program, args);
+}
+
+Varrow::Varrow(const QProcessEnvironment& session, const QString& home, const QStringList& args)
+    : home_(home), tracePath_(home + QStringLiteral("/trace.txt"))
+{
+    start(session, {}, args);
+}
+
+void Varrow::start(QProcessEnvironment env, const QString& program, const QStringList& args)
+{
+    QDir().mkpath(home_ + QStringLiteral("/runtime"));
+    QFile::setPermissions(home_ + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::remove(tracePath_);
-    QProcessEnvironment env = desktop.environment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_ + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_ + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home_ + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), home_ + QStringLiteral("/data"));
     process_.setProcessEnvironment(env);
     process_.start(program.isEmpty() ? ProgramPath() : program,
                    QStringList{QStringLiteral("--trace"), tracePath_} + args);
@@ -230,7 +240,9 @@ QString Varrow::errors()
 
 bool Varrow::pick(const QPoint& at, const QString& entry)
 {
-    desktop_.xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+    if (!desktop_)
+        return false;
+    desktop_->xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
                       QStringLiteral("click"), QStringLiteral("3")});
     if (!waitFor(QStringLiteral("menu shown .*")))
         return false;
@@ -239,8 +251,8 @@ bool Varrow::pick(const QPoint& at, const QString& entry)
     if (!item)
         return false;
     const QPoint centre = ParseGeometry(*item, 1).center();
-    desktop_.xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
-    desktop_.xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    desktop_->xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
+    desktop_->xdotool({QStringLiteral("click"), QStringLiteral("1")});
     return true;
 }
 

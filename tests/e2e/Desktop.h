@@ -41,6 +41,8 @@ public:
     // Runs with settings and runtime dir under `home`; two runs with one home are one user's session.
     Varrow(const Desktop& desktop, const QString& home, const QStringList& args = {},
            const QString& program = {}, const QString& traceName = QStringLiteral("trace"));
+    // The same in another session (a Wayland compositor); pick() then needs its own input.
+    Varrow(const QProcessEnvironment& session, const QString& home, const QStringList& args = {});
     ~Varrow();
 
     // Waits for a trace line matching `pattern` (after the ones already matched); returns its match.
@@ -57,7 +59,8 @@ public:
     QString settingsFile() const;
 
 private:
-    const Desktop& desktop_;
+    void start(QProcessEnvironment env, const QString& program, const QStringList& args);
+    const Desktop* desktop_ = nullptr;
     QString home_, tracePath_;
     QProcess process_;
     qsizetype consumed_ = 0;

@@ -232,7 +232,7 @@ TEST_F(MainTest, ADragIsAcknowledgedAndSavedAndAMoveByTheProgramIsNot)
     for (int i = 1; i <= 4; ++i)
         QTest::mouseMove(w, grip + QPoint(i * 10, i * 5));
     QTest::mouseRelease(w, Qt::LeftButton, {}, grip + QPoint(40, 20));
-    testsupport::pump();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return setting("LastPositionX") != "<none>"; }));
     EXPECT_EQ(carriedOut(), QStringList({"Play:Acknowledge", "Speak:Yes Sir!", "Play:Write", "Play:WriteReturn"}));
     EXPECT_EQ(setting("LastPositionX"), QString::number(f.agentA->Left()));
     EXPECT_EQ(setting("LastPositionY"), QString::number(f.agentA->Top()));

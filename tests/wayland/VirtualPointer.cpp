@@ -1,0 +1,70 @@
+// Gives a headless wlroots session a pointer device, until its standard input closes: without one
+// the seat offers clients no pointer, and the compositor's own cursor commands reach nobody.
+#include <wayland-client.h>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// The two interfaces of the wlr virtual pointer protocol this needs, as its XML describes them.
+const wl_interface* noTypes[8] = {};
+const wl_message pointerRequests[] = {
+    {"motion", "uff", noTypes},          {"motion_absolute", "uuuuu", noTypes}, {"button", "uuu", noTypes},
+    {"axis", "uuf", noTypes},            {"frame", "", noTypes},                {"axis_source", "u", noTypes},
+    {"axis_stop", "uu", noTypes},        {"axis_discrete", "uufi", noTypes},    {"destroy", "", noTypes},
+};
+const wl_interface virtualPointer = {"zwlr_virtual_pointer_v1", 1, 9, pointerRequests, 0, nullptr};
+const wl_interface* createTypes[] = {&wl_seat_interface, &virtualPointer};
+const wl_message managerRequests[] = {{"create_virtual_pointer", "?on", createTypes}, {"destroy", "", noTypes}};
+const wl_interface pointerManager = {"zwlr_virtual_pointer_manager_v1", 1, 2, managerRequests, 0, nullptr};
+
+struct Globals {
+    wl_proxy* manager = nullptr;
+    wl_proxy* seat = nullptr;
+};
+
+void global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
+{
+    auto* g = static_cast<Globals*>(data);
+    if (std::strcmp(interface, pointerManager.name) == 0)
+        g->manager = static_cast<wl_proxy*>(wl_registry_bind(registry, name, &pointerManager, 1));
+    else if (std::strcmp(interface, "wl_seat") == 0 && !g->seat)
+        g->seat = static_cast<wl_proxy*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+}
+
+void globalRemove(void*, wl_registry*, uint32_t) {}
+
+const wl_registry_listener registryListener = {global, globalRemove};
+
+} // namespace
+
+int main()
+{
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "no Wayland display\n");
+        return 1;
+    }
+    Globals g;
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &registryListener, &g);
+    wl_display_roundtrip(display);
+    if (!g.manager) {
+        std::fprintf(stderr, "the compositor offers no virtual pointer\n");
+        return 1;
+    }
+    wl_proxy* pointer = wl_proxy_marshal_constructor(g.manager, 0, &virtualPointer, g.seat, nullptr);
+    wl_display_roundtrip(display);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    char buf[64];
+    while (::read(0, buf, sizeof buf) > 0) {
+    }
+    wl_proxy_marshal(pointer, 8);
+    wl_proxy_destroy(pointer);
+    wl_display_roundtrip(display);
+    wl_display_disconnect(display);
+    return 0;
+}
