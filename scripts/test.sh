@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds Varrow with its tests and runs the whole suite: unit, widget, voice and end-to-end runs.
-# VARROW_SANITIZE=1 also runs the fuzzers' smoke runs and the whole suite again in an
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# VARROW_SANITIZE=1 also runs the fuzzers' smoke runs, the whole suite again in an
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and the unit and voice suites in a
+# ThreadSanitizer build.
 # VARROW_PACKAGE_TEST=1 (root only; CI) adds a test that builds the Debian package, installs it into
 # this machine, runs it and purges it.
 set -eu
@@ -16,10 +17,15 @@ varrow_install_packages $VARROW_BUILD_PACKAGES $VARROW_TEST_PACKAGES $VARROW_WAY
 jobs="$(nproc)"
 
 ctest_args=""
+build_targets=""
 run_suite() { # build-dir, extra cmake arguments...
     dir="$1"; shift
     cmake -S "$root" -B "$dir" "$@"
-    cmake --build "$dir" -j"$jobs"
+    if [ -n "$build_targets" ]; then
+        cmake --build "$dir" -j"$jobs" --target $build_targets
+    else
+        cmake --build "$dir" -j"$jobs"
+    fi
     (cd "$dir" && ctest --output-on-failure -j"$jobs" $ctest_args)
 }
 
@@ -32,5 +38,14 @@ if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
     # Short smoke runs of the fuzzers on the corpus kept in fuzz/corpus.
     run_suite "$root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DVARROW_FUZZ=ON -DVARROW_TESTS=OFF
+    # The threads are in the character service and the voice input; the runs of the real program
+    # add nothing a unit suite does not exercise there.
+    export TSAN_OPTIONS="suppressions=$root/tests/sanitizer/tsan.supp"
+    ctest_args="-LE e2e|wayland|package"
+    build_targets="app_tests platform_tests character_tests devices_tests main_tests alarm_tests calendar_tests
+        launcher_tests voice_tests"
+    run_suite "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_TSAN=ON
+    ctest_args="-LE wayland"
+    build_targets=""
     run_suite "$root/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_SANITIZE=ON
 fi
