@@ -1,3 +1,4 @@
+// The benchmarks' table: figures against their baselines and targets.
 #pragma once
 #include <QByteArray>
 #include <QFile>

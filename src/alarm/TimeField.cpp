@@ -1,3 +1,4 @@
+// The alarm dialog's hour, minute, second and AM/PM boxes: wrapping, padding, focus and spoken numbers.
 #include "TimeField.h"
 
 #include "character/Character.h"

@@ -1,3 +1,4 @@
+// The arrow pair beside the alarm's time boxes.
 #pragma once
 #include <QToolButton>
 #include <QWidget>

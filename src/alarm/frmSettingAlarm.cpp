@@ -1,3 +1,4 @@
+// The alarm dialog: sets the time of day the main form's clock fires at, and arms or disarms it.
 #include "frmSettingAlarm.h"
 
 #include "character/PlaceDialog.h"

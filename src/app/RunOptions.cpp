@@ -1,3 +1,4 @@
+// The command-line options the program takes.
 #include "RunOptions.h"
 
 #include <QCommandLineParser>

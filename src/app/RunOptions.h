@@ -1,3 +1,4 @@
+// The command-line options the program takes.
 #pragma once
 #include <QDateTime>
 #include <QString>

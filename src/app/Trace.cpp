@@ -1,3 +1,4 @@
+// The run's trace for end-to-end checks: one line per thing the user sees happen (a character request
 #include "Trace.h"
 
 #include "character/CharacterServer.h"

@@ -1,3 +1,4 @@
+// Varrow's start: the window system, the platform services, the character service and the main form.
 #include "character/CharacterServer.h"
 #include "character/TalkKey.h"
 #include "character/voice/SpeechEnd.h"

@@ -1,3 +1,4 @@
+// The calendar dialog's month view, read and written through its date's fields.
 #include "CalendarView.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The control each form carries to reach the character server, and its character collection.
 #include "Agent.h"
 
 #include "platform/Platform.h"

@@ -1,3 +1,4 @@
+// Plays a character's animations on its window frame by frame, tweening where a frame asks for it.
 #include "AnimationPlayer.h"
 
 #include "CharacterWindow.h"

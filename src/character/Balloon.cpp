@@ -1,3 +1,4 @@
+// The word balloon beside the character, showing the words heard so far.
 #include "Balloon.h"
 
 #include "FloatingWindow.h"

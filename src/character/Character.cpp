@@ -1,3 +1,4 @@
+// One form's connection to a character, and what the Command event carries.
 #include "Character.h"
 
 #include "CharacterStage.h"

@@ -1,3 +1,4 @@
+// The character file: what it holds and how it is read.
 #include "CharacterFile.h"
 
 #include <QFile>

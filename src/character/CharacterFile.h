@@ -1,3 +1,4 @@
+// The character file: what it holds and how it is read.
 #pragma once
 #include "platform/Result.h"
 

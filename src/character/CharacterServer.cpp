@@ -1,3 +1,4 @@
+// The characters on the desktop, shared by every form's Agent control: one server per program.
 #include "CharacterServer.h"
 
 #include "EspeakSpeaker.h"

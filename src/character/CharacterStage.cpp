@@ -1,3 +1,4 @@
+// The one figure of a character on the desktop, and what its connections share: where it stands,
 #include "CharacterStage.h"
 
 #include "Balloon.h"

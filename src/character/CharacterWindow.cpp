@@ -1,3 +1,4 @@
+// The character's own window: frameless, on top, never taking the focus, shaped to the drawn figure.
 #include "CharacterWindow.h"
 
 #include "FloatingWindow.h"

@@ -1,3 +1,4 @@
+// A character object's command menu: what the user can pick or say.
 #include "Commands.h"
 
 #include "Log.h"

@@ -1,3 +1,4 @@
+// The connections to one figure: which of them are shown, and whose commands are in effect.
 #include "ConnectionRegistry.h"
 
 #include "Character.h"

@@ -1,3 +1,4 @@
+// espeak-ng in process, playing through the audio device; the library is started at the first
 #include "EspeakSpeaker.h"
 
 #include "SpeechSsml.h"

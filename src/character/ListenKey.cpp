@@ -1,3 +1,4 @@
+// The push-to-talk key, held anywhere on the desktop: Pause, grabbed from the X server.
 #include "ListenKey.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// Where a dialog stands beside the character, and the character pointing at it.
 #include "PlaceDialog.h"
 
 #include "Character.h"

@@ -1,3 +1,4 @@
+// The push-to-talk key through the desktop portal's global shortcuts, for Wayland sessions.
 #include "PortalListenKey.h"
 
 #include <QDBusArgument>

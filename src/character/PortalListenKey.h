@@ -1,5 +1,5 @@
-#pragma once
 // The push-to-talk key through the desktop portal's global shortcuts, for Wayland sessions.
+#pragma once
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>

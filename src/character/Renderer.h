@@ -1,3 +1,4 @@
+// Draws the character in a pose, and the shape the user can click.
 #pragma once
 #include "CharacterFile.h"
 

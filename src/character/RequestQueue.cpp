@@ -1,3 +1,4 @@
+// The requests a character carries out, and the queue they wait in.
 #include "RequestQueue.h"
 
 #include <QStringList>

@@ -1,3 +1,4 @@
+// Carries out a figure's requests one at a time in call order, and tells when the figure is idling.
 #include "RequestScheduler.h"
 
 #include "Log.h"

@@ -1,3 +1,4 @@
+// Speech where there is nothing to hear it through: paces the words by their length, as if spoken.
 #include "SilentSpeaker.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The speech tags in a character's texts, split into what is spoken and what is shown.
 #include "SpeechMarkup.h"
 
 #include <QStringList>

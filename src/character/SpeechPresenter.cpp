@@ -1,3 +1,4 @@
+// Says a text through the speech engine and shows it word by word in the balloon while the mouth
 #include "SpeechPresenter.h"
 
 #include "AnimationPlayer.h"

@@ -1,3 +1,4 @@
+// The markup espeak-ng reads for a stretch of a text, and where to cut a long text into stretches.
 #include "SpeechSsml.h"
 
 #include <cstdint>

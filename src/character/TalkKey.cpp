@@ -1,3 +1,4 @@
+// The push-to-talk key this desktop can give us: the portal's shortcut, the X11 grab, or none.
 #include "TalkKey.h"
 
 #include "ListenKey.h"

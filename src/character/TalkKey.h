@@ -1,5 +1,5 @@
-#pragma once
 // The push-to-talk key this desktop can give us: the portal's shortcut, the X11 grab, or none.
+#pragma once
 #include <QObject>
 #include <QTimer>
 #include <functional>

@@ -1,3 +1,4 @@
+// What the character service hears voice commands through.
 #pragma once
 #include "CharacterStage.h"
 

@@ -1,3 +1,4 @@
+// The CD drive's door, reached through the kernel's CD-ROM interface.
 #pragma once
 #include <QString>
 

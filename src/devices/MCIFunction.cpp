@@ -1,3 +1,4 @@
+// The CD door operations the main form calls, as command strings sent to the device layer.
 #include "MCIFunction.h"
 
 #include "Log.h"

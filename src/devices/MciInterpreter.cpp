@@ -1,3 +1,4 @@
+// The command-string device layer: the strings the program sends, carried out on the CD drive.
 #include "MciInterpreter.h"
 
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// The run dialog's file tests: does the file exist, and how can it be started.
 #pragma once
 #include <QString>
 

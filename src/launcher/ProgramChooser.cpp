@@ -1,3 +1,4 @@
+// The run dialog's file chooser.
 #include "ProgramChooser.h"
 
 #include <QFileSystemModel>

@@ -1,3 +1,4 @@
+// The run dialog's file chooser.
 #pragma once
 // The run dialog's file chooser, whose programs filter also lists every file the user may run.
 #include <QFileDialog>

@@ -1,3 +1,4 @@
+// The run dialog: a path typed or chosen, tested for existence at every change, started on "OK".
 #include "frmRun.h"
 
 #include "File.h"

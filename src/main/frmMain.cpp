@@ -1,3 +1,4 @@
+// The start-up form: the clock window, the host of the main character and its command menu.
 #include "frmMain.h"
 
 #include "alarm/frmSettingAlarm.h"

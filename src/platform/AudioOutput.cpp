@@ -1,3 +1,4 @@
+// Whether the machine has somewhere to play sound: an ALSA card or a sound server's socket.
 #include "AudioOutput.h"
 
 #include <QFile>

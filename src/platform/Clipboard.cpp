@@ -1,3 +1,4 @@
+// The clipboard's text.
 #include "Clipboard.h"
 
 #include <QClipboard>

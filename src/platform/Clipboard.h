@@ -1,3 +1,4 @@
+// The clipboard's text.
 #pragma once
 #include <QString>
 

@@ -1,3 +1,4 @@
+// Where the program reads the time from.
 #pragma once
 #include <QDateTime>
 

@@ -1,3 +1,4 @@
+// Desktop notifications over the session bus (org.freedesktop.Notifications), sent without waiting.
 #include "DesktopNotifications.h"
 
 #include "Log.h"

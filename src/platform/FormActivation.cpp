@@ -1,3 +1,4 @@
+// The forms' Form_Activate and Form_Deactivate, from the windows gaining the keyboard focus.
 #include "FormActivation.h"
 
 #include <QApplication>

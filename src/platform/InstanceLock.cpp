@@ -1,3 +1,4 @@
+// One running instance per user.
 #include "InstanceLock.h"
 
 #include <QDir>

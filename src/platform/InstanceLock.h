@@ -1,3 +1,4 @@
+// One running instance per user.
 #pragma once
 #include <QString>
 #include <memory>

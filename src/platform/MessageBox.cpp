@@ -1,3 +1,4 @@
+// A modal message box.
 #include "MessageBox.h"
 
 #include <QMessageBox>

@@ -1,3 +1,4 @@
+// A modal message box.
 #pragma once
 #include <QString>
 

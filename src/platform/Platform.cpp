@@ -1,3 +1,4 @@
+// The platform services a form may use, made once in main() and handed down.
 #include "Platform.h"
 
 namespace platform {

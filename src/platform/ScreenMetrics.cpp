@@ -1,3 +1,4 @@
+// The screen's twips per pixel, and the conversions between them.
 #include "ScreenMetrics.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// The per-user settings store, an INI file under the XDG config folder.
 #include "SettingsStore.h"
 
 #include <QDateTime>

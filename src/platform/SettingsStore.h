@@ -1,3 +1,4 @@
+// The per-user settings store, an INI file under the XDG config folder.
 #pragma once
 #include <QString>
 #include <functional>

@@ -1,3 +1,4 @@
+// Starting programs and opening documents, and the file-length request the run dialog tests with.
 #include "Shell.h"
 
 #include <QDesktopServices>

@@ -1,3 +1,4 @@
+// Times of day and their texts: the clock's, the long time and date, and the alarm's.
 #include "TimeText.h"
 
 #include <QLocale>

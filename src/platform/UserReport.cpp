@@ -1,3 +1,4 @@
+// Tells the user of a problem they should know about: once per problem, on stderr and on the desktop.
 #include "UserReport.h"
 
 #include "Notifier.h"

@@ -1,3 +1,4 @@
+// The program's version resource: its product name and version, from the build.
 #include "VersionInfo.h"
 
 namespace platform {

@@ -1,3 +1,4 @@
+// The window manager's frame round a top-level window: the parts it offers, and how much it adds.
 #include "WindowFrame.h"
 
 #include <QDeadlineTimer>

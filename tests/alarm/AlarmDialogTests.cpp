@@ -1,3 +1,4 @@
+// The alarm dialog: what it opens with, arming, storing the time, number commands, and handing the character back.
 #include "alarm/frmSettingAlarm.h"
 
 #include "platform/FormActivation.h"

@@ -1,3 +1,4 @@
+// The alarm's time boxes: wrapping and padding what is typed, focus, and the arrows.
 #include "alarm/TimeField.h"
 #include "alarm/UpDown.h"
 

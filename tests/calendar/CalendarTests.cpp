@@ -1,3 +1,4 @@
+// The calendar dialog: opening at today, stepping by voice, impossible dates, and handing the character back.
 #include "calendar/frmCalendar.h"
 
 #include "character/CharacterStage.h"

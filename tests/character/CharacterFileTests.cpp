@@ -1,3 +1,4 @@
+// The character file: Genie as drawn, and damaged files named with file and line.
 #include "character/CharacterFile.h"
 #include "character/CharacterServer.h"
 #include "character/Renderer.h"

@@ -1,3 +1,4 @@
+// Where a dialog stands beside the character, and the gesture at it.
 #include "character/PlaceDialog.h"
 
 #include "character/Agent.h"

@@ -1,3 +1,4 @@
+// The speech tags, and the markup and chunks espeak-ng is given.
 #include "character/SpeechSsml.h"
 
 #include <QStringList>

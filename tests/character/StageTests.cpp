@@ -1,3 +1,4 @@
+// The character service: requests in order, connections sharing one figure, idling, dragging, listening.
 #include "character/Agent.h"
 #include "character/BorrowedCharacter.h"
 #include "character/CharacterWindow.h"

@@ -1,3 +1,4 @@
+// The CD door through command strings: a working drive, none, one that refuses or is busy.
 #include "devices/MCIFunction.h"
 #include "support/FakeDrive.h"
 #include "support/TestSupport.h"

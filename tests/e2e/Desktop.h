@@ -1,3 +1,4 @@
+// The e2e harness: a private X display with a window manager, and the real program run on it.
 #pragma once
 #include <QImage>
 #include <QProcess>

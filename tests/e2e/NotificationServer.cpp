@@ -1,3 +1,4 @@
+// A private session bus on a test display, with or without dunst owning the notification service.
 #include "NotificationServer.h"
 
 #include <QElapsedTimer>

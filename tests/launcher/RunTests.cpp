@@ -1,3 +1,4 @@
+// The run dialog: the existence test at every change, browsing, starting a file without a shell.
 #include "launcher/File.h"
 #include "launcher/ProgramChooser.h"
 #include "launcher/frmRun.h"

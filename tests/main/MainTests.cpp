@@ -1,3 +1,4 @@
+// The main form: start-up, idle hiding, the spoken actions, the clock's chimes and alarm, and dialogs.
 #include "main/frmMain.h"
 
 #include "character/SpeechMarkup.h"

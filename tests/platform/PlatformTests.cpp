@@ -1,3 +1,4 @@
+// The platform services: settings, time texts, the instance lock and the user's reports.
 #include "support/TestSupport.h"
 #include "platform/InstanceLock.h"
 #include "platform/SettingsStore.h"

@@ -1,3 +1,4 @@
+// Test support for the character service: a fast real server and a recorder of what it carried out.
 #pragma once
 #include "TestSupport.h"
 #include "character/CharacterServer.h"

@@ -1,3 +1,4 @@
+// A CD drive for tests.
 #pragma once
 #include "devices/CdDriver.h"
 

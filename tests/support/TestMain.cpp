@@ -1,3 +1,4 @@
+// The tests' main: a QApplication on private XDG folders.
 #include <QApplication>
 #include <QDir>
 #include <QFile>

@@ -1,3 +1,4 @@
+// Test support: waiting on the event loop.
 #include "TestSupport.h"
 
 #include <QElapsedTimer>

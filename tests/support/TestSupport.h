@@ -1,3 +1,4 @@
+// Test support: doubles for the platform services, and waiting on the event loop.
 #pragma once
 #include "platform/Platform.h"
 

@@ -1,3 +1,4 @@
+// A real Wayland compositor run headless with XWayland, for running the real program in a Wayland session.
 #include "Compositor.h"
 
 #include <QCoreApplication>

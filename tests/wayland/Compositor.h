@@ -1,5 +1,5 @@
-#pragma once
 // A real Wayland compositor run headless with XWayland, for running the real program in a Wayland session.
+#pragma once
 #include <QImage>
 #include <QJsonValue>
 #include <QProcess>
