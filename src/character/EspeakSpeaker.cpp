@@ -32,9 +32,17 @@ void EspeakSpeaker::Channel::post(unsigned message, int type, int textPosition)
                                   Qt::QueuedConnection);
 }
 
-EspeakSpeaker::EspeakSpeaker() : channel_(std::make_unique<Channel>())
+namespace {
+// A word takes well under this; a library that says nothing for so long plays to no device.
+constexpr int stallMs = 4000;
+} // namespace
+
+EspeakSpeaker::EspeakSpeaker(Output output) : output_(output), channel_(std::make_unique<Channel>())
 {
     channel_->target = this;
+    stall_.setSingleShot(true);
+    stall_.setInterval(stallMs);
+    connect(&stall_, &QTimer::timeout, this, &EspeakSpeaker::stalled);
     connect(&fallback_, &SpeechEngine::unitReached, this, &SpeechEngine::unitReached);
     connect(&fallback_, &SpeechEngine::finished, this, &SpeechEngine::finished);
 }
@@ -45,7 +53,7 @@ EspeakSpeaker::~EspeakSpeaker()
         QMutexLocker lock(&channel_->mutex);
         channel_->target = nullptr;
     }
-    if (state_ == State::Running) {
+    if (initialized_) {
         espeak_Cancel();
         espeak_Terminate(); // joins the library's threads: nothing reaches the channel after this
     }
@@ -56,7 +64,8 @@ bool EspeakSpeaker::start()
     if (state_ != State::NotStarted)
         return state_ == State::Running;
     state_ = State::Failed;
-    if (espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0) {
+    const espeak_AUDIO_OUTPUT output = output_ == Output::Playback ? AUDIO_OUTPUT_PLAYBACK : AUDIO_OUTPUT_RETRIEVAL;
+    if (espeak_Initialize(output, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0) {
         emit problem(QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so "
                                     "speech is shown in the balloon only"));
         return false;
@@ -68,6 +77,7 @@ bool EspeakSpeaker::start()
         return false;
     }
     espeak_SetSynthCallback(onSynth);
+    initialized_ = true;
     state_ = State::Running;
     return true;
 }
@@ -80,6 +90,7 @@ void EspeakSpeaker::speak(std::shared_ptr<const SpeechText> text)
     }
     text_ = std::move(text);
     nextUnit_ = 0;
+    lastUnit_ = -1;
     startChunk();
 }
 
@@ -91,6 +102,7 @@ void EspeakSpeaker::stop()
     }
     text_.reset();
     message_ = 0;
+    stall_.stop();
     espeak_Cancel();
 }
 
@@ -100,6 +112,7 @@ void EspeakSpeaker::startChunk()
         return;
     if (nextUnit_ >= text_->units.size()) {
         text_.reset();
+        stall_.stop();
         emit finished();
         return;
     }
@@ -112,10 +125,11 @@ void EspeakSpeaker::startChunk()
     const espeak_ERROR r = espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0,
                                         espeakCHARS_UTF8 | espeakSSML, &id, channel_.get());
     message_ = id;
+    stall_.start();
     if (r != EE_OK) {
         // The synthesiser refused the chunk: show the rest in the balloon rather than stall the queue.
         message_ = 0;
-        emit unitReached(int(end) - 1);
+        reachUnit(int(end) - 1);
         QMetaObject::invokeMethod(this, [this, text = text_] { if (text == text_) startChunk(); },
                                   Qt::QueuedConnection);
     }
@@ -125,15 +139,34 @@ void EspeakSpeaker::handleEvent(unsigned message, int type, int textPosition)
 {
     if (!text_ || message != message_)
         return;
+    stall_.start();
     if (type == espeakEVENT_MSG_TERMINATED) {
         if (!chunkOffsets_.empty())
-            emit unitReached(int(chunkFirstUnit_ + chunkOffsets_.size()) - 1);
+            reachUnit(int(chunkFirstUnit_ + chunkOffsets_.size()) - 1);
         startChunk();
         return;
     }
     const auto it = std::upper_bound(chunkOffsets_.begin(), chunkOffsets_.end(), textPosition);
     if (it != chunkOffsets_.begin())
-        emit unitReached(int(chunkFirstUnit_ + size_t(it - chunkOffsets_.begin()) - 1));
+        reachUnit(int(chunkFirstUnit_ + size_t(it - chunkOffsets_.begin()) - 1));
+}
+
+void EspeakSpeaker::reachUnit(int unit)
+{
+    lastUnit_ = std::max(lastUnit_, unit);
+    emit unitReached(unit);
+}
+
+// The library took the text and never said a word: its audio device is there on paper only. The
+// rest of the text, and all that follow, are paced in silence rather than waited for forever.
+void EspeakSpeaker::stalled()
+{
+    espeak_Cancel();
+    state_ = State::Failed;
+    emit problem(QStringLiteral("the speech synthesiser could not play its sound (the audio device may not be "
+                                "working), so speech is shown in the balloon only"));
+    if (auto text = std::move(text_))
+        fallback_.speakFrom(std::move(text), size_t(lastUnit_ + 1));
 }
 
 } // namespace character

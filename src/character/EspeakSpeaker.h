@@ -5,6 +5,7 @@
 #include "SpeechEngine.h"
 
 #include <QMutex>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -13,7 +14,10 @@ namespace character {
 class EspeakSpeaker final : public SpeechEngine {
     Q_OBJECT
 public:
-    EspeakSpeaker();
+    // Playback plays through the audio device; Retrieval only synthesises, for tests of the
+    // library's thread without a device.
+    enum class Output { Playback, Retrieval };
+    explicit EspeakSpeaker(Output output = Output::Playback);
     ~EspeakSpeaker() override;
     void speak(std::shared_ptr<const SpeechText> text) override;
     void stop() override;
@@ -30,8 +34,12 @@ private:
     bool start();
     void startChunk();
     void handleEvent(unsigned message, int type, int textPosition);
+    void reachUnit(int unit);
+    void stalled();
 
+    Output output_;
     enum class State { NotStarted, Running, Failed } state_ = State::NotStarted;
+    bool initialized_ = false;
     std::unique_ptr<Channel> channel_;
     SilentSpeaker fallback_; // paces the balloon if the library will not start
     std::shared_ptr<const SpeechText> text_;
@@ -39,6 +47,8 @@ private:
     size_t chunkFirstUnit_ = 0;
     std::vector<int> chunkOffsets_; // 1-based code-point position of each unit of the chunk
     unsigned message_ = 0;          // the library's id of the chunk being said
+    int lastUnit_ = -1;             // the last unit reported of the text being said
+    QTimer stall_;                  // no word from the library for this long: its sound goes nowhere
 };
 
 } // namespace character

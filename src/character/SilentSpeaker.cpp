@@ -11,10 +11,10 @@ SilentSpeaker::SilentSpeaker(double msPerChar, int msPerWord) : msPerChar_(msPer
     connect(&timer_, &QTimer::timeout, this, &SilentSpeaker::next);
 }
 
-void SilentSpeaker::speak(std::shared_ptr<const SpeechText> text)
+void SilentSpeaker::speakFrom(std::shared_ptr<const SpeechText> text, size_t first)
 {
     text_ = std::move(text);
-    unit_ = 0;
+    unit_ = first;
     timer_.start(0);
 }
 

@@ -11,7 +11,9 @@ class SilentSpeaker final : public SpeechEngine {
 public:
     // `msPerChar` scales the pace; tests use a small value to run long texts quickly.
     explicit SilentSpeaker(double msPerChar = 55.0, int msPerWord = 120);
-    void speak(std::shared_ptr<const SpeechText> text) override;
+    void speak(std::shared_ptr<const SpeechText> text) override { speakFrom(std::move(text), 0); }
+    // Goes on with a text another engine began, from unit `first`.
+    void speakFrom(std::shared_ptr<const SpeechText> text, size_t first);
     void stop() override;
 
 private:
