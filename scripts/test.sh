@@ -40,7 +40,8 @@ if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
         -DVARROW_FUZZ=ON -DVARROW_TESTS=OFF
     # The threads are in the character service and the voice input; the runs of the real program
     # add nothing a unit suite does not exercise there.
-    export TSAN_OPTIONS="suppressions=$root/tests/sanitizer/tsan.supp"
+    # Tests start helper programs (a session bus) after threads exist.
+    export TSAN_OPTIONS="suppressions=$root/tests/sanitizer/tsan.supp die_after_fork=0"
     ctest_args="-LE e2e|wayland|package"
     build_targets="app_tests platform_tests character_tests devices_tests main_tests alarm_tests calendar_tests
         launcher_tests voice_tests"
