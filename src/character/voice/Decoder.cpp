@@ -1,5 +1,5 @@
 #include "Decoder.h"
-#include "Loudness.h"
+#include "SpeechSpan.h"
 #include "Pronunciation.h"
 #include "SpokenWords.h"
 
@@ -16,6 +16,9 @@ const char* const commandSearch = "phrases";
 const char* const phoneSearch = "phones";
 const char* const readingSearch = "reading";
 const size_t maxUtteranceSamples = 16000 * 20;
+const int regionPadFrames = 25; // searched around the voice, so its first and last sounds are whole
+// Voice this near the phrase's words is theirs: a breath before, the voice decision's hangover after.
+const int voiceBeforeWords = 5, voiceAfterWords = 15;
 
 struct Quiet {
     Quiet() { err_set_logfp(nullptr); }
@@ -38,6 +41,7 @@ struct Segments {
     int frames = 0;
     bool speech = false;
     int wordFrames = 0;
+    int firstWordFrame = -1, lastWordFrame = -1;
     QStringList pronunciation; // of the words in order
 };
 
@@ -55,6 +59,9 @@ Segments sumSegments(ps_decoder_t* ps)
         if (w && w[0] != '<' && w[0] != '[') {
             sums.speech = true;
             sums.wordFrames += ef - sf + 1;
+            if (sums.firstWordFrame < 0)
+                sums.firstWordFrame = sf;
+            sums.lastWordFrame = ef;
             sums.pronunciation << phonesOf(ps, w);
         }
     }
@@ -81,7 +88,10 @@ Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
     // An empty dictionary: the grammar's words are added with their first pronunciation only, as
     // alternates let unrelated sounds in, and loading all of it costs 150 ms and 20 MB.
     cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", "/dev/null",
-                                   "-logfn", "/dev/null", nullptr);
+                                   "-logfn", "/dev/null",
+                                   // Our front end finds the voice; the library's own dropping of quiet frames
+                                   // would leave word times that do not match the sound.
+                                   "-remove_silence", "no", nullptr);
     if (!config) {
         error_ = QStringLiteral("the speech recogniser rejected its settings");
         return;
@@ -90,6 +100,14 @@ Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
     cmd_ln_free_r(config);
     if (!ps_) {
         error_ = QStringLiteral("the speech recogniser could not load its model from %1").arg(settings_.model);
+        return;
+    }
+    QString why;
+    frontEnd_ = MakeFrontEnd(settings_.frontEnd, &why);
+    if (!frontEnd_) {
+        ps_free(ps_);
+        ps_ = nullptr;
+        error_ = why;
         return;
     }
     setRejection(settings_.rejection);
@@ -231,6 +249,7 @@ void Decoder::applyGrammar()
     grammarPending_ = false;
     activeGrammar_ = grammar_;
     hasGrammar_ = false;
+    othersSearches_.clear();
     if (activeGrammar_.empty())
         return;
     if (ps_set_jsgf_string(ps_, commandSearch, activeGrammar_.jsgf.constData()) == 0 &&
@@ -241,15 +260,30 @@ void Decoder::applyGrammar()
 void Decoder::begin()
 {
     utterance_.clear();
+    partial_.clear();
+    voiced_.clear();
+    if (frontEnd_)
+        frontEnd_->reset();
     inUtterance_ = ps_ && hasGrammar_;
 }
 
 void Decoder::feed(const short* samples, size_t count)
 {
+    if (!inUtterance_)
+        return;
     // A key held down for minutes must not grow without bound; commands are a few seconds long.
-    const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size());
-    if (inUtterance_)
-        utterance_.insert(utterance_.end(), samples, samples + std::min(count, room));
+    const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size() + partial_.size());
+    partial_.insert(partial_.end(), samples, samples + std::min(count, room));
+    const size_t whole = partial_.size() / AudioFrontEnd::FrameSamples * AudioFrontEnd::FrameSamples;
+    const bool clean = settings_.frontEnd.cleanForDecoder;
+    for (size_t at = 0; at < whole; at += AudioFrontEnd::FrameSamples) {
+        short frame[AudioFrontEnd::FrameSamples];
+        std::copy_n(partial_.data() + at, AudioFrontEnd::FrameSamples, frame);
+        voiced_.push_back(frontEnd_->process(frame));
+        const short* kept = clean ? frame : partial_.data() + at;
+        utterance_.insert(utterance_.end(), kept, kept + AudioFrontEnd::FrameSamples);
+    }
+    partial_.erase(partial_.begin(), partial_.begin() + long(whole));
 }
 
 bool Decoder::decodeUtterance(const char* search)
@@ -257,7 +291,7 @@ bool Decoder::decodeUtterance(const char* search)
     if (ps_set_search(ps_, search) != 0 || ps_start_utt(ps_) != 0)
         return false;
     // The model normalises over the whole utterance, so it is decoded in one go once it has ended.
-    ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
+    ps_process_raw(ps_, region_.data(), region_.size(), FALSE, TRUE);
     ps_end_utt(ps_);
     return true;
 }
@@ -292,6 +326,30 @@ QStringList Decoder::readPhones()
     return phones;
 }
 
+bool Decoder::othersSearch(const QString& winner, QByteArray* name)
+{
+    if (const auto it = othersSearches_.constFind(winner); it != othersSearches_.constEnd()) {
+        *name = *it;
+        return !name->isEmpty();
+    }
+    QStringList others;
+    for (auto it = activeGrammar_.byWords.cbegin(); it != activeGrammar_.byWords.cend(); ++it)
+        if (it->command != winner)
+            others << QStringLiteral("( ") + it.key() + QStringLiteral(" )");
+    // Named by the command's place, so searches are replaced rather than piled up when phrases change.
+    *name = others.isEmpty() ? QByteArray() : "others" + QByteArray::number(othersSearches_.size());
+    if (!others.isEmpty()) {
+        others.sort(); // the same grammar whatever order the hash gives
+        const QByteArray jsgf = "#JSGF V1.0;\ngrammar others;\npublic <others> = " +
+                                others.join(QStringLiteral(" | ")).toUtf8() + ";\n";
+        if (ps_set_jsgf_string(ps_, name->constData(), jsgf.constData()) != 0)
+            name->clear();
+        ps_set_search(ps_, commandSearch);
+    }
+    othersSearches_.insert(winner, *name);
+    return !name->isEmpty();
+}
+
 Outcome Decoder::end()
 {
     Outcome out;
@@ -300,6 +358,28 @@ Outcome Decoder::end()
         return out;
     }
     inUtterance_ = false;
+    const SpeechSpan span = SpeechSpan::find(voiced_);
+    out.voiceFrames = span.voiceFrames;
+    if (span.empty()) { // nobody spoke
+        applyGrammar();
+        return out;
+    }
+    const int firstFrame = std::max(0, span.first - regionPadFrames);
+    const size_t from = size_t(firstFrame) * AudioFrontEnd::FrameSamples;
+    const size_t to = std::min(utterance_.size(), size_t(span.last + 1 + regionPadFrames) * AudioFrontEnd::FrameSamples);
+    region_.assign(utterance_.begin() + long(from), utterance_.begin() + long(to));
+    // A faint hiss, as from a quiet microphone: exact zeros around the voice (a microphone behind
+    // noise suppression) have no spectrum, and the model's features of them are far from anything
+    // it learnt, which throws its normalisation over the utterance.
+    uint32_t x = 12345;
+    for (short& v : region_) {
+        int hiss = 0;
+        for (int k = 0; k < 4; ++k) {
+            x = x * 1664525u + 1013904223u;
+            hiss += int(x >> 27) - 16;
+        }
+        v = short(std::clamp(int(v) + hiss / 2, -32768, 32767));
+    }
     if (!decodeUtterance(commandSearch)) {
         applyGrammar();
         return out;
@@ -310,19 +390,35 @@ Outcome Decoder::end()
     const Segments sums = sumSegments(ps_);
     const double ascr = sums.acoustic;
     const int frames = sums.frames;
+    const double pathScore = score;
     out.hadSpeech = sums.speech;
     out.phrasePhones = int(sums.pronunciation.size());
     out.wordFrames = sums.wordFrames;
     out.frames = frames;
     out.heard = activeGrammar_.lookup(out.words);
+    out.margin = 1e9;
     const Rejection& r = settings_.rejection;
     if (sums.speech) {
-        // Speech the phrase's words do not account for: the search matched a phrase to part of
-        // something longer. By length, as the library drops silent frames from its own count.
-        for (const bool loud : LoudFrames(utterance_))
-            out.loudFrames += loud;
-        out.strayFrames = std::max(0, out.loudFrames - sums.wordFrames);
+        // Voice the phrase's words do not account for: the search matched a phrase to part of
+        // something longer.
+        const int wordsFrom = firstFrame + sums.firstWordFrame - voiceBeforeWords;
+        const int wordsTo = firstFrame + sums.lastWordFrame + voiceAfterWords;
+        for (int f = 0; f < int(span.voice.size()); ++f)
+            out.strayFrames += span.voice[size_t(f)] && (f < wordsFrom || f > wordsTo);
         if (out.strayFrames > r.maxStrayFrames)
+            out.heard = {};
+    }
+    if (!out.heard.command.isEmpty()) {
+        QByteArray others;
+        if (othersSearch(out.heard.command, &others) && decodeUtterance(others.constData())) {
+            // Whole path scores: the search chose by them, with its penalties for words and silences.
+            if (const char* second = ps_get_hyp(ps_, &score); second && *second) {
+                out.runnerUp = QString::fromUtf8(second);
+                out.margin = (pathScore - score) / double(std::max(1, span.voiceFrames));
+            }
+            ps_set_search(ps_, commandSearch);
+        }
+        if (out.margin < r.minMargin)
             out.heard = {};
     }
     if (!out.heard.command.isEmpty() && r.phoneReading && readingSearchAdded_ && !sums.pronunciation.isEmpty()) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "AudioFrontEnd.h"
 #include "Grammar.h"
 
 #include <memory>
@@ -23,8 +24,11 @@ struct Rejection {
     double extraEdits = 2.5;
     int competitors = 150;    // how many of the common words may be heard instead of a phrase; 0: none
     int competitorMargin = 3; // common words this few phone edits from a phrase word are left out
-    // More frames of speech than the phrase's words last, by this many (10 ms): other speech.
+    // More frames of voice than the phrase's words last, by this many (10 ms): other speech.
     int maxStrayFrames = 12;
+    // The best other phrase of the set must fit the sound worse than the winner by this much per
+    // frame of voice; closer, and the user gets asked again rather than a command they did not mean.
+    double minMargin = 0.5;
 };
 
 struct DecoderSettings {
@@ -32,6 +36,7 @@ struct DecoderSettings {
     QString dictionary = QStringLiteral("/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict");
     QString phoneModel = QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us-phone.lm.bin");
     Rejection rejection;
+    FrontEndSettings frontEnd;
 };
 
 // The first model file that is not there; empty when all are.
@@ -45,7 +50,9 @@ struct Outcome {
     QString heardPhones;   // the utterance read as phones, silence left out
     bool hadSpeech = false;
     int phrasePhones = 0, wordFrames = 0, frames = 0;
-    int loudFrames = 0, strayFrames = 0; // frames of speech by loudness; of them more than the phrase's
+    int voiceFrames = 0, strayFrames = 0; // frames of voice; of them more than the phrase's words
+    double margin = 0;     // per frame of voice, over the best other phrase; large when there is none
+    QString runnerUp;      // the best other phrase's words
 };
 
 // One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
@@ -69,6 +76,8 @@ public:
 
     void begin();
     void feed(const short* samples, size_t count);
+    // The front end's voice decision for each whole 10 ms frame of the utterance so far.
+    const std::vector<bool>& voiced() const { return voiced_; }
     Outcome end();
     Outcome decode(const std::vector<short>& samples16k);
 
@@ -81,6 +90,8 @@ private:
     bool decodeUtterance(const char* search); // the buffered utterance through this search
     void applyGrammar();
     double scoreWithPhones(int* frames);
+    bool othersSearch(const QString& winner, QByteArray* name); // the phrases of every other command
+
 
     DecoderSettings settings_;
     QString error_;
@@ -94,7 +105,12 @@ private:
     bool readingSearchAdded_ = false;
     bool inUtterance_ = false;
     bool garbageWordsAdded_ = false;
-    std::vector<short> utterance_;
+    std::unique_ptr<AudioFrontEnd> frontEnd_;
+    std::vector<short> utterance_; // as heard, whole frames, cleaned or not as settings say
+    std::vector<short> partial_;   // the start of the next frame
+    std::vector<bool> voiced_;
+    std::vector<short> region_;    // the part of the utterance that is searched
+    QHash<QString, QByteArray> othersSearches_; // by winning command, for the active grammar
 };
 
 } // namespace voice
