@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     bench::Table table;
     table.absolute("recogniser load, model and start (ms)", load, {}, 1000);
     table.absolute("grammar of " + std::to_string(sets[5].phrases.size()) + " phrases built (ms)", grammar, {}, 100);
-    table.absolute("end of utterance to Command (ms)", latency, {}, 300);
+    table.absolute("end of utterance to Command (ms)", latency, {}, 150);
     table.print();
     std::printf("%d/%d phrases heard as their command\n", right, total);
     return table.allMet() ? 0 : 1;

@@ -1,8 +1,10 @@
 #!/bin/sh
 # The Debian packages Varrow needs to build, run and test. Sourced by the other scripts.
 VARROW_BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libespeak-ng-dev espeak-ng \
-libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libxcb1-dev fonts-dejavu-core"
+libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libwebrtc-audio-processing-dev libxcb1-dev fonts-dejavu-core"
 VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils clang libclang-rt-14-dev"
+# Only for the voice benchmark: other speakers than espeak-ng, and sox for a room's echo and the pace.
+VARROW_BENCH_PACKAGES="sox flite festival festvox-kallpc16k festvox-kdlpc16k festvox-us-slt-hts"
 
 # Installs what is missing, as root or through sudo.
 varrow_install_packages() {

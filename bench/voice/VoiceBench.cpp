@@ -1,10 +1,10 @@
 // Voice commands across voices, rooms and words they were not tuned on: phrases right, wrong and
 // refused per voice and room and per command set; other speech and near misses turned away; when
 // "Listen" hears the end of speech; decode time and recogniser memory.
-//   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A,B] [--threads N]
-//                      [--front webrtc|speex] [--clean] [--vad 0-3] [--cache DIR] [--seed N]
+//   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
+//                      [--front webrtc|speex] [--raw] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
-//                      [--dump FILE.tsv] [--misses]
+//                      [--reading] [--no-loop] [--no-inflections] [--dump FILE.tsv] [--misses]
 // The decoder runs with its limits open and they are applied here, so one run serves any limits.
 #include "CommandSets.h"
 #include "Condition.h"
@@ -148,14 +148,20 @@ int main(int argc, char** argv)
         else if (a == "--conditions" && value)
             onlyConditions = args[++i].split(u',');
         else if (a == "--sets" && value)
-            sets = args[++i].split(u',');
+            sets = args[++i].split(u';');
         else if (a == "--threads" && value)
             threads = std::max(1, args[++i].toInt());
         else if (a == "--front" && value)
             settings.frontEnd.library = args[++i] == "speex" ? voice::FrontEndSettings::Library::Speex
                                                              : voice::FrontEndSettings::Library::WebRtc;
-        else if (a == "--clean")
-            settings.frontEnd.cleanForDecoder = true;
+        else if (a == "--reading")
+            rejection.phoneReading = true;
+        else if (a == "--no-inflections")
+            rejection.inflections = false;
+        else if (a == "--no-loop")
+            rejection.phonePass = false;
+        else if (a == "--raw")
+            settings.frontEnd.cleanForDecoder = false;
         else if (a == "--vad" && value)
             settings.frontEnd.aggressiveness = args[++i].toInt();
         else if (a == "--cache" && value)
@@ -178,9 +184,10 @@ int main(int argc, char** argv)
         else {
             const bool help = a == "--help";
             std::fprintf(help ? stdout : stderr, "%s%s\n", help ? "" : qPrintable("unknown option " + a + "\n"),
-                         "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A,B]\n"
-                         "       [--threads N] [--front webrtc|speex] [--clean] [--vad 0-3] [--cache DIR] [--seed N]\n"
-                         "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--dump FILE.tsv] [--misses]");
+                         "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
+                         "       [--threads N] [--front webrtc|speex] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
+                         "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections]\n"
+                         "       [--dump FILE.tsv] [--misses]");
             return help ? 0 : 2;
         }
     }
@@ -232,24 +239,29 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "speech of %lld texts in %zu voices ready in %.0f s\n", qlonglong(texts.size()), voices.size(),
                  clock.elapsed() / 1000.0);
 
-    // Phrases in every voice and room; other speech and near misses in every voice, one room each in turn.
+    // Phrases in every voice and room; other speech and near misses in three of them each, in turn.
     std::vector<Item> items;
     uint32_t seed = firstSeed;
+    const int nv = int(voices.size()), nc = int(conditions.size());
     for (int s = 0; s < int(commandSets.size()); ++s) {
         QSet<QString> phrases;
         for (const auto& p : commandSets[size_t(s)].phrases)
             phrases.insert(p.phrase);
-        for (int v = 0; v < int(voices.size()); ++v) {
-            for (int c = 0; c < int(conditions.size()); ++c)
+        for (int v = 0; v < nv; ++v)
+            for (int c = 0; c < nc; ++c)
                 for (const auto& p : commandSets[size_t(s)].phrases)
-                    items.push_back(item(s, v, c, Kind::Phrase, p.phrase, p.command, voices[size_t(v)].engine == Voice::Engine::Festival, seed++));
-            int turn = v;
-            for (size_t i = 0; i < sentences.size(); ++i)
-                items.push_back(item(s, v, int(turn++ % conditions.size()), Kind::Sentence, sentences[i], {}, HeldOut(i), seed++));
-            for (size_t i = 0; i < nearMisses.size(); ++i)
-                if (phrases.contains(nearMisses[i].phrase))
-                    items.push_back(item(s, v, int(turn++ % conditions.size()), Kind::NearMiss, nearMisses[i].said, {}, HeldOut(i), seed++));
-        }
+                    items.push_back(item(s, v, c, Kind::Phrase, p.phrase, p.command,
+                                         voices[size_t(v)].engine == Voice::Engine::Festival, seed++));
+        int turn = s;
+        auto other = [&](Kind kind, const QString& text, bool heldOut) {
+            for (int k = 0; k < 3; ++k, ++turn)
+                items.push_back(item(s, turn % nv, (turn / nv + k) % nc, kind, text, {}, heldOut, seed++));
+        };
+        for (size_t i = 0; i < sentences.size(); ++i)
+            other(Kind::Sentence, sentences[i], HeldOut(i));
+        for (size_t i = 0; i < nearMisses.size(); ++i)
+            if (phrases.contains(nearMisses[i].phrase))
+                other(Kind::NearMiss, nearMisses[i].said, HeldOut(i));
     }
 
     // The recogniser's own memory: loaded, with the largest set, after hearing each of its phrases.
@@ -277,7 +289,7 @@ int main(int argc, char** argv)
     std::vector<std::vector<size_t>> tasks; // one per set and voice, so a decoder keeps its phrases a while
     std::map<std::pair<int, int>, size_t> taskOf;
     for (size_t i = 0; i < items.size(); ++i) {
-        const auto key = std::make_pair(items[i].set, items[i].voice);
+        const auto key = std::make_pair(items[i].set, items[i].kind == Kind::Phrase ? items[i].voice : -1);
         if (!taskOf.count(key)) {
             taskOf[key] = tasks.size();
             tasks.emplace_back();
@@ -327,15 +339,16 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write %s\n", qPrintable(dump));
             return 1;
         }
-        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\n");
+        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\n");
         for (const Item& it : items) {
             const voice::Outcome& o = it.outcome;
-            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\n",
+            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\n",
                          qPrintable(commandSets[size_t(it.set)].name), qPrintable(voices[size_t(it.voice)].name),
                          qPrintable(conditions[size_t(it.condition)].name), int(it.kind), int(it.heldOut),
                          qPrintable(it.text), qPrintable(it.expected), qPrintable(o.heard.command), qPrintable(o.words),
                          o.phoneEdits, o.phrasePhones, o.phoneGap, o.strayFrames, std::min(o.margin, 1e6),
-                         qPrintable(o.runnerUp), o.voiceFrames, o.wordFrames, it.ms, it.endLag, it.endState);
+                         qPrintable(o.runnerUp), o.voiceFrames, o.wordFrames, it.ms, it.endLag, it.endState,
+                         o.voiceBefore, o.voiceAfter);
         }
         std::fclose(f);
     }

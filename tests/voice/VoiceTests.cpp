@@ -104,12 +104,13 @@ TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
                 if (out.heard.command != p.command)
                     missed << QStringLiteral("%1 in %2: %3 -> %4").arg(voice, room.name, p.phrase, out.heard.command);
             }
+            // Other speech and near misses, each in one voice only, to keep the suite short.
             QStringList other;
-            for (size_t k = 0; k < sentences.size(); k += 4)
+            for (size_t k = voice == "en-us" ? 0 : 3; k < sentences.size(); k += 6)
                 other << sentences[k];
-            for (const NearMiss& m : nearMisses)
-                if (phrases.contains(m.phrase))
-                    other << m.said;
+            for (size_t k = voice == "en-us" ? 0 : 1; k < nearMisses.size(); k += 2)
+                if (phrases.contains(nearMisses[k].phrase))
+                    other << nearMisses[k].said;
             for (const QString& text : other) {
                 const Condition& room = slice[seed % slice.size()];
                 const auto out = decoder.decode(SpeechClip(synth, text, voice, seed++, room));

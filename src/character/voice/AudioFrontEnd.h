@@ -9,7 +9,7 @@ namespace voice {
 struct FrontEndSettings {
     enum class Library { WebRtc, Speex };
     Library library = Library::WebRtc;
-    bool cleanForDecoder = false; // the recogniser hears the denoised sound, not the microphone's
+    bool cleanForDecoder = true; // the recogniser hears the denoised sound, not the microphone's
     int aggressiveness = 3;       // of the voice-activity decision, 0 (lets most through) to 3
 };
 

@@ -15,10 +15,9 @@ namespace {
 const char* const commandSearch = "phrases";
 const char* const phoneSearch = "phones";
 const char* const readingSearch = "reading";
+const char* const othersSearchName = "others";
 const size_t maxUtteranceSamples = 16000 * 20;
 const int regionPadFrames = 25; // searched around the voice, so its first and last sounds are whole
-// Voice this near the phrase's words is theirs: a breath before, the voice decision's hangover after.
-const int voiceBeforeWords = 5, voiceAfterWords = 15;
 
 struct Quiet {
     Quiet() { err_set_logfp(nullptr); }
@@ -207,7 +206,23 @@ QStringList Decoder::competitorsFor(const std::vector<character::VoicePhrase>& p
     for (const auto& p : phrases)
         for (const QStringList& form : SpokenForms(p.phrase))
             own << form;
-    addDictionaryWords(own + candidates);
+    // A phrase's word with an ending is another word, said by someone who meant something else:
+    // "timer", "alarming", "closes". Where the dictionary has it, it competes too.
+    QStringList endings;
+    if (r.inflections) {
+        for (const QString& w : std::as_const(own)) {
+            if (w.endsWith(u'.'))
+                continue; // a spelled letter
+            // Only endings that add a syllable: a lone "s", "d" or "th" is too faint to tell in a noisy
+            // room, and would take "time" for "timed".
+            const QString stem = w.endsWith(u'e') ? w.chopped(1) : w;
+            for (const QString& e : {w + "es", w + "er", stem + "er", w + "ers", stem + "ing", w + "ing", w + "ful", w + "y"})
+                if (!own.contains(e))
+                    endings << e;
+        }
+        endings.removeDuplicates();
+    }
+    addDictionaryWords(own + candidates + endings);
     std::vector<QStringList> ownPhones;
     for (const QString& w : std::as_const(own))
         ownPhones.push_back(pronunciation(w));
@@ -223,6 +238,9 @@ QStringList Decoder::competitorsFor(const std::vector<character::VoicePhrase>& p
         if (!close)
             chosen << c;
     }
+    for (const QString& e : std::as_const(endings))
+        if (!pronunciation(e).isEmpty() && !chosen.contains(e))
+            chosen << e;
     return chosen;
 }
 
@@ -249,7 +267,6 @@ void Decoder::applyGrammar()
     grammarPending_ = false;
     activeGrammar_ = grammar_;
     hasGrammar_ = false;
-    othersSearches_.clear();
     if (activeGrammar_.empty())
         return;
     if (ps_set_jsgf_string(ps_, commandSearch, activeGrammar_.jsgf.constData()) == 0 &&
@@ -265,11 +282,14 @@ void Decoder::begin()
     if (frontEnd_)
         frontEnd_->reset();
     inUtterance_ = ps_ && hasGrammar_;
+    listening_ = frontEnd_ != nullptr;
 }
 
 void Decoder::feed(const short* samples, size_t count)
 {
-    if (!inUtterance_)
+    // Without phrases there is nothing to decode, but the voice is still followed, so that
+    // listening until the user stops ends all the same.
+    if (!listening_)
         return;
     // A key held down for minutes must not grow without bound; commands are a few seconds long.
     const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size() + partial_.size());
@@ -326,33 +346,26 @@ QStringList Decoder::readPhones()
     return phones;
 }
 
-bool Decoder::othersSearch(const QString& winner, QByteArray* name)
+bool Decoder::othersSearch(const QString& winner)
 {
-    if (const auto it = othersSearches_.constFind(winner); it != othersSearches_.constEnd()) {
-        *name = *it;
-        return !name->isEmpty();
-    }
     QStringList others;
     for (auto it = activeGrammar_.byWords.cbegin(); it != activeGrammar_.byWords.cend(); ++it)
         if (it->command != winner)
             others << QStringLiteral("( ") + it.key() + QStringLiteral(" )");
-    // Named by the command's place, so searches are replaced rather than piled up when phrases change.
-    *name = others.isEmpty() ? QByteArray() : "others" + QByteArray::number(othersSearches_.size());
-    if (!others.isEmpty()) {
-        others.sort(); // the same grammar whatever order the hash gives
-        const QByteArray jsgf = "#JSGF V1.0;\ngrammar others;\npublic <others> = " +
-                                others.join(QStringLiteral(" | ")).toUtf8() + ";\n";
-        if (ps_set_jsgf_string(ps_, name->constData(), jsgf.constData()) != 0)
-            name->clear();
-        ps_set_search(ps_, commandSearch);
-    }
-    othersSearches_.insert(winner, *name);
-    return !name->isEmpty();
+    if (others.isEmpty())
+        return false;
+    // Made afresh each time under one name: kept for every winner, they would cost megabytes.
+    const QByteArray jsgf = "#JSGF V1.0;\ngrammar others;\npublic <others> = " +
+                            others.join(QStringLiteral(" | ")).toUtf8() + ";\n";
+    const bool made = ps_set_jsgf_string(ps_, othersSearchName, jsgf.constData()) == 0;
+    ps_set_search(ps_, commandSearch);
+    return made;
 }
 
 Outcome Decoder::end()
 {
     Outcome out;
+    listening_ = false;
     if (!inUtterance_) {
         applyGrammar();
         return out;
@@ -401,16 +414,18 @@ Outcome Decoder::end()
     if (sums.speech) {
         // Voice the phrase's words do not account for: the search matched a phrase to part of
         // something longer.
-        const int wordsFrom = firstFrame + sums.firstWordFrame - voiceBeforeWords;
-        const int wordsTo = firstFrame + sums.lastWordFrame + voiceAfterWords;
-        for (int f = 0; f < int(span.voice.size()); ++f)
-            out.strayFrames += span.voice[size_t(f)] && (f < wordsFrom || f > wordsTo);
+        const int wordsFrom = firstFrame + sums.firstWordFrame, wordsTo = firstFrame + sums.lastWordFrame;
+        for (int f = 0; f < int(span.voice.size()); ++f) {
+            const bool voice = span.voice[size_t(f)];
+            out.voiceBefore += voice && f < wordsFrom;
+            out.voiceAfter += voice && f > wordsTo;
+            out.strayFrames += voice && (f < wordsFrom - r.voiceBeforeWords || f > wordsTo + r.voiceAfterWords);
+        }
         if (out.strayFrames > r.maxStrayFrames)
             out.heard = {};
     }
     if (!out.heard.command.isEmpty()) {
-        QByteArray others;
-        if (othersSearch(out.heard.command, &others) && decodeUtterance(others.constData())) {
+        if (othersSearch(out.heard.command) && decodeUtterance(othersSearchName)) {
             // Whole path scores: the search chose by them, with its penalties for words and silences.
             if (const char* second = ps_get_hyp(ps_, &score); second && *second) {
                 out.runnerUp = QString::fromUtf8(second);

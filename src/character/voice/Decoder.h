@@ -13,22 +13,25 @@ namespace voice {
 struct Rejection {
     double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
     bool phonePass = true;        // score the utterance again with free phones and compare
-    double maxPhoneGap = 10;      // reject when the free phones beat the phrase by more than this per frame
+    double maxPhoneGap = 5;       // reject when the free phones beat the phrase by more than this per frame
     // Language weight of the free phones; 0: the library's, under which the loop saves on phone
     // changes and fits other speech worse than a phrase does.
     double loopWeight = 1;
     // Read the utterance as phones and reject when more edits than this turn them into the phrase's:
     // the reading is rough, so only speech far longer or unlike the phrase is caught here.
-    bool phoneReading = true;
+    bool phoneReading = false;
     double editsPerPhone = 0.7; // per phone of the phrase
     double extraEdits = 2.5;
     int competitors = 150;    // how many of the common words may be heard instead of a phrase; 0: none
     int competitorMargin = 3; // common words this few phone edits from a phrase word are left out
+    bool inflections = true;  // a phrase's words with an ending compete too
     // More frames of voice than the phrase's words last, by this many (10 ms): other speech.
-    int maxStrayFrames = 12;
+    int maxStrayFrames = 10;
+    // Voice this near the phrase's words is theirs: a breath before, the voice decision's hangover after.
+    int voiceBeforeWords = 5, voiceAfterWords = 15;
     // The best other phrase of the set must fit the sound worse than the winner by this much per
     // frame of voice; closer, and the user gets asked again rather than a command they did not mean.
-    double minMargin = 0.5;
+    double minMargin = 1;
 };
 
 struct DecoderSettings {
@@ -51,6 +54,7 @@ struct Outcome {
     bool hadSpeech = false;
     int phrasePhones = 0, wordFrames = 0, frames = 0;
     int voiceFrames = 0, strayFrames = 0; // frames of voice; of them more than the phrase's words
+    int voiceBefore = 0, voiceAfter = 0;  // frames of voice before and after the words
     double margin = 0;     // per frame of voice, over the best other phrase; large when there is none
     QString runnerUp;      // the best other phrase's words
 };
@@ -90,7 +94,7 @@ private:
     bool decodeUtterance(const char* search); // the buffered utterance through this search
     void applyGrammar();
     double scoreWithPhones(int* frames);
-    bool othersSearch(const QString& winner, QByteArray* name); // the phrases of every other command
+    bool othersSearch(const QString& winner); // a search for the phrases of every other command
 
 
     DecoderSettings settings_;
@@ -103,14 +107,14 @@ private:
     bool hasGrammar_ = false;
     bool phoneSearchAdded_ = false;
     bool readingSearchAdded_ = false;
-    bool inUtterance_ = false;
+    bool inUtterance_ = false; // listening, with a grammar to decode by
+    bool listening_ = false;
     bool garbageWordsAdded_ = false;
     std::unique_ptr<AudioFrontEnd> frontEnd_;
     std::vector<short> utterance_; // as heard, whole frames, cleaned or not as settings say
     std::vector<short> partial_;   // the start of the next frame
     std::vector<bool> voiced_;
     std::vector<short> region_;    // the part of the utterance that is searched
-    QHash<QString, QByteArray> othersSearches_; // by winning command, for the active grammar
 };
 
 } // namespace voice
