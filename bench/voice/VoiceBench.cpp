@@ -2,9 +2,12 @@
 // refused per voice and room and per command set; other speech and near misses turned away; when
 // "Listen" hears the end of speech; decode time and recogniser memory.
 //   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
-//                      [--front webrtc|speex] [--raw] [--vad 0-3] [--cache DIR] [--seed N]
+//                      [--raw] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
 //                      [--reading] [--no-loop] [--no-inflections] [--dump FILE.tsv] [--misses]
+//                      [--report FILE.tsv]
+// --report prints the tables again from a dump of a run with the same voices, rooms and sets, under
+// other limits, without decoding anything.
 // The decoder runs with its limits open and they are applied here, so one run serves any limits.
 #include "CommandSets.h"
 #include "Condition.h"
@@ -132,7 +135,7 @@ int main(int argc, char** argv)
     rejection.editsPerPhone = rejection.extraEdits = rejection.maxPhoneGap = 1e9;
     rejection.minMargin = -1e9;
     rejection.maxStrayFrames = 1000000;
-    QString dump, cache = QStringLiteral("voice-clips");
+    QString dump, report, cache = QStringLiteral("voice-clips");
     QStringList sets, onlyVoices, onlyConditions;
     int threads = std::max(1, QThread::idealThreadCount());
     uint32_t firstSeed = 1;
@@ -151,9 +154,6 @@ int main(int argc, char** argv)
             sets = args[++i].split(u';');
         else if (a == "--threads" && value)
             threads = std::max(1, args[++i].toInt());
-        else if (a == "--front" && value)
-            settings.frontEnd.library = args[++i] == "speex" ? voice::FrontEndSettings::Library::Speex
-                                                             : voice::FrontEndSettings::Library::WebRtc;
         else if (a == "--reading")
             rejection.phoneReading = true;
         else if (a == "--no-inflections")
@@ -185,9 +185,9 @@ int main(int argc, char** argv)
             const bool help = a == "--help";
             std::fprintf(help ? stdout : stderr, "%s%s\n", help ? "" : qPrintable("unknown option " + a + "\n"),
                          "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
-                         "       [--threads N] [--front webrtc|speex] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
+                         "       [--threads N] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
                          "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections]\n"
-                         "       [--dump FILE.tsv] [--misses]");
+                         "       [--dump FILE.tsv] [--misses] [--report FILE.tsv]");
             return help ? 0 : 2;
         }
     }
@@ -224,7 +224,7 @@ int main(int argc, char** argv)
         texts << m.said;
     texts.removeDuplicates();
     Synthesiser espeak;
-    if (!espeak.ready()) {
+    if (report.isEmpty() && !espeak.ready()) {
         std::fprintf(stderr, "%s\n", qPrintable(espeak.error()));
         return 1;
     }
@@ -232,7 +232,7 @@ int main(int argc, char** argv)
     clock.start();
     voicebench::Voices said(espeak, cache);
     QString why;
-    if (!said.prepare(voices, texts, &why)) {
+    if (report.isEmpty() && !said.prepare(voices, texts, &why)) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
@@ -265,8 +265,8 @@ int main(int argc, char** argv)
     }
 
     // The recogniser's own memory: loaded, with the largest set, after hearing each of its phrases.
-    double memoryMb = 0, startMs = 0;
-    {
+    double memoryMb = 0, startMs = 0, decodeSeconds = 0;
+    if (report.isEmpty()) {
         const double before = residentMb();
         QElapsedTimer t;
         t.start();
@@ -285,6 +285,32 @@ int main(int argc, char** argv)
         memoryMb = residentMb() - before;
     }
 
+    if (!report.isEmpty()) {
+        QFile f(report);
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(report));
+            return 1;
+        }
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        for (size_t i = 0; i < items.size(); ++i) {
+            const QList<QByteArray> c = i + 1 < size_t(lines.size()) ? lines[qsizetype(i + 1)].split('\t') : QList<QByteArray>();
+            if (c.size() < 26 || QString::fromUtf8(c[5]) != items[i].text) {
+                std::fprintf(stderr, "%s is not a dump of a run with these voices, rooms and sets\n", qPrintable(report));
+                return 1;
+            }
+            voice::Outcome& o = items[i].outcome;
+            o.heard.command = QString::fromUtf8(c[7]);
+            o.words = QString::fromUtf8(c[8]);
+            o.phoneEdits = c[9].toInt(), o.phrasePhones = c[10].toInt(), o.phoneGap = c[11].toDouble();
+            o.strayFrames = c[12].toInt(), o.margin = c[13].toDouble(), o.runnerUp = QString::fromUtf8(c[14]);
+            o.voiceFrames = c[15].toInt(), o.wordFrames = c[16].toInt();
+            items[i].ms = c[17].toDouble(), items[i].endLag = c[18].toInt(), items[i].endState = c[19].toInt();
+            o.voiceBefore = c[20].toInt(), o.voiceAfter = c[21].toInt();
+            items[i].speechVoiced = c[22].toInt(), items[i].speechFrames = c[23].toInt();
+            items[i].roomVoiced = c[24].toInt(), items[i].roomFrames = c[25].toInt();
+            items[i].audioMs = 1;
+        }
+    } else {
     std::atomic<size_t> next{0};
     std::vector<std::vector<size_t>> tasks; // one per set and voice, so a decoder keeps its phrases a while
     std::map<std::pair<int, int>, size_t> taskOf;
@@ -330,8 +356,9 @@ int main(int argc, char** argv)
         w->wait();
         delete w;
     }
-    const double decodeSeconds = clock.elapsed() / 1000.0;
+    decodeSeconds = clock.elapsed() / 1000.0;
     std::fprintf(stderr, "\rdecoded %zu utterances in %.0f s with %d threads\n", items.size(), decodeSeconds, threads);
+    }
 
     if (!dump.isEmpty()) {
         FILE* f = std::fopen(dump.toLocal8Bit().constData(), "w");
@@ -339,16 +366,16 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write %s\n", qPrintable(dump));
             return 1;
         }
-        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\n");
+        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\tspeechvoiced\tspeechframes\troomvoiced\troomframes\n");
         for (const Item& it : items) {
             const voice::Outcome& o = it.outcome;
-            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\n",
+            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\n",
                          qPrintable(commandSets[size_t(it.set)].name), qPrintable(voices[size_t(it.voice)].name),
                          qPrintable(conditions[size_t(it.condition)].name), int(it.kind), int(it.heldOut),
                          qPrintable(it.text), qPrintable(it.expected), qPrintable(o.heard.command), qPrintable(o.words),
                          o.phoneEdits, o.phrasePhones, o.phoneGap, o.strayFrames, std::min(o.margin, 1e6),
                          qPrintable(o.runnerUp), o.voiceFrames, o.wordFrames, it.ms, it.endLag, it.endState,
-                         o.voiceBefore, o.voiceAfter);
+                         o.voiceBefore, o.voiceAfter, it.speechVoiced, it.speechFrames, it.roomVoiced, it.roomFrames);
         }
         std::fclose(f);
     }
@@ -465,10 +492,9 @@ int main(int argc, char** argv)
     }
 
     std::printf("\nlimits: margin %g per frame, at most %d stray frames, %g edits per phone + %g, phone gap %g; "
-                "front end %s%s, voice decision %d; noise seed %u\n",
+                "front end%s, voice decision %d; noise seed %u\n",
                 limits.margin, limits.stray, limits.perPhone, limits.extra, limits.gap,
-                settings.frontEnd.library == voice::FrontEndSettings::Library::Speex ? "speexdsp" : "webrtc",
-                settings.frontEnd.cleanForDecoder ? " (recogniser hears the cleaned sound)" : "",
+                settings.frontEnd.cleanForDecoder ? " cleaning what the recogniser hears" : " beside the recogniser",
                 settings.frontEnd.aggressiveness, firstSeed);
     std::printf("start: %.0f ms (decoder, front end and the largest grammar)\n", startMs);
     std::printf("decoding: median %.1f ms a phrase, %.1f ms other speech; %.2f x real time; %zu utterances in %.0f s\n",

@@ -7,8 +7,6 @@ namespace voice {
 
 // What the front end does to microphone sound before the recogniser hears it.
 struct FrontEndSettings {
-    enum class Library { WebRtc, Speex };
-    Library library = Library::WebRtc;
     bool cleanForDecoder = true; // the recogniser hears the denoised sound, not the microphone's
     int aggressiveness = 3;       // of the voice-activity decision, 0 (lets most through) to 3
 };
