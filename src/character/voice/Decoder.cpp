@@ -251,6 +251,7 @@ void Decoder::setPhrases(const std::vector<character::VoicePhrase>& phrases, QSt
     if (!ps_)
         return;
     const QStringList competitors = competitorsFor(phrases);
+    competitors_ = competitors;
     grammar_ = BuildGrammar(phrases, [this, derived](const QString& w) { return pronounceable(w, derived); },
                             settings_.rejection.garbageWeight, competitors);
     if (unsayable)
@@ -266,6 +267,8 @@ void Decoder::applyGrammar()
         return;
     grammarPending_ = false;
     activeGrammar_ = grammar_;
+    activePhrases_ = phrases_;
+    activeCompetitors_ = competitors_;
     hasGrammar_ = false;
     if (activeGrammar_.empty())
         return;
@@ -348,16 +351,18 @@ QStringList Decoder::readPhones()
 
 bool Decoder::othersSearch(const QString& winner)
 {
-    QStringList others;
-    for (auto it = activeGrammar_.byWords.cbegin(); it != activeGrammar_.byWords.cend(); ++it)
-        if (it->command != winner)
-            others << QStringLiteral("( ") + it.key() + QStringLiteral(" )");
-    if (others.isEmpty())
+    // The live grammar without the winner: the same common words and the same number of choices
+    // within a few, so its score compares with the winner's as they stand.
+    std::vector<character::VoicePhrase> others;
+    for (const auto& p : activePhrases_)
+        if (p.command != winner)
+            others.push_back(p);
+    if (others.empty())
         return false;
+    const CommandGrammar g = BuildGrammar(others, [this](const QString& w) { return !pronunciation(w).isEmpty(); },
+                                          settings_.rejection.garbageWeight, activeCompetitors_);
     // Made afresh each time under one name: kept for every winner, they would cost megabytes.
-    const QByteArray jsgf = "#JSGF V1.0;\ngrammar others;\npublic <others> = " +
-                            others.join(QStringLiteral(" | ")).toUtf8() + ";\n";
-    const bool made = ps_set_jsgf_string(ps_, othersSearchName, jsgf.constData()) == 0;
+    const bool made = !g.empty() && ps_set_jsgf_string(ps_, othersSearchName, g.jsgf.constData()) == 0;
     ps_set_search(ps_, commandSearch);
     return made;
 }

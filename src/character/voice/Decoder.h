@@ -103,6 +103,9 @@ private:
     std::vector<character::VoicePhrase> phrases_;
     CommandGrammar grammar_;       // the latest, waiting for the utterance under way to end
     CommandGrammar activeGrammar_; // the one the decoder listens with
+    QStringList competitors_;
+    std::vector<character::VoicePhrase> activePhrases_;
+    QStringList activeCompetitors_;
     bool grammarPending_ = false;
     bool hasGrammar_ = false;
     bool phoneSearchAdded_ = false;
