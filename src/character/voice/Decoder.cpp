@@ -238,6 +238,7 @@ QStringList Decoder::competitorsFor(const std::vector<character::VoicePhrase>& p
         if (!close)
             chosen << c;
     }
+    common_ = chosen;
     for (const QString& e : std::as_const(endings))
         if (!pronunciation(e).isEmpty() && !chosen.contains(e))
             chosen << e;
@@ -251,7 +252,7 @@ void Decoder::setPhrases(const std::vector<character::VoicePhrase>& phrases, QSt
     if (!ps_)
         return;
     const QStringList competitors = competitorsFor(phrases);
-    competitors_ = competitors;
+    competitors_ = common_;
     grammar_ = BuildGrammar(phrases, [this, derived](const QString& w) { return pronounceable(w, derived); },
                             settings_.rejection.garbageWeight, competitors);
     if (unsayable)
@@ -351,8 +352,9 @@ QStringList Decoder::readPhones()
 
 bool Decoder::othersSearch(const QString& winner)
 {
-    // The live grammar without the winner: the same common words and the same number of choices
-    // within a few, so its score compares with the winner's as they stand.
+    // The live grammar without the winner: the same common words, so its score compares with the
+    // winner's as it stands. Not the winner's own words with an ending: those are the winner's to
+    // lose to in the first search, not a second phrase.
     std::vector<character::VoicePhrase> others;
     for (const auto& p : activePhrases_)
         if (p.command != winner)

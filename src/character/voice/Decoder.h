@@ -13,7 +13,7 @@ namespace voice {
 struct Rejection {
     double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
     bool phonePass = true;        // score the utterance again with free phones and compare
-    double maxPhoneGap = 5;       // reject when the free phones beat the phrase by more than this per frame
+    double maxPhoneGap = 4;       // reject when the free phones beat the phrase by more than this per frame
     // Language weight of the free phones; 0: the library's, under which the loop saves on phone
     // changes and fits other speech worse than a phrase does.
     double loopWeight = 1;
@@ -31,7 +31,7 @@ struct Rejection {
     int voiceBeforeWords = 5, voiceAfterWords = 15;
     // The best other phrase of the set must fit the sound worse than the winner by this much per
     // frame of voice; closer, and the user gets asked again rather than a command they did not mean.
-    double minMargin = 1;
+    double minMargin = 2;
 };
 
 struct DecoderSettings {
@@ -103,7 +103,8 @@ private:
     std::vector<character::VoicePhrase> phrases_;
     CommandGrammar grammar_;       // the latest, waiting for the utterance under way to end
     CommandGrammar activeGrammar_; // the one the decoder listens with
-    QStringList competitors_;
+    QStringList common_;      // the common words that compete with the latest phrases
+    QStringList competitors_; // of them, those of the grammar waiting to take over
     std::vector<character::VoicePhrase> activePhrases_;
     QStringList activeCompetitors_;
     bool grammarPending_ = false;
