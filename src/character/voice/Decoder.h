@@ -13,7 +13,7 @@ namespace voice {
 struct Rejection {
     double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
     bool phonePass = true;        // score the utterance again with free phones and compare
-    double maxPhoneGap = 4;       // reject when the free phones beat the phrase by more than this per frame
+    double maxPhoneGap = 10;      // reject when the free phones beat the phrase by more than this per frame
     // Language weight of the free phones; 0: the library's, under which the loop saves on phone
     // changes and fits other speech worse than a phrase does.
     double loopWeight = 1;
