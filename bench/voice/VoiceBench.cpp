@@ -5,7 +5,8 @@
 //                      [--raw] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
 //                      [--reading] [--no-loop] [--no-inflections] [--dump FILE.tsv] [--misses]
-//                      [--report FILE.tsv]
+//                      [--rooms-each N] [--report FILE.tsv]
+// --rooms-each has each voice say each phrase in N of the rooms, in turn, for a shorter run.
 // --report prints the tables again from a dump of a run with the same voices, rooms and sets, under
 // other limits, without decoding anything.
 // The decoder runs with its limits open and they are applied here, so one run serves any limits.
@@ -140,6 +141,7 @@ int main(int argc, char** argv)
     int threads = std::max(1, QThread::idealThreadCount());
     uint32_t firstSeed = 1;
     bool misses = false, quick = false;
+    int roomsEach = 0; // rooms each phrase is said in by each voice, in turn; 0: all
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const bool value = i + 1 < args.size();
@@ -187,7 +189,7 @@ int main(int argc, char** argv)
                          "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
                          "       [--threads N] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
                          "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections]\n"
-                         "       [--dump FILE.tsv] [--misses] [--report FILE.tsv]");
+                         "       [--dump FILE.tsv] [--misses] [--rooms-each N] [--report FILE.tsv]");
             return help ? 0 : 2;
         }
     }
@@ -247,11 +249,14 @@ int main(int argc, char** argv)
         QSet<QString> phrases;
         for (const auto& p : commandSets[size_t(s)].phrases)
             phrases.insert(p.phrase);
+        const auto& setPhrases = commandSets[size_t(s)].phrases;
         for (int v = 0; v < nv; ++v)
             for (int c = 0; c < nc; ++c)
-                for (const auto& p : commandSets[size_t(s)].phrases)
-                    items.push_back(item(s, v, c, Kind::Phrase, p.phrase, p.command,
-                                         voices[size_t(v)].engine == Voice::Engine::Festival, seed++));
+                for (int p = 0; p < int(setPhrases.size()); ++p)
+                    if (roomsEach <= 0 || (c - p - v + 1000 * nc) % nc < roomsEach)
+                        items.push_back(item(s, v, c, Kind::Phrase, setPhrases[size_t(p)].phrase,
+                                             setPhrases[size_t(p)].command,
+                                             voices[size_t(v)].engine == Voice::Engine::Festival, seed++));
         int turn = s;
         auto other = [&](Kind kind, const QString& text, bool heldOut) {
             for (int k = 0; k < 3; ++k, ++turn)
