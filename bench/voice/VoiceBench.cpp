@@ -181,6 +181,10 @@ int main(int argc, char** argv)
             limits.extra = args[++i].toDouble();
         } else if (a == "--dump" && value)
             dump = args[++i];
+        else if (a == "--rooms-each" && value)
+            roomsEach = std::max(1, args[++i].toInt());
+        else if (a == "--report" && value)
+            report = args[++i];
         else if (a == "--misses")
             misses = true;
         else {

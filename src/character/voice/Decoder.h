@@ -31,7 +31,7 @@ struct Rejection {
     int voiceBeforeWords = 5, voiceAfterWords = 15;
     // The best other phrase of the set must fit the sound worse than the winner by this much per
     // frame of voice; closer, and the user gets asked again rather than a command they did not mean.
-    double minMargin = 2;
+    double minMargin = 1.5;
 };
 
 struct DecoderSettings {
