@@ -223,7 +223,7 @@ TEST_F(EndToEnd, SpokenCommandsRunAsIfPicked)
         QFile f(microphone);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(reinterpret_cast<const char*>(clip.data()), qint64(clip.size() * sizeof(short)));
-        return int(clip.size() / 16) + 200;
+        return int(clip.size() / 16) + 600; // and a little more: the listening thread may start late
     };
     say(QStringLiteral("Time"));
     Varrow v(*desktop, home.path(), {QStringLiteral("--microphone-file"), microphone});
