@@ -1,7 +1,7 @@
 #!/bin/sh
 # The Debian packages Varrow needs to build, run and test. Sourced by the other scripts.
 VARROW_BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libespeak-ng-dev espeak-ng \
-libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libxcb1-dev fonts-dejavu-core qt6-wayland"
+libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libwebrtc-audio-processing-dev libxcb1-dev fonts-dejavu-core qt6-wayland"
 VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils clang libclang-rt-14-dev dunst dbus-daemon"
 # Wayland sessions run headless: sway (xhost lets root's clients into its XWayland, and a small client
 # built from libwayland-dev gives its seat a pointer), KWin, and Mutter, whose screenshots come through
@@ -13,6 +13,8 @@ xdg-desktop-portal xdg-desktop-portal-kde qtwayland5"
 # Also needed to make the Debian package (scripts/package.sh), and to check it (VARROW_PACKAGE_TEST=1).
 VARROW_DEB_PACKAGES="dpkg-dev file"
 VARROW_PACKAGE_TEST_PACKAGES="lintian"
+# Only for the voice benchmark: other speakers than espeak-ng, and sox for a room's echo and the pace.
+VARROW_BENCH_PACKAGES="sox flite festival festvox-kallpc16k festvox-kdlpc16k festvox-us-slt-hts"
 
 # Installs what is missing, as root or through sudo.
 varrow_install_packages() {

@@ -1,149 +1,372 @@
-// Accuracy, rejection, latency and memory of voice commands, on speech synthesised in process.
-//   varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--loop-lw W] [--stray FRAMES] [--no-loop]
-//                      [--garbage W] [--no-reading] [--sets TEXT]
-//                      [--competitors N] [--competitor-margin E]
-//                      [--seed N] [--dump FILE.tsv] [--verbose]
-// The decoder runs with its limits open and the limits are applied here, so a sweep needs one run.
-#include "../../tests/voice/CommandSets.h"
-#include "../../tests/voice/SpeechClips.h"
+// Voice commands across voices, rooms and words they were not tuned on: phrases right, wrong and
+// refused per voice and room and per command set; other speech and near misses turned away; when
+// "Listen" hears the end of speech; decode time and recogniser memory.
+//   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
+//                      [--raw] [--vad 0-3] [--cache DIR] [--seed N]
+//                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
+//                      [--reading] [--no-loop] [--no-inflections] [--dump FILE.tsv] [--misses]
+//                      [--rooms-each N] [--report FILE.tsv]
+// --rooms-each has each voice say each phrase in N of the rooms, in turn, for a shorter run.
+// --report prints the tables again from a dump of a run with the same voices, rooms and sets, under
+// other limits, without decoding anything.
+// The decoder runs with its limits open and they are applied here, so one run serves any limits.
+#include "CommandSets.h"
+#include "Condition.h"
+#include "Voices.h"
 #include "character/voice/Decoder.h"
+#include "character/voice/RoomTone.h"
+#include "character/voice/SpeechEnd.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <map>
 
 using namespace voicetest;
+using voicebench::Voice;
 
 namespace {
-struct Sample {
-    QString set, voice, text, expected; // expected empty: should be turned away
+
+enum class Kind { Phrase, Sentence, NearMiss };
+
+struct Item {
+    int set = 0, voice = 0, condition = 0;
+    Kind kind = Kind::Phrase;
+    QString text, expected; // expected empty: to be turned away
+    bool heldOut = false;
+    uint32_t seed = 0;
     voice::Outcome outcome;
+    double ms = 0, audioMs = 0;
+    int endLag = 0;   // frames from the end of speech to where "Listen" stopped
+    int endState = -1; // 0 ended, 1 never heard speech, 2 did not stop
+    int speechVoiced = 0, speechFrames = 0, roomVoiced = 0, roomFrames = 0; // the voice decision, frame by frame
 };
 
-long residentKb()
+Item item(int set, int voice, int condition, Kind kind, const QString& text, const QString& expected, bool heldOut,
+          uint32_t seed)
+{
+    Item it;
+    it.set = set, it.voice = voice, it.condition = condition, it.kind = kind;
+    it.text = text, it.expected = expected, it.heldOut = heldOut, it.seed = seed;
+    return it;
+}
+
+struct Limits {
+    double perPhone, extra, gap, margin;
+    int stray;
+};
+
+bool accepted(const voice::Outcome& o, const Limits& l)
+{
+    return !o.heard.command.isEmpty() && o.phoneEdits <= l.perPhone * o.phrasePhones + l.extra && o.phoneGap <= l.gap &&
+           o.strayFrames <= l.stray && o.margin >= l.margin;
+}
+
+double residentMb()
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
+            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024;
     return 0;
 }
 
-struct Limits {
-    double perPhone, extra, gap;
-    int stray;
-};
-
-bool accepted(const Sample& s, const Limits& l)
+// Where "Listen" would stop on this clip, followed by its own room for as long as it takes.
+void listenEnd(const std::vector<short>& clip, const voice::FrontEndSettings& fs, Item* item)
 {
-    const voice::Outcome& o = s.outcome;
-    return !o.heard.command.isEmpty() && o.phoneEdits <= l.perPhone * o.phrasePhones + l.extra && o.phoneGap <= l.gap && o.strayFrames <= l.stray;
+    auto front = voice::MakeFrontEnd(fs, nullptr);
+    voice::SpeechEndDetector detector;
+    voice::RoomTone room(clip);
+    const size_t n = voice::AudioFrontEnd::FrameSamples;
+    const int speechEnd = int((clip.size() - Condition::afterSamples) / n);
+    const int speechStart = int(Condition::beforeSamples / n);
+    short frame[voice::AudioFrontEnd::FrameSamples];
+    for (int f = 0; f < 1500; ++f) {
+        if (size_t(f + 1) * n <= clip.size())
+            std::copy_n(clip.data() + size_t(f) * n, n, frame);
+        else
+            room.fill(frame, n);
+        const bool voiced = front->process(frame);
+        if (f >= speechStart && f < speechEnd)
+            item->speechVoiced += voiced, ++item->speechFrames;
+        else if (f < speechStart - 5 || (f > speechEnd + 30 && f < speechEnd + 150))
+            item->roomVoiced += voiced, ++item->roomFrames; // away from the speech's edges and echo
+        const auto state = detector.frame(voiced);
+        if (state == voice::SpeechEndDetector::State::Ended && item->endState < 0) {
+            item->endLag = f - speechEnd;
+            item->endState = f >= 999 ? 2 : 0;
+        }
+        if (state == voice::SpeechEndDetector::State::GaveUp && item->endState < 0)
+            item->endState = 1;
+        if (item->endState >= 0 && f > speechEnd + 150)
+            return;
+    }
+    if (item->endState < 0)
+        item->endState = 2;
 }
+
+double percent(int a, int b)
+{
+    return b ? 100.0 * a / b : 0;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    voice::Rejection rejection;
-    Limits limits{rejection.editsPerPhone, rejection.extraEdits, rejection.maxPhoneGap, rejection.maxStrayFrames};
+    voice::DecoderSettings settings;
+    voice::Rejection& rejection = settings.rejection;
+    Limits limits{rejection.editsPerPhone, rejection.extraEdits, rejection.maxPhoneGap, rejection.minMargin,
+                  rejection.maxStrayFrames};
     rejection.editsPerPhone = rejection.extraEdits = rejection.maxPhoneGap = 1e9;
+    rejection.minMargin = -1e9;
     rejection.maxStrayFrames = 1000000;
-    bool sweep = false, verbose = false;
-    uint32_t firstSeed = 1; // of the noise; another shows how much a figure owes to this one
-    QString sets, dump;
+    QString dump, report, cache = QStringLiteral("voice-clips");
+    QStringList sets, onlyVoices, onlyConditions;
+    int threads = std::max(1, QThread::idealThreadCount());
+    uint32_t firstSeed = 1;
+    bool misses = false, quick = false;
+    int roomsEach = 0; // rooms each phrase is said in by each voice, in turn; 0: all
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const bool value = i + 1 < args.size();
-        if (args[i] == "--sweep")
-            sweep = true;
-        else if (args[i] == "--garbage" && value)
-            rejection.garbageWeight = args[++i].toDouble();
-        else if (args[i] == "--competitors" && value)
-            rejection.competitors = args[++i].toInt();
-        else if (args[i] == "--competitor-margin" && value)
-            rejection.competitorMargin = args[++i].toInt();
-        else if (args[i] == "--edits" && i + 2 < args.size()) {
+        const QString& a = args[i];
+        if (a == "--quick")
+            quick = true;
+        else if (a == "--voices" && value)
+            onlyVoices = args[++i].split(u',');
+        else if (a == "--conditions" && value)
+            onlyConditions = args[++i].split(u',');
+        else if (a == "--sets" && value)
+            sets = args[++i].split(u';');
+        else if (a == "--threads" && value)
+            threads = std::max(1, args[++i].toInt());
+        else if (a == "--reading")
+            rejection.phoneReading = true;
+        else if (a == "--no-inflections")
+            rejection.inflections = false;
+        else if (a == "--no-loop")
+            rejection.phonePass = false;
+        else if (a == "--raw")
+            settings.frontEnd.cleanForDecoder = false;
+        else if (a == "--vad" && value)
+            settings.frontEnd.aggressiveness = args[++i].toInt();
+        else if (a == "--cache" && value)
+            cache = args[++i];
+        else if (a == "--seed" && value)
+            firstSeed = args[++i].toUInt();
+        else if (a == "--margin" && value)
+            limits.margin = args[++i].toDouble();
+        else if (a == "--stray" && value)
+            limits.stray = args[++i].toInt();
+        else if (a == "--gap" && value)
+            limits.gap = args[++i].toDouble();
+        else if (a == "--edits" && i + 2 < args.size()) {
             limits.perPhone = args[++i].toDouble();
             limits.extra = args[++i].toDouble();
-        }
-        else if (args[i] == "--gap" && value)
-            limits.gap = args[++i].toDouble();
-        else if (args[i] == "--loop-lw" && value)
-            rejection.loopWeight = args[++i].toDouble();
-        else if (args[i] == "--stray" && value)
-            limits.stray = args[++i].toInt();
-        else if (args[i] == "--no-loop")
-            rejection.phonePass = false;
-        else if (args[i] == "--no-reading")
-            rejection.phoneReading = false;
-        else if (args[i] == "--sets" && value)
-            sets = args[++i];
-        else if (args[i] == "--seed" && value)
-            firstSeed = args[++i].toUInt();
-        else if (args[i] == "--dump" && value)
+        } else if (a == "--dump" && value)
             dump = args[++i];
-        else if (args[i] == "--verbose")
-            verbose = true;
+        else if (a == "--rooms-each" && value)
+            roomsEach = std::max(1, args[++i].toInt());
+        else if (a == "--report" && value)
+            report = args[++i];
+        else if (a == "--misses")
+            misses = true;
         else {
-            const bool help = args[i] == "--help";
-            std::fprintf(help ? stdout : stderr,
-                         "%s%s\n", help ? "" : qPrintable("unknown option " + args[i] + "\n"),
-                         "usage: varrow-voice-bench [--sweep] [--edits PER_PHONE EXTRA] [--gap G] [--loop-lw W]\n"
-                         "       [--stray FRAMES] [--no-loop] [--garbage W] [--no-reading] [--sets TEXT]\n"
-                         "       [--competitors N] [--competitor-margin E] [--seed N] [--dump FILE.tsv] [--verbose]");
+            const bool help = a == "--help";
+            std::fprintf(help ? stdout : stderr, "%s%s\n", help ? "" : qPrintable("unknown option " + a + "\n"),
+                         "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
+                         "       [--threads N] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
+                         "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections]\n"
+                         "       [--dump FILE.tsv] [--misses] [--rooms-each N] [--report FILE.tsv]");
             return help ? 0 : 2;
         }
     }
-    QString error;
-    if (!StartSynthesis(&error)) {
-        std::fprintf(stderr, "espeak-ng: %s\n", qPrintable(error));
-        return 1;
+    std::vector<Voice> voices;
+    for (const Voice& v : Voice::all())
+        if ((onlyVoices.isEmpty() && (!quick || v.id == "en-us" || v.id == "kal16" || v.id == "voice_kal_diphone")) ||
+            onlyVoices.contains(v.name))
+            voices.push_back(v);
+    std::vector<Condition> conditions;
+    for (const Condition& c : Condition::all())
+        if ((onlyConditions.isEmpty() && (!quick || c.kind == Condition::Kind::DigitalSilence || c.value == 10 ||
+                                          c.kind == Condition::Kind::Click)) ||
+            onlyConditions.contains(c.name))
+            conditions.push_back(c);
+    std::vector<CommandSet> commandSets;
+    for (const CommandSet& s : LiveCommandSets())
+        if (sets.isEmpty() || std::any_of(sets.begin(), sets.end(), [&](const QString& t) { return s.name.startsWith(t); }))
+            commandSets.push_back(s);
+    if (voices.empty() || conditions.empty() || commandSets.empty()) {
+        std::fprintf(stderr, "nothing to measure: no voice, room or command set matches\n");
+        return 2;
     }
-    const long before = residentKb();
-    QElapsedTimer startClock;
-    startClock.start();
-    voice::Decoder decoder(voice::DecoderSettings{.rejection = rejection});
-    if (!decoder.ready()) {
-        std::fprintf(stderr, "%s\n", qPrintable(decoder.error()));
-        return 1;
-    }
-    decoder.setPhrases(LiveCommandSets().back().phrases);
-    const double startMs = double(startClock.nsecsElapsed()) / 1e6;
-    const long memoryKb = residentKb() - before;
 
-    const QStringList voices{QStringLiteral("en-us"), QStringLiteral("en")}; // espeak's "en" is British English
-    std::vector<Sample> samples;
-    double decodeMs = 0, audioMs = 0, worstMs = 0;
-    // Decodes `text` said in voice `v`, timing the decode alone.
-    auto decodeSaid = [&](const QString& text, const QString& v, uint32_t seed) {
-        const auto clip = SpeechClip(text, v, seed);
-        QElapsedTimer clock;
-        clock.start();
-        const voice::Outcome outcome = decoder.decode(clip);
-        const double ms = double(clock.nsecsElapsed()) / 1e6;
-        decodeMs += ms;
-        worstMs = std::max(worstMs, ms);
-        audioMs += clip.size() / 16.0;
-        if (verbose)
-            std::fprintf(stderr, "%s -> %s (%.0f ms, %zu samples)\n", qPrintable(text), qPrintable(outcome.words), ms,
-                         clip.size());
-        return outcome;
-    };
+    // Every text said once by every voice.
+    const auto sentences = OutOfGrammarSentences();
+    const auto nearMisses = NearMisses();
+    QStringList texts;
+    for (const CommandSet& s : commandSets)
+        for (const auto& p : s.phrases)
+            texts << p.phrase;
+    for (const QString& s : sentences)
+        texts << s;
+    for (const NearMiss& m : nearMisses)
+        texts << m.said;
+    texts.removeDuplicates();
+    Synthesiser espeak;
+    if (report.isEmpty() && !espeak.ready()) {
+        std::fprintf(stderr, "%s\n", qPrintable(espeak.error()));
+        return 1;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    voicebench::Voices said(espeak, cache);
+    QString why;
+    if (report.isEmpty() && !said.prepare(voices, texts, &why)) {
+        std::fprintf(stderr, "%s\n", qPrintable(why));
+        return 1;
+    }
+    std::fprintf(stderr, "speech of %lld texts in %zu voices ready in %.0f s\n", qlonglong(texts.size()), voices.size(),
+                 clock.elapsed() / 1000.0);
+
+    // Phrases in every voice and room; other speech and near misses in three of them each, in turn.
+    std::vector<Item> items;
     uint32_t seed = firstSeed;
-    for (const CommandSet& set : LiveCommandSets()) {
-        if (!set.name.contains(sets))
-            continue;
-        decoder.setPhrases(set.phrases);
-        for (const QString& v : voices) {
-            for (const auto& p : set.phrases)
-                samples.push_back({set.name, v, p.phrase, p.command, decodeSaid(p.phrase, v, seed++)});
-            for (const QString& text : OutOfGrammarSentences())
-                samples.push_back({set.name, v, text, {}, decodeSaid(text, v, seed++)});
+    const int nv = int(voices.size()), nc = int(conditions.size());
+    for (int s = 0; s < int(commandSets.size()); ++s) {
+        QSet<QString> phrases;
+        for (const auto& p : commandSets[size_t(s)].phrases)
+            phrases.insert(p.phrase);
+        const auto& setPhrases = commandSets[size_t(s)].phrases;
+        for (int v = 0; v < nv; ++v)
+            for (int c = 0; c < nc; ++c)
+                for (int p = 0; p < int(setPhrases.size()); ++p)
+                    if (roomsEach <= 0 || (c - p - v + 1000 * nc) % nc < roomsEach)
+                        items.push_back(item(s, v, c, Kind::Phrase, setPhrases[size_t(p)].phrase,
+                                             setPhrases[size_t(p)].command,
+                                             voices[size_t(v)].engine == Voice::Engine::Festival, seed++));
+        int turn = s;
+        auto other = [&](Kind kind, const QString& text, bool heldOut) {
+            for (int k = 0; k < 3; ++k, ++turn)
+                items.push_back(item(s, turn % nv, (turn / nv + k) % nc, kind, text, {}, heldOut, seed++));
+        };
+        for (size_t i = 0; i < sentences.size(); ++i)
+            other(Kind::Sentence, sentences[i], HeldOut(i));
+        for (size_t i = 0; i < nearMisses.size(); ++i)
+            if (phrases.contains(nearMisses[i].phrase))
+                other(Kind::NearMiss, nearMisses[i].said, HeldOut(i));
+    }
+
+    // The recogniser's own memory: loaded, with the largest set, after hearing each of its phrases.
+    double memoryMb = 0, startMs = 0, decodeSeconds = 0;
+    if (report.isEmpty()) {
+        const double before = residentMb();
+        QElapsedTimer t;
+        t.start();
+        voice::DecoderSettings defaults;
+        defaults.frontEnd = settings.frontEnd;
+        voice::Decoder d(defaults);
+        if (!d.ready()) {
+            std::fprintf(stderr, "%s\n", qPrintable(d.error()));
+            return 1;
         }
+        const auto all = LiveCommandSets();
+        d.setPhrases(all[5].phrases);
+        startMs = double(t.nsecsElapsed()) / 1e6;
+        for (const auto& p : all[5].phrases)
+            d.decode(Condition{"faint", Condition::Kind::Faint, 0}.apply(said.clean(voices[0].name, p.phrase), 1));
+        memoryMb = residentMb() - before;
+    }
+
+    if (!report.isEmpty()) {
+        QFile f(report);
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(report));
+            return 1;
+        }
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        for (size_t i = 0; i < items.size(); ++i) {
+            const QList<QByteArray> c = i + 1 < size_t(lines.size()) ? lines[qsizetype(i + 1)].split('\t') : QList<QByteArray>();
+            if (c.size() < 26 || QString::fromUtf8(c[5]) != items[i].text) {
+                std::fprintf(stderr, "%s is not a dump of a run with these voices, rooms and sets\n", qPrintable(report));
+                return 1;
+            }
+            voice::Outcome& o = items[i].outcome;
+            o.heard.command = QString::fromUtf8(c[7]);
+            o.words = QString::fromUtf8(c[8]);
+            o.phoneEdits = c[9].toInt(), o.phrasePhones = c[10].toInt(), o.phoneGap = c[11].toDouble();
+            o.strayFrames = c[12].toInt(), o.margin = c[13].toDouble(), o.runnerUp = QString::fromUtf8(c[14]);
+            o.voiceFrames = c[15].toInt(), o.wordFrames = c[16].toInt();
+            items[i].ms = c[17].toDouble(), items[i].endLag = c[18].toInt(), items[i].endState = c[19].toInt();
+            o.voiceBefore = c[20].toInt(), o.voiceAfter = c[21].toInt();
+            items[i].speechVoiced = c[22].toInt(), items[i].speechFrames = c[23].toInt();
+            items[i].roomVoiced = c[24].toInt(), items[i].roomFrames = c[25].toInt();
+            items[i].audioMs = 1;
+        }
+    } else {
+    std::atomic<size_t> next{0};
+    std::vector<std::vector<size_t>> tasks; // one per set and voice, so a decoder keeps its phrases a while
+    std::map<std::pair<int, int>, size_t> taskOf;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const auto key = std::make_pair(items[i].set, items[i].kind == Kind::Phrase ? items[i].voice : -1);
+        if (!taskOf.count(key)) {
+            taskOf[key] = tasks.size();
+            tasks.emplace_back();
+        }
+        tasks[taskOf[key]].push_back(i);
+    }
+    std::atomic<size_t> done{0};
+    auto work = [&] {
+        voice::Decoder decoder(settings);
+        int phrasesOf = -1;
+        for (size_t t; (t = next++) < tasks.size();) {
+            for (size_t i : tasks[t]) {
+                Item& it = items[i];
+                if (it.set != phrasesOf)
+                    decoder.setPhrases(commandSets[size_t(it.set)].phrases);
+                phrasesOf = it.set;
+                const auto clip = conditions[size_t(it.condition)].apply(said.clean(voices[size_t(it.voice)].name, it.text), it.seed);
+                QElapsedTimer c;
+                c.start();
+                it.outcome = decoder.decode(clip);
+                it.ms = double(c.nsecsElapsed()) / 1e6;
+                it.audioMs = double(clip.size()) / 16;
+                if (it.kind == Kind::Phrase)
+                    listenEnd(clip, settings.frontEnd, &it);
+            }
+            const size_t d = ++done;
+            if (d % 10 == 0)
+                std::fprintf(stderr, "\r%zu/%zu", d, tasks.size());
+        }
+    };
+    clock.restart();
+    std::vector<QThread*> workers;
+    for (int i = 0; i < threads; ++i) {
+        workers.push_back(QThread::create(work));
+        workers.back()->start();
+    }
+    for (QThread* w : workers) {
+        w->wait();
+        delete w;
+    }
+    decodeSeconds = clock.elapsed() / 1000.0;
+    std::fprintf(stderr, "\rdecoded %zu utterances in %.0f s with %d threads\n", items.size(), decodeSeconds, threads);
     }
 
     if (!dump.isEmpty()) {
@@ -152,64 +375,139 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write %s\n", qPrintable(dump));
             return 1;
         }
-        for (const Sample& s : samples)
-            std::fprintf(f, "%s\t%s\t%s\t%s\t%s\t%s\t%d\t%.3f\t%d\t%d\t%d\t%s\t%d\t%d\n", qPrintable(s.set),
-                         qPrintable(s.voice), qPrintable(s.text), qPrintable(s.expected),
-                         qPrintable(s.outcome.heard.command), qPrintable(s.outcome.words), s.outcome.phoneEdits,
-                         s.outcome.phoneGap, s.outcome.phrasePhones, s.outcome.wordFrames, s.outcome.frames,
-                         qPrintable(s.outcome.heardPhones), s.outcome.loudFrames, s.outcome.strayFrames);
+        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\tspeechvoiced\tspeechframes\troomvoiced\troomframes\n");
+        for (const Item& it : items) {
+            const voice::Outcome& o = it.outcome;
+            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\n",
+                         qPrintable(commandSets[size_t(it.set)].name), qPrintable(voices[size_t(it.voice)].name),
+                         qPrintable(conditions[size_t(it.condition)].name), int(it.kind), int(it.heldOut),
+                         qPrintable(it.text), qPrintable(it.expected), qPrintable(o.heard.command), qPrintable(o.words),
+                         o.phoneEdits, o.phrasePhones, o.phoneGap, o.strayFrames, std::min(o.margin, 1e6),
+                         qPrintable(o.runnerUp), o.voiceFrames, o.wordFrames, it.ms, it.endLag, it.endState,
+                         o.voiceBefore, o.voiceAfter, it.speechVoiced, it.speechFrames, it.roomVoiced, it.roomFrames);
+        }
         std::fclose(f);
     }
-    auto report = [&](const Limits& g, bool detail) {
-        std::map<std::pair<QString, QString>, std::array<int, 4>> rows; // right, phrases, rejected, foreign
-        std::array<int, 4> all{};
-        for (const Sample& s : samples) {
-            auto& r = rows[{s.set, s.voice}];
-            const bool ok = accepted(s, g);
-            if (!s.expected.isEmpty()) {
-                const bool right = ok && s.outcome.heard.command == s.expected;
-                r[0] += right, r[1] += 1;
-                if (detail && !right)
-                    std::printf("  miss [%s/%s] \"%s\" -> \"%s\" %d edits [%s]\n", qPrintable(s.set),
-                                qPrintable(s.voice), qPrintable(s.text), qPrintable(s.outcome.words),
-                                s.outcome.phoneEdits, qPrintable(s.outcome.heardPhones));
-            } else {
-                r[2] += !ok, r[3] += 1;
-            }
-        }
-        if (detail)
-            std::printf("\n%-34s %-6s %16s %16s\n", "command set", "voice", "in-grammar", "rejected");
-        for (const auto& [key, r] : rows) {
-            for (int i = 0; i < 4; ++i)
-                all[size_t(i)] += r[size_t(i)];
-            if (detail)
-                std::printf("%-34s %-6s %5d/%-4d %5.1f%% %5d/%-4d %5.1f%%\n", qPrintable(key.first),
-                            qPrintable(key.second), r[0], r[1], 100.0 * r[0] / r[1], r[2], r[3], 100.0 * r[2] / r[3]);
-        }
-        return all;
-    };
 
-    if (sweep) {
-        std::printf("%9s %6s %12s %12s\n", "per phone", "extra", "in-grammar", "rejected");
-        for (double d = 0.5; d <= 1.01; d += 0.1)
-            for (double e = 0; e <= 3; e += 0.5) {
-                const auto a = report({d, e, limits.gap, limits.stray}, false);
-                std::printf("%9.1f %6.1f %11.1f%% %11.1f%%\n", d, e, 100.0 * a[0] / a[1], 100.0 * a[2] / a[3]);
+    // Phrases: right, wrong, refused.
+    struct Count {
+        int right = 0, wrong = 0, total = 0;
+        void add(bool ok, bool isRight) { right += ok && isRight, wrong += ok && !isRight, ++total; }
+        QString cell() const
+        {
+            return QString::asprintf("%5.1f/%4.1f", percent(right, total), percent(wrong, total));
+        }
+    };
+    struct Away {
+        int away = 0, total = 0;
+        void add(bool ok) { away += !ok, ++total; }
+        QString cell() const { return total ? QString::asprintf("%4d/%-4d %5.1f%%", away, total, percent(away, total)) : "-"; }
+    };
+    std::map<std::pair<int, int>, Count> byVoiceRoom;
+    std::map<int, Count> byVoice, byRoom, bySet, heldOutBySet;
+    std::map<int, Away> sentencesBySet, missesBySet, heldOutSentences, heldOutMisses;
+    Count all, heldOutPhrases;
+    Away allSentences, allMisses, allHeldSentences, allHeldMisses;
+    std::map<int, std::vector<double>> lagByRoom;
+    std::map<int, std::array<int, 4>> endByRoom; // ended within 1 s, later, never heard, did not stop
+    std::map<int, std::array<int, 4>> vadByRoom;  // speech frames voiced, of all; room frames voiced, of all
+    std::vector<double> phraseMs, otherMs;
+    double decodeMs = 0, audioMs = 0;
+    for (const Item& it : items) {
+        const bool ok = accepted(it.outcome, limits);
+        decodeMs += it.ms, audioMs += it.audioMs;
+        if (it.kind == Kind::Phrase) {
+            const bool right = it.outcome.heard.command == it.expected;
+            byVoiceRoom[{it.voice, it.condition}].add(ok, right);
+            byVoice[it.voice].add(ok, right);
+            byRoom[it.condition].add(ok, right);
+            bySet[it.set].add(ok, right);
+            all.add(ok, right);
+            if (it.heldOut)
+                heldOutPhrases.add(ok, right), heldOutBySet[it.set].add(ok, right);
+            phraseMs.push_back(it.ms);
+            auto& vad = vadByRoom[it.condition];
+            vad[0] += it.speechVoiced, vad[1] += it.speechFrames, vad[2] += it.roomVoiced, vad[3] += it.roomFrames;
+            auto& e = endByRoom[it.condition];
+            if (it.endState == 0) {
+                lagByRoom[it.condition].push_back(it.endLag * 10.0);
+                ++e[it.endLag <= 100 && it.endLag >= 0 ? 0 : 1];
+            } else {
+                ++e[size_t(it.endState + 1)];
             }
-        return 0;
+            if (misses && !(ok && right))
+                std::printf("  %s [%s / %s / %s] \"%s\" -> \"%s\" (runner-up \"%s\", margin %.2f, stray %d, edits %d/%d, gap %.1f)\n",
+                            ok ? "WRONG" : "refused", qPrintable(commandSets[size_t(it.set)].name),
+                            qPrintable(voices[size_t(it.voice)].name), qPrintable(conditions[size_t(it.condition)].name),
+                            qPrintable(it.text), qPrintable(it.outcome.words), qPrintable(it.outcome.runnerUp),
+                            it.outcome.margin, it.outcome.strayFrames, it.outcome.phoneEdits, it.outcome.phrasePhones,
+                            it.outcome.phoneGap);
+        } else {
+            otherMs.push_back(it.ms);
+            const bool sentence = it.kind == Kind::Sentence;
+            (sentence ? sentencesBySet : missesBySet)[it.set].add(ok);
+            (sentence ? allSentences : allMisses).add(ok);
+            if (it.heldOut) {
+                (sentence ? heldOutSentences : heldOutMisses)[it.set].add(ok);
+                (sentence ? allHeldSentences : allHeldMisses).add(ok);
+            }
+            if (misses && ok)
+                std::printf("  taken [%s / %s / %s] %s \"%s\" -> %s\n", qPrintable(commandSets[size_t(it.set)].name),
+                            qPrintable(voices[size_t(it.voice)].name), qPrintable(conditions[size_t(it.condition)].name),
+                            sentence ? "sentence" : "near miss", qPrintable(it.text), qPrintable(it.outcome.heard.command));
+        }
     }
-    const auto a = report(limits, true);
-    std::printf("%-34s %-6s %5d/%-4d %5.1f%% %5d/%-4d %5.1f%%\n", "all", "both", a[0], a[1], 100.0 * a[0] / a[1], a[2],
-                a[3], 100.0 * a[2] / a[3]);
-    std::printf("\nrejection: %d common words (none within %d phone edits of a phrase word); phone reading %s, "
-                "at most %g edits per phone + %g; phone loop %s (weight %g), max gap %g; at most %d frames of other "
-                "speech; garbage weight %g\n",
-                rejection.competitors, rejection.competitorMargin, rejection.phoneReading ? "on" : "off",
-                limits.perPhone, limits.extra, rejection.phonePass ? "on" : "off", rejection.loopWeight, limits.gap,
-                limits.stray, rejection.garbageWeight);
-    std::printf("start: %.0f ms (decoder and the first grammar)\n", startMs);
-    std::printf("decoding: %.1f ms per utterance on average, worst %.1f ms, %.2f x real time\n",
-                decodeMs / double(samples.size()), worstMs, decodeMs / audioMs);
-    std::printf("recogniser memory: %.1f MB resident\n", memoryKb / 1024.0);
+
+    std::printf("\nPhrases right/wrong %% (the rest refused), by voice and room:\n%-18s", "voice");
+    for (int c = 0; c < int(conditions.size()); ++c)
+        std::printf(" %11.11s", qPrintable(conditions[size_t(c)].name));
+    std::printf(" %11s\n", "all");
+    for (int v = 0; v < int(voices.size()); ++v) {
+        std::printf("%-18s", qPrintable(voices[size_t(v)].name));
+        for (int c = 0; c < int(conditions.size()); ++c)
+            std::printf(" %11s", qPrintable(byVoiceRoom[std::make_pair(v, c)].cell()));
+        std::printf(" %11s\n", qPrintable(byVoice[v].cell()));
+    }
+    std::printf("%-18s", "all voices");
+    for (int c = 0; c < int(conditions.size()); ++c)
+        std::printf(" %11s", qPrintable(byRoom[c].cell()));
+    std::printf(" %11s\n", qPrintable(all.cell()));
+
+    std::printf("\n%-32s %8s %8s %8s %20s %20s\n", "command set", "right", "wrong", "refused", "other speech away",
+                "near misses away");
+    auto setRow = [&](const QString& name, const Count& c, const Away& s, const Away& m) {
+        std::printf("%-32s %7.1f%% %7.1f%% %7.1f%% %20s %20s\n", qPrintable(name), percent(c.right, c.total),
+                    percent(c.wrong, c.total), percent(c.total - c.right - c.wrong, c.total), qPrintable(s.cell()),
+                    qPrintable(m.cell()));
+    };
+    for (int s = 0; s < int(commandSets.size()); ++s)
+        setRow(commandSets[size_t(s)].name, bySet[s], sentencesBySet[s], missesBySet[s]);
+    setRow(QStringLiteral("all"), all, allSentences, allMisses);
+    std::printf("\nHeld out from tuning (festival voices' phrases; every third sentence and near miss):\n");
+    for (int s = 0; s < int(commandSets.size()); ++s)
+        setRow(commandSets[size_t(s)].name, heldOutBySet[s], heldOutSentences[s], heldOutMisses[s]);
+    setRow(QStringLiteral("held out, all"), heldOutPhrases, allHeldSentences, allHeldMisses);
+
+    std::printf("\n\"Listen\": when it stops after the speech ends (ms), per room; and the front end's voice decision\n"
+                "%-24s %8s %8s %10s %8s %10s %10s %14s %14s\n",
+                "room", "median", "worst", "<= 1.0 s", "later", "no voice", "no stop", "speech voiced", "room voiced");
+    for (int c = 0; c < int(conditions.size()); ++c) {
+        const auto& lags = lagByRoom[c];
+        const auto& e = endByRoom[c];
+        const auto& vad = vadByRoom[c];
+        std::printf("%-24s %8.0f %8.0f %10d %8d %10d %10d %13.1f%% %13.1f%%\n", qPrintable(conditions[size_t(c)].name),
+                    median(lags), lags.empty() ? 0.0 : *std::max_element(lags.begin(), lags.end()), e[0], e[1], e[2],
+                    e[3], percent(vad[0], vad[1]), percent(vad[2], vad[3]));
+    }
+
+    std::printf("\nlimits: margin %g per frame, at most %d stray frames, %g edits per phone + %g, phone gap %g; "
+                "front end%s, voice decision %d; noise seed %u\n",
+                limits.margin, limits.stray, limits.perPhone, limits.extra, limits.gap,
+                settings.frontEnd.cleanForDecoder ? " cleaning what the recogniser hears" : " beside the recogniser",
+                settings.frontEnd.aggressiveness, firstSeed);
+    std::printf("start: %.0f ms (decoder, front end and the largest grammar)\n", startMs);
+    std::printf("decoding: median %.1f ms a phrase, %.1f ms other speech; %.2f x real time; %zu utterances in %.0f s\n",
+                median(phraseMs), median(otherMs), decodeMs / audioMs, items.size(), decodeSeconds);
+    std::printf("recogniser and front end memory: %.1f MB resident\n", memoryMb);
     return 0;
 }

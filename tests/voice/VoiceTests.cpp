@@ -1,8 +1,11 @@
 #include "CommandSets.h"
 #include "SpeechClips.h"
+#include "character/voice/AudioFrontEnd.h"
 #include "character/voice/Decoder.h"
 #include "character/voice/Grammar.h"
-#include "character/voice/Loudness.h"
+#include "character/voice/RoomTone.h"
+#include "character/voice/SpeechEnd.h"
+#include "character/voice/SpeechSpan.h"
 #include "character/voice/Pronunciation.h"
 #include "character/voice/SpokenWords.h"
 
@@ -63,46 +66,66 @@ TEST(Pronunciation, FirstOfTheDictionaryAndPhoneEdits)
 
 class Recognition : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        QString error;
-        ASSERT_TRUE(StartSynthesis(&error)) << qPrintable(error);
-    }
+    void SetUp() override { ASSERT_TRUE(synth.ready()) << qPrintable(synth.error()); }
+    Synthesiser synth;
 };
 
-// Synthesised phrases come back as their commands and other speech is turned away, in both accents.
-TEST_F(Recognition, PhrasesUnderstoodAndOtherSpeechTurnedAway)
+// A slice of the benchmark: phrases of three command sets in two voices, each in a room of its own
+// (digital silence, noise at 10 and 20 dB, quiet, clipped, a click first), then other speech and near
+// misses. Wrong commands are what the floors guard most.
+TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
 {
     voice::Decoder decoder;
     ASSERT_TRUE(decoder.ready()) << qPrintable(decoder.error());
     const auto sets = LiveCommandSets();
-    int right = 0, total = 0, rejected = 0, foreign = 0;
-    QStringList wrong;
+    const auto rooms = Condition::all();
+    std::vector<Condition> slice;
+    for (const Condition& c : rooms)
+        if (!c.needsSox())
+            slice.push_back(c);
+    int right = 0, wrong = 0, total = 0, away = 0, others = 0;
+    QStringList missed;
     uint32_t seed = 7;
-    for (const QString voice : {"en-us", "en"}) {
+    const auto sentences = OutOfGrammarSentences();
+    const auto nearMisses = NearMisses();
+    for (const QString voice : {"en-us", "en+f2"}) {
         for (size_t i : {size_t(0), size_t(2), size_t(4)}) { // main menu, calendar, hour box
             decoder.setPhrases(sets[i].phrases);
+            QStringList phrases;
             for (const auto& p : sets[i].phrases) {
-                const auto out = decoder.decode(SpeechClip(p.phrase, voice, seed++));
-                right += out.heard.command == p.command;
+                phrases << p.phrase;
+                const Condition& room = slice[seed % slice.size()];
+                const auto out = decoder.decode(SpeechClip(synth, p.phrase, voice, seed++, room));
                 ++total;
+                if (out.heard.command == p.command)
+                    ++right;
+                else if (!out.heard.command.isEmpty())
+                    ++wrong;
                 if (out.heard.command != p.command)
-                    wrong << voice + ": " + p.phrase + " -> " + out.words;
+                    missed << QStringLiteral("%1 in %2: %3 -> %4").arg(voice, room.name, p.phrase, out.heard.command);
+            }
+            // Other speech and near misses, each in one voice only, to keep the suite short.
+            QStringList other;
+            for (size_t k = voice == "en-us" ? 0 : 3; k < sentences.size(); k += 6)
+                other << sentences[k];
+            for (size_t k = voice == "en-us" ? 0 : 1; k < nearMisses.size(); k += 2)
+                if (phrases.contains(nearMisses[k].phrase))
+                    other << nearMisses[k].said;
+            for (const QString& text : other) {
+                const Condition& room = slice[seed % slice.size()];
+                const auto out = decoder.decode(SpeechClip(synth, text, voice, seed++, room));
+                away += out.heard.command.isEmpty();
+                ++others;
+                if (!out.heard.command.isEmpty())
+                    missed << voice + ": " + text + " -> " + out.heard.command;
             }
         }
-        decoder.setPhrases(sets[4].phrases); // the most words, the easiest to slip into
-        for (const QString& text : OutOfGrammarSentences()) {
-            const auto out = decoder.decode(SpeechClip(text, voice, seed++));
-            rejected += out.heard.command.isEmpty();
-            ++foreign;
-            if (!out.heard.command.isEmpty())
-                wrong << voice + ": " + text + " -> " + out.heard.command;
-        }
     }
-    // Measured 74/74 and 85/96 here; the floors catch regressions, not noise.
-    EXPECT_GE(double(right) / total, 0.97) << right << "/" << total << "\n" << qPrintable(wrong.join("\n"));
-    EXPECT_GE(double(rejected) / foreign, 0.85)
-        << rejected << "/" << foreign << "\n" << qPrintable(wrong.join("\n"));
+    const QString detail = QString::asprintf("%d right, %d wrong of %d; %d of %d other turned away\n", right, wrong,
+                                             total, away, others) + missed.join(u'\n');
+    EXPECT_GE(double(right) / total, 0.80) << qPrintable(detail);
+    EXPECT_LE(double(wrong) / total, 0.02) << qPrintable(detail);
+    EXPECT_GE(double(away) / others, 0.65) << qPrintable(detail);
 }
 
 // Phrases changed in the middle of an utterance: it finishes with the grammar it began with, and
@@ -112,37 +135,79 @@ TEST_F(Recognition, GrammarChangeDuringUtteranceIsSafe)
     voice::Decoder decoder;
     ASSERT_TRUE(decoder.ready());
     decoder.setPhrases({{"sayTime", "Time"}, {"calendar", "Calendar"}});
-    const auto clip = SpeechClip("Time", "en-us", 3);
+    const auto clip = SpeechClip(synth, "Time", "en-us", 3);
     decoder.begin();
     decoder.feed(clip.data(), clip.size() / 2);
-    decoder.setPhrases({{"nextMonth", "Next Month"}});
+    decoder.setPhrases({{"nextMonth", "Next Month"}, {"nextDay", "Next Day"}});
     decoder.feed(clip.data() + clip.size() / 2, clip.size() - clip.size() / 2);
     EXPECT_EQ(decoder.end().heard.command, "sayTime");
     EXPECT_NE(decoder.decode(clip).heard.command, "sayTime");
-    EXPECT_EQ(decoder.decode(SpeechClip("Next Month", "en-us", 4)).heard.command, "nextMonth");
+    EXPECT_EQ(decoder.decode(SpeechClip(synth, "Next Month", "en-us", 4)).heard.command, "nextMonth");
     decoder.setPhrases({});
     EXPECT_TRUE(decoder.decode(clip).heard.command.isEmpty());
 }
 
-// Speech is told by loudness over the recording's own floor, whatever the microphone's level;
-// clicks are not speech.
-TEST(Loudness, SpeechOverTheRoomNotClicks)
+// The voice is found, and "Listen" stops within a second of its end, whatever surrounds it: digital
+// silence, steady low or broad noise, a knock first, or a room that goes quieter while the key is
+// held. Where nobody speaks, it gives up.
+TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
 {
-    EXPECT_TRUE(voice::LoudFrames({}).empty());
-    for (const double room : {30.0, 600.0}) {
-        std::vector<short> s(16000, 0);
-        for (size_t i = 0; i < s.size(); ++i)
-            s[i] = short((i % 7 < 3 ? 1 : -1) * room);
-        for (size_t i = 4000; i < 8000; ++i) // 250 ms of voice
-            s[i] = short((i % 40 < 20 ? 1 : -1) * room * 20);
-        for (size_t i = 12000; i < 12320; ++i) // a 20 ms click
-            s[i] = 30000;
-        const auto loud = voice::LoudFrames(s);
-        ASSERT_EQ(loud.size(), 100u);
-        EXPECT_EQ(std::count(loud.begin(), loud.end(), true), 25) << room;
-        EXPECT_TRUE(loud[25] && loud[49] && !loud[24] && !loud[50] && !loud[75]) << room;
+    const auto clean = Say(synth, "Previous Month", "en-us");
+    ASSERT_FALSE(clean.empty());
+    const int start = int(Condition::beforeSamples / voice::AudioFrontEnd::FrameSamples);
+    using K = Condition::Kind;
+    for (const Condition& room : {Condition{"digital silence", K::DigitalSilence, 0}, Condition{"brown", K::Brown, 10},
+                                  Condition{"pink", K::Pink, 10}, Condition{"click", K::Click, 0},
+                                  Condition{"quieter after", K::White, 10}}) {
+        std::vector<short> clip = room.apply(clean, 9);
+        const int end = int((clip.size() - Condition::afterSamples) / voice::AudioFrontEnd::FrameSamples);
+        // Then the room goes on; or its noise stops and only a faint hiss is left.
+        std::vector<short> after(16000 * 2);
+        const auto faint = Condition{"faint", K::Faint, 0}.apply(std::vector<short>(1), 1);
+        voice::RoomTone(room.name == "quieter after" ? faint : clip).fill(after.data(), after.size());
+        clip.insert(clip.end(), after.begin(), after.end());
+
+        QString why;
+        auto front = voice::MakeFrontEnd({}, &why);
+        ASSERT_TRUE(front) << qPrintable(why);
+        std::vector<bool> voiced;
+        voice::SpeechEndDetector detector;
+        int endedAt = -1;
+        for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= clip.size(); at += voice::AudioFrontEnd::FrameSamples) {
+            voiced.push_back(front->process(clip.data() + at));
+            if (detector.frame(voiced.back()) == voice::SpeechEndDetector::State::Ended && endedAt < 0)
+                endedAt = int(voiced.size()) - 1;
+        }
+        const auto span = voice::SpeechSpan::find(voiced);
+        EXPECT_NEAR(span.first, start, 10) << qPrintable(room.name);
+        EXPECT_NEAR(span.last, end, 25) << qPrintable(room.name);
+        EXPECT_GE(endedAt, end) << qPrintable(room.name);
+        EXPECT_LE(endedAt, end + 100) << qPrintable(room.name);
+
+        std::vector<short> nobody(16000 * 6);
+        voice::RoomTone(room.apply(std::vector<short>(1), 2)).fill(nobody.data(), nobody.size());
+        front->reset();
+        voice::SpeechEndDetector waiting;
+        for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= nobody.size(); at += voice::AudioFrontEnd::FrameSamples)
+            waiting.frame(front->process(nobody.data() + at));
+        EXPECT_EQ(waiting.state(), voice::SpeechEndDetector::State::GaveUp) << qPrintable(room.name);
     }
-    // All voice, no room to compare with: nothing stands out, so nothing counts as more than a phrase.
-    const auto flat = voice::LoudFrames(std::vector<short>(8000, 5000));
-    EXPECT_EQ(std::count(flat.begin(), flat.end(), true), 0);
+}
+
+// After a recording ends, its own room goes on: as quiet as its quietest part, silent after silence.
+TEST(RoomTone, TheRecordingsOwnBackgroundGoesOn)
+{
+    std::vector<short> recording(16000);
+    for (size_t i = 0; i < recording.size(); ++i) // loud, then a quieter stretch, then loud again
+        recording[i] = short((i % 2 ? 1 : -1) * (i >= 6000 && i < 11000 ? 100 : 3000));
+    voice::RoomTone tone(recording);
+    std::vector<short> after(16000 * 3);
+    tone.fill(after.data(), after.size());
+    EXPECT_EQ(*std::max_element(after.begin(), after.end()), 100);
+    EXPECT_EQ(*std::min_element(after.begin(), after.end()), -100);
+
+    voice::RoomTone silence(std::vector<short>(8000, 0));
+    std::vector<short> quiet(5000, 7);
+    silence.fill(quiet.data(), quiet.size());
+    EXPECT_EQ(std::count(quiet.begin(), quiet.end(), 0), 5000);
 }

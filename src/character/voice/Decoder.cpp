@@ -1,5 +1,5 @@
 #include "Decoder.h"
-#include "Loudness.h"
+#include "SpeechSpan.h"
 #include "Pronunciation.h"
 #include "SpokenWords.h"
 
@@ -15,7 +15,9 @@ namespace {
 const char* const commandSearch = "phrases";
 const char* const phoneSearch = "phones";
 const char* const readingSearch = "reading";
+const char* const othersSearchName = "others";
 const size_t maxUtteranceSamples = 16000 * 20;
+const int regionPadFrames = 25; // searched around the voice, so its first and last sounds are whole
 
 struct Quiet {
     Quiet() { err_set_logfp(nullptr); }
@@ -38,6 +40,7 @@ struct Segments {
     int frames = 0;
     bool speech = false;
     int wordFrames = 0;
+    int firstWordFrame = -1, lastWordFrame = -1;
     QStringList pronunciation; // of the words in order
 };
 
@@ -55,6 +58,9 @@ Segments sumSegments(ps_decoder_t* ps)
         if (w && w[0] != '<' && w[0] != '[') {
             sums.speech = true;
             sums.wordFrames += ef - sf + 1;
+            if (sums.firstWordFrame < 0)
+                sums.firstWordFrame = sf;
+            sums.lastWordFrame = ef;
             sums.pronunciation << phonesOf(ps, w);
         }
     }
@@ -81,7 +87,10 @@ Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
     // An empty dictionary: the grammar's words are added with their first pronunciation only, as
     // alternates let unrelated sounds in, and loading all of it costs 150 ms and 20 MB.
     cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", "/dev/null",
-                                   "-logfn", "/dev/null", nullptr);
+                                   "-logfn", "/dev/null",
+                                   // Our front end finds the voice; the library's own dropping of quiet frames
+                                   // would leave word times that do not match the sound.
+                                   "-remove_silence", "no", nullptr);
     if (!config) {
         error_ = QStringLiteral("the speech recogniser rejected its settings");
         return;
@@ -90,6 +99,14 @@ Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
     cmd_ln_free_r(config);
     if (!ps_) {
         error_ = QStringLiteral("the speech recogniser could not load its model from %1").arg(settings_.model);
+        return;
+    }
+    QString why;
+    frontEnd_ = MakeFrontEnd(settings_.frontEnd, &why);
+    if (!frontEnd_) {
+        ps_free(ps_);
+        ps_ = nullptr;
+        error_ = why;
         return;
     }
     setRejection(settings_.rejection);
@@ -148,19 +165,9 @@ void Decoder::setRejection(const Rejection& r)
         setPhrases(std::vector<character::VoicePhrase>(phrases_));
 }
 
-bool Decoder::pronounceable(const QString& word, QStringList* derived)
+bool Decoder::pronounceable(const QString& word) const
 {
-    if (!pronunciation(word).isEmpty())
-        return true;
-    const QByteArray w = word.toUtf8();
-    const QString phones = DerivePronunciation(word);
-    if (phones.isEmpty())
-        return false;
-    if (ps_add_word(ps_, w.constData(), phones.toLatin1().constData(), TRUE) < 0)
-        return false;
-    if (derived)
-        *derived << word;
-    return true;
+    return !pronunciation(word).isEmpty();
 }
 
 QStringList Decoder::pronunciation(const QString& word) const
@@ -189,7 +196,23 @@ QStringList Decoder::competitorsFor(const std::vector<character::VoicePhrase>& p
     for (const auto& p : phrases)
         for (const QStringList& form : SpokenForms(p.phrase))
             own << form;
-    addDictionaryWords(own + candidates);
+    // A phrase's word with an ending is another word, said by someone who meant something else:
+    // "timer", "alarming", "closes". Where the dictionary has it, it competes too.
+    QStringList endings;
+    if (r.inflections) {
+        for (const QString& w : std::as_const(own)) {
+            if (w.endsWith(u'.'))
+                continue; // a spelled letter
+            // Only endings that add a syllable: a lone "s", "d" or "th" is too faint to tell in a noisy
+            // room, and would take "time" for "timed".
+            const QString stem = w.endsWith(u'e') ? w.chopped(1) : w;
+            for (const QString& e : {w + "es", w + "er", stem + "er", w + "ers", stem + "ing", w + "ing", w + "ful", w + "y"})
+                if (!own.contains(e))
+                    endings << e;
+        }
+        endings.removeDuplicates();
+    }
+    addDictionaryWords(own + candidates + endings);
     std::vector<QStringList> ownPhones;
     for (const QString& w : std::as_const(own))
         ownPhones.push_back(pronunciation(w));
@@ -205,17 +228,21 @@ QStringList Decoder::competitorsFor(const std::vector<character::VoicePhrase>& p
         if (!close)
             chosen << c;
     }
+    common_ = chosen;
+    for (const QString& e : std::as_const(endings))
+        if (!pronunciation(e).isEmpty() && !chosen.contains(e))
+            chosen << e;
     return chosen;
 }
 
-void Decoder::setPhrases(const std::vector<character::VoicePhrase>& phrases, QStringList* derived,
-                         QStringList* unsayable)
+void Decoder::setPhrases(const std::vector<character::VoicePhrase>& phrases, QStringList* unsayable)
 {
     phrases_ = phrases;
     if (!ps_)
         return;
     const QStringList competitors = competitorsFor(phrases);
-    grammar_ = BuildGrammar(phrases, [this, derived](const QString& w) { return pronounceable(w, derived); },
+    competitors_ = common_;
+    grammar_ = BuildGrammar(phrases, [this](const QString& w) { return pronounceable(w); },
                             settings_.rejection.garbageWeight, competitors);
     if (unsayable)
         *unsayable = grammar_.unsayable;
@@ -230,6 +257,8 @@ void Decoder::applyGrammar()
         return;
     grammarPending_ = false;
     activeGrammar_ = grammar_;
+    activePhrases_ = phrases_;
+    activeCompetitors_ = competitors_;
     hasGrammar_ = false;
     if (activeGrammar_.empty())
         return;
@@ -241,15 +270,33 @@ void Decoder::applyGrammar()
 void Decoder::begin()
 {
     utterance_.clear();
+    partial_.clear();
+    voiced_.clear();
+    if (frontEnd_)
+        frontEnd_->reset();
     inUtterance_ = ps_ && hasGrammar_;
+    listening_ = frontEnd_ != nullptr;
 }
 
 void Decoder::feed(const short* samples, size_t count)
 {
+    // Without phrases there is nothing to decode, but the voice is still followed, so that
+    // listening until the user stops ends all the same.
+    if (!listening_)
+        return;
     // A key held down for minutes must not grow without bound; commands are a few seconds long.
-    const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size());
-    if (inUtterance_)
-        utterance_.insert(utterance_.end(), samples, samples + std::min(count, room));
+    const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size() + partial_.size());
+    partial_.insert(partial_.end(), samples, samples + std::min(count, room));
+    const size_t whole = partial_.size() / AudioFrontEnd::FrameSamples * AudioFrontEnd::FrameSamples;
+    const bool clean = settings_.frontEnd.cleanForDecoder;
+    for (size_t at = 0; at < whole; at += AudioFrontEnd::FrameSamples) {
+        short frame[AudioFrontEnd::FrameSamples];
+        std::copy_n(partial_.data() + at, AudioFrontEnd::FrameSamples, frame);
+        voiced_.push_back(frontEnd_->process(frame));
+        const short* kept = clean ? frame : partial_.data() + at;
+        utterance_.insert(utterance_.end(), kept, kept + AudioFrontEnd::FrameSamples);
+    }
+    partial_.erase(partial_.begin(), partial_.begin() + long(whole));
 }
 
 bool Decoder::decodeUtterance(const char* search)
@@ -257,7 +304,7 @@ bool Decoder::decodeUtterance(const char* search)
     if (ps_set_search(ps_, search) != 0 || ps_start_utt(ps_) != 0)
         return false;
     // The model normalises over the whole utterance, so it is decoded in one go once it has ended.
-    ps_process_raw(ps_, utterance_.data(), utterance_.size(), FALSE, TRUE);
+    ps_process_raw(ps_, region_.data(), region_.size(), FALSE, TRUE);
     ps_end_utt(ps_);
     return true;
 }
@@ -292,14 +339,56 @@ QStringList Decoder::readPhones()
     return phones;
 }
 
+bool Decoder::othersSearch(const QString& winner)
+{
+    // The live grammar without the winner: the same common words, so its score compares with the
+    // winner's as it stands. Not the winner's own words with an ending: those are the winner's to
+    // lose to in the first search, not a second phrase.
+    std::vector<character::VoicePhrase> others;
+    for (const auto& p : activePhrases_)
+        if (p.command != winner)
+            others.push_back(p);
+    if (others.empty())
+        return false;
+    const CommandGrammar g = BuildGrammar(others, [this](const QString& w) { return !pronunciation(w).isEmpty(); },
+                                          settings_.rejection.garbageWeight, activeCompetitors_);
+    // Made afresh each time under one name: kept for every winner, they would cost megabytes.
+    const bool made = !g.empty() && ps_set_jsgf_string(ps_, othersSearchName, g.jsgf.constData()) == 0;
+    ps_set_search(ps_, commandSearch);
+    return made;
+}
+
 Outcome Decoder::end()
 {
     Outcome out;
+    listening_ = false;
     if (!inUtterance_) {
         applyGrammar();
         return out;
     }
     inUtterance_ = false;
+    const SpeechSpan span = SpeechSpan::find(voiced_);
+    out.voiceFrames = span.voiceFrames;
+    if (span.empty()) { // nobody spoke
+        applyGrammar();
+        return out;
+    }
+    const int firstFrame = std::max(0, span.first - regionPadFrames);
+    const size_t from = size_t(firstFrame) * AudioFrontEnd::FrameSamples;
+    const size_t to = std::min(utterance_.size(), size_t(span.last + 1 + regionPadFrames) * AudioFrontEnd::FrameSamples);
+    region_.assign(utterance_.begin() + long(from), utterance_.begin() + long(to));
+    // A faint hiss, as from a quiet microphone: exact zeros around the voice (a microphone behind
+    // noise suppression) have no spectrum, and the model's features of them are far from anything
+    // it learnt, which throws its normalisation over the utterance.
+    uint32_t x = 12345;
+    for (short& v : region_) {
+        int hiss = 0;
+        for (int k = 0; k < 4; ++k) {
+            x = x * 1664525u + 1013904223u;
+            hiss += int(x >> 27) - 16;
+        }
+        v = short(std::clamp(int(v) + hiss / 2, -32768, 32767));
+    }
     if (!decodeUtterance(commandSearch)) {
         applyGrammar();
         return out;
@@ -310,19 +399,37 @@ Outcome Decoder::end()
     const Segments sums = sumSegments(ps_);
     const double ascr = sums.acoustic;
     const int frames = sums.frames;
+    const double pathScore = score;
     out.hadSpeech = sums.speech;
     out.phrasePhones = int(sums.pronunciation.size());
     out.wordFrames = sums.wordFrames;
     out.frames = frames;
     out.heard = activeGrammar_.lookup(out.words);
+    out.margin = 1e9;
     const Rejection& r = settings_.rejection;
     if (sums.speech) {
-        // Speech the phrase's words do not account for: the search matched a phrase to part of
-        // something longer. By length, as the library drops silent frames from its own count.
-        for (const bool loud : LoudFrames(utterance_))
-            out.loudFrames += loud;
-        out.strayFrames = std::max(0, out.loudFrames - sums.wordFrames);
+        // Voice the phrase's words do not account for: the search matched a phrase to part of
+        // something longer.
+        const int wordsFrom = firstFrame + sums.firstWordFrame, wordsTo = firstFrame + sums.lastWordFrame;
+        for (int f = 0; f < int(span.voice.size()); ++f) {
+            const bool voice = span.voice[size_t(f)];
+            out.voiceBefore += voice && f < wordsFrom;
+            out.voiceAfter += voice && f > wordsTo;
+            out.strayFrames += voice && (f < wordsFrom - r.voiceBeforeWords || f > wordsTo + r.voiceAfterWords);
+        }
         if (out.strayFrames > r.maxStrayFrames)
+            out.heard = {};
+    }
+    if (!out.heard.command.isEmpty()) {
+        if (othersSearch(out.heard.command) && decodeUtterance(othersSearchName)) {
+            // Whole path scores: the search chose by them, with its penalties for words and silences.
+            if (const char* second = ps_get_hyp(ps_, &score); second && *second) {
+                out.runnerUp = QString::fromUtf8(second);
+                out.margin = (pathScore - score) / double(std::max(1, span.voiceFrames));
+            }
+            ps_set_search(ps_, commandSearch);
+        }
+        if (out.margin < r.minMargin)
             out.heard = {};
     }
     if (!out.heard.command.isEmpty() && r.phoneReading && readingSearchAdded_ && !sums.pronunciation.isEmpty()) {

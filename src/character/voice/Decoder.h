@@ -1,4 +1,5 @@
 #pragma once
+#include "AudioFrontEnd.h"
 #include "Grammar.h"
 
 #include <memory>
@@ -18,13 +19,19 @@ struct Rejection {
     double loopWeight = 1;
     // Read the utterance as phones and reject when more edits than this turn them into the phrase's:
     // the reading is rough, so only speech far longer or unlike the phrase is caught here.
-    bool phoneReading = true;
+    bool phoneReading = false;
     double editsPerPhone = 0.7; // per phone of the phrase
     double extraEdits = 2.5;
     int competitors = 150;    // how many of the common words may be heard instead of a phrase; 0: none
     int competitorMargin = 3; // common words this few phone edits from a phrase word are left out
-    // More frames of speech than the phrase's words last, by this many (10 ms): other speech.
-    int maxStrayFrames = 12;
+    bool inflections = true;  // a phrase's words with an ending compete too
+    // More frames of voice than the phrase's words last, by this many (10 ms): other speech.
+    int maxStrayFrames = 10;
+    // Voice this near the phrase's words is theirs: a breath before, the voice decision's hangover after.
+    int voiceBeforeWords = 5, voiceAfterWords = 15;
+    // The best other phrase of the set must fit the sound worse than the winner by this much per
+    // frame of voice; closer, and the user gets asked again rather than a command they did not mean.
+    double minMargin = 1.5;
 };
 
 struct DecoderSettings {
@@ -32,6 +39,7 @@ struct DecoderSettings {
     QString dictionary = QStringLiteral("/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict");
     QString phoneModel = QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us-phone.lm.bin");
     Rejection rejection;
+    FrontEndSettings frontEnd;
 };
 
 // The first model file that is not there; empty when all are.
@@ -45,7 +53,10 @@ struct Outcome {
     QString heardPhones;   // the utterance read as phones, silence left out
     bool hadSpeech = false;
     int phrasePhones = 0, wordFrames = 0, frames = 0;
-    int loudFrames = 0, strayFrames = 0; // frames of speech by loudness; of them more than the phrase's
+    int voiceFrames = 0, strayFrames = 0; // frames of voice; of them more than the phrase's words
+    int voiceBefore = 0, voiceAfter = 0;  // frames of voice before and after the words
+    double margin = 0;     // per frame of voice, over the best other phrase; large when there is none
+    QString runnerUp;      // the best other phrase's words
 };
 
 // One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
@@ -60,20 +71,21 @@ public:
     const QString& error() const { return error_; }
     const DecoderSettings& settings() const { return settings_; }
 
-    // Listens for these phrases from the next utterance on. Returns the words that had to be
-    // pronounced by derivation or could not be pronounced at all (their phrases are left out).
-    void setPhrases(const std::vector<character::VoicePhrase>& phrases, QStringList* derived = nullptr,
-                    QStringList* unsayable = nullptr);
+    // Listens for these phrases from the next utterance on. Returns the words the model's dictionary
+    // lacks (their phrases are left out).
+    void setPhrases(const std::vector<character::VoicePhrase>& phrases, QStringList* unsayable = nullptr);
     void setRejection(const Rejection& r);
     const CommandGrammar& grammar() const { return activeGrammar_; }
 
     void begin();
     void feed(const short* samples, size_t count);
+    // The front end's voice decision for each whole 10 ms frame of the utterance so far.
+    const std::vector<bool>& voiced() const { return voiced_; }
     Outcome end();
     Outcome decode(const std::vector<short>& samples16k);
 
 private:
-    bool pronounceable(const QString& word, QStringList* derived);
+    bool pronounceable(const QString& word) const;
     void addDictionaryWords(QStringList words);
     QStringList pronunciation(const QString& word) const;
     QStringList competitorsFor(const std::vector<character::VoicePhrase>& phrases);
@@ -81,6 +93,8 @@ private:
     bool decodeUtterance(const char* search); // the buffered utterance through this search
     void applyGrammar();
     double scoreWithPhones(int* frames);
+    bool othersSearch(const QString& winner); // a search for the phrases of every other command
+
 
     DecoderSettings settings_;
     QString error_;
@@ -88,13 +102,22 @@ private:
     std::vector<character::VoicePhrase> phrases_;
     CommandGrammar grammar_;       // the latest, waiting for the utterance under way to end
     CommandGrammar activeGrammar_; // the one the decoder listens with
+    QStringList common_;      // the common words that compete with the latest phrases
+    QStringList competitors_; // of them, those of the grammar waiting to take over
+    std::vector<character::VoicePhrase> activePhrases_;
+    QStringList activeCompetitors_;
     bool grammarPending_ = false;
     bool hasGrammar_ = false;
     bool phoneSearchAdded_ = false;
     bool readingSearchAdded_ = false;
-    bool inUtterance_ = false;
+    bool inUtterance_ = false; // listening, with a grammar to decode by
+    bool listening_ = false;
     bool garbageWordsAdded_ = false;
-    std::vector<short> utterance_;
+    std::unique_ptr<AudioFrontEnd> frontEnd_;
+    std::vector<short> utterance_; // as heard, whole frames, cleaned or not as settings say
+    std::vector<short> partial_;   // the start of the next frame
+    std::vector<bool> voiced_;
+    std::vector<short> region_;    // the part of the utterance that is searched
 };
 
 } // namespace voice

@@ -5,13 +5,6 @@
 
 namespace voice {
 
-// espeak-ng's phoneme mnemonics (as from espeak_TextToPhonemes) as CMU phones: "h@l'oU" -> "HH AH L OW".
-QString EspeakToCmu(const QString& espeakPhonemes);
-
-// A pronunciation for a word the dictionary lacks, derived through espeak-ng; empty when espeak is
-// not running in this process or gives nothing usable.
-QString DerivePronunciation(const QString& word);
-
 // The first pronunciation of each of `words` that the CMU-style dictionary file lists ("word  PH ONES",
 // alternates as "word(2) ..."); words it lacks, or all when the file cannot be read, are left out.
 QHash<QString, QString> FirstPronunciations(const QString& dictionaryFile, const QStringList& words);

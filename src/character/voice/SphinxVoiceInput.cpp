@@ -1,5 +1,6 @@
 #include "SphinxVoiceInput.h"
 
+#include "SoundFile.h"
 #include "SpeechEnd.h"
 
 #include <QFile>
@@ -56,77 +57,6 @@ std::unique_ptr<AudioSource> OpenMicrophone(QString* why)
     return mic;
 }
 
-bool SampleSource::start()
-{
-    pos_ = 0;
-    started_.start();
-    return true;
-}
-
-long SampleSource::read(short* buffer, size_t max)
-{
-    if (!paced_) {
-        const size_t n = std::min(max, samples_.size() - pos_);
-        std::copy_n(samples_.data() + pos_, n, buffer);
-        pos_ += n;
-        return long(n);
-    }
-    const size_t due = size_t(started_.elapsed()) * 16;
-    const size_t n = std::min(max, due - std::min(due, pos_));
-    for (size_t i = 0; i < n; ++i, ++pos_) {
-        if (pos_ < samples_.size()) {
-            buffer[i] = samples_[pos_];
-        } else {
-            // A faint hiss, like the room before the speech: digital silence is not a room.
-            int sum = 0;
-            for (int k = 0; k < 4; ++k) {
-                hiss_ = hiss_ * 1664525u + 1013904223u;
-                sum += int(hiss_ >> 24) - 128;
-            }
-            buffer[i] = short(sum * 2 / 5);
-        }
-    }
-    return long(n);
-}
-
-namespace {
-// Read afresh each time the user talks, so a test can say one thing after another.
-class SoundFile : public AudioSource {
-public:
-    explicit SoundFile(QString path) : path_(std::move(path)), sound_({}, true) {}
-    bool load()
-    {
-        QFile f(path_);
-        if (!f.open(QIODevice::ReadOnly) || f.size() > maxBytes)
-            return false;
-        const QByteArray bytes = f.readAll();
-        std::vector<short> samples(size_t(bytes.size()) / 2);
-        std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
-        sound_.setSamples(std::move(samples));
-        return true;
-    }
-    bool start() override { return load() && sound_.start(); }
-    long read(short* buffer, size_t max) override { return sound_.read(buffer, max); }
-    void stop() override {}
-
-private:
-    static constexpr qint64 maxBytes = 16000 * 2 * 60;
-    QString path_;
-    SampleSource sound_;
-};
-} // namespace
-
-std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why)
-{
-    auto file = std::make_unique<SoundFile>(path);
-    if (file->load())
-        return file;
-    if (why)
-        *why = QStringLiteral("The sound file %1 cannot be read or is longer than a minute, so voice commands are off.")
-                   .arg(path);
-    return nullptr;
-}
-
 // Lives on the listening thread: owns the decoder and the sound source.
 class VoiceWorker : public QObject {
     Q_OBJECT
@@ -170,6 +100,7 @@ public:
             return;
         }
         speechEnd_.reset();
+        judged_ = 0;
         if (untilSilence)
             speechEnd_.emplace();
         decoder_->begin();
@@ -214,11 +145,15 @@ private:
         else if (n < 0)
             poll_->stop(); // the device went away; the utterance ends with what was heard
         poll_->setInterval(n > 0 ? 0 : 10);
-        if (speechEnd_ && n > 0) {
-            const auto state = speechEnd_->feed(buffer, size_t(n));
+        if (!speechEnd_)
+            return;
+        const std::vector<bool>& voiced = decoder_->voiced();
+        for (; judged_ < voiced.size(); ++judged_) {
+            const auto state = speechEnd_->frame(voiced[judged_]);
             if (state == SpeechEndDetector::State::Ended || state == SpeechEndDetector::State::GaveUp) {
                 emit endedByItself();
                 stop();
+                return;
             }
         }
     }
@@ -229,6 +164,7 @@ private:
     QTimer* poll_ = nullptr;
     bool listening_ = false;
     std::optional<SpeechEndDetector> speechEnd_;
+    size_t judged_ = 0; // frames the speech-end detector has seen
 };
 
 SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings)

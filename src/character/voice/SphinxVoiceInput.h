@@ -2,7 +2,6 @@
 #include "Decoder.h"
 #include "character/VoiceInput.h"
 
-#include <QElapsedTimer>
 #include <QThread>
 #include <memory>
 #include <vector>
@@ -21,29 +20,6 @@ public:
 
 // The default audio device; nullptr (with why) if there is none.
 std::unique_ptr<AudioSource> OpenMicrophone(QString* why);
-
-// Plays back fixed samples, as if they had just been said. All at once, or `paced` as a microphone
-// gives them, followed by a quiet room.
-class SampleSource : public AudioSource {
-public:
-    explicit SampleSource(std::vector<short> samples = {}, bool paced = false)
-        : samples_(std::move(samples)), paced_(paced) {}
-    bool start() override;
-    long read(short* buffer, size_t max) override;
-    void stop() override {}
-    void setSamples(std::vector<short> samples) { samples_ = std::move(samples); pos_ = 0; }
-
-private:
-    std::vector<short> samples_;
-    bool paced_;
-    size_t pos_ = 0;
-    QElapsedTimer started_;
-    uint32_t hiss_ = 1;
-};
-
-// Raw 16 kHz 16-bit mono samples from a file, read at each start and paced; nullptr with why if it
-// cannot be read.
-std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why);
 
 class VoiceWorker;
 

@@ -1,0 +1,47 @@
+#pragma once
+#include <QString>
+#include <cstddef>
+#include <memory>
+
+namespace voice {
+
+// What the front end does to microphone sound before the recogniser hears it.
+struct FrontEndSettings {
+    bool cleanForDecoder = true; // the recogniser hears the denoised sound, not the microphone's
+    int aggressiveness = 3;       // of the voice-activity decision, 0 (lets most through) to 3
+};
+
+// Cleans 16 kHz microphone sound in 10 ms frames (high-pass, noise suppression, gain) and tells which
+// frames hold a voice. One per utterance stream; not thread-safe.
+class AudioFrontEnd {
+public:
+    static constexpr size_t FrameSamples = 160;
+    // The voice decision learns the room from the first frames, and takes some of them for voice.
+    static constexpr int WarmUpFrames = 30;
+
+    virtual ~AudioFrontEnd() = default;
+    // Forgets the sound before: a new utterance from a microphone that may be somewhere else.
+    void reset()
+    {
+        frames_ = 0;
+        restart();
+    }
+    // One frame of FrameSamples samples, cleaned in place; true when it holds a voice.
+    bool process(short* frame)
+    {
+        const bool voice = clean(frame);
+        return frames_++ >= WarmUpFrames && voice;
+    }
+
+protected:
+    virtual void restart() = 0;
+    virtual bool clean(short* frame) = 0;
+
+private:
+    int frames_ = 0;
+};
+
+// nullptr with why if the library cannot start.
+std::unique_ptr<AudioFrontEnd> MakeFrontEnd(const FrontEndSettings& settings, QString* why);
+
+} // namespace voice

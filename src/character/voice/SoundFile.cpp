@@ -1,0 +1,52 @@
+#include "SoundFile.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+
+namespace voice {
+
+bool SoundFile::load()
+{
+    QFile f(path_);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > maxBytes)
+        return false;
+    const QByteArray bytes = f.readAll();
+    samples_.resize(size_t(bytes.size()) / 2);
+    std::memcpy(samples_.data(), bytes.constData(), samples_.size() * 2);
+    after_.emplace(samples_);
+    return true;
+}
+
+bool SoundFile::start()
+{
+    if (!load())
+        return false;
+    pos_ = 0;
+    started_.start();
+    return true;
+}
+
+long SoundFile::read(short* buffer, size_t max)
+{
+    const size_t due = size_t(started_.elapsed()) * 16;
+    const size_t n = std::min(max, due - std::min(due, pos_));
+    const size_t fromFile = std::min(n, samples_.size() - std::min(samples_.size(), pos_));
+    std::copy_n(samples_.data() + pos_, fromFile, buffer);
+    after_->fill(buffer + fromFile, n - fromFile);
+    pos_ += n;
+    return long(n);
+}
+
+std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why)
+{
+    auto file = std::make_unique<SoundFile>(path);
+    if (file->load())
+        return file;
+    if (why)
+        *why = QStringLiteral("The sound file %1 cannot be read or is longer than a minute, so voice commands are off.")
+                   .arg(path);
+    return nullptr;
+}
+
+} // namespace voice

@@ -1,0 +1,36 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace voicetest {
+
+// How a room and a microphone change clean speech: what surrounds it, noise, level, echo, pace.
+struct Condition {
+    enum class Kind {
+        DigitalSilence, // behind a noise suppressor: exact zeros around the speech
+        Faint,          // a quiet microphone's own hiss
+        White, Pink, Brown, // steady noise at `value` dB under the speech
+        Level,          // the speech `value` dB louder or quieter, clipped where it overflows
+        Click,          // a click a moment before the phrase
+        Reverb,         // a small room's echo (sox)
+        Tempo,          // spoken `value` times as fast (sox)
+    };
+    static constexpr size_t beforeSamples = 16000 * 4 / 10; // room before the speech
+    static constexpr size_t afterSamples = 16000 / 2;       // and after it
+
+    QString name;
+    Kind kind = Kind::Faint;
+    double value = 0;
+
+    // Needs sox at run time.
+    bool needsSox() const { return kind == Kind::Reverb || kind == Kind::Tempo; }
+    // Clean 16 kHz speech as the microphone would give it in this condition, with room before and
+    // after (the room alone if there is no speech); empty when sox is needed and fails. `seed` draws
+    // the noise.
+    std::vector<short> apply(const std::vector<short>& speech, uint32_t seed) const;
+
+    static std::vector<Condition> all(); // the bench's conditions
+};
+
+} // namespace voicetest

@@ -1,0 +1,41 @@
+#pragma once
+#include "character/voice/RoomTone.h"
+#include "character/voice/SphinxVoiceInput.h"
+
+#include <QElapsedTimer>
+#include <optional>
+
+namespace voicetest {
+
+// Plays back fixed samples as if they had just been said: all at once, or `paced` as a microphone
+// gives them, and then the samples' own room.
+class SampleSource : public voice::AudioSource {
+public:
+    explicit SampleSource(std::vector<short> samples = {}, bool paced = false)
+        : samples_(std::move(samples)), paced_(paced) {}
+    bool start() override;
+    long read(short* buffer, size_t max) override;
+    void stop() override {}
+    void setSamples(std::vector<short> samples) { samples_ = std::move(samples); pos_ = 0; }
+
+private:
+    std::vector<short> samples_;
+    bool paced_;
+    size_t pos_ = 0;
+    QElapsedTimer started_;
+    std::optional<voice::RoomTone> after_;
+};
+
+// Lets a test change what the "microphone" hears after the voice input has taken the source.
+class SharedSource : public voice::AudioSource {
+public:
+    explicit SharedSource(SampleSource* s) : s_(s) {}
+    bool start() override { return s_->start(); }
+    long read(short* b, size_t max) override { return s_->read(b, max); }
+    void stop() override { s_->stop(); }
+
+private:
+    SampleSource* s_;
+};
+
+} // namespace voicetest

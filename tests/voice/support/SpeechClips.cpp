@@ -1,0 +1,22 @@
+#include "SpeechClips.h"
+#include "character/voice/Resample.h"
+
+#include <QRegularExpression>
+
+namespace voicetest {
+
+std::vector<short> Say(Synthesiser& synth, const QString& text, const QString& voice)
+{
+    const QRegularExpression abbreviation(QStringLiteral("\\b([A-Z])([A-Z])\\b"));
+    const QString said = QString(text).replace(abbreviation, QStringLiteral("\\1 \\2"));
+    const std::vector<short> raw = synth.say(said, voice);
+    return raw.empty() ? raw : voice::Resample(raw, synth.sampleRate(), 16000);
+}
+
+std::vector<short> SpeechClip(Synthesiser& synth, const QString& text, const QString& voice, uint32_t seed,
+                              const Condition& room)
+{
+    return room.apply(Say(synth, text, voice), seed);
+}
+
+} // namespace voicetest

@@ -1,0 +1,45 @@
+#include "Synthesiser.h"
+
+#include <espeak-ng/speak_lib.h>
+
+namespace voicetest {
+
+namespace {
+int collect(short* wav, int count, espeak_EVENT* events)
+{
+    auto* out = events ? static_cast<std::vector<short>*>(events->user_data) : nullptr;
+    if (out && wav && count > 0)
+        out->insert(out->end(), wav, wav + count);
+    return 0;
+}
+} // namespace
+
+Synthesiser::Synthesiser()
+{
+    rate_ = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, espeakINITIALIZE_DONT_EXIT);
+    if (rate_ <= 0) {
+        rate_ = 0;
+        error_ = QStringLiteral("espeak-ng could not start (its voice data may be missing)");
+        return;
+    }
+    espeak_SetSynthCallback(collect);
+    if (espeak_SetVoiceByName("en-us") != EE_OK) {
+        rate_ = 0;
+        error_ = QStringLiteral("espeak-ng has no en-us voice");
+    }
+}
+
+std::vector<short> Synthesiser::say(const QString& text, const QString& voice)
+{
+    std::vector<short> samples;
+    if (!ready() || espeak_SetVoiceByName(voice.toUtf8().constData()) != EE_OK)
+        return samples;
+    const QByteArray ssml = "<speak>" + text.toHtmlEscaped().toUtf8() + "</speak>";
+    if (espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML,
+                     nullptr, &samples) != EE_OK)
+        samples.clear();
+    espeak_Synchronize();
+    return samples;
+}
+
+} // namespace voicetest
