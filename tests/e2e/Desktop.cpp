@@ -12,7 +12,6 @@
 namespace e2e {
 
 namespace {
-
 QProcessEnvironment displayEnvironment(const QString& display)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -22,20 +21,45 @@ QProcessEnvironment displayEnvironment(const QString& display)
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     return env;
 }
+} // namespace
 
-template <typename Pred> bool waitUntil(Pred pred, int timeoutMs)
+Ran RunToEnd(const QProcessEnvironment& env, const QString& program, const QStringList& args, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    Ran ran;
+    ran.finished = p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit;
+    if (p.state() != QProcess::NotRunning)
+        Stop(p, 0);
+    ran.code = ran.finished ? p.exitCode() : -1;
+    ran.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    ran.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return ran;
+}
+
+void Stop(QProcess& p, int graceMs)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (graceMs > 0 && p.waitForFinished(graceMs))
+        return;
+    p.kill();
+    p.waitForFinished(3000);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
 {
     QElapsedTimer t;
     t.start();
-    while (!pred()) {
+    while (!done()) {
         if (t.elapsed() > timeoutMs)
             return false;
-        QThread::msleep(10);
+        QThread::msleep(pollMs);
     }
     return true;
 }
-
-} // namespace
 
 Desktop::Desktop()
 {
@@ -76,7 +100,7 @@ Desktop::Desktop()
     }
     display_ = QStringLiteral(":%1").arg(n);
     // The server listens once the socket is there, but answers a moment later: ask it.
-    if (!waitUntil([&] { return run(QStringLiteral("xdpyinfo"), {}, 2000).has_value(); }, 10000)) {
+    if (!WaitUntil([&] { return run(QStringLiteral("xdpyinfo"), {}, 2000).has_value(); }, 10000)) {
         error_ = QStringLiteral("Xvfb on %1 does not answer").arg(display_);
         display_.clear();
         return;
@@ -88,7 +112,7 @@ Desktop::Desktop()
     const QString ready = scratch_.filePath(QStringLiteral("openbox-ready"));
     wm_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
                                           QStringLiteral("touch '%1'").arg(ready)});
-    const bool managed = wm_.waitForStarted(5000) && waitUntil([&] { return QFile::exists(ready); }, 30000);
+    const bool managed = wm_.waitForStarted(5000) && WaitUntil([&] { return QFile::exists(ready); }, 30000);
     if (!managed) {
         error_ = QStringLiteral("openbox did not start on %1").arg(display_);
         display_.clear();
@@ -105,30 +129,14 @@ QProcessEnvironment Desktop::environment() const
 
 Desktop::~Desktop()
 {
-    for (QProcess* p : {&wm_, &xvfb_}) {
-        if (p->state() == QProcess::NotRunning)
-            continue;
-        p->terminate();
-        if (!p->waitForFinished(3000)) {
-            p->kill();
-            p->waitForFinished(3000);
-        }
-    }
+    Stop(wm_);
+    Stop(xvfb_);
 }
 
 std::optional<QString> Desktop::run(const QString& program, const QStringList& args, int timeoutMs) const
 {
-    QProcess p;
-    p.setProcessEnvironment(environment());
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return std::nullopt;
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
+    const Ran ran = RunToEnd(environment(), program, args, timeoutMs);
+    return ran.ok() ? std::optional<QString>(ran.out) : std::nullopt;
 }
 
 void Desktop::xdotool(const QStringList& args) const
@@ -178,13 +186,7 @@ void Varrow::start(QProcessEnvironment env, const QString& program, const QStrin
 
 Varrow::~Varrow()
 {
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    process_.terminate();
-    if (!process_.waitForFinished(5000)) {
-        process_.kill();
-        process_.waitForFinished(3000);
-    }
+    Stop(process_, 5000);
 }
 
 QString Varrow::trace() const
@@ -257,20 +259,10 @@ bool Varrow::pick(const QPoint& at, const QString& entry)
     return true;
 }
 
-QString Varrow::settingsFile() const
-{
-    return home_ + QStringLiteral("/config/Varrow/Varrow.ini");
-}
-
 QString ProgramPath()
 {
     // Another build of the program (an earlier one, or an installed one) can be run in its place.
     return qEnvironmentVariable("VARROW_E2E_PROGRAM", QStringLiteral(VARROW_PROGRAM));
-}
-
-QString DataDir()
-{
-    return QStringLiteral(VARROW_SOURCE_DIR "/assets");
 }
 
 double DrawnShare(const QImage& shot, const QRect& area)

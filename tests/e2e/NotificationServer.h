@@ -1,6 +1,7 @@
 // A private session bus on a test display, with or without dunst owning the notification service.
 #pragma once
 #include "Desktop.h"
+#include "support/SessionBus.h"
 
 #include <QJsonArray>
 #include <QProcess>
@@ -28,7 +29,8 @@ private:
 
     Desktop& desktop_;
     QTemporaryDir dir_;
-    QProcess bus_, daemon_;
+    testsupport::SessionBus bus_;
+    QProcess daemon_;
     QString error_;
 };
 
