@@ -5,8 +5,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace e2e {
@@ -63,39 +61,23 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
 
 Desktop::Desktop()
 {
-    // The server picks a free display itself and writes its number to our pipe. Guessing a number
-    // from the lock files is not enough: a server elsewhere may hold the name in the abstract
-    // socket namespace, and we would end up talking to it.
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
-        error_ = QStringLiteral("no pipe for Xvfb");
-        return;
-    }
-    ::fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
+    // The server picks a free display itself and tells us its number. Guessing a number from the lock
+    // files is not enough: a server elsewhere may hold the name in the abstract socket namespace, and
+    // we would end up talking to it.
     xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QString::number(pipeFds[1]),
-                                         QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                         QStringLiteral("-br"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    ::close(pipeFds[1]);
-    if (!xvfb_.waitForStarted(5000)) {
-        ::close(pipeFds[0]);
-        error_ = QStringLiteral("Xvfb could not be started: ") + xvfb_.errorString();
-        return;
-    }
+    xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                         QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-br"),
+                                         QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     QByteArray number;
-    pollfd readable{pipeFds[0], POLLIN, 0};
-    while (!number.endsWith('\n') && ::poll(&readable, 1, 10000) > 0) {
-        char buf[16];
-        const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
-        number.append(buf, n);
-    }
-    ::close(pipeFds[0]);
+    WaitUntil([&] {
+        xvfb_.waitForReadyRead(50);
+        number += xvfb_.readAllStandardOutput();
+        return number.endsWith('\n') || xvfb_.state() == QProcess::NotRunning;
+    }, 10000, 0);
     bool ok = false;
     const int n = number.trimmed().toInt(&ok);
     if (!ok) {
-        error_ = QStringLiteral("Xvfb did not say which display it took");
+        error_ = QStringLiteral("Xvfb did not say which display it took: ") + xvfb_.errorString();
         return;
     }
     display_ = QStringLiteral(":%1").arg(n);
