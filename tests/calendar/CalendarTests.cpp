@@ -163,46 +163,6 @@ TEST_F(CalendarTest, AClickedDateIsWhereTheNextStepStarts)
     EXPECT_EQ(dialog->calendar().Value(), QDate(2004, 8, 5));
 }
 
-TEST_F(CalendarTest, EveryWayOfClosingHandsTheCharacterBack)
-{
-    auto expectHandedBack = [&](frmCalendar& d) {
-        EXPECT_FALSE(d.isVisible());
-        EXPECT_TRUE(mainHandedBack());
-        EXPECT_FALSE(d.agentA->Visible());
-        const QStringList done = carriedOut();
-        ASSERT_GE(done.size(), 2);
-        EXPECT_EQ(done.mid(done.size() - 2), QStringList({"Hide:fast", "Show:fast"}));
-    };
-    {
-        // "Okay", spoken while the dialog runs modally.
-        auto dialog = open();
-        QTimer::singleShot(0, dialog.get(), [&] { say("OK"); });
-        EXPECT_EQ(dialog->exec(), QDialog::Accepted);
-        expectHandedBack(*dialog);
-        // Closing once hands back once: the end of the dialog adds nothing.
-        dialog.reset();
-        EXPECT_TRUE(carriedOut().isEmpty());
-        EXPECT_TRUE(mainHandedBack());
-    }
-    {
-        auto dialog = open();
-        dialog->show();
-        EXPECT_TRUE(dialog->close()); // the window manager's close
-        expectHandedBack(*dialog);
-    }
-    {
-        auto dialog = open();
-        EXPECT_FALSE(mainHandedBack());
-        dialog.reset(); // gone without being closed
-        EXPECT_TRUE(mainHandedBack());
-    }
-    // The main menu is back in effect.
-    int heard = 0;
-    QObject::connect(mainAgentA, &character::Character::Command, [&] { ++heard; });
-    say("sayTime");
-    EXPECT_EQ(heard, 1);
-}
-
 TEST_F(CalendarTest, OkayDuringTheYearBoxClosesWithoutHarm)
 {
     auto dialog = open(QDate(2000, 3, 15));

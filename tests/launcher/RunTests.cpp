@@ -343,22 +343,3 @@ TEST_F(RunTest, ADocumentOpensWithTheDesktopsApplication)
     EXPECT_EQ(t.shell.opened.size(), 2);
     EXPECT_FALSE(d->isVisible());
 }
-
-TEST_F(RunTest, EveryWayOfClosingGivesTheCharacterBack)
-{
-    for (int way = 0; way < 3; ++way) {
-        {
-            auto d = open();
-            carriedOut();
-            if (way == 0)
-                command(*d, "Cancel");
-            else if (way == 1)
-                d->close(); // the close box
-            // way 2: destroyed while open
-        }
-        const QStringList done = carriedOut();
-        EXPECT_EQ(done, QStringList({"Hide:fast", "Show:fast"})) << way;
-        EXPECT_EQ(mainAgentA->stage().inEffect(), mainAgentA) << way;
-        EXPECT_TRUE(mainAgentA->stage().figureOnScreen()) << way;
-    }
-}

@@ -289,24 +289,39 @@ TEST_F(MainTest, ArmedAlarmFiresTwiceInItsSecondBeforeTheChime)
     EXPECT_TRUE(f.alarmStatus); // firing does not disarm
 }
 
-TEST_F(MainTest, DialogsOpenModallyWhileTheClockKeepsTicking)
+// However a dialog ends (its own commands, the window's close, Escape, or gone unclosed), the main
+// character is back once, with the main menu in effect; the clock ticks on while a dialog is open.
+TEST_F(MainTest, EveryDialogHandsTheCharacterBackHoweverItEnds)
 {
     frmMain& f = load();
     carriedOut();
-    QStringList opened;
-    f.showModal = [&](QDialog& dialog) {
-        opened << dialog.metaObject()->className();
-        tickAt(QTime(16, 0, 0)); // the hour strikes while the dialog is open
-        dialog.reject();
-    };
-    command("calendar");
-    command("setAlarm");
-    command("run");
-    EXPECT_EQ(opened, QStringList({"frmCalendar", "frmSettingAlarm", "frmRun"}));
-    EXPECT_TRUE(carriedOut().contains("Play:Domagic2"));
-    // Each dialog handed the character back: the main menu is in effect again.
-    EXPECT_EQ(f.agentA->stage().inEffect(), f.agentA);
-    EXPECT_TRUE(f.agentA->Visible());
+    const QStringList anyDialog{"close", "Escape", "gone"};
+    for (const auto& [open, ways] : {std::pair{"calendar", QStringList{"OK"} + anyDialog},
+                                     {"setAlarm", QStringList{"OK", "Cancel"} + anyDialog},
+                                     {"run", QStringList{"Cancel"} + anyDialog}})
+        for (const QString& way : ways) {
+            SCOPED_TRACE((QLatin1String(open) + u' ' + way).toStdString());
+            f.showModal = [&](QDialog& dialog) {
+                dialog.show();
+                tickAt(QTime(16, 0, 0)); // the hour strikes while the dialog is open
+                if (way == "close")
+                    dialog.close();
+                else if (way == "Escape")
+                    dialog.reject();
+                else if (way != "gone") {
+                    ASSERT_TRUE(f.agentA->stage().deliverCommand(way));
+                }
+                testsupport::pump();
+                EXPECT_EQ(f.agentA->Visible(), way != "gone"); // at once, not only when the dialog is gone
+            };
+            command(open);
+            const QStringList done = carriedOut();
+            EXPECT_EQ(done.size() > 1 ? done.mid(done.size() - 2) : done, QStringList({"Hide:fast", "Show:fast"}));
+            EXPECT_EQ(done.count("Show:fast"), 2) << done.join(" | ").toStdString(); // one for each character
+            EXPECT_EQ(done.contains("Play:Domagic2"), open == std::string("calendar") && way == "OK");
+            EXPECT_EQ(f.agentA->stage().inEffect(), f.agentA);
+            EXPECT_TRUE(f.agentA->Visible());
+        }
 }
 
 TEST_F(MainTest, QuitAndTheCloseButtonEndTheProgramOnce)
