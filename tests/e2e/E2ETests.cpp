@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QThread>
 #include <csignal>
@@ -20,6 +21,25 @@ qint64 at(const QRegularExpressionMatch& m)
 {
     return m.captured(0).section(u' ', 0, 0).toLongLong();
 }
+
+// Waits until dunst shows as many notifications as the program has told problems.
+bool waitUntilAllShown(const NotificationServer& server, const Varrow& v)
+{
+    static const QRegularExpression told(QStringLiteral("^\\d+ problem "), QRegularExpression::MultilineOption);
+    return WaitUntil([&] { return server.displayed() == v.trace().count(told); }, 10000, 20);
+}
+
+// The terminal is told each problem once, and nothing of a missing bus or notification server.
+void expectToldOnTheTerminalAlone(Varrow& v, const QString& problem)
+{
+    const QStringList lines = v.errors().split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.count("Varrow: " + problem), 1) << v.errors().toStdString();
+    for (const QString& line : lines)
+        EXPECT_FALSE(line.contains("bus", Qt::CaseInsensitive) || line.contains("Notifications")) << line.toStdString();
+}
+
+const QString BadHideTime = "the setting HideTime holds \"abc\", which is not a whole number from -32768 to 32767; 300 "
+                            "is used instead.";
 
 TEST_F(EndToEnd, AFirstStartStandsTopLeftBesideTheClockRefusesASecondInstanceAndSpeaks)
 {
@@ -75,11 +95,7 @@ TEST_F(EndToEnd, ADraggedPlaceIsKeptOverQuitTerminateAndAnInstalledCopy)
         ASSERT_TRUE(v.pick(QPoint(400, 250) + QPoint(character.width() / 2, character.height() / 2), "Quit"));
         EXPECT_EQ(v.waitForExit(), 0);
         EXPECT_TRUE(v.traced("ended$"));
-        const QStringList lines = v.errors().split(u'\n', Qt::SkipEmptyParts);
-        EXPECT_EQ(lines.count("Varrow: the setting HideTime holds \"abc\", which is not a whole number from -32768 to "
-                              "32767; 300 is used instead."), 1) << v.errors().toStdString();
-        for (const QString& line : lines)
-            EXPECT_FALSE(line.contains("bus", Qt::CaseInsensitive) || line.contains("Notifications")) << line.toStdString();
+        expectToldOnTheTerminalAlone(v, BadHideTime);
     }
     {
         Varrow again(*desktop, home.path());
@@ -105,8 +121,12 @@ TEST_F(EndToEnd, ADraggedPlaceIsKeptOverQuitTerminateAndAnInstalledCopy)
     EXPECT_EQ(installed.waitForExit(), 0) << installed.trace().toStdString();
 }
 
+// With a session bus but no notification server, the terminal alone is told of problems.
 TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
 {
+    NotificationServer bus(*desktop, false);
+    ASSERT_TRUE(bus.ok()) << bus.error().toStdString();
+    seedSettings("HideTime", "abc");
     // A copy of the program with no Genie.acs anywhere it looks.
     const QString lonely = home.path() + "/bin/varrow";
     QDir().mkpath(home.path() + "/bin");
@@ -120,6 +140,7 @@ TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
     EXPECT_EQ(v.waitForExit(), 1);
     EXPECT_TRUE(v.errors().contains("Genie.acs")) << v.errors().toStdString();
     EXPECT_FALSE(v.traced("window shown Genie"));
+    expectToldOnTheTerminalAlone(v, BadHideTime);
 }
 
 // Each dialog stands flush to the left of a character with room there, the character points at the
@@ -190,13 +211,13 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
     }
 }
 
-// With a session bus but no notification server, the terminal alone hears of a bad setting, with no
-// complaint about the missing server.
+// Settings that are no number are shown on the desktop, each once.
 TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
 {
-    NotificationServer bus(*desktop, false);
-    ASSERT_TRUE(bus.ok()) << bus.error().toStdString();
+    NotificationServer server(*desktop, true);
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
     seedSettings("HideTime", "1");
+    seedSettings("LastPositionX", "abc");
     seedSettings("LastPositionY", "1.5");
     // A quiet room for the talk key to listen to.
     const QString microphone = home.path() + "/quiet.raw";
@@ -206,6 +227,17 @@ TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
     quiet.close();
     Varrow v(*desktop, home.path(), {"--microphone-file", microphone});
     startAndWait(v);
+    ASSERT_TRUE(waitUntilAllShown(server, v)) << v.trace().toStdString() << server.displayed();
+    desktop->screenshot(shot("notifications"));
+    const QStringList shown = server.closeAll();
+    EXPECT_EQ(shown.filter("|A setting was not understood|"),
+              QStringList({"Varrow|varrow-32.png|A setting was not understood|The setting LastPositionX holds \"abc\", "
+                           "which is not a whole number from -32768 to 32767; 0 is used instead.",
+                           "Varrow|varrow-32.png|A setting was not understood|The setting LastPositionY holds \"1.5\", "
+                           "which is not a whole number from -32768 to 32767; 0 is used instead."}));
+    EXPECT_EQ(QStringList(shown).removeDuplicates(), 0) << shown.join(u'\n').toStdString();
+    // Not installed: each with the icon file that sits beside the program in the build tree.
+    EXPECT_EQ(shown.filter(QRegularExpression("^Varrow\\|varrow-32.png\\|")), shown) << shown.join(u'\n').toStdString();
     // Idling starts a few seconds after the last request; then one more second on the clock.
     ASSERT_TRUE(v.waitFor("started Hide", 30000)) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor("window hidden Genie .*", 10000)) << v.trace().toStdString();
@@ -226,12 +258,35 @@ TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
     desktop->screenshot(shot("back-to-listen"));
     desktop->xdotool({"keyup", "Pause"});
     ASSERT_TRUE(v.waitFor("voice stopped"));
+    // The terminal hears the same, once.
+    EXPECT_EQ(v.errors().count("Varrow: the setting LastPositionX holds \"abc\""), 1) << v.errors().toStdString();
+}
 
-    const QStringList lines = v.errors().split(u'\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(lines.count("Varrow: the setting LastPositionY holds \"1.5\", which is not a whole number from -32768 "
-                          "to 32767; 0 is used instead."), 1) << v.errors().toStdString();
-    for (const QString& line : lines)
-        EXPECT_FALSE(line.contains("bus", Qt::CaseInsensitive) || line.contains("Notifications")) << line.toStdString();
+TEST_F(EndToEnd, APlaceThatCannotBeSavedIsAcknowledgedAndToldOnceWithWhereAndWhy)
+{
+    NotificationServer server(*desktop, true);
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    // A file where the settings folder should be: no one, root included, can save there.
+    const QString folder = QFileInfo(settingsFile()).path();
+    QDir().mkpath(QFileInfo(folder).path());
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    drag(character.center(), {300, 200}, 8);
+    ASSERT_TRUE(v.waitFor("started Speak Yes Sir!")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("finished Play WriteReturn", 20000)) << v.trace().toStdString();
+    drag(character.center() + QPoint(300, 200), {-200, 100}, 8);
+    ASSERT_TRUE(v.waitFor("started Speak Yes Sir!")) << v.trace().toStdString();
+    ASSERT_TRUE(waitUntilAllShown(server, v)) << v.trace().toStdString() << server.displayed();
+    desktop->screenshot(shot("notification-not-saved"));
+    EXPECT_EQ(server.closeAll().filter("|Settings not saved|"),
+              QStringList({QStringLiteral("Varrow|varrow-32.png|Settings not saved|Settings could not be saved to %1 (%2 "
+                                          "is a file where a folder is needed), so the character's place will not be "
+                                          "remembered.").arg(settingsFile(), folder)}));
+    EXPECT_EQ(v.errors().count("Varrow: Settings could not be saved"), 1) << v.errors().toStdString();
 }
 
 // The three ways to talk, each heard as the command it names, in the main menu and in a dialog.

@@ -2,8 +2,9 @@
 #include "NotificationServer.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
+#include <QFileInfo>
 
 namespace e2e {
 
@@ -72,26 +73,18 @@ int NotificationServer::displayed() const
     return ok ? n : -1;
 }
 
-void NotificationServer::closeAll() const
+QStringList NotificationServer::closeAll() const
 {
     dunstctl({QStringLiteral("close-all")});
-}
-
-QJsonArray NotificationServer::history() const
-{
+    // {"type": "aa{sv}", "data": [[{"appname": {"type": "s", "data": "Varrow"}, ...}, ...]]}, newest first
+    QStringList all;
     const auto out = dunstctl({QStringLiteral("history")});
-    if (!out)
-        return {};
-    // {"type": "aa{sv}", "data": [[{"appname": {"type": "s", "data": "Varrow"}, ...}, ...]]}
-    QJsonArray plain;
-    for (const QJsonValue& n : QJsonDocument::fromJson(out->toUtf8())[QStringLiteral("data")][0].toArray()) {
-        QJsonObject o;
-        const QJsonObject fields = n.toObject();
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            o.insert(it.key(), it.value()[QStringLiteral("data")]);
-        plain.append(o);
+    for (const QJsonValue& n : QJsonDocument::fromJson(out.value_or(QString()).toUtf8())[QStringLiteral("data")][0].toArray()) {
+        auto field = [&](const char* name) { return n[QLatin1String(name)][QStringLiteral("data")].toString(); };
+        all.prepend(QStringList{field("appname"), QFileInfo(field("icon_path")).fileName(), field("summary"), field("body")}
+                        .join(u'|'));
     }
-    return plain;
+    return all;
 }
 
 } // namespace e2e

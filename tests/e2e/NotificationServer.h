@@ -3,7 +3,6 @@
 #include "Desktop.h"
 #include "support/SessionBus.h"
 
-#include <QJsonArray>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -19,10 +18,9 @@ public:
     const QString& error() const { return error_; }
 
     int displayed() const; // -1 when dunst does not answer
-    void closeAll() const;
-    // dunst's history, newest first: one object per notification, with plain values
-    // ("appname", "summary", "body", "icon_path", ...).
-    QJsonArray history() const;
+    // Closes every notification on show, and returns all shown so far, oldest first, as
+    // "application|icon file name|summary|body".
+    QStringList closeAll() const;
 
 private:
     std::optional<QString> dunstctl(const QStringList& args) const;
