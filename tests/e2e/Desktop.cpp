@@ -1,15 +1,19 @@
 // The e2e harness: a private X display with a window manager, and the real program run on it.
 #include "Desktop.h"
 
+#include <QColor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <algorithm>
 #include <unistd.h>
 
 namespace e2e {
 
 namespace {
+const QRgb Background = qRgb(0x3a, 0x6e, 0xa5);
+
 QProcessEnvironment displayEnvironment(const QString& display)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -87,6 +91,9 @@ Desktop::Desktop()
         display_.clear();
         return;
     }
+    // Not black: where a window without its shape shows its transparent parts, they show black.
+    run(QStringLiteral("display"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                    QStringLiteral("xc:") + QColor(Background).name()});
     wm_.setProcessEnvironment(displayEnvironment(display_));
     wm_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // openbox announces itself on the root window before it manages windows; a window mapped in
@@ -256,7 +263,8 @@ double DrawnShare(const QImage& shot, const QRect& area)
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) {
             const QRgb c = shot.pixel(x, y);
-            if (qRed(c) > 24 || qGreen(c) > 24 || qBlue(c) > 24)
+            if (std::max({std::abs(qRed(c) - qRed(Background)), std::abs(qGreen(c) - qGreen(Background)),
+                          std::abs(qBlue(c) - qBlue(Background))}) > 24)
                 ++drawn;
         }
     return double(drawn) / (qint64(r.width()) * r.height());

@@ -83,7 +83,7 @@ private:
 // Programs' own paths, from the build.
 QString ProgramPath();
 
-// How much of `area` differs from the desktop background.
+// How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
 QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups
 

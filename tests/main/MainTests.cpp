@@ -7,6 +7,8 @@
 
 #include <QCalendarWidget>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -78,13 +80,15 @@ TEST_F(MainTest, StartUpPlacesTheCharacterAndAddsTheMainMenu)
     EXPECT_EQ(carriedOut(), QStringList({"Show"}));
     EXPECT_EQ(setting("LastPositionX"), "250");
 
-    // Stored numbers that are no 16-bit whole number fall back to their defaults.
+    // Stored numbers that are no 16-bit whole number fall back to their defaults; a place off every
+    // screen is brought back within reach.
     form.reset();
-    setting("LastPositionX", "70000");
+    setting("LastPositionX", "30000");
     setting("LastPositionY", "left");
     setting("HideTime", "");
     frmMain& g = load();
-    EXPECT_EQ(g.agentA->Left(), 0);
+    carriedOut();
+    EXPECT_EQ(g.agentA->Left(), QGuiApplication::primaryScreen()->availableGeometry().right() - 128);
     EXPECT_EQ(g.agentA->Top(), 0);
     EXPECT_EQ(g.hideTime(), 300);
 }
