@@ -110,10 +110,7 @@ TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
         {"-1e300", "00", "12"},                // far beyond where single steps still move: exact arithmetic
         {"-1e20", "20", "8"},
         {"-9007199254740993", "28", "4"},      // reads as -2^53
-        {"-4.5e15", "00", "12"},
         {"-123456789.5", "50.5", "2.5"},
-        {"1e308", "59", "12"},
-        {"1e309", "59", "12"},
         {"-1e309", "59", "12"},                // minus infinity: no number of steps gets back, so the top
         {digits, "59", "12"},
         {"-" + digits, "59", "12"},
@@ -121,16 +118,9 @@ TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
         // Within reach of single steps: each step's own rounding shows, as one change after another gives it.
         {"-0.1", "59", "11.9"},
         {"-1234.1", "25.90000000000009", "1.900000000000091"},
-        {"-98765.25", "54.75", "6.75"},
-        {"-1234567", "53", "5"},
         {"98.99", "38.989999999999995", "2.989999999999995"},
-        {"61.000001", "01.0000009999999975", "1.0000009999999975"},
-        {"-3.5e2", "10", "10"},
         {"-1e-300", "00", "12"},
         {"12.5", "12.5", "12"},                // less than one unit past the top: settles at the top
-        {"0.5", "00.5", "12"},
-        {"59.5", "59", "11.5"},
-        {"-0.5", "59", "11.5"},
         {"-11.5", "48.5", "12"},
         {"60.25", "00.25", "12"},
     };

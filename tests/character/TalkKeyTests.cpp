@@ -3,6 +3,7 @@
 #include "character/ListenKey.h"
 #include "character/PortalListenKey.h"
 #include "character/TalkKey.h"
+#include "support/SessionBus.h"
 #include "support/TestSupport.h"
 
 #include <QDBusArgument>
@@ -11,9 +12,6 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -47,43 +45,6 @@ const QDBusArgument& operator>>(const QDBusArgument& a, Shortcut& s)
     a.endStructure();
     return a;
 }
-
-// A session bus of our own, which starts no services: the desktop's own portal must stay out of it.
-class PrivateBus {
-public:
-    PrivateBus()
-    {
-        QFile config(dir_.filePath(QStringLiteral("bus.conf")));
-        config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>
-<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
-</busconfig>
-)").arg(dir_.path()).toUtf8());
-        config.close();
-        daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
-                                                      QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        daemon_.waitForStarted(5000);
-        testsupport::waitUntil([&] {
-            daemon_.waitForReadyRead(20);
-            address_ += QString::fromLocal8Bit(daemon_.readAllStandardOutput());
-            return address_.contains(u'\n');
-        });
-        address_ = address_.trimmed();
-    }
-    ~PrivateBus()
-    {
-        daemon_.terminate();
-        daemon_.waitForFinished(3000);
-    }
-    QDBusConnection connect(const QString& name) const { return QDBusConnection::connectToBus(address_, name); }
-
-private:
-    QTemporaryDir dir_;
-    QProcess daemon_;
-    QString address_;
-};
 
 // The portal's side: answers CreateSession and BindShortcuts through Request objects, as
 // xdg-desktop-portal does, and sends the key's Activated and Deactivated.
@@ -151,10 +112,10 @@ struct Recorder {
     QStringList told;
 };
 
-std::unique_ptr<character::TalkKey> makeKey(const PrivateBus& bus, Recorder& r, int capMs, bool withX11 = false)
+std::unique_ptr<character::TalkKey> makeKey(const testsupport::SessionBus& bus, Recorder& r, int capMs, bool withX11 = false)
 {
     auto key = std::make_unique<character::TalkKey>(
-        std::make_unique<character::PortalListenKey>(bus.connect(QStringLiteral("client"))),
+        std::make_unique<character::PortalListenKey>(QDBusConnection::connectToBus(bus.address(), QStringLiteral("client"))),
         withX11 ? std::make_unique<character::ListenKey>() : nullptr, true, capMs,
         [&r](const QString& why) { r.told << why; });
     QObject::connect(key.get(), &character::TalkKey::heldChanged, [&r](bool h) { r.held.push_back(h); });
@@ -165,8 +126,8 @@ std::unique_ptr<character::TalkKey> makeKey(const PrivateBus& bus, Recorder& r, 
 
 TEST(TalkKey, PortalShortcutFollowsTheKeyAndTheCapEndsAForgottenRelease)
 {
-    PrivateBus bus;
-    FakePortal portal(bus.connect(QStringLiteral("portal")));
+    testsupport::SessionBus bus;
+    FakePortal portal(QDBusConnection::connectToBus(bus.address(), QStringLiteral("portal")));
     Recorder r;
     auto key = makeKey(bus, r, 300);
     key->start();
@@ -196,13 +157,13 @@ TEST(TalkKey, PortalShortcutFollowsTheKeyAndTheCapEndsAForgottenRelease)
 
 TEST(TalkKey, WithoutPortalOrGrabTheUserIsToldOnceOfTheOtherWays)
 {
-    PrivateBus bus;
+    testsupport::SessionBus bus;
     enum { NoPortal, Declines, NoKeyGiven };
     for (const int portalThere : {NoPortal, Declines, NoKeyGiven}) {
         SCOPED_TRACE(portalThere);
         std::unique_ptr<FakePortal> portal;
         if (portalThere != NoPortal)
-            portal = std::make_unique<FakePortal>(bus.connect(QStringLiteral("portal")), portalThere == Declines ? 1 : 0,
+            portal = std::make_unique<FakePortal>(QDBusConnection::connectToBus(bus.address(), QStringLiteral("portal")), portalThere == Declines ? 1 : 0,
                                                   QString());
         Recorder r;
         auto key = makeKey(bus, r, 10000, true); // no X server here: the grab fails too

@@ -1,17 +1,18 @@
 // The e2e harness: a private X display with a window manager, and the real program run on it.
 #include "Desktop.h"
 
+#include <QColor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
-#include <fcntl.h>
-#include <poll.h>
+#include <algorithm>
 #include <unistd.h>
 
 namespace e2e {
 
 namespace {
+const QRgb Background = qRgb(0x3a, 0x6e, 0xa5);
 
 QProcessEnvironment displayEnvironment(const QString& display)
 {
@@ -22,65 +23,77 @@ QProcessEnvironment displayEnvironment(const QString& display)
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     return env;
 }
+} // namespace
 
-template <typename Pred> bool waitUntil(Pred pred, int timeoutMs)
+Ran RunToEnd(const QProcessEnvironment& env, const QString& program, const QStringList& args, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    Ran ran;
+    ran.finished = p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit;
+    if (p.state() != QProcess::NotRunning)
+        Stop(p, 0);
+    ran.code = ran.finished ? p.exitCode() : -1;
+    ran.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    ran.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return ran;
+}
+
+void Stop(QProcess& p, int graceMs)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (graceMs > 0 && p.waitForFinished(graceMs))
+        return;
+    p.kill();
+    p.waitForFinished(3000);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
 {
     QElapsedTimer t;
     t.start();
-    while (!pred()) {
+    while (!done()) {
         if (t.elapsed() > timeoutMs)
             return false;
-        QThread::msleep(10);
+        QThread::msleep(pollMs);
     }
     return true;
 }
 
-} // namespace
-
 Desktop::Desktop()
 {
-    // The server picks a free display itself and writes its number to our pipe. Guessing a number
-    // from the lock files is not enough: a server elsewhere may hold the name in the abstract
-    // socket namespace, and we would end up talking to it.
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
-        error_ = QStringLiteral("no pipe for Xvfb");
-        return;
-    }
-    ::fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
+    // The server picks a free display itself and tells us its number. Guessing a number from the lock
+    // files is not enough: a server elsewhere may hold the name in the abstract socket namespace, and
+    // we would end up talking to it.
     xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QString::number(pipeFds[1]),
-                                         QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                         QStringLiteral("-br"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    ::close(pipeFds[1]);
-    if (!xvfb_.waitForStarted(5000)) {
-        ::close(pipeFds[0]);
-        error_ = QStringLiteral("Xvfb could not be started: ") + xvfb_.errorString();
-        return;
-    }
+    xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                         QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-br"),
+                                         QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     QByteArray number;
-    pollfd readable{pipeFds[0], POLLIN, 0};
-    while (!number.endsWith('\n') && ::poll(&readable, 1, 10000) > 0) {
-        char buf[16];
-        const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
-        number.append(buf, n);
-    }
-    ::close(pipeFds[0]);
+    WaitUntil([&] {
+        xvfb_.waitForReadyRead(50);
+        number += xvfb_.readAllStandardOutput();
+        return number.endsWith('\n') || xvfb_.state() == QProcess::NotRunning;
+    }, 10000, 0);
     bool ok = false;
     const int n = number.trimmed().toInt(&ok);
     if (!ok) {
-        error_ = QStringLiteral("Xvfb did not say which display it took");
+        error_ = QStringLiteral("Xvfb did not say which display it took: ") + xvfb_.errorString();
         return;
     }
     display_ = QStringLiteral(":%1").arg(n);
     // The server listens once the socket is there, but answers a moment later: ask it.
-    if (!waitUntil([&] { return run(QStringLiteral("xdpyinfo"), {}, 2000).has_value(); }, 10000)) {
+    if (!WaitUntil([&] { return run(QStringLiteral("xdpyinfo"), {}, 2000).has_value(); }, 10000)) {
         error_ = QStringLiteral("Xvfb on %1 does not answer").arg(display_);
         display_.clear();
         return;
     }
+    // Not black: where a window without its shape shows its transparent parts, they show black.
+    run(QStringLiteral("display"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                    QStringLiteral("xc:") + QColor(Background).name()});
     wm_.setProcessEnvironment(displayEnvironment(display_));
     wm_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // openbox announces itself on the root window before it manages windows; a window mapped in
@@ -88,7 +101,7 @@ Desktop::Desktop()
     const QString ready = scratch_.filePath(QStringLiteral("openbox-ready"));
     wm_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
                                           QStringLiteral("touch '%1'").arg(ready)});
-    const bool managed = wm_.waitForStarted(5000) && waitUntil([&] { return QFile::exists(ready); }, 30000);
+    const bool managed = wm_.waitForStarted(5000) && WaitUntil([&] { return QFile::exists(ready); }, 30000);
     if (!managed) {
         error_ = QStringLiteral("openbox did not start on %1").arg(display_);
         display_.clear();
@@ -105,30 +118,14 @@ QProcessEnvironment Desktop::environment() const
 
 Desktop::~Desktop()
 {
-    for (QProcess* p : {&wm_, &xvfb_}) {
-        if (p->state() == QProcess::NotRunning)
-            continue;
-        p->terminate();
-        if (!p->waitForFinished(3000)) {
-            p->kill();
-            p->waitForFinished(3000);
-        }
-    }
+    Stop(wm_);
+    Stop(xvfb_);
 }
 
 std::optional<QString> Desktop::run(const QString& program, const QStringList& args, int timeoutMs) const
 {
-    QProcess p;
-    p.setProcessEnvironment(environment());
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return std::nullopt;
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
+    const Ran ran = RunToEnd(environment(), program, args, timeoutMs);
+    return ran.ok() ? std::optional<QString>(ran.out) : std::nullopt;
 }
 
 void Desktop::xdotool(const QStringList& args) const
@@ -178,13 +175,7 @@ void Varrow::start(QProcessEnvironment env, const QString& program, const QStrin
 
 Varrow::~Varrow()
 {
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    process_.terminate();
-    if (!process_.waitForFinished(5000)) {
-        process_.kill();
-        process_.waitForFinished(3000);
-    }
+    Stop(process_, 5000);
 }
 
 QString Varrow::trace() const
@@ -257,20 +248,10 @@ bool Varrow::pick(const QPoint& at, const QString& entry)
     return true;
 }
 
-QString Varrow::settingsFile() const
-{
-    return home_ + QStringLiteral("/config/Varrow/Varrow.ini");
-}
-
 QString ProgramPath()
 {
     // Another build of the program (an earlier one, or an installed one) can be run in its place.
     return qEnvironmentVariable("VARROW_E2E_PROGRAM", QStringLiteral(VARROW_PROGRAM));
-}
-
-QString DataDir()
-{
-    return QStringLiteral(VARROW_SOURCE_DIR "/assets");
 }
 
 double DrawnShare(const QImage& shot, const QRect& area)
@@ -282,7 +263,8 @@ double DrawnShare(const QImage& shot, const QRect& area)
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) {
             const QRgb c = shot.pixel(x, y);
-            if (qRed(c) > 24 || qGreen(c) > 24 || qBlue(c) > 24)
+            if (std::max({std::abs(qRed(c) - qRed(Background)), std::abs(qGreen(c) - qGreen(Background)),
+                          std::abs(qBlue(c) - qBlue(Background))}) > 24)
                 ++drawn;
         }
     return double(drawn) / (qint64(r.width()) * r.height());

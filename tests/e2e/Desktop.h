@@ -6,10 +6,24 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <memory>
+#include <functional>
 #include <optional>
 
 namespace e2e {
+
+// What a program run to its end left behind.
+struct Ran {
+    bool finished = false; // ended by itself, without crashing, in the time given
+    int code = -1;
+    QString out, err;
+    bool ok() const { return finished && code == 0; }
+};
+// Runs a program to its end; one still running after `timeoutMs` is killed.
+Ran RunToEnd(const QProcessEnvironment& env, const QString& program, const QStringList& args, int timeoutMs = 10000);
+// Asks a process to end, and kills it if it has not after `graceMs`.
+void Stop(QProcess& p, int graceMs = 3000);
+// Polls `done` until it holds or `timeoutMs` pass; returns whether it held.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10);
 
 // A private X display (Xvfb) with a small window manager, for running the real program.
 class Desktop {
@@ -18,7 +32,6 @@ public:
     ~Desktop();
     bool ok() const { return !display_.isEmpty(); }
     const QString& error() const { return error_; }
-    const QString& display() const { return display_; }
     // The environment a program needs to run on this display.
     QProcessEnvironment environment() const;
     // The session bus programs started from now on see; none by default, so a run never reaches
@@ -57,7 +70,6 @@ public:
 
     // Right-clicks the character at `at`, waits for the menu and clicks the entry with this text.
     bool pick(const QPoint& at, const QString& entry);
-    QString settingsFile() const;
 
 private:
     void start(QProcessEnvironment env, const QString& program, const QStringList& args);
@@ -70,9 +82,8 @@ private:
 
 // Programs' own paths, from the build.
 QString ProgramPath();
-QString DataDir();
 
-// How much of `area` differs from the desktop background.
+// How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
 QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups
 

@@ -1,76 +1,47 @@
 // The real program on a real (virtual) X display with a window manager, driven with X input events.
-#include "Desktop.h"
+#include "DesktopTest.h"
+#include "NotificationServer.h"
 #include "SpeechClips.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QFileInfo>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <csignal>
-#include <string_view>
 
 using namespace e2e;
 
 namespace {
 
-const QString Geometry = QStringLiteral("(-?\\d+),(-?\\d+) (\\d+)x(\\d+)");
+class EndToEnd : public DesktopTest {};
 
-class EndToEnd : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { desktop = new Desktop; }
-    static void TearDownTestSuite()
-    {
-        delete desktop;
-        desktop = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(desktop->ok()) << desktop->error().toStdString();
-        ASSERT_TRUE(home.isValid());
-    }
-    // Where the shots go: kept in the build tree for a person to look at.
-    static QString shot(const char* name)
-    {
-        QDir().mkpath(QStringLiteral("e2e-shots"));
-        return QStringLiteral("e2e-shots/%1.png").arg(QLatin1String(name));
-    }
-    void seedSettings(const QString& key, const QString& value)
-    {
-        QSettings s(home.path() + QStringLiteral("/config/Varrow/Varrow.ini"), QSettings::IniFormat);
-        s.setValue(QStringLiteral("Settings/") + key, value);
-    }
-    // Starts the program and waits until the character stands on the desktop; returns its window.
-    QRect startAndWait(Varrow& v)
-    {
-        EXPECT_TRUE(v.waitFor(QStringLiteral("ready"))) << v.trace().toStdString() << v.errors().toStdString();
-        const auto shown = v.waitFor(QStringLiteral("window shown Genie ") + Geometry);
-        EXPECT_TRUE(shown) << v.trace().toStdString();
-        EXPECT_TRUE(v.waitFor(QStringLiteral("finished Show")));
-        return shown ? ParseGeometry(*shown, 1) : QRect();
-    }
+// When a trace line was written, in ms since the start: the line starts with it.
+qint64 at(const QRegularExpressionMatch& m)
+{
+    return m.captured(0).section(u' ', 0, 0).toLongLong();
+}
 
-    // Where the window manager has the client area of the window with this title.
-    static QRect windowGeometry(const QString& title)
-    {
-        const auto info = desktop->run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), title});
-        if (!info)
-            return {};
-        auto field = [&](const char* name) {
-            const auto m = QRegularExpression(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)")).match(*info);
-            return m.hasMatch() ? m.captured(1).toInt() : -1;
-        };
-        return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"));
-    }
+// Waits until dunst shows as many notifications as the program has told problems.
+bool waitUntilAllShown(const NotificationServer& server, const Varrow& v)
+{
+    static const QRegularExpression told(QStringLiteral("^\\d+ problem "), QRegularExpression::MultilineOption);
+    return WaitUntil([&] { return server.displayed() == v.trace().count(told); }, 10000, 20);
+}
 
-    static Desktop* desktop;
-    QTemporaryDir home;
-};
-Desktop* EndToEnd::desktop = nullptr;
+// The terminal is told each problem once, and nothing of a missing bus or notification server.
+void expectToldOnTheTerminalAlone(Varrow& v, const QString& problem)
+{
+    const QStringList lines = v.errors().split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.count("Varrow: " + problem), 1) << v.errors().toStdString();
+    for (const QString& line : lines)
+        EXPECT_FALSE(line.contains("bus", Qt::CaseInsensitive) || line.contains("Notifications")) << line.toStdString();
+}
 
-TEST_F(EndToEnd, StartsWithCharacterAndClockRefusesASecondInstanceAndSpeaks)
+const QString BadHideTime = "the setting HideTime holds \"abc\", which is not a whole number from -32768 to 32767; 300 "
+                            "is used instead.";
+
+TEST_F(EndToEnd, AFirstStartStandsTopLeftBesideTheClockRefusesASecondInstanceAndSpeaks)
 {
     Varrow v(*desktop, home.path());
     const QRect character = startAndWait(v);
@@ -83,49 +54,48 @@ TEST_F(EndToEnd, StartsWithCharacterAndClockRefusesASecondInstanceAndSpeaks)
     EXPECT_GT(drawn, 0.15) << "character pixels missing";
     EXPECT_LT(drawn, 0.95) << "the character window is an unshaped box";
 
-    const auto clock = desktop->run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), QStringLiteral("Varrow")});
-    ASSERT_TRUE(clock);
-    EXPECT_TRUE(clock->contains(QStringLiteral("Width: 184"))) << clock->toStdString();
-    EXPECT_TRUE(clock->contains(QStringLiteral("Height: 69"))) << clock->toStdString();
+    EXPECT_EQ(windowRect("Varrow").size(), QSize(184, 69));
+    // Title bar and fixed border, no control box: only moving is offered.
+    EXPECT_EQ(xprop("Varrow", "_MOTIF_WM_HINTS"), "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x4, 0xa, 0x0, 0x0");
+    // This window manager draws a minimise button all the same; minimised, the clock comes straight back.
+    desktop->xdotool({"search", "--onlyvisible", "--name", "^Varrow$", "windowminimize"});
+    ASSERT_TRUE(v.waitFor("window hidden Varrow .*")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("window shown Varrow .*", 5000)) << "the clock stayed minimised";
+    EXPECT_NE(xprop("Varrow", "WM_STATE").find("Normal"), std::string::npos);
 
     // The same user starts it again: the second leaves at once, quietly, and the first stays.
-    Varrow second(*desktop, home.path(), {}, {}, QStringLiteral("second"));
+    Varrow second(*desktop, home.path(), {}, {}, "second");
     EXPECT_EQ(second.waitForExit(5000), 0);
-    EXPECT_FALSE(second.traced(QStringLiteral("window shown Genie")));
+    EXPECT_FALSE(second.traced("window shown Genie"));
     EXPECT_TRUE(v.running());
     EXPECT_GT(DrawnShare(desktop->screenshot(), character), 0.15);
 
     // A menu pick is spoken in a drawn balloon.
-    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
-    ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now \\d{1,2}:\\d\\d:\\d\\d [AP]M")))
-        << v.trace().toStdString();
-    const auto balloon = v.waitFor(QStringLiteral("window shown The(?:_\\S*)? ") + Geometry, 5000);
+    ASSERT_TRUE(v.pick(character.center(), "Say the time"));
+    ASSERT_TRUE(v.waitFor("started Speak The time is now \\d{1,2}:\\d\\d:\\d\\d [AP]M")) << v.trace().toStdString();
+    const auto balloon = v.waitFor("window shown The(?:_\\S*)? " + Geometry, 5000);
     ASSERT_TRUE(balloon) << v.trace().toStdString();
     EXPECT_GT(DrawnShare(desktop->screenshot(shot("say-time")), ParseGeometry(*balloon, 1)), 0.5) << "no balloon";
 }
 
-TEST_F(EndToEnd, DraggedPositionIsSavedAndUsedAfterQuitAndTerminate)
+// One user's sessions: a place dragged to is saved, and kept over a quit, the session's terminate and
+// an installed copy; a setting that is no number is told on the terminal alone, with no session bus.
+TEST_F(EndToEnd, ADraggedPlaceIsKeptOverQuitTerminateAndAnInstalledCopy)
 {
+    seedSettings("HideTime", "abc");
     {
         Varrow v(*desktop, home.path());
         const QRect character = startAndWait(v);
-        const QPoint grab = character.center();
-        desktop->xdotool({QStringLiteral("mousemove"), QString::number(grab.x()), QString::number(grab.y()),
-                          QStringLiteral("mousedown"), QStringLiteral("1")});
-        for (int step = 1; step <= 10; ++step)
-            desktop->xdotool({QStringLiteral("mousemove"), QString::number(grab.x() + 40 * step),
-                              QString::number(grab.y() + 25 * step)});
-        desktop->xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
-        ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Yes Sir!"))) << v.trace().toStdString();
+        drag(character.center(), {400, 250});
+        ASSERT_TRUE(v.waitFor("started Speak Yes Sir!")) << v.trace().toStdString();
+        QSettings saved(settingsFile(), QSettings::IniFormat);
+        EXPECT_EQ(saved.value("Settings/LastPositionX").toString(), "400");
+        EXPECT_EQ(saved.value("Settings/LastPositionY").toString(), "250");
 
-        QSettings saved(v.settingsFile(), QSettings::IniFormat);
-        EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionX")).toString(), QStringLiteral("400"));
-        EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionY")).toString(), QStringLiteral("250"));
-
-        ASSERT_TRUE(v.pick(QPoint(400, 250) + QPoint(character.width() / 2, character.height() / 2),
-                           QStringLiteral("Quit")));
+        ASSERT_TRUE(v.pick(QPoint(400, 250) + QPoint(character.width() / 2, character.height() / 2), "Quit"));
         EXPECT_EQ(v.waitForExit(), 0);
-        EXPECT_TRUE(v.traced(QStringLiteral("ended$")));
+        EXPECT_TRUE(v.traced("ended$"));
+        expectToldOnTheTerminalAlone(v, BadHideTime);
     }
     {
         Varrow again(*desktop, home.path());
@@ -133,80 +103,190 @@ TEST_F(EndToEnd, DraggedPositionIsSavedAndUsedAfterQuitAndTerminate)
         // Terminated by the session: a clean end that leaves the instance lock free.
         ::kill(pid_t(again.pid()), SIGTERM);
         EXPECT_EQ(again.waitForExit(), 0);
-        EXPECT_TRUE(again.traced(QStringLiteral("ended$")));
+        EXPECT_TRUE(again.traced("ended$"));
     }
-    Varrow third(*desktop, home.path());
-    startAndWait(third);
-    EXPECT_TRUE(third.running());
+    const QString prefix = home.path() + "/prefix";
+    const Ran install = RunToEnd(QProcessEnvironment::systemEnvironment(), VARROW_CMAKE,
+                            {"--install", VARROW_BUILD_DIR, "--prefix", prefix}, 60000);
+    ASSERT_TRUE(install.ok()) << install.err.toStdString();
+    for (const char* file : {"bin/varrow", "share/varrow/Genie.acs", "share/applications/varrow.desktop",
+                             "share/metainfo/varrow.metainfo.xml", "share/icons/hicolor/32x32/apps/varrow.png",
+                             "share/icons/hicolor/scalable/apps/varrow.svg"})
+        EXPECT_TRUE(QFile::exists(prefix + u'/' + QLatin1String(file))) << file;
+    Varrow installed(*desktop, home.path(), {}, prefix + "/bin/varrow");
+    EXPECT_EQ(startAndWait(installed).topLeft(), QPoint(400, 250)) << installed.errors().toStdString();
+    // The window manager's close (Alt+F4) on the clock ends the program.
+    desktop->xdotool({"search", "--onlyvisible", "--name", "^Varrow$", "windowactivate", "--sync"});
+    desktop->xdotool({"key", "alt+F4"});
+    EXPECT_EQ(installed.waitForExit(), 0) << installed.trace().toStdString();
 }
 
-TEST_F(EndToEnd, IdleCharacterHidesAfterHideTime)
-{
-    seedSettings(QStringLiteral("HideTime"), QStringLiteral("1"));
-    Varrow v(*desktop, home.path());
-    startAndWait(v);
-    // Idling starts a few seconds after the last request; then one more second on the clock.
-    ASSERT_TRUE(v.waitFor(QStringLiteral("started Hide"), 30000)) << v.trace().toStdString();
-    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Genie .*"), 10000));
-    EXPECT_TRUE(v.running());
-}
-
+// With a session bus but no notification server, the terminal alone is told of problems.
 TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
 {
+    NotificationServer bus(*desktop, false);
+    ASSERT_TRUE(bus.ok()) << bus.error().toStdString();
+    seedSettings("HideTime", "abc");
     // A copy of the program with no Genie.acs anywhere it looks.
-    const QString lonely = home.path() + QStringLiteral("/bin/varrow");
-    QDir().mkpath(home.path() + QStringLiteral("/bin"));
+    const QString lonely = home.path() + "/bin/varrow";
+    QDir().mkpath(home.path() + "/bin");
     ASSERT_TRUE(QFile::copy(ProgramPath(), lonely));
     QFile::setPermissions(lonely, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     Varrow v(*desktop, home.path(), {}, lonely);
-    const auto box = v.waitFor(QStringLiteral("window shown Varrow ") + Geometry);
-    ASSERT_TRUE(box) << v.trace().toStdString() << v.errors().toStdString();
+    ASSERT_TRUE(v.waitFor("window shown Varrow " + Geometry)) << v.trace().toStdString() << v.errors().toStdString();
     desktop->screenshot(shot("missing-character"));
-    desktop->xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    desktop->xdotool({"key", "Return"});
     EXPECT_EQ(v.waitForExit(), 1);
-    EXPECT_TRUE(v.errors().contains(QStringLiteral("Genie.acs"))) << v.errors().toStdString();
-    EXPECT_FALSE(v.traced(QStringLiteral("window shown Genie")));
+    EXPECT_TRUE(v.errors().contains("Genie.acs")) << v.errors().toStdString();
+    EXPECT_FALSE(v.traced("window shown Genie"));
+    expectToldOnTheTerminalAlone(v, BadHideTime);
 }
 
-TEST_F(EndToEnd, EachDialogOpensBesideTheCharacterAndClosesFromItsMenu)
+// Each dialog stands flush to the left of a character with room there, the character points at the
+// corner of the dialog the user sees, window frame included, and every close hands the character back
+// at once, with nothing more of what the dialog had left to say.
+TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBack)
 {
+    seedSettings("LastPositionX", "600");
+    seedSettings("LastPositionY", "300");
     Varrow v(*desktop, home.path());
     const QRect character = startAndWait(v);
+    ASSERT_EQ(character.topLeft(), QPoint(600, 300));
     struct Case {
-        const char* entry;
-        const char* title;
-        const char* speech;
-        const char* close;
+        QString entry, title, speech, close, hints;
     };
-    for (const Case& c : {Case{"Show the Calendar", "Calendar", "Today is .*", "OK"},
-                          Case{"Set the alarm", "Alarm_Settings", "In this dialog you can set you alarm\\.", "Cancel"},
-                          Case{"Run ...", "Run", "Well, what is the path \\?", "Cancel"}}) {
-        SCOPED_TRACE(c.title);
-        ASSERT_TRUE(v.pick(character.center(), QLatin1String(c.entry)));
-        const auto dialog = v.waitFor(QStringLiteral("window shown %1 ").arg(QLatin1String(c.title)) + Geometry);
-        ASSERT_TRUE(dialog) << v.trace().toStdString();
-        ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak ") + QLatin1String(c.speech))) << v.trace().toStdString();
-        if (c.close == std::string_view("OK")) {
+    // Alarm and run: title bar and fixed border; functions: move and close; nothing else.
+    const QString closable = "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0xa, 0x0, 0x0";
+    for (const Case& c : {Case{"Show the Calendar", "Calendar", "Today is .*", "OK", {}},
+                          Case{"Set the alarm", "Alarm Settings", "In this dialog you can set you alarm\\.", "Cancel", closable},
+                          Case{"Run ...", "Run", "Well, what is the path \\?", "Cancel", closable}}) {
+        SCOPED_TRACE(c.title.toStdString());
+        const QString traced = QString(c.title).replace(u' ', u'_');
+        const qsizetype opened = v.trace().size();
+        ASSERT_TRUE(v.pick(character.center(), c.entry));
+        ASSERT_TRUE(v.waitFor("window shown " + traced + ' ' + Geometry)) << v.trace().toStdString();
+        ASSERT_TRUE(v.waitFor("started Speak " + c.speech)) << v.trace().toStdString();
+        // The gesture comes before the window shows or after, as each dialog places itself.
+        QRegularExpressionMatch gesture;
+        WaitUntil([&] {
+            return (gesture = QRegularExpression("started Gesture (-?\\d+),(-?\\d+)").match(v.trace(), opened)).hasMatch();
+        }, 5000, 20);
+        ASSERT_TRUE(gesture.hasMatch()) << v.trace().toStdString();
+        // The window manager may still be moving the frame into place.
+        QRect frame;
+        WaitUntil([&] { return (frame = windowRect(c.title, true)).right() + 1 == character.left(); }, 1000, 20);
+        EXPECT_EQ(frame.right() + 1, character.left()) << "not flush beside the character";
+        EXPECT_EQ(frame.top(), character.top());
+        EXPECT_EQ(QPoint(gesture.captured(1).toInt(), gesture.captured(2).toInt()), frame.topLeft());
+        // The dialog's own character stands where the main one did, and the dialog is drawn.
+        const QImage screen = desktop->screenshot(shot(traced));
+        EXPECT_GT(DrawnShare(screen, character), 0.15);
+        EXPECT_GT(DrawnShare(screen, windowRect(c.title).adjusted(4, 4, -4, -4)), 0.5);
+        if (!c.hints.isEmpty()) {
+            EXPECT_EQ(xprop(c.title, "_MOTIF_WM_HINTS"), c.hints.toStdString());
+        }
+        if (c.close == "OK") {
             // A second start while the first waits in a modal dialog still leaves at once.
-            Varrow second(*desktop, home.path(), {}, {}, QStringLiteral("second"));
+            Varrow second(*desktop, home.path(), {}, {}, "second");
             EXPECT_EQ(second.waitForExit(5000), 0);
         }
-        // The dialog's own character stands where the main one did, and the dialog is drawn.
-        const QImage screen = desktop->screenshot(shot(c.title));
-        EXPECT_GT(DrawnShare(screen, character), 0.15);
-        const QRect placed = windowGeometry(QString(QLatin1String(c.title)).replace(u'_', u' '));
-        EXPECT_NEAR(placed.left(), character.right() + 1, 12) << "not beside the character";
-        // The frame's top is level with the character; the client area starts below its title bar.
-        EXPECT_GE(placed.top(), character.top());
-        EXPECT_LE(placed.top(), character.top() + 24);
-        EXPECT_GT(DrawnShare(screen, placed.adjusted(4, 4, -4, -4)), 0.5);
-        ASSERT_TRUE(v.pick(character.center(), QLatin1String(c.close))) << v.trace().toStdString();
-        ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden %1 .*").arg(QLatin1String(c.title))));
-        // The main character is back with the main menu.
-        ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
-        ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak The time is now .*")));
+        if (c.title == "Run") { // a user typing faster than the character can answer
+            desktop->xdotool({"type", "--delay", "20", "/tmp/rt/zzzzzz"});
+            ASSERT_TRUE(v.waitFor("started Speak Sorry, there's .*"));
+        }
+        ASSERT_TRUE(v.pick(character.center(), c.close)) << v.trace().toStdString();
+        const auto gone = v.waitFor("window hidden " + traced + " .*");
+        ASSERT_TRUE(gone);
+        const auto back = v.waitFor("started Show.*", 5000);
+        ASSERT_TRUE(back) << v.trace().toStdString();
+        EXPECT_LE(at(*back) - at(*gone), 100);
+        // The main character is back with the main menu, and the next thing it says comes at once.
+        const qsizetype closedAt = v.trace().indexOf(gone->captured(0));
+        ASSERT_TRUE(v.pick(character.center(), "Say the time"));
+        ASSERT_TRUE(v.waitFor("started Speak The time is now .*", 3000)) << v.trace().toStdString();
+        const QString after = v.trace().mid(closedAt);
+        EXPECT_FALSE(after.contains("started Play Search")) << after.toStdString();
+        EXPECT_FALSE(after.contains("started Speak Sorry")) << after.toStdString();
     }
+}
+
+// Settings that are no number are shown on the desktop, each once.
+TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
+{
+    NotificationServer server(*desktop, true);
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    seedSettings("HideTime", "1");
+    seedSettings("LastPositionX", "abc");
+    seedSettings("LastPositionY", "1.5");
+    // A quiet room for the talk key to listen to.
+    const QString microphone = home.path() + "/quiet.raw";
+    QFile quiet(microphone);
+    ASSERT_TRUE(quiet.open(QIODevice::WriteOnly));
+    quiet.write(QByteArray(16000, '\0'));
+    quiet.close();
+    Varrow v(*desktop, home.path(), {"--microphone-file", microphone});
+    startAndWait(v);
+    ASSERT_TRUE(waitUntilAllShown(server, v)) << v.trace().toStdString() << server.displayed();
+    desktop->screenshot(shot("notifications"));
+    const QStringList shown = server.closeAll();
+    EXPECT_EQ(shown.filter("|A setting was not understood|"),
+              QStringList({"Varrow|varrow-32.png|A setting was not understood|The setting LastPositionX holds \"abc\", "
+                           "which is not a whole number from -32768 to 32767; 0 is used instead.",
+                           "Varrow|varrow-32.png|A setting was not understood|The setting LastPositionY holds \"1.5\", "
+                           "which is not a whole number from -32768 to 32767; 0 is used instead."}));
+    EXPECT_EQ(QStringList(shown).removeDuplicates(), 0) << shown.join(u'\n').toStdString();
+    // Not installed: each with the icon file that sits beside the program in the build tree.
+    EXPECT_EQ(shown.filter(QRegularExpression("^Varrow\\|varrow-32.png\\|")), shown) << shown.join(u'\n').toStdString();
+    // Idling starts a few seconds after the last request; then one more second on the clock.
+    ASSERT_TRUE(v.waitFor("started Hide", 30000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("window hidden Genie .*", 10000)) << v.trace().toStdString();
+
+    const QRect clock = windowRect("Varrow", true);
+    ASSERT_TRUE(clock.isValid());
+    desktop->xdotool({"mousemove", QString::number(clock.center().x()), QString::number(clock.center().y() + 10),
+                      "click", "1"});
+    ASSERT_TRUE(v.waitFor("window shown Genie .*", 5000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("finished Show"));
+    desktop->screenshot(shot("back-after-click"));
+
+    ASSERT_TRUE(v.waitFor("window hidden Genie .*", 30000)) << v.trace().toStdString();
+    desktop->xdotool({"keydown", "Pause"});
+    ASSERT_TRUE(v.waitFor("voice listening")) << v.trace().toStdString() << v.errors().toStdString();
+    ASSERT_TRUE(v.waitFor("window shown Genie .*", 5000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("finished Show"));
+    desktop->screenshot(shot("back-to-listen"));
+    desktop->xdotool({"keyup", "Pause"});
+    ASSERT_TRUE(v.waitFor("voice stopped"));
+    // The terminal hears the same, once.
+    EXPECT_EQ(v.errors().count("Varrow: the setting LastPositionX holds \"abc\""), 1) << v.errors().toStdString();
+}
+
+TEST_F(EndToEnd, APlaceThatCannotBeSavedIsAcknowledgedAndToldOnceWithWhereAndWhy)
+{
+    NotificationServer server(*desktop, true);
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    // A file where the settings folder should be: no one, root included, can save there.
+    const QString folder = QFileInfo(settingsFile()).path();
+    QDir().mkpath(QFileInfo(folder).path());
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    drag(character.center(), {300, 200}, 8);
+    ASSERT_TRUE(v.waitFor("started Speak Yes Sir!")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("finished Play WriteReturn", 20000)) << v.trace().toStdString();
+    drag(character.center() + QPoint(300, 200), {-200, 100}, 8);
+    ASSERT_TRUE(v.waitFor("started Speak Yes Sir!")) << v.trace().toStdString();
+    ASSERT_TRUE(waitUntilAllShown(server, v)) << v.trace().toStdString() << server.displayed();
+    desktop->screenshot(shot("notification-not-saved"));
+    EXPECT_EQ(server.closeAll().filter("|Settings not saved|"),
+              QStringList({QStringLiteral("Varrow|varrow-32.png|Settings not saved|Settings could not be saved to %1 (%2 "
+                                          "is a file where a folder is needed), so the character's place will not be "
+                                          "remembered.").arg(settingsFile(), folder)}));
+    EXPECT_EQ(v.errors().count("Varrow: Settings could not be saved"), 1) << v.errors().toStdString();
 }
 
 // The three ways to talk, each heard as the command it names, in the main menu and in a dialog.
@@ -278,22 +358,34 @@ TEST_F(EndToEnd, SpokenCommandsRunAsIfPicked)
     ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Calendar .*")));
 }
 
-TEST_F(EndToEnd, InstalledProgramFindsItsFilesAndRuns)
+TEST(NoDesktop, HelpAndVersionAnswerAndAStartSaysInOneLineWhatIsMissing)
 {
-    const QString prefix = home.path() + QStringLiteral("/prefix");
-    QProcess install;
-    install.start(QStringLiteral(VARROW_CMAKE), {QStringLiteral("--install"), QStringLiteral(VARROW_BUILD_DIR),
-                                                 QStringLiteral("--prefix"), prefix});
-    ASSERT_TRUE(install.waitForFinished(60000));
-    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
-    for (const char* file : {"bin/varrow", "share/varrow/Genie.acs", "share/applications/varrow.desktop",
-                             "share/metainfo/varrow.metainfo.xml", "share/icons/hicolor/32x32/apps/varrow.png",
-                             "share/icons/hicolor/scalable/apps/varrow.svg"})
-        EXPECT_TRUE(QFile::exists(prefix + u'/' + QLatin1String(file))) << file;
+    QTemporaryDir home;
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        bare.remove(QLatin1String(name));
+    bare.insert("XDG_RUNTIME_DIR", home.path());
+    bare.insert("XDG_CONFIG_HOME", home.path());
+    QProcessEnvironment nobodyThere = bare, forcedX = bare;
+    nobodyThere.insert("DISPLAY", ":4711");
+    forcedX.insert("QT_QPA_PLATFORM", "xcb");
 
-    Varrow v(*desktop, home.path(), {}, prefix + QStringLiteral("/bin/varrow"));
-    startAndWait(v);
-    EXPECT_TRUE(v.running()) << v.errors().toStdString();
+    for (const auto& [what, env] : {std::pair{"no DISPLAY", bare}, std::pair{"DISPLAY with no server", nobodyThere},
+                                    std::pair{"xcb asked for, no DISPLAY", forcedX}}) {
+        SCOPED_TRACE(what);
+        const Ran help = RunToEnd(env, ProgramPath(), {"--help"}, 15000);
+        EXPECT_TRUE(help.ok()) << help.err.toStdString();
+        EXPECT_TRUE(help.out.contains("--version")) << help.out.toStdString();
+        const Ran version = RunToEnd(env, ProgramPath(), {"--version"}, 15000);
+        EXPECT_TRUE(version.ok()) << version.err.toStdString();
+        EXPECT_TRUE(version.out.startsWith("Varrow ")) << version.out.toStdString();
+        const Ran start = RunToEnd(env, ProgramPath(), {}, 15000);
+        EXPECT_TRUE(start.finished) << start.err.toStdString();
+        EXPECT_EQ(start.code, 1);
+        EXPECT_TRUE(start.err.startsWith("Varrow needs a graphical desktop (X11, or XWayland on Wayland), and "))
+            << start.err.toStdString();
+        EXPECT_EQ(start.err.count(u'\n'), 1) << start.err.toStdString();
+    }
 }
 
 } // namespace

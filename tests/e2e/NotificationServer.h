@@ -1,8 +1,8 @@
 // A private session bus on a test display, with or without dunst owning the notification service.
 #pragma once
 #include "Desktop.h"
+#include "support/SessionBus.h"
 
-#include <QJsonArray>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -18,17 +18,17 @@ public:
     const QString& error() const { return error_; }
 
     int displayed() const; // -1 when dunst does not answer
-    void closeAll() const;
-    // dunst's history, newest first: one object per notification, with plain values
-    // ("appname", "summary", "body", "icon_path", ...).
-    QJsonArray history() const;
+    // Closes every notification on show, and returns all shown so far, oldest first, as
+    // "application|icon file name|summary|body".
+    QStringList closeAll() const;
 
 private:
     std::optional<QString> dunstctl(const QStringList& args) const;
 
     Desktop& desktop_;
     QTemporaryDir dir_;
-    QProcess bus_, daemon_;
+    testsupport::SessionBus bus_;
+    QProcess daemon_;
     QString error_;
 };
 

@@ -1,13 +1,14 @@
 // The main form: start-up, idle hiding, the spoken actions, the clock's chimes and alarm, and dialogs.
 #include "main/frmMain.h"
 
-#include "character/SpeechMarkup.h"
 #include "devices/MCIFunction.h"
 #include "support/CharacterTestSupport.h"
 #include "support/FakeDrive.h"
 
 #include <QCalendarWidget>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -62,12 +63,10 @@ TEST_F(MainTest, StartUpPlacesTheCharacterAndAddsTheMainMenu)
     setting("LastPositionX", "250");
     setting("LastPositionY", "-20");
     frmMain& f = load();
-    EXPECT_EQ(f.myProductName, "Varrow");
     EXPECT_EQ(f.agentA->Left(), 250);
     EXPECT_EQ(f.agentA->Top(), -20);
     EXPECT_EQ(f.hideTime(), 300);
     EXPECT_EQ(f.hideCountdown(), 300);
-    EXPECT_FALSE(f.alarmStatus);
     EXPECT_EQ(f.alarmTime, platform::TimeOfDay());
 
     QStringList menu;
@@ -81,13 +80,15 @@ TEST_F(MainTest, StartUpPlacesTheCharacterAndAddsTheMainMenu)
     EXPECT_EQ(carriedOut(), QStringList({"Show"}));
     EXPECT_EQ(setting("LastPositionX"), "250");
 
-    // Stored numbers that are no 16-bit whole number fall back to their defaults.
+    // Stored numbers that are no 16-bit whole number fall back to their defaults; a place off every
+    // screen is brought back within reach.
     form.reset();
-    setting("LastPositionX", "70000");
+    setting("LastPositionX", "30000");
     setting("LastPositionY", "left");
     setting("HideTime", "");
     frmMain& g = load();
-    EXPECT_EQ(g.agentA->Left(), 0);
+    carriedOut();
+    EXPECT_EQ(g.agentA->Left(), QGuiApplication::primaryScreen()->availableGeometry().right() - 128);
     EXPECT_EQ(g.agentA->Top(), 0);
     EXPECT_EQ(g.hideTime(), 300);
 }
@@ -158,26 +159,19 @@ TEST_F(MainTest, SpokenActionsSayExactlyTheirTexts)
     EXPECT_EQ(carriedOut(), QStringList({"Play:Acknowledge", "Speak:Yes Sir!", "Play:Write", "Play:WriteReturn"}));
 }
 
-TEST_F(MainTest, AboutAnnouncesTheProductShowingTheCompanyName)
+TEST_F(MainTest, AboutAnnouncesTheProduct)
 {
     load();
     carriedOut();
     command("about");
-    const QStringList done = carriedOut();
-    ASSERT_EQ(done.size(), 7);
-    EXPECT_EQ(done.mid(2), QStringList({"Play:Congratulate", "Speak:Congratulation and Thank you for chosing this product.",
-                                        "Play:Read",
-                                        "Speak:Any comments and bug report please report to \\Ctx=\"E-mail\"\\support@hollin.example",
-                                        "Play:ReadReturn"}));
-    EXPECT_EQ(done[0], "Play:Announce");
-    const QString announcement = done[1].mid(6);
-    EXPECT_EQ(announcement, "\\map=\"Hollin Company\"=\"Hollin Company\"\\ proudly present to you, Varrow. "
-                            "A complete new revolution in PC industry. Using Microsoft ActiveX Technology, we bring "
-                            "you a totally voice commanded character as you desktop helper.");
-    const character::SpeechText said = character::ParseSpeech(announcement);
-    EXPECT_TRUE(said.shown.startsWith("Hollin Company proudly present to you, Varrow. A complete new revolution"));
-    EXPECT_TRUE(said.spoken.startsWith("Hollin Company proudly"));
-    EXPECT_TRUE(character::ParseSpeech(done[5].mid(6)).spoken.contains("support at hollin dot example"));
+    EXPECT_EQ(carriedOut(),
+              QStringList({"Play:Announce",
+                           "Speak:\\map=\"Hollin Company\"=\"Hollin Company\"\\ proudly present to you, Varrow. A complete "
+                           "new revolution in PC industry. Using Microsoft ActiveX Technology, we bring you a totally "
+                           "voice commanded character as you desktop helper.",
+                           "Play:Congratulate", "Speak:Congratulation and Thank you for chosing this product.", "Play:Read",
+                           "Speak:Any comments and bug report please report to \\Ctx=\"E-mail\"\\support@hollin.example",
+                           "Play:ReadReturn"}));
 }
 
 TEST_F(MainTest, ClipboardIsReadOrDeclined)
@@ -299,24 +293,39 @@ TEST_F(MainTest, ArmedAlarmFiresTwiceInItsSecondBeforeTheChime)
     EXPECT_TRUE(f.alarmStatus); // firing does not disarm
 }
 
-TEST_F(MainTest, DialogsOpenModallyWhileTheClockKeepsTicking)
+// However a dialog ends (its own commands, the window's close, Escape, or gone unclosed), the main
+// character is back once, with the main menu in effect; the clock ticks on while a dialog is open.
+TEST_F(MainTest, EveryDialogHandsTheCharacterBackHoweverItEnds)
 {
     frmMain& f = load();
     carriedOut();
-    QStringList opened;
-    f.showModal = [&](QDialog& dialog) {
-        opened << dialog.metaObject()->className();
-        tickAt(QTime(16, 0, 0)); // the hour strikes while the dialog is open
-        dialog.reject();
-    };
-    command("calendar");
-    command("setAlarm");
-    command("run");
-    EXPECT_EQ(opened, QStringList({"frmCalendar", "frmSettingAlarm", "frmRun"}));
-    EXPECT_TRUE(carriedOut().contains("Play:Domagic2"));
-    // Each dialog handed the character back: the main menu is in effect again.
-    EXPECT_EQ(f.agentA->stage().inEffect(), f.agentA);
-    EXPECT_TRUE(f.agentA->Visible());
+    const QStringList anyDialog{"close", "Escape", "gone"};
+    for (const auto& [open, ways] : {std::pair{"calendar", QStringList{"OK"} + anyDialog},
+                                     {"setAlarm", QStringList{"OK", "Cancel"} + anyDialog},
+                                     {"run", QStringList{"Cancel"} + anyDialog}})
+        for (const QString& way : ways) {
+            SCOPED_TRACE((QLatin1String(open) + u' ' + way).toStdString());
+            f.showModal = [&](QDialog& dialog) {
+                dialog.show();
+                tickAt(QTime(16, 0, 0)); // the hour strikes while the dialog is open
+                if (way == "close")
+                    dialog.close();
+                else if (way == "Escape")
+                    dialog.reject();
+                else if (way != "gone") {
+                    ASSERT_TRUE(f.agentA->stage().deliverCommand(way));
+                }
+                testsupport::pump();
+                EXPECT_EQ(f.agentA->Visible(), way != "gone"); // at once, not only when the dialog is gone
+            };
+            command(open);
+            const QStringList done = carriedOut();
+            EXPECT_EQ(done.size() > 1 ? done.mid(done.size() - 2) : done, QStringList({"Hide:fast", "Show:fast"}));
+            EXPECT_EQ(done.count("Show:fast"), 2) << done.join(" | ").toStdString(); // one for each character
+            EXPECT_EQ(done.contains("Play:Domagic2"), open == std::string("calendar") && way == "OK");
+            EXPECT_EQ(f.agentA->stage().inEffect(), f.agentA);
+            EXPECT_TRUE(f.agentA->Visible());
+        }
 }
 
 TEST_F(MainTest, QuitAndTheCloseButtonEndTheProgramOnce)

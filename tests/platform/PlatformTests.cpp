@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSysInfo>
-#include <unistd.h>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -39,34 +38,6 @@ TEST(Settings, CorruptFileIsKeptAsideBeforeAnythingIsWritten)
     EXPECT_EQ(IniSettingsStore(t.dir.path()).GetSetting("Varrow", "Settings", "LastPositionX", "0"), "5");
 }
 
-TEST(Settings, UnwritableFolderIsReportedOnceWithWhereAndWhy)
-{
-    testsupport::RecordingNotifier notifier;
-    UserReport report(&notifier);
-    const QTemporaryDir dir;
-    IniSettingsStore store(dir.path(), [&](const QString& s, const QString& m) { report.problem(s, m); });
-    const QString folder = QFileInfo(store.filePath("Varrow")).path();
-    if (::geteuid() != 0) {
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    } else {
-        // Root writes through read-only folders, but not through a file standing where the folder should be.
-        QDir().mkpath(QFileInfo(folder).path());
-        QFile blocker(folder);
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    }
-    store.SaveSetting("Varrow", "Settings", "LastPositionX", "1");
-    store.SaveSetting("Varrow", "Settings", "LastPositionY", "2");
-    ASSERT_EQ(notifier.shown.size(), 1) << notifier.shown.join(u'\n').toStdString();
-    EXPECT_TRUE(notifier.shown[0].startsWith("Settings not saved|Settings could not be saved to " + store.filePath("Varrow")))
-        << notifier.shown[0].toStdString();
-    EXPECT_TRUE(notifier.shown[0].contains(::geteuid() != 0 ? "the folder " + folder + " may not be written to"
-                                                            : folder + " is a file where a folder is needed"))
-        << notifier.shown[0].toStdString();
-    if (::geteuid() != 0)
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 namespace {
 QString readAll(std::FILE* f)
 {
@@ -78,24 +49,6 @@ QString readAll(std::FILE* f)
     return QString::fromLocal8Bit(text);
 }
 } // namespace
-
-TEST(UserReport, EachProblemOnceOnStderrAndOnTheDesktop)
-{
-    std::FILE* out = std::tmpfile();
-    testsupport::RecordingNotifier notifier;
-    UserReport report(&notifier, out);
-    report.problem("Speech is shown, not heard", "no audio device was found.");
-    report.problem("A setting was not understood", "the setting HideTime holds \"abc\".");
-    report.problem("Speech is shown, not heard", "no audio device was found.");
-    report.problem("A setting was not understood", "the setting LastPositionX holds \"x\".");
-    EXPECT_EQ(readAll(out), "Varrow: no audio device was found.\n"
-                            "Varrow: the setting HideTime holds \"abc\".\n"
-                            "Varrow: the setting LastPositionX holds \"x\".\n");
-    EXPECT_EQ(notifier.shown, QStringList({"Speech is shown, not heard|No audio device was found.",
-                                           "A setting was not understood|The setting HideTime holds \"abc\".",
-                                           "A setting was not understood|The setting LastPositionX holds \"x\"."}));
-    std::fclose(out);
-}
 
 TEST(UserReport, WithoutASessionBusStderrAlone)
 {

@@ -1,35 +1,27 @@
 // A real Wayland compositor run headless with XWayland, for running the real program in a Wayland session.
 #pragma once
+#include "support/SessionBus.h"
+
 #include <QImage>
-#include <QJsonValue>
 #include <QProcess>
 #include <QRect>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
-
-class QDBusConnection;
 
 namespace wayland {
 
 enum class Kind { Sway, KWin, Mutter };
 QString NameOf(Kind kind);
-// The configuration of a session bus listening in `socketDir` that activates no services.
-QByteArray PrivateBusConfig(const QString& socketDir);
+bool Installed(Kind kind);
 
 // A window as the compositor (or, for X11 windows it does not list, the X server) sees it.
 struct Window {
     QString title;
-    QRect rect;              // in the compositor's layout, outside any decoration
-    bool focused = false;    // holds the keyboard focus
-    bool x11 = false;        // an XWayland client
-    bool managed = true;     // false: an override-redirect window, which no window manager handles
-    int stacking = -1;       // higher is nearer the user; -1 where the compositor does not say
-    QString source;          // where this came from: "sway tree", "kwin script", "x11"
+    QRect rect;           // in the compositor's layout, outside any decoration
+    bool focused = false; // holds the keyboard focus
+    bool x11 = false;     // an XWayland client
 };
 
 class Compositor {
@@ -39,7 +31,6 @@ public:
     Compositor(const Compositor&) = delete;
     Compositor& operator=(const Compositor&) = delete;
 
-    Kind kind() const { return kind_; }
     QString name() const { return NameOf(kind_); }
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
@@ -47,8 +38,7 @@ public:
     // The environment of a program started in this session: Wayland and XWayland displays, the
     // session bus, its own runtime dir. QT_QPA_PLATFORM is left for the program to choose.
     QProcessEnvironment environment() const;
-    QString busAddress() const { return bus_; }
-    QString x11Display() const { return display_; }
+    QString busAddress() const { return bus_.address(); }
 
     // Runs a tool in the session; its stdout, or nullopt when it failed or did not finish.
     std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
@@ -61,7 +51,6 @@ public:
     std::vector<Window> windows() const;
     std::optional<Window> window(const QString& title) const;
     std::optional<Window> focusedWindow() const;
-
     // Gives this window the focus as the user would, from the compositor's side; false where it cannot.
     bool activate(const QString& title) const;
 
@@ -69,32 +58,27 @@ public:
     // through XTEST into XWayland, which reaches X11 windows only.
     void pointerTo(const QPoint& p) const;
     void button(int button, bool down) const;
-    QString inputPath() const; // how input reaches the session, for the report
 
     QString log() const; // the compositor's own output so far
 
 private:
-    bool startBus();
-    bool startSway();
-    bool startKWin();
-    bool startMutter();
-    bool waitForSession(const QString& envFile);
+    bool start();
+    bool spawn(const QProcessEnvironment& env, const QString& program, const QStringList& args);
     std::vector<Window> swayWindows() const;
     std::vector<Window> kwinWindows() const;
     QStringList kwinScript(const QString& body) const; // runs it; the lines it printed
     std::vector<Window> x11Windows(bool onlyUnmanaged) const;
     QImage kwinScreenshot(QString* why) const;
     QImage mutterScreenshot(QString* why) const;
-    std::optional<QJsonValue> swaymsg(const QStringList& args) const;
-    void xdotool(const QStringList& args) const;
 
     Kind kind_;
     QSize size_;
     QString error_;
     QTemporaryDir dir_;
     QString runtime_, clientRuntime_, home_;
-    QString bus_, display_, xauthority_, wayland_, swaysock_;
-    QProcess busDaemon_, compositor_, pointerDevice_;
+    QString display_, xauthority_, wayland_, swaysock_;
+    testsupport::SessionBus bus_;
+    QProcess compositor_, pointerDevice_;
     std::vector<std::unique_ptr<QProcess>> launched_;
     mutable QString log_;
     mutable int scripts_ = 0;

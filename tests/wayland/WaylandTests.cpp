@@ -8,16 +8,12 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <functional>
-#include <map>
-#include <set>
 
 using namespace wayland;
 
@@ -26,58 +22,44 @@ namespace {
 const QPoint Saved(400, 300);
 const QPoint DragBy(100, 60);
 
-// What the window code does not manage yet, per compositor. A check listed here that passes fails
-// the run, so the list stays true.
-const std::map<Kind, std::set<std::string>> KnownFailures = {
-    {Kind::Sway, {}},
-    {Kind::KWin, {}},
-    {Kind::Mutter, {}},
-};
-
-struct Outcome {
-    std::string check;
-    enum { Passed, Failed, Unmeasured } state;
-    std::string detail;
-};
-
+// Each check is reported by name, for every compositor, whether it passes or not.
 class InCompositor : public ::testing::TestWithParam<Kind> {
 protected:
-    void check(const char* name, bool passed, const QString& detail)
+    void check(const char* name, bool passed, const QString& detail) const
     {
-        outcomes_.push_back({name, passed ? Outcome::Passed : Outcome::Failed, detail.toStdString()});
+        std::printf("[%s] %-22s %-10s %s\n", qPrintable(NameOf(GetParam())), name, passed ? "pass" : "FAIL", qPrintable(detail));
+        EXPECT_TRUE(passed) << name << ": " << detail.toStdString();
     }
-    void unmeasured(const char* name, const QString& why)
+    void unmeasured(const char* name, const QString& why) const
     {
-        outcomes_.push_back({name, Outcome::Unmeasured, why.toStdString()});
-    }
-    // Reports every check, and fails on the ones that disagree with the known failures.
-    void TearDown() override
-    {
-        const auto& known = KnownFailures.at(GetParam());
-        for (const Outcome& o : outcomes_) {
-            const bool expectedToFail = known.count(o.check) > 0;
-            const char* state = o.state == Outcome::Passed ? "pass" : o.state == Outcome::Failed ? "FAIL" : "unmeasured";
-            std::printf("[%s] %-22s %-10s%s %s\n", qPrintable(NameOf(GetParam())), o.check.c_str(), state,
-                        expectedToFail ? " (known)" : "", o.detail.c_str());
-            if (o.state == Outcome::Failed && !expectedToFail)
-                ADD_FAILURE() << o.check << ": " << o.detail;
-            if (o.state == Outcome::Passed && expectedToFail)
-                ADD_FAILURE() << o.check << " passes now: take it off the known failures";
-        }
+        std::printf("[%s] %-22s unmeasured %s\n", qPrintable(NameOf(GetParam())), name, qPrintable(why));
     }
     QString shot(const char* name) const
     {
         QDir().mkpath(QStringLiteral("wayland-shots"));
         return QStringLiteral("wayland-shots/%1-%2.png").arg(NameOf(GetParam()), QLatin1String(name));
     }
-
-    std::vector<Outcome> outcomes_;
 };
 
-bool installed(Kind kind)
+QString settingsFile(const QTemporaryDir& home)
 {
-    const char* program = kind == Kind::Sway ? "sway" : kind == Kind::KWin ? "kwin_wayland" : "mutter";
-    return !QStandardPaths::findExecutable(QLatin1String(program)).isEmpty();
+    return home.path() + QStringLiteral("/config/Varrow/Varrow.ini");
+}
+
+QPoint savedPlace(const QTemporaryDir& home)
+{
+    const QSettings saved(settingsFile(home), QSettings::IniFormat);
+    return {saved.value(QStringLiteral("Settings/LastPositionX")).toInt(), saved.value(QStringLiteral("Settings/LastPositionY")).toInt()};
+}
+
+// A drag through the compositor's pointer.
+void drag(const Compositor& session, const QPoint& from)
+{
+    session.pointerTo(from);
+    session.button(1, true);
+    for (int step = 1; step <= 10; ++step)
+        session.pointerTo(from + DragBy * step / 10);
+    session.button(1, false);
 }
 
 // Pixels that differ clearly between two shots of one place, leaving out another window's.
@@ -114,9 +96,8 @@ QString describe(const std::optional<Window>& w)
 {
     if (!w)
         return QStringLiteral("none");
-    return QStringLiteral("\"%1\" %2,%3 %4x%5 (%6)")
-        .arg(w->title.left(40)).arg(w->rect.x()).arg(w->rect.y()).arg(w->rect.width()).arg(w->rect.height())
-        .arg(w->source);
+    return QStringLiteral("\"%1\" %2,%3 %4x%5%6").arg(w->title.left(40)).arg(w->rect.x()).arg(w->rect.y())
+        .arg(w->rect.width()).arg(w->rect.height()).arg(w->x11 ? QStringLiteral(" (X11)") : QString());
 }
 
 bool ours(const std::optional<Window>& w)
@@ -129,29 +110,24 @@ bool ours(const std::optional<Window>& w)
 TEST_P(InCompositor, GeniePlacedOnTopCleanUnfocusedAndDraggable)
 {
     const Kind kind = GetParam();
-    if (!installed(kind))
+    if (!Installed(kind))
         GTEST_SKIP() << qPrintable(NameOf(kind)) << " is not installed (scripts/packages.sh lists it)";
     Compositor session(kind);
     ASSERT_TRUE(session.ok()) << session.error().toStdString();
 
     // A native window where Genie will stand, holding the focus as the user's terminal would.
     ASSERT_TRUE(session.launch(QStringLiteral("weston-terminal"), {}));
-    std::optional<Window> terminal;
     const bool nativeListed = kind != Kind::Mutter;
-    for (int i = 0; i < 100 && nativeListed && !terminal; ++i) {
-        terminal = session.window(QStringLiteral("Wayland Terminal"));
-        if (!terminal)
-            QThread::msleep(100);
-    }
     if (nativeListed)
-        ASSERT_TRUE(terminal) << "no terminal\n" << session.log().toStdString();
+        ASSERT_TRUE(e2e::WaitUntil([&] { return session.window(QStringLiteral("Wayland Terminal")).has_value(); }, 10000, 100))
+            << "no terminal\n" << session.log().toStdString();
     else
         QThread::msleep(1500); // Mutter lists no native window to a client; give it time to map
     const QImage before = session.screenshot(shot("before"));
 
     QTemporaryDir home;
     {
-        QSettings s(home.path() + QStringLiteral("/config/Varrow/Varrow.ini"), QSettings::IniFormat);
+        QSettings s(settingsFile(home), QSettings::IniFormat);
         s.setValue(QStringLiteral("Settings/LastPositionX"), Saved.x());
         s.setValue(QStringLiteral("Settings/LastPositionY"), Saved.y());
         s.setValue(QStringLiteral("Settings/HideTime"), -1);
@@ -201,13 +177,7 @@ TEST_P(InCompositor, GeniePlacedOnTopCleanUnfocusedAndDraggable)
         check("no trails", trails < 60, QStringLiteral("%1 pixels changed between two shots at rest a minute apart").arg(trails));
     }
 
-    // A drag through the compositor's pointer.
-    const QPoint grab = genie->rect.center();
-    session.pointerTo(grab);
-    session.button(1, true);
-    for (int step = 1; step <= 10; ++step)
-        session.pointerTo(grab + DragBy * step / 10);
-    session.button(1, false);
+    drag(session, genie->rect.center());
     const bool acknowledged = v.waitFor(QStringLiteral("started Speak Yes Sir!"), 10000).has_value();
     check("drag seen", acknowledged, acknowledged ? QString() : QStringLiteral("the program saw no drag"));
     const auto dragged = session.window(QStringLiteral("Genie"));
@@ -217,11 +187,9 @@ TEST_P(InCompositor, GeniePlacedOnTopCleanUnfocusedAndDraggable)
     check("drag moves", moved.x() * 4 >= DragBy.x() * 3 && moved.y() * 4 >= DragBy.y() * 3 && moved.x() <= DragBy.x() &&
                             moved.y() <= DragBy.y(),
           QStringLiteral("from %1 to %2").arg(describe(genie), describe(dragged)));
-    const QSettings saved(home.path() + QStringLiteral("/config/Varrow/Varrow.ini"), QSettings::IniFormat);
-    const QPoint savedPlace(saved.value(QStringLiteral("Settings/LastPositionX")).toInt(),
-                            saved.value(QStringLiteral("Settings/LastPositionY")).toInt());
-    check("drag saves real place", savedPlace == dragged->rect.topLeft(),
-          QStringLiteral("saved %1,%2; stands at %3").arg(savedPlace.x()).arg(savedPlace.y()).arg(describe(dragged)));
+    const QPoint saved = savedPlace(home);
+    check("drag saves real place", saved == dragged->rect.topLeft(),
+          QStringLiteral("saved %1,%2; stands at %3").arg(saved.x()).arg(saved.y()).arg(describe(dragged)));
     const auto dragFocus = session.focusedWindow();
     check("no focus by drag", !ours(dragFocus), QStringLiteral("focus: ") + describe(dragFocus));
     session.screenshot(shot("dragged"));
@@ -234,13 +202,13 @@ INSTANTIATE_TEST_SUITE_P(Compositors, InCompositor, ::testing::Values(Kind::Sway
 // place the compositor did not tell it.
 TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
 {
-    if (!installed(Kind::Sway))
+    if (!Installed(Kind::Sway))
         GTEST_SKIP() << "sway is not installed (scripts/packages.sh lists it)";
     Compositor session(Kind::Sway);
     ASSERT_TRUE(session.ok()) << session.error().toStdString();
     QTemporaryDir home;
     {
-        QSettings s(home.path() + QStringLiteral("/config/Varrow/Varrow.ini"), QSettings::IniFormat);
+        QSettings s(settingsFile(home), QSettings::IniFormat);
         s.setValue(QStringLiteral("Settings/LastPositionX"), Saved.x());
         s.setValue(QStringLiteral("Settings/LastPositionY"), Saved.y());
     }
@@ -254,16 +222,9 @@ TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
     ASSERT_TRUE(genie) << "Genie is not among the compositor's windows";
     EXPECT_FALSE(genie->x11);
 
-    const QPoint grab = genie->rect.center();
-    session.pointerTo(grab);
-    session.button(1, true);
-    for (int step = 1; step <= 10; ++step)
-        session.pointerTo(grab + DragBy * step / 10);
-    session.button(1, false);
+    drag(session, genie->rect.center());
     QThread::msleep(1500); // nothing to wait for: the point is that nothing comes
-    const QSettings saved(home.path() + QStringLiteral("/config/Varrow/Varrow.ini"), QSettings::IniFormat);
-    EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionX")).toInt(), Saved.x());
-    EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionY")).toInt(), Saved.y());
+    EXPECT_EQ(savedPlace(home), Saved);
     EXPECT_TRUE(v.running());
     QDir().mkpath(QStringLiteral("wayland-shots"));
     session.screenshot(QStringLiteral("wayland-shots/native-sway.png"));
@@ -274,10 +235,10 @@ TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
 TEST(PortalInKWin, PauseHeldInKWinReachesTheTalkKey)
 {
     const QString backend = QStringLiteral("/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde");
-    if (!installed(Kind::KWin) || !QFile::exists(QStringLiteral("/usr/libexec/xdg-desktop-portal")) ||
+    if (!Installed(Kind::KWin) || !QFile::exists(QStringLiteral("/usr/libexec/xdg-desktop-portal")) ||
         !QFile::exists(backend))
         GTEST_SKIP() << "KWin or the portal is not installed (scripts/packages.sh lists them)";
-#ifndef VARROW_FAKE_KEYBOARD
+#ifndef VARROW_WAYLAND_INPUT
     GTEST_SKIP() << "built without libwayland-dev: no way to press a key in KWin";
 #else
     Compositor session(Kind::KWin);
@@ -287,14 +248,12 @@ TEST(PortalInKWin, PauseHeldInKWinReachesTheTalkKey)
     onWayland.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     ASSERT_TRUE(session.launch(backend, {}, onWayland));
     QDBusConnection bus = QDBusConnection::connectToBus(session.busAddress(), QStringLiteral("portal-client"));
-    const QString kde = QStringLiteral("org.freedesktop.impl.portal.desktop.kde");
-    QElapsedTimer t;
-    t.start();
-    while (!bus.interface()->isServiceRegistered(kde) && t.elapsed() < 20000)
-        QThread::msleep(50);
+    auto registered = [&](const char* service) {
+        return [&bus, service] { return bus.interface()->isServiceRegistered(QLatin1String(service)).value(); };
+    };
+    e2e::WaitUntil(registered("org.freedesktop.impl.portal.desktop.kde"), 20000, 50);
     ASSERT_TRUE(session.launch(QStringLiteral("/usr/libexec/xdg-desktop-portal"), {}));
-    while (!bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop")) && t.elapsed() < 40000)
-        QThread::msleep(50);
+    e2e::WaitUntil(registered("org.freedesktop.portal.Desktop"), 20000, 50);
 
     character::PortalListenKey key(bus);
     QString outcome;
@@ -303,13 +262,7 @@ TEST(PortalInKWin, PauseHeldInKWinReachesTheTalkKey)
     QObject::connect(&key, &character::PortalListenKey::unavailable, [&](const QString& why) { outcome = why; });
     QObject::connect(&key, &character::PortalListenKey::heldChanged, [&](bool h) { held.push_back(h); });
     auto pump = [](const std::function<bool()>& done, int ms) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms) {
-            QCoreApplication::processEvents();
-            QThread::msleep(10);
-        }
-        return done();
+        return e2e::WaitUntil([&] { QCoreApplication::processEvents(); return done(); }, ms);
     };
     key.start();
     pump([&] { return !outcome.isEmpty(); }, 40000);
@@ -322,7 +275,7 @@ TEST(PortalInKWin, PauseHeldInKWinReachesTheTalkKey)
 
     QProcess keyboard;
     keyboard.setProcessEnvironment(session.environment());
-    keyboard.start(QStringLiteral(VARROW_FAKE_KEYBOARD), {});
+    keyboard.start(QStringLiteral(VARROW_WAYLAND_INPUT), {QStringLiteral("keyboard")});
     ASSERT_TRUE(keyboard.waitForReadyRead(5000)) << keyboard.readAllStandardError().toStdString();
     constexpr int pauseKey = 119; // evdev KEY_PAUSE
     keyboard.write(QByteArray("press ") + QByteArray::number(pauseKey) + '\n');
