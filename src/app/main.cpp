@@ -1,5 +1,6 @@
 // Varrow's start: the window system, the platform services, the character service and the main form.
 #include "character/CharacterServer.h"
+#include "character/CharacterStage.h"
 #include "character/TalkKey.h"
 #include "character/voice/SpeechEnd.h"
 #include "character/voice/SphinxVoiceInput.h"
@@ -9,6 +10,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
 #include "DisplayChoice.h"
+#include "FirstPaint.h"
 #include "RunOptions.h"
 #include "Trace.h"
 
@@ -137,18 +139,24 @@ int main(int argc, char** argv)
         break;
     }
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
-    // Held no longer than an utterance heard without a key may last.
-    const auto listenKey = character::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, [&platform](const QString& why) {
-        platform.report.problem(QStringLiteral("No key to talk"), why);
+    // Neither it, the microphone nor the desktop's talk key is needed for the first frame: they start
+    // once the character has been drawn.
+    std::unique_ptr<character::TalkKey> listenKey;
+    FirstPaint afterFirstFrame(*form.agentA->stage().window(), [&] {
+        // The clock window's text brings in the fonts, which the character does not need to appear.
+        form.start();
+        // Held no longer than an utterance heard without a key may last.
+        listenKey = character::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, [&platform](const QString& why) {
+            platform.report.problem(QStringLiteral("No key to talk"), why);
+        });
+        startVoice(options, server, *listenKey, platform.report, trace);
     });
-    startVoice(options, server, *listenKey, platform.report, trace);
     if (!display.notice.isEmpty())
         platform.report.problem(QStringLiteral("Running as a Wayland program"), display.notice);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app);
     // A fast clock ticks as often, in its own time, as the real one does.
     form.timer().setInterval(std::max(1, int(form.timer().interval() / options.clockRate)));
-    form.start();
     trace.line(QStringLiteral("ready"));
     const int rc = app.exec();
     trace.line(QStringLiteral("ended"));
