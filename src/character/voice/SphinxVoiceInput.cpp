@@ -1,10 +1,11 @@
+// Voice commands heard by the recogniser on a thread of its own, from a microphone or a sound file.
 #include "SphinxVoiceInput.h"
 
+#include "Mailbox.h"
 #include "SoundFile.h"
 #include "SpeechEnd.h"
 
 #include <QFile>
-#include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
@@ -65,6 +66,8 @@ public:
         : source_(std::move(source)), settings_(std::move(settings))
     {
     }
+    // What the listening thread is asked to do, in order.
+    Mailbox& calls() { return calls_; }
 
     QString setUp()
     {
@@ -158,6 +161,7 @@ private:
         }
     }
 
+    Mailbox calls_{this};
     std::unique_ptr<AudioSource> source_;
     DecoderSettings settings_;
     std::unique_ptr<Decoder> decoder_;
@@ -176,49 +180,68 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
     if (!reason_.isEmpty())
         return;
     worker_ = new VoiceWorker(std::move(source), std::move(settings));
+    // The worker's answers come back through a mailbox of this thread; all of it is wired before the
+    // listening thread starts.
+    connect(worker_, &VoiceWorker::setUpFailed, worker_, [this](const QString& why) {
+        replies_.post([this, why] {
+            reason_ = why;
+            const bool wasListening = std::exchange(listening_, false);
+            emit turnedOff(why);
+            if (wasListening)
+                emit listeningChanged(false);
+        });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::result, worker_, [this](const QString& command, const QString& phrase) {
+        replies_.post([this, command, phrase] {
+            if (command.isEmpty())
+                emit notUnderstood();
+            else
+                emit heard(command, phrase);
+        });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::endedByItself, worker_, [this] {
+        replies_.post([this] {
+            if (!listening_)
+                return;
+            listening_ = false;
+            emit listeningChanged(false);
+        });
+    }, Qt::DirectConnection);
     worker_->moveToThread(&thread_);
     thread_.setObjectName(QStringLiteral("voice"));
-    thread_.start();
     // The model takes most of a second to load: the character must not wait for it.
-    connect(worker_, &VoiceWorker::setUpFailed, this, [this](const QString& why) {
-        reason_ = why;
-        const bool wasListening = std::exchange(listening_, false);
-        emit turnedOff(why);
-        if (wasListening)
-            emit listeningChanged(false);
-    }, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(worker_, [w = worker_] {
+    toWorker([w = worker_] {
         const QString why = w->setUp();
         if (!why.isEmpty())
             emit w->setUpFailed(why);
     });
-    connect(worker_, &VoiceWorker::result, this, [this](const QString& command, const QString& phrase) {
-        if (command.isEmpty())
-            emit notUnderstood();
-        else
-            emit heard(command, phrase);
-    }, Qt::QueuedConnection);
-    connect(worker_, &VoiceWorker::endedByItself, this, [this] {
-        if (!listening_)
-            return;
-        listening_ = false;
-        emit listeningChanged(false);
-    }, Qt::QueuedConnection);
+    thread_.start();
 }
 
 SphinxVoiceInput::~SphinxVoiceInput()
 {
     if (!worker_)
         return;
-    QMetaObject::invokeMethod(worker_, [w = worker_] { w->tearDown(); delete w; }, Qt::BlockingQueuedConnection);
-    thread_.quit();
+    toWorker([w = worker_] {
+        w->tearDown();
+        QThread::currentThread()->quit();
+    });
     thread_.wait();
+    // The thread has ended: taking both locks once more orders its last writes before the deletes.
+    worker_->calls().discard();
+    replies_.discard();
+    delete worker_;
+}
+
+void SphinxVoiceInput::toWorker(std::function<void()> call)
+{
+    worker_->calls().post(std::move(call));
 }
 
 void SphinxVoiceInput::setPhrases(const std::vector<character::VoicePhrase>& phrases)
 {
     if (available())
-        QMetaObject::invokeMethod(worker_, [w = worker_, phrases] { w->setPhrases(phrases); });
+        toWorker([w = worker_, phrases] { w->setPhrases(phrases); });
 }
 
 void SphinxVoiceInput::listen(bool untilSilence)
@@ -226,7 +249,7 @@ void SphinxVoiceInput::listen(bool untilSilence)
     if (!available() || listening_)
         return;
     listening_ = true;
-    QMetaObject::invokeMethod(worker_, [w = worker_, untilSilence] { w->start(untilSilence); });
+    toWorker([w = worker_, untilSilence] { w->start(untilSilence); });
     emit listeningChanged(true);
 }
 
@@ -245,14 +268,14 @@ void SphinxVoiceInput::stopListening()
     if (!listening_)
         return;
     listening_ = false;
-    QMetaObject::invokeMethod(worker_, &VoiceWorker::stop);
+    toWorker([w = worker_] { w->stop(); });
     emit listeningChanged(false);
 }
 
 void SphinxVoiceInput::decodeSamples(std::vector<short> samples16k)
 {
     if (available())
-        QMetaObject::invokeMethod(worker_, [w = worker_, s = std::move(samples16k)] { w->decode(s); });
+        toWorker([w = worker_, s = std::move(samples16k)] { w->decode(s); });
 }
 
 } // namespace voice

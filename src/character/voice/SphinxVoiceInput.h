@@ -1,8 +1,11 @@
+// Voice commands heard by the recogniser on a thread of its own, from a microphone or a sound file.
 #pragma once
 #include "Decoder.h"
+#include "Mailbox.h"
 #include "character/VoiceInput.h"
 
 #include <QThread>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,8 +46,10 @@ public:
 
 private:
     void listen(bool untilSilence);
+    void toWorker(std::function<void()> call);
 
     QString reason_;
+    Mailbox replies_; // the listening thread's answers, run on this one
     QThread thread_;
     VoiceWorker* worker_ = nullptr;
     bool listening_ = false;
