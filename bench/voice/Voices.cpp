@@ -1,3 +1,4 @@
+// Clean speech of the bench's texts in every synthetic voice, made once and kept in a cache folder.
 #include "Voices.h"
 #include "SpeechClips.h"
 #include "character/voice/Resample.h"

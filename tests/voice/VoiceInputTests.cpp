@@ -1,3 +1,4 @@
+// The voice input from sound to command: holding the key, listening that ends by itself, no source.
 #include "support/CharacterTestSupport.h"
 #include "SampleSource.h"
 #include "SpeechClips.h"

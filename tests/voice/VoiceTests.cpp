@@ -1,3 +1,4 @@
+// The recogniser's parts: spoken forms, grammar, pronunciations, recognition in every room, room tone.
 #include "CommandSets.h"
 #include "SpeechClips.h"
 #include "character/voice/AudioFrontEnd.h"

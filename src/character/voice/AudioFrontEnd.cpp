@@ -1,3 +1,4 @@
+// Microphone sound cleaned in 10 ms frames before the recogniser hears it, and which frames hold a voice.
 #include "AudioFrontEnd.h"
 
 #include <webrtc/modules/audio_processing/include/audio_processing.h>

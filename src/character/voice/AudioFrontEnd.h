@@ -1,3 +1,4 @@
+// Microphone sound cleaned in 10 ms frames before the recogniser hears it, and which frames hold a voice.
 #pragma once
 #include <QString>
 #include <cstddef>

@@ -1,3 +1,4 @@
+// PocketSphinx hearing an utterance as one of the phrases, or turning it away as none of them.
 #include "Decoder.h"
 #include "SpeechSpan.h"
 #include "Pronunciation.h"

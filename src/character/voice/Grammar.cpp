@@ -1,3 +1,4 @@
+// The grammar the recogniser listens with: the phrases as said, a loop of phones, and common words.
 #include "Grammar.h"
 #include "SpokenWords.h"
 

@@ -1,3 +1,4 @@
+// Pronunciations from the recogniser's dictionary, and how many phone edits apart two of them are.
 #include "Pronunciation.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// Band-limited resampling of 16-bit mono sound, e.g. a synthesiser's rate to the recogniser's 16 kHz.
 #pragma once
 #include <vector>
 

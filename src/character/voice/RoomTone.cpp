@@ -1,3 +1,4 @@
+// A recording's own background, going on without a seam for as long as it is wanted.
 #include "RoomTone.h"
 #include "AudioFrontEnd.h"
 

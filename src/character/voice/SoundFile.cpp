@@ -1,3 +1,4 @@
+// A raw sound file heard as if said into a microphone now, for trying voice commands without one.
 #include "SoundFile.h"
 
 #include <QFile>

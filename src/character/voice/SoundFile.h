@@ -1,3 +1,4 @@
+// A raw sound file heard as if said into a microphone now, for trying voice commands without one.
 #pragma once
 #include "RoomTone.h"
 #include "SphinxVoiceInput.h"

@@ -1,3 +1,4 @@
+// When someone has said something and stopped, for listening that has no key to let go of.
 #pragma once
 
 namespace voice {

@@ -1,3 +1,4 @@
+// Where the voice is in a recording, short gaps bridged and clicks left out.
 #pragma once
 #include <vector>
 

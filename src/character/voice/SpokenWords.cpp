@@ -1,3 +1,4 @@
+// The ways a voice phrase can be said, in dictionary words: numbers spelled out, capitals lettered.
 #include "SpokenWords.h"
 
 #include <QRegularExpression>

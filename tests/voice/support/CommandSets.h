@@ -1,3 +1,4 @@
+// The phrases of each state of the program, and the speech that must be turned away, for tests and bench.
 #pragma once
 #include "character/CharacterStage.h"
 

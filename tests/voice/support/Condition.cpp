@@ -1,3 +1,4 @@
+// Rooms and microphones for test speech: noise, level, a click, echo and pace around a clean clip.
 #include "Condition.h"
 
 #include <QProcess>

@@ -1,3 +1,4 @@
+// Fixed samples played as a microphone would give them, to feed the voice input in tests.
 #include "SampleSource.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Test utterances: a text said by espeak-ng at 16 kHz, cleanly or in a room.
 #include "SpeechClips.h"
 #include "character/voice/Resample.h"
 

@@ -1,3 +1,4 @@
+// Test utterances: a text said by espeak-ng at 16 kHz, cleanly or in a room.
 #pragma once
 #include "Condition.h"
 #include "Synthesiser.h"

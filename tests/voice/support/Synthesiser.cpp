@@ -1,3 +1,4 @@
+// espeak-ng in this process, saying texts into memory to make test utterances.
 #include "Synthesiser.h"
 
 #include <espeak-ng/speak_lib.h>

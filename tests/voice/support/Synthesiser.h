@@ -1,3 +1,4 @@
+// espeak-ng in this process, saying texts into memory to make test utterances.
 #pragma once
 #include <QString>
 #include <vector>
