@@ -10,6 +10,10 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVARROW_TESTS=ON >/dev/
 cmake --build "$build" -j"$(nproc)" --target benchmarks varrow-voice-bench
 echo "== start-up, idle and memory of the real program (Xvfb + openbox)"
 "$build/bin/desktop_bench" || true
+echo "== the same at twice the resolution (QT_SCALE_FACTOR=2)"
+QT_SCALE_FACTOR=2 "$build/bin/desktop_bench" || true
+echo "== the character's frames at 1x and 2x"
+(cd "$build/bin" && QT_QPA_PLATFORM=offscreen ./render_bench) || true
 echo "== speech, request queue and rules"
 (cd "$build/bin" && ./rules_bench) || true
 echo "== voice recognition"

@@ -11,6 +11,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QTextLayout>
+#include <cmath>
 
 namespace character {
 
@@ -55,6 +56,9 @@ QStringList wrapped(const QString& text, const QFontMetrics& fm, int width)
     return lines;
 }
 
+constexpr qreal outlineWidth = 1.5;
+
+// The outline runs half a pen inside the window's edge, so the window's shape takes all of it.
 QPainterPath balloonShape(const QSize& size, bool tailDown)
 {
     const int bodyTop = tailDown ? 0 : tailHeight;
@@ -77,29 +81,33 @@ QPainterPath balloonShape(const QSize& size, bool tailDown)
 }
 } // namespace
 
-Balloon::Balloon() : QWidget(nullptr, FloatingWindowFlags())
+Balloon::Balloon() : ShapedWindow(FloatingWindowFlags())
 {
-    setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFont(balloonFont());
     setWindowTitle(QStringLiteral("Balloon"));
+    connect(this, &ShapedWindow::redrawNeeded, this, &Balloon::redraw);
 }
 
 void Balloon::showText(const QString& text, const QRect& character)
 {
-    cue_ = false;
-    text_ = text;
-    setWindowTitle(text_.left(512)); // what assistive tools and end-to-end checks read
-    layoutFor(character);
-    if (!isVisible())
-        show();
-    update();
+    present(text, false, character);
 }
 
 void Balloon::showCue(const QString& cue, const QRect& character)
 {
-    showText(cue, character);
-    cue_ = true;
+    present(cue, true, character);
+}
+
+void Balloon::present(const QString& text, bool cue, const QRect& character)
+{
+    cue_ = cue;
+    text_ = text;
+    setWindowTitle(text_.left(512)); // what assistive tools and end-to-end checks read
+    layoutFor(character);
+    redraw();
+    if (!isVisible())
+        show();
 }
 
 void Balloon::follow(const QRect& character)
@@ -122,21 +130,33 @@ void Balloon::layoutFor(const QRect& character)
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const bool wasDown = tailDown_;
     tailDown_ = character.top() - h >= avail.top();
     int x = character.center().x() - w / 2;
     x = std::clamp(x, avail.left(), std::max(avail.left(), avail.right() - w));
     const int y = tailDown_ ? character.top() - h + 4 : character.bottom() - 4;
-    setGeometry(x, y, w, h);
-    if (ShapedWindows())
-        setMask(QRegion(balloonShape(size(), tailDown_).toFillPolygon().toPolygon()));
+    const bool flipped = tailDown_ != wasDown;
+    size_ = QSize(w, h);
+    move(x, y);
+    if (flipped && isVisible())
+        redraw();
 }
 
-void Balloon::paintEvent(QPaintEvent*)
+// Drawn whenever the text, the side of the tail or the screen's resolution changes, not on every paint.
+void Balloon::redraw()
 {
-    QPainter p(this);
+    const QSize size = size_;
+    const qreal scale = this->scale();
+    QImage image(QSize(int(std::ceil(size.width() * scale)), int(std::ceil(size.height() * scale))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPainterPath shape = balloonShape(size(), tailDown_);
-    p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.5));
+    const QPainterPath shape = balloonShape(size, tailDown_);
+    QPen outline(QColor(0x30, 0x30, 0x30), outlineWidth);
+    outline.setJoinStyle(Qt::RoundJoin);
+    p.setPen(outline);
     p.setBrush(QColor(0xff, 0xfd, 0xe8));
     p.drawPath(shape);
     p.setPen(Qt::black);
@@ -148,10 +168,12 @@ void Balloon::paintEvent(QPaintEvent*)
     const QStringList lines = wrapped(tailOf(text_), fm, balloonWidth - 2 * padding);
     int y = (tailDown_ ? 0 : tailHeight) + padding + fm.ascent();
     for (const QString& l : lines) {
-        const int x = cue_ ? (width() - fm.horizontalAdvance(l)) / 2 : padding;
+        const int x = cue_ ? (size.width() - fm.horizontalAdvance(l)) / 2 : padding;
         p.drawText(x, y, l);
         y += fm.lineSpacing();
     }
+    p.end();
+    setSilhouette(Silhouette::of(image, size, compositing()));
 }
 
 void Balloon::mousePressEvent(QMouseEvent*)

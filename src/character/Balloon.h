@@ -1,13 +1,14 @@
 // The word balloon beside the character, showing the words heard so far.
 #pragma once
+#include "ShapedWindow.h"
+
 #include <QRect>
-#include <QWidget>
 
 namespace character {
 
 // The word balloon above (or below) the character. It shows the words heard so far; a long text
 // keeps only its last lines in view.
-class Balloon : public QWidget {
+class Balloon : public ShapedWindow {
     Q_OBJECT
 public:
     Balloon();
@@ -17,16 +18,18 @@ public:
     const QString& text() const { return text_; }
 
 protected:
-    void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
 
 signals:
     void clicked();
 
 private:
+    void present(const QString& text, bool cue, const QRect& character);
     void layoutFor(const QRect& character);
+    void redraw();
     QString text_;
     QRect character_;
+    QSize size_;
     bool tailDown_ = true;
     bool cue_ = false;
 };

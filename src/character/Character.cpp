@@ -19,6 +19,7 @@ QString Character::id() const { return stage_->id(); }
 int Character::Left() const { return stage_->position().x(); }
 int Character::Top() const { return stage_->position().y(); }
 int Character::Width() const { return stage_->size().width(); }
+int Character::Height() const { return stage_->size().height(); }
 void Character::setLeft(int left) { stage_->moveTo({left, Top()}, ProgramMoved, connection_); }
 void Character::setTop(int top) { stage_->moveTo({Left(), top}, ProgramMoved, connection_); }
 int Character::MoveCause() const { return stage_->moveCauseFor(connection_); }

@@ -32,6 +32,7 @@ public:
     int Left() const;
     int Top() const;
     int Width() const;
+    int Height() const;
     void setLeft(int left);
     void setTop(int top);
     int MoveCause() const;

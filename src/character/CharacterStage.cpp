@@ -3,6 +3,7 @@
 
 #include "Balloon.h"
 #include "Character.h"
+#include "Monitors.h"
 #include "platform/Platform.h"
 
 #include <QGuiApplication>
@@ -71,6 +72,9 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
             presenter_.balloon().hide();
     });
     window_->move(position_);
+    // A monitor unplugged under the figure would leave it out of reach.
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, this,
+                     [this] { keepOnScreen(); }, Qt::QueuedConnection);
 }
 
 CharacterStage::~CharacterStage() = default;
@@ -154,6 +158,10 @@ void CharacterStage::showCue(const QString& cue)
 
 void CharacterStage::setShown(Character* c, bool shown, bool fast)
 {
+    // Where the figure will stand is known as soon as it is asked to show: whoever places a window
+    // beside it right after asking sees the place it will show at.
+    if (shown && !checkedOnScreen_)
+        keepOnScreen();
     c->visible_ = shown;
     if (shown)
         registry_.shownLast(c);
@@ -212,8 +220,6 @@ void CharacterStage::show(const Request& r)
         scheduler_.finish();
         return;
     }
-    if (!checkedOnScreen_)
-        keepOnScreen();
     idleMoving_ = false;
     const Animation* a = data_->animation(QStringLiteral("Show"));
     if (a && !r.fast) {
@@ -317,22 +323,13 @@ int CharacterStage::moveCauseFor(int connection) const
 
 void CharacterStage::keepOnScreen()
 {
-    // A position saved on a screen that is gone would leave the character out of reach.
+    // A place saved on a monitor that is gone, or mostly off the desktop, would leave the character
+    // out of reach.
     checkedOnScreen_ = true;
     const QRect figure(position_, size());
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    for (const QScreen* s : screens) {
-        const QRect common = s->geometry().intersected(figure);
-        if (common.width() >= 32 && common.height() >= 32)
-            return;
-    }
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary)
-        return;
-    const QRect avail = primary->availableGeometry();
-    const QPoint inside(std::clamp(position_.x(), avail.left(), std::max(avail.left(), avail.right() - figure.width())),
-                        std::clamp(position_.y(), avail.top(), std::max(avail.top(), avail.bottom() - figure.height())));
-    moveTo(inside, ServerMoved, 0);
+    const QPoint inside = Monitors::current().keepOn(figure);
+    if (inside != position_)
+        moveTo(inside, ServerMoved, 0);
 }
 
 void CharacterStage::commandsChanged(const Character* c)

@@ -1,19 +1,17 @@
 // The character's own window: frameless, on top, never taking the focus, shaped to the drawn figure.
 #pragma once
-#include <QImage>
+#include "ShapedWindow.h"
+
 #include <QPoint>
-#include <QWidget>
 
 namespace character {
 
 // The character's own window: frameless, on top, never taking the focus, shaped to the drawn figure
 // so that, without a compositor, the desktop shows around it rather than a black box.
-class CharacterWindow : public QWidget {
+class CharacterWindow : public ShapedWindow {
     Q_OBJECT
 public:
     explicit CharacterWindow(const QString& characterName);
-    void setFrame(const QImage& image);
-    const QImage& frame() const { return image_; }
 
 signals:
     void dragged(const QPoint& topLeft);
@@ -22,13 +20,11 @@ signals:
     void listenPressed(bool down);
 
 protected:
-    void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
-    QImage image_;
     QPoint pressOffset_;
     QPoint pressGlobal_;
     bool pressed_ = false;

@@ -2,6 +2,7 @@
 #include "PlaceDialog.h"
 
 #include "Character.h"
+#include "Monitors.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/WindowFrame.h"
 
@@ -24,11 +25,11 @@ qint16 roundHalfEven16(double v)
 }
 } // namespace
 
-DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY)
+DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY, int screenLeft)
 {
     DialogPlacement p;
     const float room = float(L) - float(W) / TX;
-    if (room < 0)
+    if (room < float(screenLeft))
         p.leftTwips = double(L + CW) * double(TX);
     else
         p.leftTwips = double(L) * double(TX) - W;
@@ -45,8 +46,12 @@ DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, co
     // The rule measures the whole window; before it first shows, only the window manager knows its frame.
     const QMargins frame = platform::WindowFrame::ExpectedMargins(dialog);
     const int outer = dialog.width() + frame.left() + frame.right();
-    const DialogPlacement p =
-        PlaceBeside(agentA.Left(), agentA.Top(), agentA.Width(), platform::PixelsToTwips(outer, TX), TX, TY);
+    const QRect figure(QPoint(agentA.Left(), agentA.Top()), QSize(agentA.Width(), agentA.Height()));
+    const Monitors monitors = Monitors::current();
+    const Monitor* monitor = monitors.of(figure);
+    const DialogPlacement p = PlaceBeside(figure.left(), figure.top(), agentA.Width(),
+                                          platform::PixelsToTwips(outer, TX), TX, TY,
+                                          monitor ? monitor->geometry.left() : 0);
     const QPoint corner(platform::TwipsToPixels(p.leftTwips, TX), platform::TwipsToPixels(p.topTwips, TY));
     // The client area is placed inside the frame: a move() of a window not yet framed would put the
     // client, not the frame, at the corner.

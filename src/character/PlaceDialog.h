@@ -21,11 +21,13 @@ struct DialogPlacement {
     qint16 gestureY = 0;
 };
 
-// L, T, CW: the character's left, top and width in pixels; W: the dialog's outer width in twips.
-DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY);
+// L, T, CW: the character's left, top and width in pixels; W: the dialog's outer width in twips;
+// screenLeft: the left edge, in pixels, of the monitor the character stands on.
+DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY, int screenLeft = 0);
 
-// Moves `dialog` flush beside the character, top edges level, its window frame included; returns the
-// place and the outer width it was placed with.
+// Moves `dialog` flush beside the character, top edges level, its window frame included, on the
+// character's side of the left edge of the monitor it stands on; returns the place and the outer
+// width it was placed with.
 DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, const platform::ScreenMetrics& screen,
                                     int* outerWidth = nullptr);
 // Moves `dialog` beside the character and queues the character's gesture at its top-left corner.

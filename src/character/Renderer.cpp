@@ -2,9 +2,31 @@
 #include "Renderer.h"
 
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QTransform>
+#include <algorithm>
+#include <cmath>
 
 namespace character {
+
+Renderer::Renderer(const CharacterData& data) : data_(data)
+{
+    outlines_.resize(data.parts.size());
+    bounds_.resize(data.parts.size());
+    for (size_t i = 0; i < data.parts.size(); ++i)
+        for (const Shape& s : data.parts[i].shapes) {
+            QPainterPath outline;
+            if (s.stroke && s.strokeWidth > 0) {
+                QPainterPathStroker stroker;
+                stroker.setWidth(s.strokeWidth);
+                stroker.setJoinStyle(Qt::RoundJoin);
+                stroker.setCapStyle(Qt::RoundCap);
+                outline = stroker.createStroke(s.path);
+            }
+            bounds_[i].push_back(s.path.controlPointRect() | outline.controlPointRect());
+            outlines_[i].push_back(outline);
+        }
+}
 
 Pose Renderer::blend(const Pose& from, const Pose& to, float t)
 {
@@ -34,25 +56,17 @@ void Renderer::applyOverlay(Pose& pose, const Overlay& overlay) const
             pose.parts[part].visible = shown;
 }
 
-QImage Renderer::render(const Pose& pose) const
+std::vector<Renderer::Placed> Renderer::place(const Pose& pose, qreal scale) const
 {
-    QImage image(data_.size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    if (pose.opacity <= 0 || pose.figureScale <= 0)
-        return image;
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(pose.opacity);
-
     // The figure scales about its bottom centre, where the smoke tail ends.
     const QPointF anchor(data_.size.width() / 2.0, data_.size.height());
     QTransform figure;
     figure.translate(anchor.x() + pose.figureDx, anchor.y() + pose.figureDy);
     figure.scale(pose.figureScale, pose.figureScale);
     figure.translate(-anchor.x(), -anchor.y());
+    figure *= QTransform::fromScale(scale, scale);
 
-    std::vector<QTransform> transforms(data_.parts.size());
-    std::vector<bool> visible(data_.parts.size());
+    std::vector<Placed> placed(data_.parts.size());
     for (size_t i = 0; i < data_.parts.size(); ++i) {
         const Part& part = data_.parts[i];
         const PartPose& pp = i < pose.parts.size() ? pose.parts[i] : PartPose{};
@@ -62,40 +76,90 @@ QImage Renderer::render(const Pose& pose) const
         local.scale(pp.scale, pp.scale);
         local.translate(-part.pivot.x(), -part.pivot.y());
         const bool hasParent = part.parent >= 0 && size_t(part.parent) < i;
-        transforms[i] = local * (hasParent ? transforms[part.parent] : figure);
-        visible[i] = pp.visible && (!hasParent || visible[part.parent]);
-        if (!visible[i])
-            continue;
-        painter.setTransform(transforms[i]);
-        for (const Shape& s : part.shapes) {
-            painter.setBrush(s.fill ? QBrush(*s.fill) : QBrush(Qt::NoBrush));
-            if (s.stroke && s.strokeWidth > 0) {
-                QPen pen(*s.stroke, s.strokeWidth);
-                pen.setJoinStyle(Qt::RoundJoin);
-                pen.setCapStyle(Qt::RoundCap);
-                painter.setPen(pen);
-            } else {
-                painter.setPen(Qt::NoPen);
+        placed[i].transform = local * (hasParent ? placed[part.parent].transform : figure);
+        placed[i].visible = pp.visible && (!hasParent || placed[part.parent].visible);
+    }
+    return placed;
+}
+
+QRect Renderer::deviceBounds(size_t part, const QTransform& transform) const
+{
+    QRect r;
+    for (size_t k = 0; k < data_.parts[part].shapes.size(); ++k)
+        r |= transform.mapRect(bounds_[part][k]).toAlignedRect();
+    return r.adjusted(-1, -1, 1, 1); // the anti-aliased edge
+}
+
+void Renderer::paint(QImage& image, const Pose& pose, qreal scale, const QRect& area) const
+{
+    if (pose.opacity <= 0 || pose.figureScale <= 0)
+        return;
+    // Painted in device pixels, so that drawing a part of the frame gives the very pixels drawing
+    // all of it would.
+    const qreal ratio = image.devicePixelRatio();
+    image.setDevicePixelRatio(1);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setOpacity(pose.opacity);
+        painter.setClipRect(area);
+        painter.setPen(Qt::NoPen);
+        const std::vector<Placed> placed = place(pose, scale);
+        for (size_t i = 0; i < placed.size(); ++i) {
+            if (!placed[i].visible || !deviceBounds(i, placed[i].transform).intersects(area))
+                continue;
+            painter.setTransform(placed[i].transform);
+            const Part& part = data_.parts[i];
+            for (size_t k = 0; k < part.shapes.size(); ++k) {
+                const Shape& s = part.shapes[k];
+                if (s.fill)
+                    painter.fillPath(s.path, *s.fill);
+                if (!outlines_[i][k].isEmpty())
+                    painter.fillPath(outlines_[i][k], *s.stroke);
             }
-            painter.drawPath(s.path);
         }
     }
+    image.setDevicePixelRatio(ratio);
+}
+
+QImage Renderer::render(const Pose& pose, qreal scale) const
+{
+    QImage image(QSize(int(std::ceil(data_.size.width() * scale)), int(std::ceil(data_.size.height() * scale))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(scale);
+    paint(image, pose, scale, image.rect());
     return image;
 }
 
-QBitmap Renderer::maskOf(const QImage& image)
+void Renderer::renderInto(QImage& image, const Pose& pose, const QRect& area) const
 {
-    QImage mask(image.size(), QImage::Format_MonoLSB);
-    mask.setColor(0, 0xffffffff); // Qt bitmaps: colour 0 is "transparent"
-    mask.setColor(1, 0xff000000);
-    mask.fill(0);
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(row[x]) > 0)
-                mask.setPixel(x, y, 1);
+    const QRect clear = area.intersected(image.rect());
+    for (int y = clear.top(); y <= clear.bottom(); ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::fill(row + clear.left(), row + clear.right() + 1, QRgb(0));
     }
-    return QBitmap::fromImage(mask);
+    paint(image, pose, image.devicePixelRatio(), clear);
+}
+
+QRect Renderer::changedArea(const Pose& from, const Pose& to, qreal scale) const
+{
+    const QRect frame(QPoint(0, 0), QSize(int(std::ceil(data_.size.width() * scale)),
+                                          int(std::ceil(data_.size.height() * scale))));
+    if (from.figureDx != to.figureDx || from.figureDy != to.figureDy || from.figureScale != to.figureScale ||
+        from.opacity != to.opacity)
+        return frame;
+    const std::vector<Placed> a = place(from, scale), b = place(to, scale);
+    QRect changed;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].visible == b[i].visible && (!a[i].visible || a[i].transform == b[i].transform))
+            continue;
+        if (a[i].visible)
+            changed |= deviceBounds(i, a[i].transform);
+        if (b[i].visible)
+            changed |= deviceBounds(i, b[i].transform);
+    }
+    return changed.intersected(frame);
 }
 
 } // namespace character

@@ -4,6 +4,7 @@
 #include "alarm/frmSettingAlarm.h"
 #include "calendar/frmCalendar.h"
 #include "devices/MCIFunction.h"
+#include "character/Monitors.h"
 #include "launcher/frmRun.h"
 #include "platform/TimeText.h"
 #include "platform/WindowFrame.h"
@@ -108,13 +109,12 @@ void frmMain::SetupCharacter()
 void frmMain::start()
 {
     setWindowTitle(myProductName);
-    // Beside the character, on its right where there is room.
-    const QRect avail = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                         : QRect(0, 0, 1024, 768);
-    int x = agentA->Left() + agentA->Width() + 12;
-    if (x + width() > avail.right())
-        x = std::max(avail.left(), agentA->Left() - width() - 24);
-    move(x, std::clamp(agentA->Top(), avail.top(), std::max(avail.top(), avail.bottom() - height() - 40)));
+    // Beside the character, on its right where there is room, on the monitor it stands on. The frame
+    // counts: a move() before the window manager has framed the window would place the client area.
+    const QMargins frame = platform::WindowFrame::ExpectedMargins(*this);
+    const QRect figure(QPoint(agentA->Left(), agentA->Top()), QSize(agentA->Width(), agentA->Height()));
+    const QPoint corner = character::Monitors::current().beside(figure, size().grownBy(frame), 12);
+    setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), size()));
     show();
     Timer.start();
 }

@@ -130,8 +130,14 @@ QMargins WindowFrame::ExpectedMargins(QWidget& window)
     xcb_connection_t* c = x11->connection();
     const auto id = xcb_window_t(window.winId());
     const xcb_atom_t extents = atom(c, "_NET_FRAME_EXTENTS");
+    // The window manager counts in device pixels, the window in logical ones.
+    const qreal scale = window.devicePixelRatioF();
+    auto logical = [scale](const QMargins& m) {
+        return QMargins(qRound(m.left() / scale), qRound(m.top() / scale), qRound(m.right() / scale),
+                        qRound(m.bottom() / scale));
+    };
     if (const auto known = frameExtents(c, id, extents))
-        return *known;
+        return logical(*known);
     const xcb_atom_t request = atom(c, "_NET_REQUEST_FRAME_EXTENTS");
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     if (!screen || request == XCB_ATOM_NONE || extents == XCB_ATOM_NONE)
@@ -147,7 +153,7 @@ QMargins WindowFrame::ExpectedMargins(QWidget& window)
     const QDeadlineTimer deadline(answerWithinMs);
     while (!deadline.hasExpired()) {
         if (const auto answered = frameExtents(c, id, extents))
-            return *answered;
+            return logical(*answered);
         QThread::msleep(5);
     }
     return {};

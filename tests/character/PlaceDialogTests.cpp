@@ -9,6 +9,21 @@
 
 using character::PlaceBeside;
 
+TEST(PlaceDialog, TheLeftEdgeIsThatOfTheMonitorTheCharacterStandsOn)
+{
+    const double W = 193 * 15.0; // the calendar
+    // Just inside B, which starts at 1280: no room on B, so to the right rather than across the seam.
+    auto p = PlaceBeside(1290, 300, 128, W, 15, 15, 1280);
+    EXPECT_EQ(p.gestureX, 1418);
+    EXPECT_DOUBLE_EQ(p.leftTwips / 15, 1418);
+    // Room on B: flush to the left, as on one monitor, and exactly enough room ends at B's edge.
+    EXPECT_EQ(PlaceBeside(1500, 300, 128, W, 15, 15, 1280).gestureX, 1307);
+    EXPECT_DOUBLE_EQ(PlaceBeside(1473, 300, 128, W, 15, 15, 1280).leftTwips / 15, 1280);
+    // A monitor left of the primary one starts at a negative x.
+    EXPECT_EQ(PlaceBeside(-1000, 0, 128, W, 15, 15, -1280).gestureX, -1193);
+    EXPECT_EQ(PlaceBeside(-1200, 0, 128, W, 15, 15, -1280).gestureX, -1072);
+}
+
 TEST(PlaceDialog, GestureRoundsHalvesToEvenAndStaysInSixteenBits)
 {
     // 12 twips per pixel: a 30-twip-wide dialog ends 2.5 pixels left of the character.

@@ -63,15 +63,18 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
     return true;
 }
 
-Desktop::Desktop()
+Desktop::Desktop(QSize size, const std::vector<QRect>& monitors)
 {
     // The server picks a free display itself and tells us its number. Guessing a number from the lock
     // files is not enough: a server elsewhere may hold the name in the abstract socket namespace, and
     // we would end up talking to it.
     xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                         QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-br"),
-                                         QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                                         QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
+                                         QStringLiteral("-br"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                         // Without clients between two tools the server would reset,
+                                         // forgetting the monitors set up below.
+                                         QStringLiteral("-noreset")});
     QByteArray number;
     WaitUntil([&] {
         xvfb_.waitForReadyRead(50);
@@ -94,6 +97,22 @@ Desktop::Desktop()
     // Not black: where a window without its shape shows its transparent parts, they show black.
     run(QStringLiteral("display"), {QStringLiteral("-window"), QStringLiteral("root"),
                                     QStringLiteral("xc:") + QColor(Background).name()});
+    // Monitors before the window manager, which reads them when it starts. Their size in millimetres
+    // says 96 dots per inch.
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const QRect& m = monitors[i];
+        const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+%6")
+                                     .arg(m.width()).arg(qRound(m.width() * 25.4 / 96))
+                                     .arg(m.height()).arg(qRound(m.height() * 25.4 / 96))
+                                     .arg(m.x()).arg(m.y());
+        // The screen's one output goes to the first monitor, which makes it the primary one.
+        if (!run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QStringLiteral("M%1").arg(i), geometry,
+                                            i == 0 ? QStringLiteral("screen") : QStringLiteral("none")})) {
+            error_ = QStringLiteral("xrandr could not set monitor %1 on %2").arg(i).arg(display_);
+            display_.clear();
+            return;
+        }
+    }
     wm_.setProcessEnvironment(displayEnvironment(display_));
     wm_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // openbox announces itself on the root window before it manages windows; a window mapped in
@@ -113,7 +132,14 @@ QProcessEnvironment Desktop::environment() const
     QProcessEnvironment env = displayEnvironment(display_);
     if (!sessionBus_.isEmpty())
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus_);
+    if (scale_ != 1)
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale_));
     return env;
+}
+
+bool Desktop::setBackground(const QString& colour) const
+{
+    return run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), colour}).has_value();
 }
 
 Desktop::~Desktop()
@@ -234,8 +260,9 @@ bool Varrow::pick(const QPoint& at, const QString& entry)
 {
     if (!desktop_)
         return false;
-    desktop_->xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                      QStringLiteral("click"), QStringLiteral("3")});
+    const double scale = desktop_->scale();
+    desktop_->xdotool({QStringLiteral("mousemove"), QString::number(qRound(at.x() * scale)),
+                       QString::number(qRound(at.y() * scale)), QStringLiteral("click"), QStringLiteral("3")});
     if (!waitFor(QStringLiteral("menu shown .*")))
         return false;
     const auto item = waitFor(QStringLiteral("menu item (\\d+),(\\d+) (\\d+)x(\\d+) ") +
@@ -243,7 +270,8 @@ bool Varrow::pick(const QPoint& at, const QString& entry)
     if (!item)
         return false;
     const QPoint centre = ParseGeometry(*item, 1).center();
-    desktop_->xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
+    desktop_->xdotool({QStringLiteral("mousemove"), QString::number(qRound(centre.x() * scale)),
+                       QString::number(qRound(centre.y() * scale))});
     desktop_->xdotool({QStringLiteral("click"), QStringLiteral("1")});
     return true;
 }

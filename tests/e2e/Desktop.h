@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace e2e {
 
@@ -28,7 +29,8 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10
 // A private X display (Xvfb) with a small window manager, for running the real program.
 class Desktop {
 public:
-    Desktop();
+    // One screen of `size`; `monitors` splits it into RandR monitors, the first one primary.
+    explicit Desktop(QSize size = {1280, 800}, const std::vector<QRect>& monitors = {});
     ~Desktop();
     bool ok() const { return !display_.isEmpty(); }
     const QString& error() const { return error_; }
@@ -37,6 +39,11 @@ public:
     // The session bus programs started from now on see; none by default, so a run never reaches
     // the bus of the desktop the tests are run from.
     void setSessionBus(const QString& address) { sessionBus_ = address; }
+    // Programs started from now on draw at this many device pixels per logical pixel.
+    void setScale(double factor) { scale_ = factor; }
+    double scale() const { return scale_; }
+    // A plain desktop background in this colour ("#rrggbb"); black by default.
+    bool setBackground(const QString& colour) const;
 
     // Runs an X tool (xdotool, import, xwininfo) on this display; returns its stdout, nullopt on failure.
     std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
@@ -46,6 +53,7 @@ public:
 private:
     QTemporaryDir scratch_;
     QString display_, error_, sessionBus_;
+    double scale_ = 1;
     QProcess xvfb_, wm_;
 };
 
@@ -68,7 +76,8 @@ public:
     qint64 pid() const { return process_.processId(); }
     QString errors(); // stderr so far
 
-    // Right-clicks the character at `at`, waits for the menu and clicks the entry with this text.
+    // Right-clicks the character at `at`, waits for the menu and clicks the entry with this text
+    // (`at` in the program's logical pixels, as the trace gives them).
     bool pick(const QPoint& at, const QString& entry);
 
 private:

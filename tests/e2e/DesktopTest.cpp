@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QSettings>
+#include <QThread>
 
 namespace e2e {
 
@@ -26,6 +27,12 @@ QString DesktopTest::settingsFile() const
 void DesktopTest::seedSettings(const QString& key, const QString& value) const
 {
     QSettings(settingsFile(), QSettings::IniFormat).setValue(QStringLiteral("Settings/") + key, value);
+}
+
+void DesktopTest::seedPlace(QPoint place) const
+{
+    seedSettings(QStringLiteral("LastPositionX"), QString::number(place.x()));
+    seedSettings(QStringLiteral("LastPositionY"), QString::number(place.y()));
 }
 
 QRect DesktopTest::startAndWait(Varrow& v)
@@ -62,6 +69,19 @@ QRect DesktopTest::windowRect(const QString& title, bool framed)
     if (!m.hasMatch())
         return client; // no frame
     return client.adjusted(-m.captured(1).toInt(), -m.captured(3).toInt(), m.captured(2).toInt(), m.captured(4).toInt());
+}
+
+QRect DesktopTest::settledFrame(const QString& title)
+{
+    QRect last = windowRect(title, true);
+    for (int i = 0; i < 50; ++i) {
+        QThread::msleep(40);
+        const QRect now = windowRect(title, true);
+        if (now == last && now.isValid())
+            return now;
+        last = now;
+    }
+    return last;
 }
 
 std::string DesktopTest::xprop(const QString& title, const QString& property)

@@ -20,12 +20,15 @@ protected:
     static QString shot(const QString& name);
     QString settingsFile() const;
     void seedSettings(const QString& key, const QString& value) const;
+    void seedPlace(QPoint place) const; // where the character last stood
     // Waits until the character stands on the desktop; returns its window.
     static QRect startAndWait(Varrow& v);
     // The window with this title that is on screen (the program has others of that name).
     static QString windowId(const QString& title);
     // The client area of the window with this title, or with `framed` the window manager's frame around it.
     static QRect windowRect(const QString& title, bool framed = false);
+    // The frame of that window once the window manager stops moving it into place.
+    static QRect settledFrame(const QString& title);
     static std::string xprop(const QString& title, const QString& property);
     // A press of the left button at `from`, moved by `by` in `steps`, and let go.
     static void drag(const QPoint& from, const QPoint& by, int steps = 10);

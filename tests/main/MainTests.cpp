@@ -88,7 +88,7 @@ TEST_F(MainTest, StartUpPlacesTheCharacterAndAddsTheMainMenu)
     setting("HideTime", "");
     frmMain& g = load();
     carriedOut();
-    EXPECT_EQ(g.agentA->Left(), QGuiApplication::primaryScreen()->availableGeometry().right() - 128);
+    EXPECT_EQ(g.agentA->Left(), QGuiApplication::primaryScreen()->availableGeometry().right() + 1 - 128);
     EXPECT_EQ(g.agentA->Top(), 0);
     EXPECT_EQ(g.hideTime(), 300);
 }

@@ -1,0 +1,49 @@
+// Frames of the character already drawn, so a pose shown again costs no drawing.
+#include "FrameCache.h"
+
+#include <QHash>
+
+namespace character {
+
+namespace {
+size_t hashOf(const Pose& pose)
+{
+    size_t h = qHashMulti(0, pose.figureDx, pose.figureDy, pose.figureScale, pose.opacity);
+    for (const PartPose& p : pose.parts)
+        h = qHashMulti(h, p.rotate, p.dx, p.dy, p.scale, p.visible);
+    return h;
+}
+
+// A pose's name plays no part in how it is drawn.
+bool drawnAlike(const Pose& a, const Pose& b)
+{
+    return a.parts == b.parts && a.figureDx == b.figureDx && a.figureDy == b.figureDy &&
+           a.figureScale == b.figureScale && a.opacity == b.opacity;
+}
+} // namespace
+
+const Silhouette* FrameCache::find(const Pose& pose, qreal scale, bool compositing)
+{
+    const size_t hash = hashOf(pose);
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->hash != hash || it->scale != scale || it->compositing != compositing || !drawnAlike(it->pose, pose))
+            continue;
+        entries_.splice(entries_.begin(), entries_, it);
+        return &entries_.front().frame;
+    }
+    return nullptr;
+}
+
+const Silhouette& FrameCache::insert(const Pose& pose, qreal scale, bool compositing, Silhouette frame)
+{
+    bytes_ += frame.bytes();
+    entries_.push_front(Entry{hashOf(pose), pose, scale, compositing, std::move(frame)});
+    // The newest frame stays even when it alone is over the budget: it is the one on screen.
+    while (bytes_ > budget_ && entries_.size() > 1) {
+        bytes_ -= entries_.back().frame.bytes();
+        entries_.pop_back();
+    }
+    return entries_.front().frame;
+}
+
+} // namespace character

@@ -1,0 +1,35 @@
+// Frames of the character already drawn, so a pose shown again costs no drawing.
+#pragma once
+#include "CharacterFile.h"
+#include "Silhouette.h"
+
+#include <list>
+
+namespace character {
+
+// The most recently shown frames, up to a memory budget; the least recently shown go first.
+class FrameCache {
+public:
+    explicit FrameCache(qsizetype budgetBytes) : budget_(budgetBytes) {}
+
+    // The frame drawn for this pose at this scale and edge, if it is still kept; it is then the
+    // most recent.
+    const Silhouette* find(const Pose& pose, qreal scale, bool compositing);
+    const Silhouette& insert(const Pose& pose, qreal scale, bool compositing, Silhouette frame);
+    size_t size() const { return entries_.size(); }
+    qsizetype bytes() const { return bytes_; }
+
+private:
+    struct Entry {
+        size_t hash; // of the pose: most entries are passed over on it alone
+        Pose pose;
+        qreal scale;
+        bool compositing;
+        Silhouette frame;
+    };
+    std::list<Entry> entries_; // most recent first
+    qsizetype bytes_ = 0;
+    qsizetype budget_;
+};
+
+} // namespace character

@@ -1,0 +1,238 @@
+// The character on the screens users have: twice the resolution, and two monitors side by side.
+#include "DesktopTest.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+// ---- twice the resolution ----
+
+namespace {
+
+const QRgb Background = qRgb(0xc8, 0xd0, 0xd8);
+
+class HighResolution : public DesktopTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        desktop = new Desktop;
+        // Over a light desktop a dark fringe shows; over the default black one it would not.
+        if (desktop->ok())
+            desktop->setBackground(QStringLiteral("#c8d0d8"));
+    }
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        desktop->setScale(1);
+    }
+
+    // A screenshot once `area` shows something drawn: a window is painted a moment after it is shown.
+    static QImage shotOnceDrawn(const QRect& area, const QString& name)
+    {
+        QImage screen;
+        QElapsedTimer t;
+        t.start();
+        do {
+            screen = desktop->screenshot(shot(name));
+            if (!screen.isNull() && drawnIn(screen, area).width() > area.width() / 3)
+                break;
+            QThread::msleep(50);
+        } while (t.elapsed() < 5000);
+        return screen;
+    }
+    // The bounding box of what differs from the desktop in `area`.
+    static QRect drawnIn(const QImage& screen, const QRect& area)
+    {
+        QRect box;
+        const QRect r = area.intersected(screen.rect());
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (screen.pixel(x, y) != Background)
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    }
+    // Drawn pixels beside the desktop, by how they look: too dark for any colour of the art (an edge
+    // blended with black), or too light for the balloon's outline.
+    static int edgePixels(const QImage& screen, const QRect& area, const std::function<bool(QRgb)>& counted)
+    {
+        int n = 0;
+        const QRect r = area.intersected(screen.rect().adjusted(1, 1, -1, -1));
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QRgb c = screen.pixel(x, y);
+                if (c == Background)
+                    continue;
+                const bool edge = screen.pixel(x - 1, y) == Background || screen.pixel(x + 1, y) == Background ||
+                                  screen.pixel(x, y - 1) == Background || screen.pixel(x, y + 1) == Background;
+                if (edge && counted(c))
+                    ++n;
+            }
+        return n;
+    }
+    static bool nearBlack(QRgb c) { return std::max({qRed(c), qGreen(c), qBlue(c)}) < 20; }
+};
+
+} // namespace
+
+TEST_F(HighResolution, AtTwiceTheResolutionTheFigureAndItsBalloonAreDrawnAfreshWithoutAFringe)
+{
+    // At the top of the screen the balloon opens below the figure, clear of the clock.
+    const QRect place(100, 0, 128, 160);
+    seedPlace(place.topLeft());
+    QImage one;
+    {
+        Varrow v(*desktop, home.path());
+        ASSERT_EQ(startAndWait(v), place);
+        const QImage screen = shotOnceDrawn(place, QStringLiteral("scale-1x"));
+        one = screen.copy(place);
+        one.save(shot(QStringLiteral("figure-1x")));
+        EXPECT_EQ(edgePixels(screen, place, nearBlack), 0) << "a dark fringe at 1x";
+    }
+
+    desktop->setScale(2);
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    EXPECT_EQ(character, place) << "the place is kept in logical pixels";
+    const QRect device(place.topLeft() * 2, place.size() * 2);
+    const QImage screen = shotOnceDrawn(device, QStringLiteral("scale-2x"));
+    const QImage two = screen.copy(device);
+    two.save(shot(QStringLiteral("figure-2x")));
+    // The figure stands where its logical place says, at twice the size.
+    const QRect drawn = drawnIn(screen, device.adjusted(-20, -20, 20, 20));
+    EXPECT_TRUE(device.contains(drawn)) << drawn.x() << "," << drawn.y() << " " << drawn.width() << "x" << drawn.height();
+    const QRect drawnAt1x = drawnIn(one, one.rect());
+    EXPECT_NEAR(drawn.width(), 2 * drawnAt1x.width(), 3);
+    EXPECT_NEAR(drawn.height(), 2 * drawnAt1x.height(), 3);
+    // Not the 1x figure enlarged in 2 x 2 steps: the edges and the lines inside are drawn finer.
+    const QImage blocky = one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    blocky.save(shot(QStringLiteral("figure-1x-enlarged")));
+    int differing = 0, figure = 0;
+    for (int y = 0; y < two.height(); ++y)
+        for (int x = 0; x < two.width(); ++x) {
+            const QRgb a = two.pixel(x, y), b = blocky.pixel(x, y);
+            if (a == Background && b == Background)
+                continue;
+            ++figure;
+            if (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 48)
+                ++differing;
+        }
+    EXPECT_GT(differing, figure / 25) << "the figure at 2x is its 1x drawing enlarged";
+    EXPECT_EQ(edgePixels(screen, device, nearBlack), 0) << "a dark fringe at 2x";
+
+    // The balloon: its outline whole at the corners and the tail, nowhere cut down to the fill.
+    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
+    const auto spoken = v.waitFor(QStringLiteral("finished Speak (The time is now .*)"), 15000);
+    ASSERT_TRUE(spoken) << v.trace().toStdString();
+    const QRect balloon = windowRect(spoken->captured(1), true);
+    ASSERT_TRUE(balloon.isValid());
+    const QImage withBalloon = shotOnceDrawn(balloon, QStringLiteral("balloon-2x"));
+    withBalloon.copy(balloon).save(shot(QStringLiteral("balloon-2x-crop")));
+    const int outline = edgePixels(withBalloon, balloon, [](QRgb c) { return qGray(c) < 0x90; });
+    EXPECT_GT(outline, 2 * (balloon.width() + balloon.height()) / 2) << "the balloon's outline is missing";
+    EXPECT_EQ(edgePixels(withBalloon, balloon, [](QRgb c) { return qGray(c) >= 0x90; }), 0)
+        << "the fill shows where the outline should be";
+}
+
+// The clock, drags and dialogs line up with the figure in logical pixels at twice the resolution,
+// window frames included (the window manager gives those in device pixels).
+TEST_F(HighResolution, AtTwiceTheResolutionTheClockDragsAndDialogsLineUp)
+{
+    seedPlace(QPoint(300, 100)); // the clock fits on its right, 640 x 400 logical pixels
+    desktop->setScale(2);
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    ASSERT_EQ(character.topLeft(), QPoint(300, 100));
+    const QRect clock = settledFrame(QStringLiteral("Varrow"));
+    EXPECT_NEAR(clock.left(), 2 * (character.right() + 1 + 12), 1);
+    EXPECT_NEAR(clock.top(), 2 * character.top(), 1);
+    // 100 x 60 device pixels is 50 x 30 logical ones.
+    const QPoint grab = character.center() * 2;
+    desktop->xdotool({QStringLiteral("mousemove"), QString::number(grab.x()), QString::number(grab.y()),
+                      QStringLiteral("mousedown"), QStringLiteral("1")});
+    for (int step = 1; step <= 10; ++step)
+        desktop->xdotool({QStringLiteral("mousemove"), QString::number(grab.x() + 10 * step),
+                          QString::number(grab.y() + 6 * step)});
+    desktop->xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Yes Sir!"))) << v.trace().toStdString();
+    QSettings saved(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionX")).toString(), QStringLiteral("350"));
+    EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionY")).toString(), QStringLiteral("130"));
+
+    const QRect moved(QPoint(350, 130), character.size());
+    ASSERT_TRUE(v.pick(moved.center(), QStringLiteral("Show the Calendar")));
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Calendar ") + Geometry)) << v.trace().toStdString();
+    const QRect calendar = settledFrame(QStringLiteral("Calendar"));
+    desktop->screenshot(shot(QStringLiteral("calendar-2x")));
+    // Flush to the figure's left, tops level, to the device pixel the rounding of the frame allows.
+    EXPECT_NEAR(calendar.right() + 1, 2 * moved.left(), 1);
+    EXPECT_NEAR(calendar.top(), 2 * moved.top(), 1);
+    ASSERT_TRUE(v.pick(moved.center(), QStringLiteral("OK")));
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Calendar .*")));
+}
+
+// ---- two monitors ----
+
+namespace {
+
+// A on the left, the primary one, and B on its right: one wide screen split in two.
+const QRect A(0, 0, 1280, 800), B(1280, 0, 1280, 800);
+
+class TwoMonitors : public DesktopTest {
+protected:
+    static void SetUpTestSuite() { desktop = new Desktop(QSize(2560, 800), {A, B}); }
+};
+
+} // namespace
+
+// A place off every monitor, or mostly off one, brings the whole figure onto the nearest monitor,
+// and the clock stands beside it there.
+TEST_F(TwoMonitors, APlaceOffTheMonitorsComesWhollyOntoTheNearestWithTheClockBesideIt)
+{
+    struct Case {
+        QPoint saved, shown;
+        const char* name;
+    };
+    for (const Case& c : {Case{{5000, 300}, {2432, 300}, "off-every-monitor"},
+                          Case{{2500, 700}, {2432, 640}, "mostly-off-B"}}) {
+        SCOPED_TRACE(c.name);
+        seedPlace(c.saved);
+        Varrow v(*desktop, home.path());
+        const QRect character = startAndWait(v);
+        EXPECT_EQ(character.topLeft(), c.shown);
+        const QRect clock = settledFrame(QStringLiteral("Varrow"));
+        const QImage screen = desktop->screenshot(shot(QLatin1String("monitors-") + QLatin1String(c.name)));
+        EXPECT_GT(DrawnShare(screen, character), 0.15) << "the figure is not drawn where it stands";
+        EXPECT_TRUE(B.contains(clock)) << clock.x() << "," << clock.y() << " " << clock.width() << "x" << clock.height();
+        // No room on its right on B: on its left.
+        EXPECT_EQ(clock.right() + 1 + 12, character.left());
+        EXPECT_LE(clock.top(), character.top());
+    }
+}
+
+// Genie just inside B: the clock and the dialogs stand on B, not across the seam on A.
+TEST_F(TwoMonitors, BesideGenieOnTheRightMonitorTheClockAndADialogStayOnIt)
+{
+    seedPlace(QPoint(1290, 300));
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    ASSERT_EQ(character.topLeft(), QPoint(1290, 300));
+    const QRect clock = settledFrame(QStringLiteral("Varrow"));
+    EXPECT_TRUE(B.contains(clock)) << clock.x() << "," << clock.y();
+    EXPECT_EQ(clock.left(), character.right() + 1 + 12);
+    EXPECT_EQ(clock.top(), character.top());
+
+    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Show the Calendar")));
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Calendar ") + Geometry)) << v.trace().toStdString();
+    const QRect calendar = settledFrame(QStringLiteral("Calendar"));
+    desktop->screenshot(shot(QStringLiteral("monitors-calendar-on-B")));
+    EXPECT_TRUE(B.contains(calendar.topLeft())) << calendar.x() << "," << calendar.y();
+    EXPECT_EQ(calendar.left(), character.right() + 1) << "not flush to the figure's right";
+    EXPECT_EQ(calendar.top(), character.top());
+    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("OK")));
+    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Calendar .*")));
+}
