@@ -74,12 +74,12 @@ int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv); // fonts and painting
     const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0 ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5;
-    const LoadResult loaded = ReadCharacterFile(QStringLiteral(VARROW_SOURCE_DIR "/assets/Genie.acs"));
-    if (!loaded.data) {
-        std::fprintf(stderr, "bench: %s\n", qPrintable(loaded.error));
+    const auto loaded = ReadCharacterFile(QStringLiteral(VARROW_SOURCE_DIR "/assets/Genie.acs"));
+    if (!loaded) {
+        std::fprintf(stderr, "bench: %s\n", qPrintable(loaded.why()));
         return 1;
     }
-    const CharacterData& data = *loaded.data;
+    const CharacterData& data = *loaded;
     const Pose rest = data.poses[size_t(data.pose(QStringLiteral("rest")))];
 
     // Every animation once, from the rest pose.

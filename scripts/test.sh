@@ -30,6 +30,8 @@ run_suite() { # build-dir, extra cmake arguments...
 }
 
 run_suite "$root/build" -DCMAKE_BUILD_TYPE=Release -DVARROW_PACKAGE_TEST=$package_test
+# The benchmarks run by hand (bench/run.sh), but they are built here so that they keep building.
+cmake --build "$root/build" -j"$jobs" --target benchmarks varrow-voice-bench
 if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
     export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1"
