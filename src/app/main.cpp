@@ -33,14 +33,16 @@ void onTerminate(int)
 }
 
 // SIGTERM and SIGINT end the program through the event loop, like "Quit".
-void quitOnSignals(QApplication& app)
+void quitOnSignals(QApplication& app, Trace& trace)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&trace] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
+        // A run that ends unasked says who ended it.
+        trace.line(QStringLiteral("quit by signal"));
         QCoreApplication::quit();
     });
     struct sigaction sa {};
@@ -154,7 +156,7 @@ int main(int argc, char** argv)
     if (!display.notice.isEmpty())
         platform.report.problem(QStringLiteral("Running as a Wayland program"), display.notice);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
-    quitOnSignals(app);
+    quitOnSignals(app, trace);
     // A fast clock ticks as often, in its own time, as the real one does.
     form.timer().setInterval(std::max(1, int(form.timer().interval() / options.clockRate)));
     trace.line(QStringLiteral("ready"));
