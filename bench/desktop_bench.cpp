@@ -1,5 +1,5 @@
-// Start-up, idle CPU and resident memory of the real program under Xvfb, side by side with a bare
-// Qt window built by the same toolchain. Prints one table row per figure.
+// Start-up, idle CPU and resident memory of the real program under Xvfb, against a bare Qt window.
+// Prints one table row per figure.
 #include "BenchTable.h"
 #include "e2e/Desktop.h"
 

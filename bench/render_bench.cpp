@@ -1,5 +1,5 @@
-// What a frame of the character costs to draw and shape at 1x and at 2x, drawn afresh and over a
-// session where the frame cache keeps what was shown before. Prints one table row per figure.
+// What a frame of the character costs to draw and shape at 1x and at 2x, afresh and from the cache.
+// Prints one table row per figure.
 #include "BenchTable.h"
 #include "character/CharacterFile.h"
 #include "character/FrameCache.h"

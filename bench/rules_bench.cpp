@@ -1,5 +1,5 @@
-// In-process figures: speech latency against the espeak-ng command line, the request queue under
-// load, and the cost per call of the time-box and calendar rules whatever their input.
+// In-process figures: speech latency, the request queue under load, and the rules' cost per call.
+// Speech is compared with the espeak-ng command line; the time-box and calendar rules take any input.
 #include "BenchTable.h"
 #include "alarm/TimeField.h"
 #include "calendar/CalendarView.h"

@@ -1,5 +1,5 @@
-// The soak run: the real program under Xvfb with a clock 600 times faster than real time (a day
-// in under three minutes of chimes), picking random menu commands like a restless user. Prints
+// The soak run: the real program under Xvfb on a fast clock, picking random menu commands for a day.
+// The clock runs 600 times faster than real time (a day of chimes in under three minutes). Prints
 // resident memory at the start and the end; fails if the program dies or stops answering.
 #include "BenchTable.h"
 #include "e2e/Desktop.h"

@@ -1,6 +1,6 @@
-// Voice command latency: from the end of an utterance (key let go) to the Command event on the
-// character, through the listening thread, the decoder and the queued delivery; and what loading
-// the recogniser costs.
+// Voice command latency: from the end of an utterance to the Command event on the character.
+// Through the listening thread, the decoder and the queued delivery (the key let go at the end of
+// the utterance); and what loading the recogniser costs.
 //   voice_latency [rounds]
 #include "BenchTable.h"
 #include "character/Agent.h"

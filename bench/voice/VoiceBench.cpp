@@ -1,6 +1,6 @@
-// Voice commands across voices, rooms and words they were not tuned on: phrases right, wrong and
-// refused per voice and room and per command set; other speech and near misses turned away; when
-// "Listen" hears the end of speech; decode time and recogniser memory.
+// Voice commands across voices, rooms and words they were not tuned on.
+// Phrases right, wrong and refused per voice and room and per command set; other speech and near
+// misses turned away; when "Listen" hears the end of speech; decode time and recogniser memory.
 //   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
 //                      [--raw] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]

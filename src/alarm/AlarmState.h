@@ -1,5 +1,5 @@
-// The alarm the main form's clock fires: whether it is armed and at what time of day. The alarm
-// dialog is its only writer; the form that owns it keeps it for the whole run.
+// The alarm the main form's clock fires: whether it is armed and at what time of day.
+// The alarm dialog is its only writer; the form that owns it keeps it for the whole run.
 #pragma once
 #include "platform/TimeText.h"
 

@@ -1,4 +1,4 @@
-// Which window system the program starts on, decided before Qt starts, so that a start with no
+// Which window system the program starts on, decided before Qt starts.
 #include "DisplayChoice.h"
 
 #include <QDir>

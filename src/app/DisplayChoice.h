@@ -1,5 +1,5 @@
-// Which window system the program starts on, decided before Qt starts, so that a start with no
-// desktop ends in one plain line rather than an abort.
+// Which window system the program starts on, decided before Qt starts.
+// A start with no desktop then ends in one plain line rather than an abort.
 #pragma once
 #include <QByteArray>
 #include <QString>

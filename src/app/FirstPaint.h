@@ -1,5 +1,5 @@
-// Runs something once a window has first been painted, so that work the first frame does not need
-// stays off the start-up path.
+// Runs something once a window has first been painted.
+// Work the first frame does not need stays off the start-up path.
 #pragma once
 #include <QObject>
 #include <QPointer>

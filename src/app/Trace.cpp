@@ -1,4 +1,4 @@
-// The run's trace for end-to-end checks: one line per thing the user sees happen (a character request
+// The run's trace for end-to-end checks: one line per thing the user sees happen.
 #include "Trace.h"
 
 #include "character/CharacterServer.h"

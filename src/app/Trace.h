@@ -1,6 +1,6 @@
-// The run's trace for end-to-end checks: one line per thing the user sees happen (a character request
-// starting and finishing, a window shown, hidden or first painted, a menu and its entries, what the
-// voice input heard), so a test can wait on lines instead of sleeping.
+// The run's trace for end-to-end checks: one line per thing the user sees happen.
+// A character request starting and finishing, a window shown, hidden or first painted, a menu and
+// its entries, what the voice input heard: a test waits on lines instead of sleeping.
 #pragma once
 #include <QElapsedTimer>
 #include <QFile>

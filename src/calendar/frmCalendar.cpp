@@ -1,4 +1,4 @@
-// The calendar dialog: a month calendar opened at today, stepped by voice a day, a month or a year
+// The calendar dialog: a month calendar opened at today, stepped by voice a day, a month or a year.
 #include "frmCalendar.h"
 
 #include "character/PlaceDialog.h"

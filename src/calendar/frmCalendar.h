@@ -1,5 +1,5 @@
-// The calendar dialog: a month calendar opened at today, stepped by voice a day, a month or a year
-// at a time while the dialog's own connection to the character is the one in effect.
+// The calendar dialog: a month calendar opened at today, stepped by voice a day, a month or a year.
+// Voice steps it while the dialog's own connection to the character is the one in effect.
 #pragma once
 #include "CalendarView.h"
 #include "character/Agent.h"

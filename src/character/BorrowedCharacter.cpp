@@ -1,4 +1,4 @@
-// A dialog's own connection to the character, standing in for the form that opened the dialog
+// A dialog's own connection to the character, standing in for the form that opened the dialog.
 #include "BorrowedCharacter.h"
 
 #include "Agent.h"

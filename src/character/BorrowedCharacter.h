@@ -1,5 +1,5 @@
-// A dialog's own connection to the character, standing in for the form that opened the dialog
-// from the dialog's load until it unloads.
+// A dialog's own connection to the character, standing in for the form that opened the dialog.
+// It holds from the dialog's load until it unloads.
 #pragma once
 #include "Commands.h"
 

@@ -1,4 +1,4 @@
-// The one figure of a character on the desktop, and what its connections share: where it stands,
+// The one figure of a character on the desktop, and what its connections share.
 #include "CharacterStage.h"
 
 #include "Balloon.h"

@@ -1,5 +1,5 @@
-// The one figure of a character on the desktop, and what its connections share: where it stands,
-// whether it shows, and the requests it carries out for them.
+// The one figure of a character on the desktop, and what its connections share.
+// Where it stands, whether it shows, and the requests it carries out for them.
 #pragma once
 #include "AnimationPlayer.h"
 #include "CharacterFile.h"

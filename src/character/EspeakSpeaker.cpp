@@ -1,4 +1,4 @@
-// espeak-ng in process, playing through the audio device; the library is started at the first
+// espeak-ng in process, playing through the audio device.
 #include "EspeakSpeaker.h"
 
 #include "SpeechSsml.h"

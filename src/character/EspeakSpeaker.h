@@ -1,5 +1,5 @@
-// espeak-ng in process, playing through the audio device; the library is started at the first
-// text and stopped with this object.
+// espeak-ng in process, playing through the audio device.
+// The library is started at the first text and stopped with this object.
 #pragma once
 #include "SilentSpeaker.h"
 #include "SpeechEngine.h"

@@ -1,5 +1,5 @@
-// What speaks a text for the character: one text at a time, telling which word is being heard so
-// the balloon keeps step.
+// What speaks a text for the character: one text at a time, telling which word is being heard.
+// The balloon keeps step with those words.
 #pragma once
 #include "SpeechMarkup.h"
 

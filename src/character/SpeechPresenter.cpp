@@ -1,4 +1,4 @@
-// Says a text through the speech engine and shows it word by word in the balloon while the mouth
+// Says a text through the speech engine and shows it word by word in the balloon.
 #include "SpeechPresenter.h"
 
 #include "AnimationPlayer.h"

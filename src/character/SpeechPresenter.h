@@ -1,5 +1,5 @@
-// Says a text through the speech engine and shows it word by word in the balloon while the mouth
-// moves; shows the listening and "?" cues in the same balloon.
+// Says a text through the speech engine and shows it word by word in the balloon.
+// The mouth moves meanwhile; the listening and "?" cues show in the same balloon.
 #pragma once
 #include "SpeechMarkup.h"
 

@@ -1,5 +1,5 @@
-// The push-to-talk key through a desktop portal that speaks the documented GlobalShortcuts interface
-// on a private session bus, and the rules every talk key keeps.
+// The push-to-talk key through a desktop portal on a private session bus, and every talk key's rules.
+// The portal speaks the documented GlobalShortcuts interface.
 #include "character/ListenKey.h"
 #include "character/PortalListenKey.h"
 #include "character/TalkKey.h"
