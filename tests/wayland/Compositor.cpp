@@ -130,11 +130,12 @@ Compositor::~Compositor()
 bool Compositor::start()
 {
     // Runs once the compositor is up: tells us its displays, and stays while the compositor does
-    // (Mutter ends when it ends).
+    // (Mutter ends when it ends), and no longer than this harness's folder: a shell between the
+    // compositor and the script outlives them both.
     const QString envFile = runtime_ + QStringLiteral("/session.env");
     const QString script = dir_.filePath(QStringLiteral("session.sh"));
     writeFile(script, QStringLiteral("#!/bin/sh\nxhost +si:localuser:root >/dev/null 2>&1\nenv > %1.new && mv %1.new %1\n"
-                                     "while kill -0 $PPID 2>/dev/null; do sleep 1; done\n").arg(envFile), runnable);
+                                     "while kill -0 $PPID 2>/dev/null && [ -e \"$0\" ]; do sleep 1; done\n").arg(envFile), runnable);
     QProcessEnvironment env = cleanEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
     env.insert(QStringLiteral("HOME"), home_);
