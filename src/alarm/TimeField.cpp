@@ -242,14 +242,8 @@ void TimeFields::lostFocus(const Box& b)
 }
 
 void TimeFields::txtAlarmTimeHour_Change() { changed(boxes_[0]); }
-void TimeFields::txtAlarmTimeHour_GotFocus() { gotFocus(boxes_[0]); }
-void TimeFields::txtAlarmTimeHour_LostFocus() { lostFocus(boxes_[0]); }
 void TimeFields::txtAlarmTimeMinute_Change() { changed(boxes_[1]); }
-void TimeFields::txtAlarmTimeMinute_GotFocus() { gotFocus(boxes_[1]); }
-void TimeFields::txtAlarmTimeMinute_LostFocus() { lostFocus(boxes_[1]); }
 void TimeFields::txtAlarmTimeSecond_Change() { changed(boxes_[2]); }
-void TimeFields::txtAlarmTimeSecond_GotFocus() { gotFocus(boxes_[2]); }
-void TimeFields::txtAlarmTimeSecond_LostFocus() { lostFocus(boxes_[2]); }
 
 void TimeFields::toggleAMPM()
 {

@@ -45,14 +45,8 @@ public:
     bool NumberCommand(const QString& name);
 
     void txtAlarmTimeHour_Change();
-    void txtAlarmTimeHour_GotFocus();
-    void txtAlarmTimeHour_LostFocus();
     void txtAlarmTimeMinute_Change();
-    void txtAlarmTimeMinute_GotFocus();
-    void txtAlarmTimeMinute_LostFocus();
     void txtAlarmTimeSecond_Change();
-    void txtAlarmTimeSecond_GotFocus();
-    void txtAlarmTimeSecond_LostFocus();
     void txtAlarmTimeAMPM_GotFocus();
     void UpDown_UpClick();
     void UpDown_DownClick();
