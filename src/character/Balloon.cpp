@@ -2,14 +2,13 @@
 #include "Balloon.h"
 
 #include "FloatingWindow.h"
+#include "Monitors.h"
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QTextLayout>
 #include <cmath>
 
@@ -126,10 +125,10 @@ void Balloon::layoutFor(const QRect& character)
         textWidth = std::max(textWidth, fm.horizontalAdvance(l));
     const int w = std::max(60, textWidth + 2 * padding + 2);
     const int h = int(lines.size()) * fm.lineSpacing() + 2 * padding + tailHeight;
-    const QScreen* screen = QGuiApplication::screenAt(character.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // On the character's own monitor, as the clock and the dialogs are.
+    const Monitors monitors = Monitors::current();
+    const Monitor* monitor = monitors.of(character);
+    const QRect avail = monitor ? monitor->available : QRect(0, 0, 1024, 768);
     const bool wasDown = tailDown_;
     tailDown_ = character.top() - h >= avail.top();
     int x = character.center().x() - w / 2;
