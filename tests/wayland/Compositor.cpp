@@ -226,7 +226,7 @@ bool Compositor::start()
 #ifdef VARROW_WAYLAND_INPUT
     // The headless seat has no pointer until a device joins; sway's cursor commands then reach clients.
     pointerDevice_.setProcessEnvironment(environment());
-    pointerDevice_.start(QStringLiteral(VARROW_WAYLAND_INPUT), {QStringLiteral("pointer")});
+    pointerDevice_.start(QStringLiteral(VARROW_WAYLAND_INPUT), {});
     if (!pointerDevice_.waitForReadyRead(5000) || !pointerDevice_.readAllStandardOutput().startsWith("ready")) {
         error_ = QStringLiteral("no pointer device for sway: ") + QString::fromLocal8Bit(pointerDevice_.readAllStandardError());
         return false;

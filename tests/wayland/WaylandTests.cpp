@@ -6,14 +6,12 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <functional>
 
 using namespace wayland;
 
@@ -50,6 +48,15 @@ QPoint savedPlace(const QTemporaryDir& home)
 {
     const QSettings saved(settingsFile(home), QSettings::IniFormat);
     return {saved.value(QStringLiteral("Settings/LastPositionX")).toInt(), saved.value(QStringLiteral("Settings/LastPositionY")).toInt()};
+}
+
+// Genie's place before the run, and how long it idles before hiding (-1: never).
+void seed(const QTemporaryDir& home, int hideTime = 300)
+{
+    QSettings s(settingsFile(home), QSettings::IniFormat);
+    s.setValue(QStringLiteral("Settings/LastPositionX"), Saved.x());
+    s.setValue(QStringLiteral("Settings/LastPositionY"), Saved.y());
+    s.setValue(QStringLiteral("Settings/HideTime"), hideTime);
 }
 
 // A drag through the compositor's pointer.
@@ -126,12 +133,7 @@ TEST_P(InCompositor, GeniePlacedOnTopCleanUnfocusedAndDraggable)
     const QImage before = session.screenshot(shot("before"));
 
     QTemporaryDir home;
-    {
-        QSettings s(settingsFile(home), QSettings::IniFormat);
-        s.setValue(QStringLiteral("Settings/LastPositionX"), Saved.x());
-        s.setValue(QStringLiteral("Settings/LastPositionY"), Saved.y());
-        s.setValue(QStringLiteral("Settings/HideTime"), -1);
-    }
+    seed(home, -1);
     // A quarter of an hour every 20 s: a chime with its animation and balloon each time.
     e2e::Varrow v(session.environment(), home.path(),
                   {QStringLiteral("--clock-rate"), QStringLiteral("45"), QStringLiteral("--clock-start"),
@@ -207,11 +209,7 @@ TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
     Compositor session(Kind::Sway);
     ASSERT_TRUE(session.ok()) << session.error().toStdString();
     QTemporaryDir home;
-    {
-        QSettings s(settingsFile(home), QSettings::IniFormat);
-        s.setValue(QStringLiteral("Settings/LastPositionX"), Saved.x());
-        s.setValue(QStringLiteral("Settings/LastPositionY"), Saved.y());
-    }
+    seed(home);
     QProcessEnvironment env = session.environment();
     env.remove(QStringLiteral("DISPLAY"));
     e2e::Varrow v(env, home.path());
@@ -230,17 +228,14 @@ TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
     session.screenshot(QStringLiteral("wayland-shots/native-sway.png"));
 }
 
-// Debian's own portal with its KDE backend, in KWin: the talk key binds through it and follows the
-// key pressed through KWin's own input, end to end.
-TEST(PortalInKWin, PauseHeldInKWinReachesTheTalkKey)
+// Debian's own portal with its KDE backend, in KWin: the talk key binds through it. (Plasma 5.27 gives
+// a program outside a sandbox no key for the shortcut, so there is nothing to press here.)
+TEST(PortalInKWin, TheTalkKeyBindsThroughTheRealPortal)
 {
     const QString backend = QStringLiteral("/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde");
     if (!Installed(Kind::KWin) || !QFile::exists(QStringLiteral("/usr/libexec/xdg-desktop-portal")) ||
         !QFile::exists(backend))
         GTEST_SKIP() << "KWin or the portal is not installed (scripts/packages.sh lists them)";
-#ifndef VARROW_WAYLAND_INPUT
-    GTEST_SKIP() << "built without libwayland-dev: no way to press a key in KWin";
-#else
     Compositor session(Kind::KWin);
     ASSERT_TRUE(session.ok()) << session.error().toStdString();
     // The backend first, on Wayland as in a Plasma session, so the portal finds it there.
@@ -257,35 +252,9 @@ TEST(PortalInKWin, PauseHeldInKWinReachesTheTalkKey)
 
     character::PortalListenKey key(bus);
     QString outcome;
-    std::vector<bool> held;
     QObject::connect(&key, &character::PortalListenKey::bound, [&] { outcome = QStringLiteral("bound"); });
     QObject::connect(&key, &character::PortalListenKey::unavailable, [&](const QString& why) { outcome = why; });
-    QObject::connect(&key, &character::PortalListenKey::heldChanged, [&](bool h) { held.push_back(h); });
-    auto pump = [](const std::function<bool()>& done, int ms) {
-        return e2e::WaitUntil([&] { QCoreApplication::processEvents(); return done(); }, ms);
-    };
     key.start();
-    pump([&] { return !outcome.isEmpty(); }, 40000);
-    std::printf("[kwin] portal: %s (trigger \"%s\")\n", qPrintable(outcome.isEmpty() ? QStringLiteral("no answer") : outcome),
-                qPrintable(key.trigger()));
-    ASSERT_TRUE(key.isBound()) << outcome.toStdString();
-    if (key.trigger().isEmpty())
-        GTEST_SKIP() << "the portal bound the shortcut but gave it no key (Plasma 5.27 does so for a program "
-                        "outside a sandbox, which has no app id): nothing to press";
-
-    QProcess keyboard;
-    keyboard.setProcessEnvironment(session.environment());
-    keyboard.start(QStringLiteral(VARROW_WAYLAND_INPUT), {QStringLiteral("keyboard")});
-    ASSERT_TRUE(keyboard.waitForReadyRead(5000)) << keyboard.readAllStandardError().toStdString();
-    constexpr int pauseKey = 119; // evdev KEY_PAUSE
-    keyboard.write(QByteArray("press ") + QByteArray::number(pauseKey) + '\n');
-    const bool pressed = pump([&] { return !held.empty(); }, 5000);
-    keyboard.write(QByteArray("release ") + QByteArray::number(pauseKey) + '\n');
-    const bool released = pump([&] { return held.size() >= 2; }, 5000);
-    keyboard.closeWriteChannel();
-    keyboard.waitForFinished(3000);
-    std::printf("[kwin] portal: Pause %s, %s\n", pressed ? "activated" : "not activated",
-                released ? "deactivated" : "not deactivated");
-    EXPECT_EQ(held, (std::vector<bool>{true, false}));
-#endif
+    e2e::WaitUntil([&] { QCoreApplication::processEvents(); return !outcome.isEmpty(); }, 40000);
+    EXPECT_TRUE(key.isBound()) << outcome.toStdString();
 }
