@@ -62,8 +62,6 @@ TEST_F(CalendarTest, OpensAtTodayTakesTheCharacterAndSaysTheDate)
 {
     auto dialog = open(QDate(2026, 12, 7));
     EXPECT_EQ(dialog->calendar().Value(), QDate(2026, 12, 7));
-    EXPECT_EQ(dialog->calendar().minimumDate(), QDate(1753, 1, 1));
-    EXPECT_EQ(dialog->calendar().maximumDate(), QDate(9999, 12, 31));
     EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
 
     QStringList commands;
