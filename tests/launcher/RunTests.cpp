@@ -84,6 +84,9 @@ protected:
 
     testsupport::FastCharacterServer server{100000};
     testsupport::TestPlatform t;
+    platform::QtShell shell; // the real one, for the runs that start a file
+    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report,
+                            t.platform.version};
     QTemporaryDir dir;
     character::Agent agent{server};
     character::Character* mainAgentA = nullptr;
@@ -261,9 +264,6 @@ TEST_F(RunTest, OkayStartsTheFileItselfWithoutAShell)
     const QString marker = dir.filePath("marker");
     const QString script = writeFile(dir.filePath("my prog; touch pwned $(touch pwned2) 'q'.sh"),
                                      "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n", Runnable);
-    platform::QtShell shell;
-    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report,
-                            t.platform.version};
     auto d = open(real);
     int finished = -1;
     QObject::connect(d.get(), &QDialog::finished, [&](int r) { finished = r; });
@@ -289,9 +289,6 @@ TEST_F(RunTest, OkayStartsTheFileItselfWithoutAShell)
 
 TEST_F(RunTest, AFileThatCannotStartIsReportedAndTheDialogStays)
 {
-    platform::QtShell shell;
-    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report,
-                            t.platform.version};
     const QString marker = dir.filePath("marker");
     const QString script =
         writeFile(dir.filePath("locked.sh"), "#!/bin/sh\ntouch '" + marker.toUtf8() + "'\n", ReadWrite);
