@@ -12,6 +12,8 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <gtest/gtest.h>
 
 using namespace voicetest;
@@ -146,6 +148,26 @@ TEST_F(Recognition, GrammarChangeDuringUtteranceIsSafe)
     EXPECT_EQ(decoder.decode(SpeechClip(synth, "Next Month", "en-us", 4)).heard.command, "nextMonth");
     decoder.setPhrases({});
     EXPECT_TRUE(decoder.decode(clip).heard.command.isEmpty());
+}
+
+// Decoders made and used on several threads at once (the bench's workers, a test beside the
+// listening thread): the library's process-wide log once hung two of them.
+TEST_F(Recognition, DecodersOnSeveralThreadsAtOnce)
+{
+    const auto clip = SpeechClip(synth, "Calendar", "en-us", 5);
+    std::vector<std::thread> threads;
+    std::atomic<int> heard{0};
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 3; ++i) {
+                voice::Decoder d;
+                d.setPhrases({{"calendar", "Calendar"}, {"sayDate", "Date"}});
+                heard += d.decode(clip).heard.command == "calendar";
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(heard, 9);
 }
 
 // The voice is found, and "Listen" stops within a second of its end, whatever surrounds it: digital

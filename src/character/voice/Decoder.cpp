@@ -79,7 +79,9 @@ QString MissingModelFile(const DecoderSettings& s)
 
 Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
 {
-    static Quiet quiet; // the library's own log would go to stderr
+    // The library's own log would go to stderr. It is process-wide: a "-logfn" per decoder would
+    // close the log file another thread's decoder is writing to, and hang both.
+    static Quiet quiet;
     if (const QString missing = MissingModelFile(settings_); !missing.isEmpty()) {
         error_ = QStringLiteral("the speech model is missing (%1); install pocketsphinx-en-us").arg(missing);
         return;
@@ -88,7 +90,6 @@ Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
     // An empty dictionary: the grammar's words are added with their first pronunciation only, as
     // alternates let unrelated sounds in, and loading all of it costs 150 ms and 20 MB.
     cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", "/dev/null",
-                                   "-logfn", "/dev/null",
                                    // Our front end finds the voice; the library's own dropping of quiet frames
                                    // would leave word times that do not match the sound.
                                    "-remove_silence", "no", nullptr);
