@@ -4,7 +4,7 @@
 //   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
 //                      [--raw] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
-//                      [--reading] [--no-loop] [--no-inflections] [--dump FILE.tsv] [--misses]
+//                      [--reading] [--no-loop] [--no-inflections] [--drop DB] [--dump FILE.tsv] [--misses]
 //                      [--rooms-each N] [--report FILE.tsv]
 // --rooms-each has each voice say each phrase in N of the rooms, in turn, for a shorter run.
 // --report prints the tables again from a dump of a run with the same voices, rooms and sets, under
@@ -78,10 +78,11 @@ double residentMb()
 }
 
 // Where "Listen" would stop on this clip, followed by its own room for as long as it takes.
-void listenEnd(const std::vector<short>& clip, const voice::FrontEndSettings& fs, Item* item)
+void listenEnd(const std::vector<short>& clip, const voice::FrontEndSettings& fs,
+               const voice::SpeechEndDetector::Limits& ending, Item* item)
 {
     auto front = voice::MakeFrontEnd(fs, nullptr);
-    voice::SpeechEndDetector detector;
+    voice::SpeechEndDetector detector(ending);
     voice::RoomTone room(clip);
     const size_t n = voice::AudioFrontEnd::FrameSamples;
     const int speechEnd = int((clip.size() - Condition::afterSamples) / n);
@@ -92,12 +93,15 @@ void listenEnd(const std::vector<short>& clip, const voice::FrontEndSettings& fs
             std::copy_n(clip.data() + size_t(f) * n, n, frame);
         else
             room.fill(frame, n);
+        short raw[voice::AudioFrontEnd::FrameSamples];
+        std::copy_n(frame, n, raw);
         const bool voiced = front->process(frame);
+        const float level = voice::FrameLevelDb(fs.cleanForDecoder ? frame : raw, int(n));
         if (f >= speechStart && f < speechEnd)
             item->speechVoiced += voiced, ++item->speechFrames;
         else if (f < speechStart - 5 || (f > speechEnd + 30 && f < speechEnd + 150))
             item->roomVoiced += voiced, ++item->roomFrames; // away from the speech's edges and echo
-        const auto state = detector.frame(voiced);
+        const auto state = detector.frame(voiced, level);
         if (state == voice::SpeechEndDetector::State::Ended && item->endState < 0) {
             item->endLag = f - speechEnd;
             item->endState = f >= 999 ? 2 : 0;
@@ -133,6 +137,7 @@ int main(int argc, char** argv)
     voice::Rejection& rejection = settings.rejection;
     Limits limits{rejection.editsPerPhone, rejection.extraEdits, rejection.maxPhoneGap, rejection.minMargin,
                   rejection.maxStrayFrames};
+    voice::SpeechEndDetector::Limits ending;
     rejection.editsPerPhone = rejection.extraEdits = rejection.maxPhoneGap = 1e9;
     rejection.minMargin = -1e9;
     rejection.maxStrayFrames = 1000000;
@@ -160,6 +165,8 @@ int main(int argc, char** argv)
             rejection.phoneReading = true;
         else if (a == "--no-inflections")
             rejection.inflections = false;
+        else if (a == "--drop" && value)
+            ending.dropDb = args[++i].toFloat();
         else if (a == "--no-loop")
             rejection.phonePass = false;
         else if (a == "--raw")
@@ -192,7 +199,7 @@ int main(int argc, char** argv)
             std::fprintf(help ? stdout : stderr, "%s%s\n", help ? "" : qPrintable("unknown option " + a + "\n"),
                          "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
                          "       [--threads N] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
-                         "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections]\n"
+                         "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections] [--drop DB]\n"
                          "       [--dump FILE.tsv] [--misses] [--rooms-each N] [--report FILE.tsv]");
             return help ? 0 : 2;
         }
@@ -348,7 +355,7 @@ int main(int argc, char** argv)
                 it.ms = double(c.nsecsElapsed()) / 1e6;
                 it.audioMs = double(clip.size()) / 16;
                 if (it.kind == Kind::Phrase)
-                    listenEnd(clip, settings.frontEnd, &it);
+                    listenEnd(clip, settings.frontEnd, ending, &it);
             }
             const size_t d = ++done;
             if (d % 10 == 0)

@@ -54,13 +54,13 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
 }
 
 // Voice then quiet ends an utterance; a click is not speech, nor a pause between words its end; a
-// silent room gives up.
+// silent room gives up; noise the voice decision takes for voice, far below the speaker, is quiet.
 TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
 {
     using State = voice::SpeechEndDetector::State;
-    auto run = [](voice::SpeechEndDetector& d, bool voice, int frames) {
+    auto run = [](voice::SpeechEndDetector& d, bool voice, int frames, float level = 60) {
         for (int i = 0; i < frames; ++i)
-            d.frame(voice);
+            d.frame(voice, level);
         return d.state();
     };
     voice::SpeechEndDetector quiet;
@@ -72,12 +72,19 @@ TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
     EXPECT_EQ(run(d, true, 5), State::Waiting); // a click
     run(d, false, 50);
     EXPECT_EQ(run(d, true, 8), State::Waiting);
-    d.frame(false); // a short gap inside a word
+    d.frame(false, 60); // a short gap inside a word
     EXPECT_EQ(run(d, true, 4), State::Speaking);
     EXPECT_EQ(run(d, false, 40), State::Speaking); // between words
     run(d, true, 20);
     EXPECT_EQ(run(d, false, 69), State::Speaking);
     EXPECT_EQ(run(d, false, 1), State::Ended);
+
+    voice::SpeechEndDetector noisy;
+    run(noisy, true, 30, 50);
+    EXPECT_EQ(run(noisy, true, 30, 75), State::Speaking); // louder as the phrase goes on
+    EXPECT_EQ(run(noisy, true, 60, 62), State::Speaking); // a quiet last word is still the speaker
+    EXPECT_EQ(run(noisy, true, 69, 55), State::Speaking);
+    EXPECT_EQ(run(noisy, true, 1, 55), State::Ended);
 }
 
 // Listening without a key ends when the user has spoken and stopped, and hears what was said.

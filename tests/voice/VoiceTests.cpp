@@ -198,7 +198,8 @@ TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
         int endedAt = -1;
         for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= clip.size(); at += voice::AudioFrontEnd::FrameSamples) {
             voiced.push_back(front->process(clip.data() + at));
-            if (detector.frame(voiced.back()) == voice::SpeechEndDetector::State::Ended && endedAt < 0)
+            const float level = voice::FrameLevelDb(clip.data() + at, int(voice::AudioFrontEnd::FrameSamples));
+            if (detector.frame(voiced.back(), level) == voice::SpeechEndDetector::State::Ended && endedAt < 0)
                 endedAt = int(voiced.size()) - 1;
         }
         const auto span = voice::SpeechSpan::find(voiced);
@@ -212,7 +213,8 @@ TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
         front->reset();
         voice::SpeechEndDetector waiting;
         for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= nobody.size(); at += voice::AudioFrontEnd::FrameSamples)
-            waiting.frame(front->process(nobody.data() + at));
+            waiting.frame(front->process(nobody.data() + at),
+                          voice::FrameLevelDb(nobody.data() + at, int(voice::AudioFrontEnd::FrameSamples)));
         EXPECT_EQ(waiting.state(), voice::SpeechEndDetector::State::GaveUp) << qPrintable(room.name);
     }
 }

@@ -2,6 +2,7 @@
 #include "Decoder.h"
 #include "SpeechSpan.h"
 #include "Pronunciation.h"
+#include "SpeechEnd.h"
 #include "SpokenWords.h"
 
 #include <pocketsphinx.h>
@@ -274,6 +275,7 @@ void Decoder::begin()
     utterance_.clear();
     partial_.clear();
     voiced_.clear();
+    levels_.clear();
     if (frontEnd_)
         frontEnd_->reset();
     inUtterance_ = ps_ && hasGrammar_;
@@ -297,6 +299,7 @@ void Decoder::feed(const short* samples, size_t count)
         voiced_.push_back(frontEnd_->process(frame));
         const short* kept = clean ? frame : partial_.data() + at;
         utterance_.insert(utterance_.end(), kept, kept + AudioFrontEnd::FrameSamples);
+        levels_.push_back(FrameLevelDb(kept, int(AudioFrontEnd::FrameSamples)));
     }
     partial_.erase(partial_.begin(), partial_.begin() + long(whole));
 }

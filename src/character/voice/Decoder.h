@@ -82,6 +82,8 @@ public:
     void feed(const short* samples, size_t count);
     // The front end's voice decision for each whole 10 ms frame of the utterance so far.
     const std::vector<bool>& voiced() const { return voiced_; }
+    // Each of those frames' level as the recogniser hears it, in dB (FrameLevelDb).
+    const std::vector<float>& levels() const { return levels_; }
     Outcome end();
     Outcome decode(const std::vector<short>& samples16k);
 
@@ -118,6 +120,7 @@ private:
     std::vector<short> utterance_; // as heard, whole frames, cleaned or not as settings say
     std::vector<short> partial_;   // the start of the next frame
     std::vector<bool> voiced_;
+    std::vector<float> levels_;
     std::vector<short> region_;    // the part of the utterance that is searched
 };
 

@@ -2,17 +2,32 @@
 #include "SpeechEnd.h"
 #include "SpeechSpan.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace voice {
 
 namespace {
 constexpr int frameMs = 10;
 } // namespace
 
-SpeechEndDetector::State SpeechEndDetector::frame(bool voice)
+float FrameLevelDb(const short* frame, int count)
+{
+    double sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum += double(frame[i]) * frame[i];
+    return float(10 * std::log10(sum / std::max(1, count) + 1));
+}
+
+SpeechEndDetector::State SpeechEndDetector::frame(bool voice, float levelDb)
 {
     if (state_ == State::Ended || state_ == State::GaveUp)
         return state_;
     ++frames_;
+    if (state_ == State::Speaking && voice) {
+        loudest_ = std::max(loudest_, levelDb);
+        voice = levelDb >= loudest_ - limits_.dropDb;
+    }
     if (voice) {
         run_ = gap_ > SpeechSpan::bridgeFrames ? 1 : run_ + gap_ + 1;
         gap_ = 0;
@@ -21,9 +36,10 @@ SpeechEndDetector::State SpeechEndDetector::frame(bool voice)
     }
     const int ms = frames_ * frameMs;
     if (state_ == State::Waiting) {
-        if (run_ * frameMs >= limits_.onsetMs)
+        if (run_ * frameMs >= limits_.onsetMs) {
             state_ = State::Speaking;
-        else if (ms >= limits_.waitMs)
+            loudest_ = levelDb;
+        } else if (ms >= limits_.waitMs)
             state_ = State::GaveUp;
     } else if (gap_ * frameMs >= limits_.trailingMs || ms >= limits_.longestMs) {
         state_ = State::Ended;

@@ -14,18 +14,26 @@ public:
         int trailingMs = 700;  // this long without voice after speech ends the utterance
         int waitMs = 5000;     // nobody spoke: stop listening
         int longestMs = 10000; // nobody stops: stop listening
+        // Once someone speaks, voice this far below their loudest is the room: steady noise the voice
+        // decision keeps taking for voice must not keep listening going.
+        float dropDb = 15;
     };
 
     SpeechEndDetector() : SpeechEndDetector(Limits{}) {}
     explicit SpeechEndDetector(const Limits& limits) : limits_(limits) {}
 
-    State frame(bool voice);
+    // `levelDb`: the frame's level as the recogniser hears it (see FrameLevelDb).
+    State frame(bool voice, float levelDb);
     State state() const { return state_; }
 
 private:
     Limits limits_;
     State state_ = State::Waiting;
     int frames_ = 0, run_ = 0, gap_ = 0;
+    float loudest_ = -1000;
 };
+
+// A 10 ms frame's level in decibels over one step of a 16-bit sample.
+float FrameLevelDb(const short* frame, int count);
 
 } // namespace voice

@@ -151,8 +151,9 @@ private:
         if (!speechEnd_)
             return;
         const std::vector<bool>& voiced = decoder_->voiced();
+        const std::vector<float>& levels = decoder_->levels();
         for (; judged_ < voiced.size(); ++judged_) {
-            const auto state = speechEnd_->frame(voiced[judged_]);
+            const auto state = speechEnd_->frame(voiced[judged_], levels[judged_]);
             if (state == SpeechEndDetector::State::Ended || state == SpeechEndDetector::State::GaveUp) {
                 emit endedByItself();
                 stop();
