@@ -4,7 +4,7 @@
 //   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
 //                      [--raw] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
-//                      [--reading] [--no-loop] [--no-inflections] [--drop DB] [--dump FILE.tsv] [--misses]
+//                      [--reading] [--no-loop] [--no-inflections] [--drop DB] [--suppression 0-3] [--dump FILE.tsv] [--misses]
 //                      [--rooms-each N] [--report FILE.tsv]
 // --rooms-each has each voice say each phrase in N of the rooms, in turn, for a shorter run.
 // --report prints the tables again from a dump of a run with the same voices, rooms and sets, under
@@ -165,6 +165,8 @@ int main(int argc, char** argv)
             rejection.phoneReading = true;
         else if (a == "--no-inflections")
             rejection.inflections = false;
+        else if (a == "--suppression" && value)
+            settings.frontEnd.suppression = args[++i].toInt();
         else if (a == "--drop" && value)
             ending.dropDb = args[++i].toFloat();
         else if (a == "--no-loop")
@@ -200,6 +202,7 @@ int main(int argc, char** argv)
                          "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
                          "       [--threads N] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
                          "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections] [--drop DB]\n"
+                         "       [--suppression 0-3]\n"
                          "       [--dump FILE.tsv] [--misses] [--rooms-each N] [--report FILE.tsv]");
             return help ? 0 : 2;
         }
@@ -508,10 +511,10 @@ int main(int argc, char** argv)
     }
 
     std::printf("\nlimits: margin %g per frame, at most %d stray frames, %g edits per phone + %g, phone gap %g; "
-                "front end%s, voice decision %d; noise seed %u\n",
+                "front end%s, voice decision %d, noise suppression %d; noise seed %u\n",
                 limits.margin, limits.stray, limits.perPhone, limits.extra, limits.gap,
                 settings.frontEnd.cleanForDecoder ? " cleaning what the recogniser hears" : " beside the recogniser",
-                settings.frontEnd.aggressiveness, firstSeed);
+                settings.frontEnd.aggressiveness, settings.frontEnd.suppression, firstSeed);
     std::printf("start: %.0f ms (decoder, front end and the largest grammar)\n", startMs);
     std::printf("decoding: median %.1f ms a phrase, %.1f ms other speech; %.2f x real time; %zu utterances in %.0f s\n",
                 median(phraseMs), median(otherMs), decodeMs / audioMs, items.size(), decodeSeconds);

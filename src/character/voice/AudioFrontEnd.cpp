@@ -14,7 +14,10 @@ namespace {
 // steady noise far better than speexdsp's, whose own warning calls its decision a stopgap.
 class WebRtcFrontEnd : public AudioFrontEnd {
 public:
-    explicit WebRtcFrontEnd(int aggressiveness) : aggressiveness_(aggressiveness) { restart(); }
+    explicit WebRtcFrontEnd(const FrontEndSettings& s) : aggressiveness_(s.aggressiveness), suppression_(s.suppression)
+    {
+        restart();
+    }
     bool ok() const { return apm_ != nullptr; }
 
 private:
@@ -24,7 +27,9 @@ private:
         if (!apm_)
             return;
         apm_->high_pass_filter()->Enable(true);
-        apm_->noise_suppression()->set_level(webrtc::NoiseSuppression::kHigh);
+        const webrtc::NoiseSuppression::Level level[] = {webrtc::NoiseSuppression::kLow, webrtc::NoiseSuppression::kModerate,
+                                                        webrtc::NoiseSuppression::kHigh, webrtc::NoiseSuppression::kVeryHigh};
+        apm_->noise_suppression()->set_level(level[std::clamp(suppression_, 0, 3)]);
         apm_->noise_suppression()->Enable(true);
         apm_->gain_control()->set_mode(webrtc::GainControl::kAdaptiveDigital);
         apm_->gain_control()->Enable(true);
@@ -52,7 +57,7 @@ private:
         return apm_->voice_detection()->stream_has_voice();
     }
 
-    int aggressiveness_;
+    int aggressiveness_, suppression_;
     std::unique_ptr<webrtc::AudioProcessing> apm_;
     webrtc::AudioFrame frame_;
 };
@@ -61,7 +66,7 @@ private:
 
 std::unique_ptr<AudioFrontEnd> MakeFrontEnd(const FrontEndSettings& settings, QString* why)
 {
-    auto f = std::make_unique<WebRtcFrontEnd>(settings.aggressiveness);
+    auto f = std::make_unique<WebRtcFrontEnd>(settings);
     if (f->ok())
         return f;
     if (why)

@@ -10,6 +10,7 @@ namespace voice {
 struct FrontEndSettings {
     bool cleanForDecoder = true; // the recogniser hears the denoised sound, not the microphone's
     int aggressiveness = 3;       // of the voice-activity decision, 0 (lets most through) to 3
+    int suppression = 2;          // of the noise, 0 (low) to 3 (very high)
 };
 
 // Cleans 16 kHz microphone sound in 10 ms frames (high-pass, noise suppression, gain) and tells which
