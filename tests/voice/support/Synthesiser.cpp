@@ -17,13 +17,20 @@ int collect(short* wav, int count, espeak_EVENT* events)
 
 Synthesiser::Synthesiser()
 {
-    rate_ = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, espeakINITIALIZE_DONT_EXIT);
+    // Started once for the process however many are made: starting it again re-creates the locks its
+    // own thread, left from the first start, is waiting on.
+    static const int rate = [] {
+        const int r = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, espeakINITIALIZE_DONT_EXIT);
+        if (r > 0)
+            espeak_SetSynthCallback(collect);
+        return r;
+    }();
+    rate_ = rate;
     if (rate_ <= 0) {
         rate_ = 0;
         error_ = QStringLiteral("espeak-ng could not start (its voice data may be missing)");
         return;
     }
-    espeak_SetSynthCallback(collect);
     if (espeak_SetVoiceByName("en-us") != EE_OK) {
         rate_ = 0;
         error_ = QStringLiteral("espeak-ng has no en-us voice");

@@ -6,7 +6,7 @@
 namespace voicetest {
 
 // espeak-ng in this process, saying texts into memory rather than to a sound card, for making
-// test utterances. espeak-ng is one per process: make one of these and pass it where it is needed.
+// test utterances. espeak-ng is one per process, started by the first of these; they share it.
 class Synthesiser {
 public:
     Synthesiser();
