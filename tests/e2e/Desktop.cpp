@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSettings>
 #include <QThread>
 #include <algorithm>
 #include <unistd.h>
@@ -280,6 +281,28 @@ QString ProgramPath()
 {
     // Another build of the program (an earlier one, or an installed one) can be run in its place.
     return qEnvironmentVariable("VARROW_E2E_PROGRAM", QStringLiteral(VARROW_PROGRAM));
+}
+
+QString SettingsFile(const QString& home)
+{
+    return home + QStringLiteral("/config/Varrow/Varrow.ini");
+}
+
+void SetSetting(const QString& home, const QString& key, const QVariant& value)
+{
+    QSettings(SettingsFile(home), QSettings::IniFormat).setValue(QStringLiteral("Settings/") + key, value);
+}
+
+void SeedPlace(const QString& home, QPoint place)
+{
+    SetSetting(home, QStringLiteral("LastPositionX"), place.x());
+    SetSetting(home, QStringLiteral("LastPositionY"), place.y());
+}
+
+QPoint SavedPlace(const QString& home)
+{
+    const QSettings saved(SettingsFile(home), QSettings::IniFormat);
+    return {saved.value(QStringLiteral("Settings/LastPositionX")).toInt(), saved.value(QStringLiteral("Settings/LastPositionY")).toInt()};
 }
 
 double DrawnShare(const QImage& shot, const QRect& area)

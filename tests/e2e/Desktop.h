@@ -92,6 +92,12 @@ private:
 // Programs' own paths, from the build.
 QString ProgramPath();
 
+// The settings of runs with this home: the file, one setting written, and the place saved last.
+QString SettingsFile(const QString& home);
+void SetSetting(const QString& home, const QString& key, const QVariant& value);
+void SeedPlace(const QString& home, QPoint place);
+QPoint SavedPlace(const QString& home);
+
 // How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
 QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups

@@ -2,7 +2,6 @@
 #include "DesktopTest.h"
 
 #include <QDir>
-#include <QSettings>
 #include <QThread>
 
 namespace e2e {
@@ -17,22 +16,6 @@ QString DesktopTest::shot(const QString& name)
 {
     QDir().mkpath(QStringLiteral("e2e-shots"));
     return QStringLiteral("e2e-shots/%1.png").arg(name);
-}
-
-QString DesktopTest::settingsFile() const
-{
-    return home.path() + QStringLiteral("/config/Varrow/Varrow.ini");
-}
-
-void DesktopTest::seedSettings(const QString& key, const QString& value) const
-{
-    QSettings(settingsFile(), QSettings::IniFormat).setValue(QStringLiteral("Settings/") + key, value);
-}
-
-void DesktopTest::seedPlace(QPoint place) const
-{
-    seedSettings(QStringLiteral("LastPositionX"), QString::number(place.x()));
-    seedSettings(QStringLiteral("LastPositionY"), QString::number(place.y()));
 }
 
 QRect DesktopTest::startAndWait(Varrow& v)

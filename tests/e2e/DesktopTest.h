@@ -18,9 +18,9 @@ protected:
 
     // Where a screenshot goes: kept in the build tree for a person to look at.
     static QString shot(const QString& name);
-    QString settingsFile() const;
-    void seedSettings(const QString& key, const QString& value) const;
-    void seedPlace(QPoint place) const; // where the character last stood
+    QString settingsFile() const { return SettingsFile(home.path()); }
+    void seedSettings(const QString& key, const QString& value) const { SetSetting(home.path(), key, value); }
+    void seedPlace(QPoint place) const { SeedPlace(home.path(), place); } // where the character last stood
     // Waits until the character stands on the desktop; returns its window.
     static QRect startAndWait(Varrow& v);
     // The window with this title that is on screen (the program has others of that name).

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -153,9 +152,7 @@ TEST_F(HighResolution, AtTwiceTheResolutionTheClockDragsAndDialogsLineUp)
     // 100 x 60 device pixels is 50 x 30 logical ones.
     drag(character.center() * 2, {100, 60});
     ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Yes Sir!"))) << v.trace().toStdString();
-    QSettings saved(settingsFile(), QSettings::IniFormat);
-    EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionX")).toString(), QStringLiteral("350"));
-    EXPECT_EQ(saved.value(QStringLiteral("Settings/LastPositionY")).toString(), QStringLiteral("130"));
+    EXPECT_EQ(SavedPlace(home.path()), QPoint(350, 130));
 
     const QRect moved(QPoint(350, 130), character.size());
     ASSERT_TRUE(v.pick(moved.center(), QStringLiteral("Show the Calendar")));

@@ -8,7 +8,6 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -39,24 +38,11 @@ protected:
     }
 };
 
-QString settingsFile(const QTemporaryDir& home)
-{
-    return home.path() + QStringLiteral("/config/Varrow/Varrow.ini");
-}
-
-QPoint savedPlace(const QTemporaryDir& home)
-{
-    const QSettings saved(settingsFile(home), QSettings::IniFormat);
-    return {saved.value(QStringLiteral("Settings/LastPositionX")).toInt(), saved.value(QStringLiteral("Settings/LastPositionY")).toInt()};
-}
-
 // Genie's place before the run, and how long it idles before hiding (-1: never).
 void seed(const QTemporaryDir& home, int hideTime = 300)
 {
-    QSettings s(settingsFile(home), QSettings::IniFormat);
-    s.setValue(QStringLiteral("Settings/LastPositionX"), Saved.x());
-    s.setValue(QStringLiteral("Settings/LastPositionY"), Saved.y());
-    s.setValue(QStringLiteral("Settings/HideTime"), hideTime);
+    e2e::SeedPlace(home.path(), Saved);
+    e2e::SetSetting(home.path(), QStringLiteral("HideTime"), hideTime);
 }
 
 // A drag through the compositor's pointer.
@@ -189,7 +175,7 @@ TEST_P(InCompositor, GeniePlacedOnTopCleanUnfocusedAndDraggable)
     check("drag moves", moved.x() * 4 >= DragBy.x() * 3 && moved.y() * 4 >= DragBy.y() * 3 && moved.x() <= DragBy.x() &&
                             moved.y() <= DragBy.y(),
           QStringLiteral("from %1 to %2").arg(describe(genie), describe(dragged)));
-    const QPoint saved = savedPlace(home);
+    const QPoint saved = e2e::SavedPlace(home.path());
     check("drag saves real place", saved == dragged->rect.topLeft(),
           QStringLiteral("saved %1,%2; stands at %3").arg(saved.x()).arg(saved.y()).arg(describe(dragged)));
     const auto dragFocus = session.focusedWindow();
@@ -222,7 +208,7 @@ TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
 
     drag(session, genie->rect.center());
     QThread::msleep(1500); // nothing to wait for: the point is that nothing comes
-    EXPECT_EQ(savedPlace(home), Saved);
+    EXPECT_EQ(e2e::SavedPlace(home.path()), Saved);
     EXPECT_TRUE(v.running());
     QDir().mkpath(QStringLiteral("wayland-shots"));
     session.screenshot(QStringLiteral("wayland-shots/native-sway.png"));
