@@ -59,8 +59,7 @@ TEST(Frames, TheCacheKeepsTheMostRecentlyShownWithinItsBudget)
     EXPECT_LE(cache.bytes(), 2 * s.bytes());
 }
 
-// Drawing a frame over the one before, only where parts moved, gives the very pixels of drawing it
-// afresh, at any scale.
+// Drawing only where parts moved must give the very pixels of drawing afresh, at any scale.
 TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
 {
     const auto loaded = character::ReadCharacterFile(testsupport::sourceDir() + "/assets/Genie.acs");
@@ -87,8 +86,7 @@ TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
     EXPECT_LT(eyes.width() * eyes.height(), 256 * 320 / 20);
 }
 
-// An idle move played again shows the very same poses, all found drawn, and a move of the whole
-// figure is the frame it stands in, shifted: idling costs next to no drawing.
+// Idling must cost next to no drawing: a replayed move is found drawn, and a bob is a shifted frame.
 TEST(Frames, AMovePlayedAgainIsShownFromTheCache)
 {
     const auto loaded = character::ReadCharacterFile(testsupport::sourceDir() + "/assets/Genie.acs");

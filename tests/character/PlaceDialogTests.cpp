@@ -49,8 +49,7 @@ TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
     QWidget dialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
     dialog.setFixedSize(216, 150);
 
-    // No room on the left: the dialog touches the character's right edge; else its right edge touches
-    // the character, exactly no room to spare included. Only the left edge counts: past the screen is allowed.
+    // Left of the character where it fits, exactly included, else right; only the screen's left edge counts.
     genie.setTop(500);
     QStringList placed;
     for (int left : {100, 300, 216, 216, 5000}) {

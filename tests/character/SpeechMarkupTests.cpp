@@ -110,8 +110,7 @@ TEST(SpeechMarkup, LongTextsAreSpokenInSentenceChunks)
     EXPECT_LT(ChunkEnd(words, 0), words.units.size());
 }
 
-// espeak-ng's own thread reports the words; a speaker gone mid-sentence hears nothing more; and
-// where the library plays to no working device, the words are still shown, in silence.
+// Words come from espeak-ng's own thread, also after the speaker is gone, and with no sound device.
 TEST(EspeakSpeaker, ReportsEachWordCanGoMidSentenceAndNeverWaitsForever)
 {
     const QString eight = QStringLiteral("one two three four five six seven eight");

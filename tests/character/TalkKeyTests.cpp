@@ -1,5 +1,4 @@
-// The push-to-talk key through a desktop portal on a private session bus, and every talk key's rules.
-// The portal speaks the documented GlobalShortcuts interface.
+// The push-to-talk key through a GlobalShortcuts portal on a private session bus, and every talk key's rules.
 #include "character/ListenKey.h"
 #include "character/PortalListenKey.h"
 #include "character/TalkKey.h"
@@ -46,8 +45,7 @@ const QDBusArgument& operator>>(const QDBusArgument& a, Shortcut& s)
     return a;
 }
 
-// The portal's side: answers CreateSession and BindShortcuts through Request objects, as
-// xdg-desktop-portal does, and sends the key's Activated and Deactivated.
+// The portal's side, answering through Request objects as xdg-desktop-portal does.
 class FakePortal : public QDBusVirtualObject {
 public:
     explicit FakePortal(QDBusConnection bus, uint answer = 0, QString trigger = QStringLiteral("Pause"))

@@ -66,15 +66,12 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
 
 Desktop::Desktop(QSize size, const std::vector<QRect>& monitors)
 {
-    // The server picks a free display itself and tells us its number. Guessing a number from the lock
-    // files is not enough: a server elsewhere may hold the name in the abstract socket namespace, and
-    // we would end up talking to it.
+    // The server picks its own display: a guessed one may be held in the abstract namespace by another.
     xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                          QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
                                          QStringLiteral("-br"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                         // Without clients between two tools the server would reset,
-                                         // forgetting the monitors set up below.
+                                         // without clients between two tools it would forget the monitors
                                          QStringLiteral("-noreset")});
     QByteArray number;
     WaitUntil([&] {
@@ -98,8 +95,7 @@ Desktop::Desktop(QSize size, const std::vector<QRect>& monitors)
     // Not black: where a window without its shape shows its transparent parts, they show black.
     run(QStringLiteral("display"), {QStringLiteral("-window"), QStringLiteral("root"),
                                     QStringLiteral("xc:") + QColor(Background).name()});
-    // Monitors before the window manager, which reads them when it starts. Their size in millimetres
-    // says 96 dots per inch.
+    // Monitors before the window manager, which reads them at its start; 96 dots per inch.
     for (size_t i = 0; i < monitors.size(); ++i) {
         const QRect& m = monitors[i];
         const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+%6")
@@ -116,8 +112,7 @@ Desktop::Desktop(QSize size, const std::vector<QRect>& monitors)
     }
     wm_.setProcessEnvironment(displayEnvironment(display_));
     wm_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // openbox announces itself on the root window before it manages windows; a window mapped in
-    // between would stay unmapped. Its start-up command runs once it does manage them.
+    // openbox announces itself before it manages windows; its start-up command runs once it does.
     const QString ready = scratch_.filePath(QStringLiteral("openbox-ready"));
     wm_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable"), QStringLiteral("--startup"),
                                           QStringLiteral("touch '%1'").arg(ready)});

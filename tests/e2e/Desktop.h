@@ -36,8 +36,7 @@ public:
     const QString& error() const { return error_; }
     // The environment a program needs to run on this display.
     QProcessEnvironment environment() const;
-    // The session bus programs started from now on see; none by default, so a run never reaches
-    // the bus of the desktop the tests are run from.
+    // The session bus later programs see; none by default, never the bus of the desktop running the tests.
     void setSessionBus(const QString& address) { sessionBus_ = address; }
     // Programs started from now on draw at this many device pixels per logical pixel.
     void setScale(double factor) { scale_ = factor; }
@@ -76,8 +75,7 @@ public:
     qint64 pid() const { return process_.processId(); }
     QString errors(); // stderr so far
 
-    // Right-clicks the character at `at`, waits for the menu and clicks the entry with this text
-    // (`at` in the program's logical pixels, as the trace gives them).
+    // Right-clicks the character at `at` (logical pixels, as traced) and clicks the menu entry with this text.
     bool pick(const QPoint& at, const QString& entry);
 
 private:

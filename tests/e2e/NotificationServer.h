@@ -10,16 +10,14 @@ namespace e2e {
 
 class NotificationServer {
 public:
-    // Starts the bus and, with `withDaemon`, dunst on the desktop's display; the desktop's programs
-    // use this bus from now on. The bus starts no service by itself, so no daemon means no owner.
+    // The desktop's programs use this bus from now on; without `withDaemon` nobody owns the service.
     NotificationServer(Desktop& desktop, bool withDaemon);
     ~NotificationServer();
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
 
     int displayed() const; // -1 when dunst does not answer
-    // Closes every notification on show, and returns all shown so far, oldest first, as
-    // "application|icon file name|summary|body".
+    // Closes those on show; returns all so far, oldest first, as "application|icon file|summary|body".
     QStringList closeAll() const;
 
 private:

@@ -55,8 +55,7 @@ protected:
                     box |= QRect(x, y, 1, 1);
         return box;
     }
-    // Drawn pixels beside the desktop, by how they look: too dark for any colour of the art (an edge
-    // blended with black), or too light for the balloon's outline.
+    // Drawn pixels beside the desktop that `counted` picks by colour (a dark fringe, a missing outline).
     static int edgePixels(const QImage& screen, const QRect& area, const std::function<bool(QRgb)>& counted)
     {
         int n = 0;
@@ -137,8 +136,7 @@ TEST_F(HighResolution, AtTwiceTheResolutionTheFigureAndItsBalloonAreDrawnAfreshW
         << "the fill shows where the outline should be";
 }
 
-// The clock, drags and dialogs line up with the figure in logical pixels at twice the resolution,
-// window frames included (the window manager gives those in device pixels).
+// The window manager gives frames in device pixels; the program must line up in logical ones.
 TEST_F(HighResolution, AtTwiceTheResolutionTheClockDragsAndDialogsLineUp)
 {
     seedPlace(QPoint(300, 100)); // the clock fits on its right, 640 x 400 logical pixels
@@ -180,8 +178,7 @@ protected:
 
 } // namespace
 
-// A place off every monitor brings the whole figure onto the nearest monitor, and the clock stands
-// beside it there (how much off is "mostly off" is the Monitors unit tests').
+// How far off is "mostly off" is the Monitors unit tests'; here, that the program applies it.
 TEST_F(TwoMonitors, APlaceOffTheMonitorsComesWhollyOntoTheNearestWithTheClockBesideIt)
 {
     seedPlace({5000, 300});

@@ -80,8 +80,7 @@ TEST_F(MainTest, StartUpPlacesTheCharacterAndAddsTheMainMenu)
     EXPECT_EQ(carriedOut(), QStringList({"Show"}));
     EXPECT_EQ(setting("LastPositionX"), "250");
 
-    // Stored numbers that are no 16-bit whole number fall back to their defaults; a place off every
-    // screen is brought back within reach.
+    // Stored numbers that are no 16-bit whole number fall back; a place off every screen comes back.
     form.reset();
     setting("LastPositionX", "30000");
     setting("LastPositionY", "left");
@@ -280,8 +279,7 @@ TEST_F(MainTest, ArmedAlarmFiresTwiceInItsSecondBeforeTheChime)
     EXPECT_TRUE(f.alarmStatus); // firing does not disarm
 }
 
-// However a dialog ends (its own commands, the window's close, Escape, or gone unclosed), the main
-// character is back once, with the main menu in effect; the clock ticks on while a dialog is open.
+// However a dialog ends, the main character is back once with its menu; the clock ticks on meanwhile.
 TEST_F(MainTest, EveryDialogHandsTheCharacterBackHoweverItEnds)
 {
     frmMain& f = load();

@@ -9,8 +9,7 @@
 
 namespace testsupport {
 
-// The real character service's settings, fast: silent speech at a quick pace, short idle delays,
-// and the character file from the source tree.
+// The real character service's settings, fast and silent, with the character file from the source tree.
 inline character::ServerOptions fastServerOptions(int idleDelayMs = 40, int idleMoveEveryMs = 100000)
 {
     character::ServerOptions o;

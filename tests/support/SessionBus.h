@@ -5,8 +5,7 @@
 
 namespace testsupport {
 
-// The bus starts no services of its own: what a test needs it starts itself, and what the bus would
-// start (the desktop's own portal, say) would answer in the test's place or outlive it.
+// Starts no services itself: one it started (the desktop's portal, say) would answer in the test's place.
 class SessionBus {
 public:
     SessionBus();

@@ -129,9 +129,7 @@ Compositor::~Compositor()
 
 bool Compositor::start()
 {
-    // Runs once the compositor is up: tells us its displays, and stays while the compositor does
-    // (Mutter ends when it ends), and no longer than this harness's folder: a shell between the
-    // compositor and the script outlives them both.
+    // Tells us the displays and stays while the compositor and this folder do (Mutter ends with it).
     const QString envFile = runtime_ + QStringLiteral("/session.env");
     const QString script = dir_.filePath(QStringLiteral("session.sh"));
     writeFile(script, QStringLiteral("#!/bin/sh\nxhost +si:localuser:root >/dev/null 2>&1\nenv > %1.new && mv %1.new %1\n"
@@ -321,8 +319,7 @@ QImage Compositor::kwinScreenshot(QString* why) const
                                            QVariant::fromValue(QDBusUnixFileDescriptor(fds[1])));
     ::close(fds[1]);
     ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    // The call's own message keeps a copy of the pipe's far end, so the data's size, not its end, says when
-    // it is all here.
+    // The call's message keeps the pipe's far end open: the data's size, not its end, says it is all here.
     QByteArray data;
     qsizetype expected = -1;
     WaitUntil([&] {
@@ -356,8 +353,7 @@ QImage Compositor::kwinScreenshot(QString* why) const
                   QImage::Format(m.value(QStringLiteral("format")).toInt())).convertToFormat(QImage::Format_RGB32);
 }
 
-// Mutter alone has no screenshot call (the shell adds one); its screen cast goes through PipeWire,
-// and one frame of it is the shot.
+// Mutter alone has no screenshot call (the shell adds one): one frame of its PipeWire screen cast is the shot.
 QImage Compositor::mutterScreenshot(QString* why) const
 {
     const QString service = QStringLiteral("org.gnome.Mutter.ScreenCast");
@@ -508,8 +504,7 @@ for (var i = 0; i < cs.length; ++i)
     return false;
 }
 
-// Mutter is the X11 window manager of its XWayland too, so its EWMH properties on the root are its
-// own view of the X11 windows. Native windows are not among them.
+// Mutter manages its XWayland's windows, so the root's EWMH properties list them; native ones are not there.
 std::vector<Window> Compositor::x11Windows(bool onlyUnmanaged) const
 {
     std::vector<Window> list;

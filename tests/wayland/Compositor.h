@@ -35,8 +35,7 @@ public:
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
 
-    // The environment of a program started in this session: Wayland and XWayland displays, the
-    // session bus, its own runtime dir. QT_QPA_PLATFORM is left for the program to choose.
+    // A program's environment in this session; QT_QPA_PLATFORM is left for the program to choose.
     QProcessEnvironment environment() const;
     QString busAddress() const { return bus_.address(); }
 
@@ -54,8 +53,7 @@ public:
     // Gives this window the focus as the user would, from the compositor's side; false where it cannot.
     bool activate(const QString& title) const;
 
-    // The pointer through the compositor's own seat where it has commands for it (sway), otherwise
-    // through XTEST into XWayland, which reaches X11 windows only.
+    // The pointer through sway's own seat; elsewhere through XTEST, which reaches X11 windows only.
     void pointerTo(const QPoint& p) const;
     void button(int button, bool down) const;
 

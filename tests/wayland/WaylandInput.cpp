@@ -1,5 +1,4 @@
-// A pointer device for headless sway's seat, until standard input closes: a wlroots seat offers
-// clients no pointer without one, so the compositor's own cursor commands would reach nobody.
+// A pointer device for headless sway, whose seat offers clients no pointer without one; ends with stdin.
 #include <wayland-client.h>
 
 #include <cstdio>

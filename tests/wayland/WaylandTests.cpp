@@ -186,8 +186,7 @@ TEST_P(InCompositor, GeniePlacedOnTopCleanUnfocusedAndDraggable)
 INSTANTIATE_TEST_SUITE_P(Compositors, InCompositor, ::testing::Values(Kind::Sway, Kind::KWin, Kind::Mutter),
                          [](const auto& info) { return NameOf(info.param).toStdString(); });
 
-// Without XWayland the program runs as a Wayland client, says what that costs, and never saves a
-// place the compositor did not tell it.
+// Without XWayland: a Wayland client that says what that costs and saves no place it was not told.
 TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
 {
     if (!Installed(Kind::Sway))
@@ -214,8 +213,7 @@ TEST(NativeWayland, StartsSaysWhatIsMissingAndSavesNoGuessedPlace)
     session.screenshot(QStringLiteral("wayland-shots/native-sway.png"));
 }
 
-// Debian's own portal with its KDE backend, in KWin: the talk key binds through it. (Plasma 5.27 gives
-// a program outside a sandbox no key for the shortcut, so there is nothing to press here.)
+// Debian's real portal with its KDE backend (Plasma 5.27 gives an unsandboxed program no key to press).
 TEST(PortalInKWin, TheTalkKeyBindsThroughTheRealPortal)
 {
     const QString backend = QStringLiteral("/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde");
