@@ -13,14 +13,8 @@ using platform::TimeOfDay;
 
 namespace {
 
-class AlarmDialogTest : public ::testing::Test {
+class AlarmDialogTest : public testsupport::MainCharacterTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(mainAgent.Characters().Load("Genie", "Genie.acs").ok());
-        mainAgentA = mainAgent.Characters().Item("Genie");
-        mainAgentA->Show(true);
-    }
     frmSettingAlarm& open()
     {
         dialog = std::make_unique<frmSettingAlarm>(t.platform, server, mainAgentA, main);
@@ -34,20 +28,13 @@ protected:
             QApplication::setActiveWindow(dialog.get()); // the offscreen platform does not always pass it on
         return testsupport::waitUntil([&] { return dialog->isActiveWindow(); }, 2000);
     }
-    void command(const QString& name) { dialog->Agent_Command(character::UserInput{name, "Genie", {}, false}); }
+    void command(const QString& name) { MainCharacterTest::command(*dialog, name); }
     QStringList boxes() const
     {
         return {dialog->txtAlarmTimeHour.text(), dialog->txtAlarmTimeMinute.text(), dialog->txtAlarmTimeSecond.text(),
                 dialog->txtAlarmTimeAMPM.text()};
     }
-    QStringList listed() const
-    {
-        QStringList l;
-        for (const auto& c : dialog->agentA->Commands().all())
-            if (c->listed())
-                l << c->Caption();
-        return l;
-    }
+    QStringList listed() const { return MainCharacterTest::listed(*dialog->agentA); }
     bool has(const QString& name) const { return dialog->agentA->Commands().Item(name) != nullptr; }
     int numbersPresent() const
     {
@@ -57,11 +44,7 @@ protected:
         return n;
     }
 
-    testsupport::FastCharacterServer server{100000};
     platform::FormActivation activation;
-    testsupport::TestPlatform t;
-    character::Agent mainAgent{server};
-    character::Character* mainAgentA = nullptr;
     alarms::AlarmState main;
     std::unique_ptr<frmSettingAlarm> dialog;
 };

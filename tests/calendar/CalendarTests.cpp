@@ -7,32 +7,16 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using testsupport::StageRecorder;
-
 namespace {
 
-// The main form's side of things: its own connection to the character, shown, and its state.
-class CalendarTest : public ::testing::Test {
+class CalendarTest : public testsupport::MainCharacterTest {
 protected:
     void SetUp() override
     {
-        const auto r = mainAgent.Characters().Load("Genie", "Genie.acs");
-        ASSERT_TRUE(r) << r.why().toStdString();
-        mainAgentA = mainAgent.Characters().Item("Genie");
+        MainCharacterTest::SetUp();
         mainAgentA->Commands().Add("sayTime", "Say the time", "Time");
-        mainAgentA->Show(true);
-        recorder = std::make_unique<StageRecorder>(stage());
-        carriedOut();
     }
-
     character::CharacterStage& stage() { return mainAgentA->stage(); }
-    QStringList carriedOut()
-    {
-        EXPECT_TRUE(testsupport::waitUntilStill(stage()));
-        QStringList done = recorder->started;
-        recorder->started.clear();
-        return done;
-    }
     std::unique_ptr<frmCalendar> open(const QDate& today = QDate(1999, 3, 15))
     {
         t.clock.set(QDateTime(today, QTime(10, 20, 0)));
@@ -44,16 +28,6 @@ protected:
         ASSERT_TRUE(stage().deliverCommand(name)) << name.toStdString();
         testsupport::pump();
     }
-    bool mainHandedBack()
-    {
-        return mainAgentA->Visible() && stage().inEffect() == mainAgentA;
-    }
-
-    testsupport::FastCharacterServer server{100000};
-    testsupport::TestPlatform t;
-    character::Agent mainAgent{server};
-    character::Character* mainAgentA = nullptr;
-    std::unique_ptr<StageRecorder> recorder;
 };
 
 } // namespace
@@ -168,6 +142,6 @@ TEST_F(CalendarTest, OkayDuringTheYearBoxClosesWithoutHarm)
     t.messageBox.onShow = [&](const auto&) { say("OK"); };
     say("previousYear");
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(mainHandedBack());
+    EXPECT_TRUE(mainAgentA->Visible() && stage().inEffect() == mainAgentA);
     EXPECT_EQ(dialog->calendar().Value(), QDate(1999, 3, 15));
 }

@@ -12,8 +12,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using testsupport::StageRecorder;
-
 namespace {
 
 const QString Found = QStringLiteral("Speak:\\Emp\\Yes ! I found it.");
@@ -34,17 +32,13 @@ QString writeFile(const QString& path, const QByteArray& content, QFile::Permiss
 constexpr QFile::Permissions ReadWrite = QFile::ReadOwner | QFile::WriteOwner;
 constexpr QFile::Permissions Runnable = ReadWrite | QFile::ExeOwner;
 
-class RunTest : public ::testing::Test {
+class RunTest : public testsupport::MainCharacterTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok());
-        mainAgentA = agent.Characters().Item("Genie");
+        MainCharacterTest::SetUp();
         mainAgentA->setLeft(300);
         mainAgentA->setTop(120);
-        mainAgentA->Show(true);
-        recorder = std::make_unique<StageRecorder>(mainAgentA->stage());
-        carriedOut();
     }
 
     std::unique_ptr<frmRun> open(platform::Platform& p)
@@ -59,38 +53,16 @@ protected:
         return d;
     }
     std::unique_ptr<frmRun> open() { return open(t.platform); }
-
-    QStringList carriedOut()
-    {
-        EXPECT_TRUE(testsupport::waitUntilStill(mainAgentA->stage()));
-        QStringList done = recorder->started;
-        recorder->started.clear();
-        return done;
-    }
-    static QStringList listed(const character::Character& c)
-    {
-        QStringList out;
-        for (const auto& cmd : c.Commands().all())
-            if (cmd->listed())
-                out << cmd->Caption();
-        return out;
-    }
     static bool okAvailable(const frmRun& d)
     {
         const character::CharacterCommand* ok = d.agentA->Commands().Item("OK");
         return ok && ok->Enabled() && ok->Visible();
     }
-    void command(frmRun& d, const QString& name) { d.Agent_Command(character::UserInput{name, "Genie", {}, false}); }
 
-    testsupport::FastCharacterServer server{100000};
-    testsupport::TestPlatform t;
     platform::QtShell shell; // the real one, for the runs that start a file
     platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report,
                             t.platform.version};
     QTemporaryDir dir;
-    character::Agent agent{server};
-    character::Character* mainAgentA = nullptr;
-    std::unique_ptr<StageRecorder> recorder;
     QStringList chooser;
     std::optional<QString> choose;
 };

@@ -1,11 +1,14 @@
 // Test support for the character service: a fast real server and a recorder of what it carried out.
 #pragma once
 #include "TestSupport.h"
+#include "character/Agent.h"
 #include "character/CharacterServer.h"
 #include "character/CharacterStage.h"
 #include "character/SilentSpeaker.h"
 
 #include <QStringList>
+#include <gtest/gtest.h>
+#include <utility>
 
 namespace testsupport {
 
@@ -64,5 +67,44 @@ inline bool waitUntilStill(character::CharacterStage& stage, int timeoutMs = 100
 {
     return waitUntil([&] { return !stage.busy() && stage.queued() == 0; }, timeoutMs);
 }
+
+// A dialog test's main side: the main form's own connection to the character, shown, and what it carries out.
+class MainCharacterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto r = mainAgent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
+        ASSERT_TRUE(r) << r.why().toStdString();
+        mainAgentA = mainAgent.Characters().Item(QStringLiteral("Genie"));
+        mainAgentA->Show(true);
+        recorder = std::make_unique<StageRecorder>(mainAgentA->stage());
+        carriedOut();
+    }
+    // Runs the queue dry, then returns what the figure carried out since the last call.
+    QStringList carriedOut()
+    {
+        EXPECT_TRUE(waitUntilStill(mainAgentA->stage()));
+        return std::exchange(recorder->started, {});
+    }
+    // The captions of a connection's menu, in order.
+    static QStringList listed(const character::Character& c)
+    {
+        QStringList out;
+        for (const auto& cmd : c.Commands().all())
+            if (cmd->listed())
+                out << cmd->Caption();
+        return out;
+    }
+    template <class Form> static void command(Form& form, const QString& name)
+    {
+        form.Agent_Command(character::UserInput{name, QStringLiteral("Genie"), {}, false});
+    }
+
+    FastCharacterServer server{100000};
+    TestPlatform t;
+    character::Agent mainAgent{server};
+    character::Character* mainAgentA = nullptr;
+    std::unique_ptr<StageRecorder> recorder;
+};
 
 } // namespace testsupport
