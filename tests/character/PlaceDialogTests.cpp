@@ -24,17 +24,6 @@ TEST(PlaceDialog, TheLeftEdgeIsThatOfTheMonitorTheCharacterStandsOn)
     EXPECT_EQ(PlaceBeside(-1200, 0, 128, W, 15, 15, -1280).gestureX, -1072);
 }
 
-TEST(PlaceDialog, GestureRoundsHalvesToEvenAndStaysInSixteenBits)
-{
-    // 12 twips per pixel: a 30-twip-wide dialog ends 2.5 pixels left of the character.
-    EXPECT_EQ(PlaceBeside(10, 0, 10, 30, 12, 12).gestureX, 8);   // 7.5 -> 8
-    EXPECT_EQ(PlaceBeside(10, 0, 10, 54, 12, 12).gestureX, 6);   // 5.5 -> 6
-    EXPECT_EQ(PlaceBeside(10, 0, 10, 66, 12, 12).gestureX, 4);   // 4.5 -> 4
-    EXPECT_EQ(PlaceBeside(0, 1, 10, 30, 12, 2).gestureY, 1);
-    EXPECT_EQ(PlaceBeside(32767, 40000, 128, 15, 15, 15).gestureY, 32767);
-    EXPECT_EQ(PlaceBeside(-32768, -40000, 128, 15, 15, 15).gestureY, -32768);
-}
-
 TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
 {
     testsupport::FastCharacterServer server(100000);
