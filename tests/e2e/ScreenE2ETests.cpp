@@ -77,7 +77,7 @@ protected:
 
 } // namespace
 
-TEST_F(HighResolution, AtTwiceTheResolutionTheFigureAndItsBalloonAreDrawnAfreshWithoutAFringe)
+TEST_F(HighResolution, AtTwiceTheResolutionAllIsDrawnAfreshWithoutAFringeAndLinesUpInLogicalPixels)
 {
     // At the top of the screen the balloon opens below the figure, clear of the clock.
     const QRect place(100, 0, 128, 160);
@@ -134,25 +134,16 @@ TEST_F(HighResolution, AtTwiceTheResolutionTheFigureAndItsBalloonAreDrawnAfreshW
     EXPECT_GT(outline, 2 * (balloon.width() + balloon.height()) / 2) << "the balloon's outline is missing";
     EXPECT_EQ(edgePixels(withBalloon, balloon, [](QRgb c) { return qGray(c) >= 0x90; }), 0)
         << "the fill shows where the outline should be";
-}
 
-// The window manager gives frames in device pixels; the program must line up in logical ones.
-TEST_F(HighResolution, AtTwiceTheResolutionTheClockDragsAndDialogsLineUp)
-{
-    seedPlace(QPoint(300, 100)); // the clock fits on its right, 640 x 400 logical pixels
-    desktop->setScale(2);
-    Varrow v(*desktop, home.path());
-    const QRect character = startAndWait(v);
-    ASSERT_EQ(character.topLeft(), QPoint(300, 100));
+    // The window manager gives frames in device pixels; the clock, a drag and a dialog line up in logical ones.
     const QRect clock = settledFrame(QStringLiteral("Varrow"));
     EXPECT_NEAR(clock.left(), 2 * (character.right() + 1 + 12), 1);
     EXPECT_NEAR(clock.top(), 2 * character.top(), 1);
-    // 100 x 60 device pixels is 50 x 30 logical ones.
-    drag(character.center() * 2, {100, 60});
+    // 400 x 200 device pixels is 200 x 100 logical ones, which leaves room for the calendar on the left.
+    drag(character.center() * 2, {400, 200});
     ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Yes Sir!"))) << v.trace().toStdString();
-    EXPECT_EQ(SavedPlace(home.path()), QPoint(350, 130));
-
-    const QRect moved(QPoint(350, 130), character.size());
+    const QRect moved(QPoint(300, 100), character.size());
+    EXPECT_EQ(SavedPlace(home.path()), moved.topLeft());
     ASSERT_TRUE(v.pick(moved.center(), QStringLiteral("Show the Calendar")));
     ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Calendar ") + Geometry)) << v.trace().toStdString();
     const QRect calendar = settledFrame(QStringLiteral("Calendar"));
@@ -178,25 +169,23 @@ protected:
 
 } // namespace
 
-// How far off is "mostly off" is the Monitors unit tests'; here, that the program applies it.
-TEST_F(TwoMonitors, APlaceOffTheMonitorsComesWhollyOntoTheNearestWithTheClockBesideIt)
+// A place off every monitor comes wholly onto the nearest (how far off is the Monitors unit tests'); just
+// inside B, the clock and a dialog stand on B, not across the seam on A.
+TEST_F(TwoMonitors, TheFigureTheClockAndADialogStayOnOneMonitor)
 {
     seedPlace({5000, 300});
-    Varrow v(*desktop, home.path());
-    const QRect character = startAndWait(v);
-    EXPECT_EQ(character.topLeft(), QPoint(2432, 300));
-    const QRect clock = settledFrame(QStringLiteral("Varrow"));
-    const QImage screen = desktop->screenshot(shot(QStringLiteral("monitors-off-every-monitor")));
-    EXPECT_GT(DrawnShare(screen, character), 0.15) << "the figure is not drawn where it stands";
-    EXPECT_TRUE(B.contains(clock)) << clock.x() << "," << clock.y() << " " << clock.width() << "x" << clock.height();
-    // No room on its right on B: on its left.
-    EXPECT_EQ(clock.right() + 1 + 12, character.left());
-    EXPECT_LE(clock.top(), character.top());
-}
-
-// Genie just inside B: the clock and the dialogs stand on B, not across the seam on A.
-TEST_F(TwoMonitors, BesideGenieOnTheRightMonitorTheClockAndADialogStayOnIt)
-{
+    {
+        Varrow v(*desktop, home.path());
+        const QRect character = startAndWait(v);
+        EXPECT_EQ(character.topLeft(), QPoint(2432, 300));
+        const QRect clock = settledFrame(QStringLiteral("Varrow"));
+        const QImage screen = desktop->screenshot(shot(QStringLiteral("monitors-off-every-monitor")));
+        EXPECT_GT(DrawnShare(screen, character), 0.15) << "the figure is not drawn where it stands";
+        EXPECT_TRUE(B.contains(clock)) << clock.x() << "," << clock.y() << " " << clock.width() << "x" << clock.height();
+        // No room on its right on B: on its left.
+        EXPECT_EQ(clock.right() + 1 + 12, character.left());
+        EXPECT_LE(clock.top(), character.top());
+    }
     seedPlace(QPoint(1290, 300));
     Varrow v(*desktop, home.path());
     const QRect character = startAndWait(v);
