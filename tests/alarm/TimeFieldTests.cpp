@@ -205,35 +205,20 @@ TEST(TimeFieldArrows, StepTheFocusedBoxTheOtherWayRoundAndNeverTakeTheFocus)
     auto up = [&] { QTest::mouseClick(&b.arrows.upArrow(), Qt::LeftButton); };
     auto down = [&] { QTest::mouseClick(&b.arrows.downArrow(), Qt::LeftButton); };
 
-    b.minute.setFocus();
-    b.minute.setText("59");
-    down();
-    EXPECT_EQ(b.minute.text(), "00");
-    up();
-    EXPECT_EQ(b.minute.text(), "59");
-    b.minute.setText("05");
-    up();
-    EXPECT_EQ(b.minute.text(), "04");
-    down();
-    down();
-    EXPECT_EQ(b.minute.text(), "06");
-    EXPECT_TRUE(b.minute.hasFocus());
-
-    b.hour.setFocus();
-    b.hour.setText("12");
-    down();
-    EXPECT_EQ(b.hour.text(), "1");
-    up();
-    EXPECT_EQ(b.hour.text(), "12");
-    EXPECT_TRUE(b.hour.hasFocus());
-
-    // An empty box has nothing to step from and stays empty.
-    b.second.setFocus();
-    b.second.setText("");
-    up();
-    down();
-    EXPECT_EQ(b.second.text(), "");
-    EXPECT_TRUE(b.second.hasFocus());
+    // The box, its text, the arrows clicked (Up, Down) and what it then shows; an empty box stays empty.
+    const std::tuple<QLineEdit*, const char*, const char*, const char*> steps[] = {
+        {&b.minute, "59", "D", "00"}, {&b.minute, "00", "U", "59"}, {&b.minute, "05", "U", "04"},
+        {&b.minute, "04", "DD", "06"}, {&b.hour, "12", "D", "1"},    {&b.hour, "1", "U", "12"},
+        {&b.second, "", "UD", ""},
+    };
+    for (const auto& [box, text, clicks, shown] : steps) {
+        box->setFocus();
+        box->setText(text);
+        for (const char* c = clicks; *c; ++c)
+            *c == 'U' ? up() : down();
+        EXPECT_EQ(box->text(), shown) << text << " " << clicks;
+        EXPECT_TRUE(box->hasFocus());
+    }
     b.second.setText("10");
 
     // The AM/PM box switches on every entry and on either arrow.
