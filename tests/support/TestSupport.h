@@ -26,7 +26,6 @@ public:
     QDateTime now() const override { return now_; }
     void set(const QDateTime& t) { now_ = t; }
     void set(const QTime& t) { now_ = QDateTime(now_.date(), t); }
-    void advance(qint64 ms) { now_ = now_.addMSecs(ms); }
 
 private:
     QDateTime now_;
