@@ -1,4 +1,4 @@
-// Test support for the character service: a fast real server and a recorder of what it carried out.
+// Test support for the character service: a fast real server, a recorder, and the main side of dialog tests.
 #pragma once
 #include "TestSupport.h"
 #include "character/Agent.h"
