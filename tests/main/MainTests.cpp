@@ -13,47 +13,34 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using testsupport::StageRecorder;
-
 namespace {
 
 // A main form over test services: a still clock, recorded message boxes, a fake CD drive.
-class MainTest : public ::testing::Test {
+class MainTest : public testsupport::CharacterTest {
 protected:
     frmMain& load()
     {
         form = std::make_unique<frmMain>(t.platform, server, lock, mci);
         EXPECT_EQ(form->Form_Load(), frmMain::Loaded::Running) << form->loadError().toStdString();
-        recorder = std::make_unique<StageRecorder>(form->agentA->stage());
+        record(form->agentA->stage());
         return *form;
     }
     void setting(const QString& key, const QString& value) { t.settings.store.SaveSetting("Varrow", "Settings", key, value); }
     QString setting(const QString& key) { return t.settings.store.GetSetting("Varrow", "Settings", key, "<none>"); }
 
-    // Runs the queue dry, then returns what the figure carried out since the last call.
-    QStringList carriedOut()
-    {
-        EXPECT_TRUE(testsupport::waitUntilStill(form->agentA->stage()));
-        QStringList done = recorder->started;
-        recorder->started.clear();
-        return done;
-    }
     void tickAt(const QTime& time)
     {
         t.clock.set(time);
         form->Timer_Timer();
     }
-    void command(const QString& name) { form->Agent_Command(character::UserInput{name, "Genie", {}, false}); }
+    void command(const QString& name) { CharacterTest::command(*form, name); }
 
-    testsupport::FastCharacterServer server{100000};
-    testsupport::TestPlatform t;
     QTemporaryDir lockDir;
     platform::InstanceLock lock{"Varrow", lockDir.path()};
     testsupport::FakeDrive* drive = new testsupport::FakeDrive;
     devices::MciInterpreter interpreter{std::unique_ptr<devices::CdDriver>(drive)};
     devices::MCIFunction mci{t.messageBox, "Varrow", interpreter};
     std::unique_ptr<frmMain> form;
-    std::unique_ptr<StageRecorder> recorder;
 };
 
 } // namespace

@@ -68,22 +68,18 @@ inline bool waitUntilStill(character::CharacterStage& stage, int timeoutMs = 100
     return waitUntil([&] { return !stage.busy() && stage.queued() == 0; }, timeoutMs);
 }
 
-// A dialog test's main side: the main form's own connection to the character, shown, and what it carries out.
-class MainCharacterTest : public ::testing::Test {
+// A fast character service, test platform services, and what the figure of one stage carried out.
+class CharacterTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void record(character::CharacterStage& stage)
     {
-        const auto r = mainAgent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
-        ASSERT_TRUE(r) << r.why().toStdString();
-        mainAgentA = mainAgent.Characters().Item(QStringLiteral("Genie"));
-        mainAgentA->Show(true);
-        recorder = std::make_unique<StageRecorder>(mainAgentA->stage());
-        carriedOut();
+        stage_ = &stage;
+        recorder = std::make_unique<StageRecorder>(stage);
     }
     // Runs the queue dry, then returns what the figure carried out since the last call.
     QStringList carriedOut()
     {
-        EXPECT_TRUE(waitUntilStill(mainAgentA->stage()));
+        EXPECT_TRUE(waitUntilStill(*stage_));
         return std::exchange(recorder->started, {});
     }
     // The captions of a connection's menu, in order.
@@ -102,9 +98,27 @@ protected:
 
     FastCharacterServer server{100000};
     TestPlatform t;
+    std::unique_ptr<StageRecorder> recorder;
+
+private:
+    character::CharacterStage* stage_ = nullptr;
+};
+
+// A dialog test's main side: the main form's own connection to the character, shown.
+class MainCharacterTest : public CharacterTest {
+protected:
+    void SetUp() override
+    {
+        const auto r = mainAgent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));
+        ASSERT_TRUE(r) << r.why().toStdString();
+        mainAgentA = mainAgent.Characters().Item(QStringLiteral("Genie"));
+        mainAgentA->Show(true);
+        record(mainAgentA->stage());
+        carriedOut();
+    }
+
     character::Agent mainAgent{server};
     character::Character* mainAgentA = nullptr;
-    std::unique_ptr<StageRecorder> recorder;
 };
 
 } // namespace testsupport
