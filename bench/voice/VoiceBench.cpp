@@ -93,10 +93,7 @@ void listenEnd(const std::vector<short>& clip, const voice::FrontEndSettings& fs
             std::copy_n(clip.data() + size_t(f) * n, n, frame);
         else
             room.fill(frame, n);
-        short raw[voice::AudioFrontEnd::FrameSamples];
-        std::copy_n(frame, n, raw);
-        const bool voiced = front->process(frame);
-        const float level = voice::FrameLevelDb(fs.cleanForDecoder ? frame : raw, int(n));
+        const auto [voiced, level] = front->process(frame);
         if (f >= speechStart && f < speechEnd)
             item->speechVoiced += voiced, ++item->speechFrames;
         else if (f < speechStart - 5 || (f > speechEnd + 30 && f < speechEnd + 150))

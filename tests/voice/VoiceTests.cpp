@@ -197,9 +197,9 @@ TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
         voice::SpeechEndDetector detector;
         int endedAt = -1;
         for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= clip.size(); at += voice::AudioFrontEnd::FrameSamples) {
-            voiced.push_back(front->process(clip.data() + at));
-            const float level = voice::FrameLevelDb(clip.data() + at, int(voice::AudioFrontEnd::FrameSamples));
-            if (detector.frame(voiced.back(), level) == voice::SpeechEndDetector::State::Ended && endedAt < 0)
+            const auto heard = front->process(clip.data() + at);
+            voiced.push_back(heard.voice);
+            if (detector.frame(heard.voice, heard.levelDb) == voice::SpeechEndDetector::State::Ended && endedAt < 0)
                 endedAt = int(voiced.size()) - 1;
         }
         const auto span = voice::SpeechSpan::find(voiced);
@@ -212,9 +212,10 @@ TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
         voice::RoomTone(room.apply(std::vector<short>(1), 2)).fill(nobody.data(), nobody.size());
         front->reset();
         voice::SpeechEndDetector waiting;
-        for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= nobody.size(); at += voice::AudioFrontEnd::FrameSamples)
-            waiting.frame(front->process(nobody.data() + at),
-                          voice::FrameLevelDb(nobody.data() + at, int(voice::AudioFrontEnd::FrameSamples)));
+        for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= nobody.size(); at += voice::AudioFrontEnd::FrameSamples) {
+            const auto heard = front->process(nobody.data() + at);
+            waiting.frame(heard.voice, heard.levelDb);
+        }
         EXPECT_EQ(waiting.state(), voice::SpeechEndDetector::State::GaveUp) << qPrintable(room.name);
     }
 }

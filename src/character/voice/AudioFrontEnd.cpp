@@ -5,6 +5,7 @@
 #include <webrtc/modules/interface/module_common_types.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace voice {
 
@@ -14,7 +15,8 @@ namespace {
 // steady noise far better than speexdsp's, whose own warning calls its decision a stopgap.
 class WebRtcFrontEnd : public AudioFrontEnd {
 public:
-    explicit WebRtcFrontEnd(const FrontEndSettings& s) : aggressiveness_(s.aggressiveness), suppression_(s.suppression)
+    explicit WebRtcFrontEnd(const FrontEndSettings& s)
+        : AudioFrontEnd(s.cleanForDecoder), aggressiveness_(s.aggressiveness), suppression_(s.suppression)
     {
         restart();
     }
@@ -63,6 +65,24 @@ private:
 };
 
 } // namespace
+
+AudioFrontEnd::Heard AudioFrontEnd::process(short* frame)
+{
+    short cleaned[FrameSamples];
+    std::copy_n(frame, FrameSamples, cleaned);
+    const bool voice = clean(cleaned);
+    if (cleanForDecoder_)
+        std::copy_n(cleaned, FrameSamples, frame);
+    return {frames_++ >= WarmUpFrames && voice, FrameLevelDb(frame, int(FrameSamples))};
+}
+
+float FrameLevelDb(const short* frame, int count)
+{
+    double sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum += double(frame[i]) * frame[i];
+    return float(10 * std::log10(sum / std::max(1, count) + 1));
+}
 
 std::unique_ptr<AudioFrontEnd> MakeFrontEnd(const FrontEndSettings& settings, QString* why)
 {

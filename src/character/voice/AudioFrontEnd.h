@@ -21,6 +21,13 @@ public:
     // The voice decision learns the room from the first frames, and takes some of them for voice.
     static constexpr int WarmUpFrames = 30;
 
+    // What a frame holds: a voice or not, and its level as the recogniser hears it.
+    struct Heard {
+        bool voice = false;
+        float levelDb = 0;
+    };
+
+    explicit AudioFrontEnd(bool cleanForDecoder) : cleanForDecoder_(cleanForDecoder) {}
     virtual ~AudioFrontEnd() = default;
     // Forgets the sound before: a new utterance from a microphone that may be somewhere else.
     void reset()
@@ -28,20 +35,20 @@ public:
         frames_ = 0;
         restart();
     }
-    // One frame of FrameSamples samples, cleaned in place; true when it holds a voice.
-    bool process(short* frame)
-    {
-        const bool voice = clean(frame);
-        return frames_++ >= WarmUpFrames && voice;
-    }
+    // One frame of FrameSamples samples, replaced by what the recogniser hears: cleaned, or as it came.
+    Heard process(short* frame);
 
 protected:
     virtual void restart() = 0;
     virtual bool clean(short* frame) = 0;
 
 private:
+    bool cleanForDecoder_;
     int frames_ = 0;
 };
+
+// A frame's level in decibels over one step of a 16-bit sample.
+float FrameLevelDb(const short* frame, int count);
 
 // nullptr with why if the library cannot start.
 std::unique_ptr<AudioFrontEnd> MakeFrontEnd(const FrontEndSettings& settings, QString* why);

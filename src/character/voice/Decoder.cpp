@@ -292,14 +292,13 @@ void Decoder::feed(const short* samples, size_t count)
     const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size() + partial_.size());
     partial_.insert(partial_.end(), samples, samples + std::min(count, room));
     const size_t whole = partial_.size() / AudioFrontEnd::FrameSamples * AudioFrontEnd::FrameSamples;
-    const bool clean = settings_.frontEnd.cleanForDecoder;
     for (size_t at = 0; at < whole; at += AudioFrontEnd::FrameSamples) {
         short frame[AudioFrontEnd::FrameSamples];
         std::copy_n(partial_.data() + at, AudioFrontEnd::FrameSamples, frame);
-        voiced_.push_back(frontEnd_->process(frame));
-        const short* kept = clean ? frame : partial_.data() + at;
-        utterance_.insert(utterance_.end(), kept, kept + AudioFrontEnd::FrameSamples);
-        levels_.push_back(FrameLevelDb(kept, int(AudioFrontEnd::FrameSamples)));
+        const AudioFrontEnd::Heard heard = frontEnd_->process(frame);
+        voiced_.push_back(heard.voice);
+        levels_.push_back(heard.levelDb);
+        utterance_.insert(utterance_.end(), frame, frame + AudioFrontEnd::FrameSamples);
     }
     partial_.erase(partial_.begin(), partial_.begin() + long(whole));
 }

@@ -82,7 +82,7 @@ public:
     void feed(const short* samples, size_t count);
     // The front end's voice decision for each whole 10 ms frame of the utterance so far.
     const std::vector<bool>& voiced() const { return voiced_; }
-    // Each of those frames' level as the recogniser hears it, in dB (FrameLevelDb).
+    // Each of those frames' level as the recogniser hears it, in dB.
     const std::vector<float>& levels() const { return levels_; }
     Outcome end();
     Outcome decode(const std::vector<short>& samples16k);

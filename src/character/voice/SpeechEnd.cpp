@@ -3,21 +3,12 @@
 #include "SpeechSpan.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace voice {
 
 namespace {
 constexpr int frameMs = 10;
 } // namespace
-
-float FrameLevelDb(const short* frame, int count)
-{
-    double sum = 0;
-    for (int i = 0; i < count; ++i)
-        sum += double(frame[i]) * frame[i];
-    return float(10 * std::log10(sum / std::max(1, count) + 1));
-}
 
 SpeechEndDetector::State SpeechEndDetector::frame(bool voice, float levelDb)
 {

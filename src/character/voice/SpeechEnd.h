@@ -22,7 +22,7 @@ public:
     SpeechEndDetector() : SpeechEndDetector(Limits{}) {}
     explicit SpeechEndDetector(const Limits& limits) : limits_(limits) {}
 
-    // `levelDb`: the frame's level as the recogniser hears it (see FrameLevelDb).
+    // `levelDb`: the frame's level as the recogniser hears it (AudioFrontEnd::Heard).
     State frame(bool voice, float levelDb);
     State state() const { return state_; }
 
@@ -32,8 +32,5 @@ private:
     int frames_ = 0, run_ = 0, gap_ = 0;
     float loudest_ = -1000;
 };
-
-// A 10 ms frame's level in decibels over one step of a 16-bit sample.
-float FrameLevelDb(const short* frame, int count);
 
 } // namespace voice
