@@ -122,7 +122,7 @@ std::vector<Condition> Condition::all()
 {
     using K = Kind;
     return {
-        {"clean", K::DigitalSilence, 0},
+        {"clean", K::DigitalSilence, 0},  {"quiet mic", K::Faint, 0},
         {"white 20 dB", K::White, 20},  {"white 10 dB", K::White, 10},
         {"pink 20 dB", K::Pink, 20},    {"pink 10 dB", K::Pink, 10},
         {"brown 20 dB", K::Brown, 20},  {"brown 10 dB", K::Brown, 10},
