@@ -2,7 +2,7 @@
 // Phrases right, wrong and refused per voice and room and per command set; other speech and near
 // misses turned away; when "Listen" hears the end of speech; decode time and recogniser memory.
 //   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
-//                      [--raw] [--vad 0-3] [--cache DIR] [--seed N]
+//                      [--raw] [--raw-above DB] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
 //                      [--reading] [--no-loop] [--no-inflections] [--drop DB] [--suppression 0-3] [--dump FILE.tsv] [--misses]
 //                      [--rooms-each N] [--report FILE.tsv]
@@ -170,6 +170,8 @@ int main(int argc, char** argv)
             rejection.phonePass = false;
         else if (a == "--raw")
             settings.frontEnd.cleanForDecoder = false;
+        else if (a == "--raw-above" && value)
+            settings.frontEnd.rawAboveDb = args[++i].toFloat();
         else if (a == "--vad" && value)
             settings.frontEnd.aggressiveness = args[++i].toInt();
         else if (a == "--cache" && value)
@@ -197,7 +199,7 @@ int main(int argc, char** argv)
             const bool help = a == "--help";
             std::fprintf(help ? stdout : stderr, "%s%s\n", help ? "" : qPrintable("unknown option " + a + "\n"),
                          "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
-                         "       [--threads N] [--raw] [--vad 0-3] [--cache DIR] [--seed N]\n"
+                         "       [--threads N] [--raw] [--raw-above DB] [--vad 0-3] [--cache DIR] [--seed N]\n"
                          "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections] [--drop DB]\n"
                          "       [--suppression 0-3]\n"
                          "       [--dump FILE.tsv] [--misses] [--rooms-each N] [--report FILE.tsv]");
@@ -382,16 +384,17 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write %s\n", qPrintable(dump));
             return 1;
         }
-        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\tspeechvoiced\tspeechframes\troomvoiced\troomframes\n");
+        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\tspeechvoiced\tspeechframes\troomvoiced\troomframes\tvoiceoverroom\traw\n");
         for (const Item& it : items) {
             const voice::Outcome& o = it.outcome;
-            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\n",
+            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%.1f\t%d\n",
                          qPrintable(commandSets[size_t(it.set)].name), qPrintable(voices[size_t(it.voice)].name),
                          qPrintable(conditions[size_t(it.condition)].name), int(it.kind), int(it.heldOut),
                          qPrintable(it.text), qPrintable(it.expected), qPrintable(o.heard.command), qPrintable(o.words),
                          o.phoneEdits, o.phrasePhones, o.phoneGap, o.strayFrames, std::min(o.margin, 1e6),
                          qPrintable(o.runnerUp), o.voiceFrames, o.wordFrames, it.ms, it.endLag, it.endState,
-                         o.voiceBefore, o.voiceAfter, it.speechVoiced, it.speechFrames, it.roomVoiced, it.roomFrames);
+                         o.voiceBefore, o.voiceAfter, it.speechVoiced, it.speechFrames, it.roomVoiced, it.roomFrames,
+                         double(o.voiceOverRoomDb), int(o.rawSound));
         }
         std::fclose(f);
     }
@@ -510,7 +513,10 @@ int main(int argc, char** argv)
     std::printf("\nlimits: margin %g per frame, at most %d stray frames, %g edits per phone + %g, phone gap %g; "
                 "front end%s, voice decision %d, noise suppression %d; noise seed %u\n",
                 limits.margin, limits.stray, limits.perPhone, limits.extra, limits.gap,
-                settings.frontEnd.cleanForDecoder ? " cleaning what the recogniser hears" : " beside the recogniser",
+                settings.frontEnd.cleanForDecoder
+                    ? qPrintable(QStringLiteral(" cleaning what the recogniser hears unless the voice is %1 dB over the room")
+                                     .arg(double(settings.frontEnd.rawAboveDb)))
+                    : " beside the recogniser",
                 settings.frontEnd.aggressiveness, settings.frontEnd.suppression, firstSeed);
     std::printf("start: %.0f ms (decoder, front end and the largest grammar)\n", startMs);
     std::printf("decoding: median %.1f ms a phrase, %.1f ms other speech; %.2f x real time; %zu utterances in %.0f s\n",

@@ -84,7 +84,7 @@ TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
     const auto rooms = Condition::all();
     std::vector<Condition> slice;
     for (const Condition& c : rooms)
-        if (!c.needsSox())
+        if (!c.needsSox() && c.kind != Condition::Kind::Faint) // the quiet microphone is the other tests' room
             slice.push_back(c);
     int right = 0, wrong = 0, total = 0, away = 0, others = 0;
     QStringList missed;
@@ -152,6 +152,22 @@ TEST_F(Recognition, GrammarChangeDuringUtteranceIsSafe)
 
 // Decoders made and used on several threads at once (the bench's workers, a test beside the
 // listening thread): the library's process-wide log once hung two of them.
+// Cleaning is for noise: in a quiet room it distorts the voice, and the microphone's sound is heard.
+TEST_F(Recognition, QuietRoomHeardAsTheMicrophoneGaveItNoiseCleaned)
+{
+    voice::Decoder decoder;
+    ASSERT_TRUE(decoder.ready());
+    decoder.setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
+    const auto quiet = decoder.decode(SpeechClip(synth, "Calendar", "en-us", 5));
+    EXPECT_TRUE(quiet.rawSound) << quiet.voiceOverRoomDb;
+    EXPECT_EQ(quiet.heard.command, "calendar");
+    for (const Condition& noisy : {Condition{"pink 10 dB", Condition::Kind::Pink, 10}, Condition{"white 20 dB", Condition::Kind::White, 20}}) {
+        const auto out = decoder.decode(SpeechClip(synth, "Calendar", "en-us", 6, noisy));
+        EXPECT_FALSE(out.rawSound) << qPrintable(noisy.name) << " " << out.voiceOverRoomDb;
+        EXPECT_EQ(out.heard.command, "calendar") << qPrintable(noisy.name);
+    }
+}
+
 TEST_F(Recognition, DecodersOnSeveralThreadsAtOnce)
 {
     const auto clip = SpeechClip(synth, "Calendar", "en-us", 5);

@@ -9,6 +9,8 @@ namespace voice {
 // What the front end does to microphone sound before the recogniser hears it.
 struct FrontEndSettings {
     bool cleanForDecoder = true; // the recogniser hears the denoised sound, not the microphone's
+    // ... unless the voice stands this far above the room: in a quiet room cleaning only distorts it.
+    float rawAboveDb = 30;
     int aggressiveness = 3;       // of the voice-activity decision, 0 (lets most through) to 3
     int suppression = 2;          // of the noise, 0 (low) to 3 (very high)
 };

@@ -273,6 +273,7 @@ void Decoder::applyGrammar()
 void Decoder::begin()
 {
     utterance_.clear();
+    raw_.clear();
     partial_.clear();
     voiced_.clear();
     levels_.clear();
@@ -295,6 +296,7 @@ void Decoder::feed(const short* samples, size_t count)
     for (size_t at = 0; at < whole; at += AudioFrontEnd::FrameSamples) {
         short frame[AudioFrontEnd::FrameSamples];
         std::copy_n(partial_.data() + at, AudioFrontEnd::FrameSamples, frame);
+        raw_.insert(raw_.end(), frame, frame + AudioFrontEnd::FrameSamples);
         const AudioFrontEnd::Heard heard = frontEnd_->process(frame);
         voiced_.push_back(heard.voice);
         levels_.push_back(heard.levelDb);
@@ -362,6 +364,28 @@ bool Decoder::othersSearch(const QString& winner)
     return made;
 }
 
+namespace {
+float median(std::vector<float> v)
+{
+    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+} // namespace
+
+float Decoder::voiceOverRoomDb(const SpeechSpan& span) const
+{
+    std::vector<float> voice, room;
+    const size_t n = AudioFrontEnd::FrameSamples;
+    for (int f = 0; size_t(f + 1) * n <= raw_.size() && size_t(f) < span.voice.size(); ++f) {
+        const float level = FrameLevelDb(raw_.data() + size_t(f) * n, int(n));
+        if (span.voice[size_t(f)])
+            voice.push_back(level);
+        else if (!voiced_[size_t(f)] && (f < span.first - regionPadFrames || f > span.last + regionPadFrames))
+            room.push_back(level);
+    }
+    return voice.empty() || room.empty() ? 0 : median(voice) - median(room);
+}
+
 Outcome Decoder::end()
 {
     Outcome out;
@@ -377,10 +401,14 @@ Outcome Decoder::end()
         applyGrammar();
         return out;
     }
+    // Cleaning is what lets a phrase through noise; in a quiet room it only distorts the voice.
+    out.voiceOverRoomDb = voiceOverRoomDb(span);
+    out.rawSound = settings_.frontEnd.cleanForDecoder && out.voiceOverRoomDb >= settings_.frontEnd.rawAboveDb;
+    const std::vector<short>& sound = out.rawSound ? raw_ : utterance_;
     const int firstFrame = std::max(0, span.first - regionPadFrames);
     const size_t from = size_t(firstFrame) * AudioFrontEnd::FrameSamples;
-    const size_t to = std::min(utterance_.size(), size_t(span.last + 1 + regionPadFrames) * AudioFrontEnd::FrameSamples);
-    region_.assign(utterance_.begin() + long(from), utterance_.begin() + long(to));
+    const size_t to = std::min(sound.size(), size_t(span.last + 1 + regionPadFrames) * AudioFrontEnd::FrameSamples);
+    region_.assign(sound.begin() + long(from), sound.begin() + long(to));
     // A faint hiss, as from a quiet microphone: exact zeros around the voice (a microphone behind
     // noise suppression) have no spectrum, and the model's features of them are far from anything
     // it learnt, which throws its normalisation over the utterance.

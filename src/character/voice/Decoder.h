@@ -10,6 +10,8 @@ struct ps_decoder_s;
 
 namespace voice {
 
+struct SpeechSpan;
+
 // How speech that is none of the phrases gets turned away.
 struct Rejection {
     double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
@@ -57,6 +59,8 @@ struct Outcome {
     int voiceFrames = 0, strayFrames = 0; // frames of voice; of them more than the phrase's words
     int voiceBefore = 0, voiceAfter = 0;  // frames of voice before and after the words
     double margin = 0;     // per frame of voice, over the best other phrase; large when there is none
+    float voiceOverRoomDb = 0; // the voice's level over the room's, as the microphone gave them
+    bool rawSound = false;     // the recogniser heard the microphone's sound, not the cleaned
     QString runnerUp;      // the best other phrase's words
 };
 
@@ -96,6 +100,7 @@ private:
     bool decodeUtterance(const char* search); // the buffered utterance through this search
     void applyGrammar();
     double scoreWithPhones(int* frames);
+    float voiceOverRoomDb(const SpeechSpan& span) const;
     bool othersSearch(const QString& winner); // a search for the phrases of every other command
 
 
@@ -118,6 +123,7 @@ private:
     bool garbageWordsAdded_ = false;
     std::unique_ptr<AudioFrontEnd> frontEnd_;
     std::vector<short> utterance_; // as heard, whole frames, cleaned or not as settings say
+    std::vector<short> raw_;       // the same frames as the microphone gave them
     std::vector<short> partial_;   // the start of the next frame
     std::vector<bool> voiced_;
     std::vector<float> levels_;
