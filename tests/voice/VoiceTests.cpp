@@ -150,8 +150,6 @@ TEST_F(Recognition, GrammarChangeDuringUtteranceIsSafe)
     EXPECT_TRUE(decoder.decode(clip).heard.command.isEmpty());
 }
 
-// Decoders made and used on several threads at once (the bench's workers, a test beside the
-// listening thread): the library's process-wide log once hung two of them.
 // Cleaning is for noise: in a quiet room it distorts the voice, and the microphone's sound is heard.
 TEST_F(Recognition, QuietRoomHeardAsTheMicrophoneGaveItNoiseCleaned)
 {
@@ -168,6 +166,8 @@ TEST_F(Recognition, QuietRoomHeardAsTheMicrophoneGaveItNoiseCleaned)
     }
 }
 
+// Decoders made and used on several threads at once (the bench's workers, a test beside the
+// listening thread): the library's process-wide log once hung two of them.
 TEST_F(Recognition, DecodersOnSeveralThreadsAtOnce)
 {
     const auto clip = SpeechClip(synth, "Calendar", "en-us", 5);
