@@ -54,7 +54,8 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
 }
 
 // Voice then quiet ends an utterance; a click is not speech, nor a pause between words its end; a
-// silent room gives up; noise the voice decision takes for voice, far below the speaker, is quiet.
+// silent room gives up; noise the voice decision takes for voice, far below the speaker or in bursts
+// too short to be speech, is quiet.
 TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
 {
     using State = voice::SpeechEndDetector::State;
@@ -85,6 +86,14 @@ TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
     EXPECT_EQ(run(noisy, true, 60, 62), State::Speaking); // a quiet last word is still the speaker
     EXPECT_EQ(run(noisy, true, 69, 55), State::Speaking);
     EXPECT_EQ(run(noisy, true, 1, 55), State::Ended);
+
+    voice::SpeechEndDetector bursts;
+    run(bursts, true, 30);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(run(bursts, false, 10), State::Speaking);
+        run(bursts, true, 3);
+    }
+    EXPECT_EQ(run(bursts, false, 10), State::Ended);
 }
 
 // Listening without a key ends when the user has spoken and stopped, and hears what was said.

@@ -26,13 +26,20 @@ SpeechEndDetector::State SpeechEndDetector::frame(bool voice, float levelDb)
         run_ = 0;
     }
     const int ms = frames_ * frameMs;
+    const bool speech = run_ * frameMs >= limits_.onsetMs;
+    if (speech && gap_ == 0)
+        lastSpeech_ = frames_;
     if (state_ == State::Waiting) {
-        if (run_ * frameMs >= limits_.onsetMs) {
+        if (speech) {
             state_ = State::Speaking;
             loudest_ = levelDb;
         } else if (ms >= limits_.waitMs)
             state_ = State::GaveUp;
-    } else if (gap_ * frameMs >= limits_.trailingMs || ms >= limits_.longestMs) {
+    } else if (ms >= limits_.longestMs) {
+        state_ = State::Ended;
+    } else if ((run_ == 0 || speech) && (frames_ - lastSpeech_) * frameMs >= limits_.trailingMs) {
+        // A burst too short to be speech does not hold the end off: noise the voice decision
+        // now and then takes for voice would otherwise keep listening going to the cap.
         state_ = State::Ended;
     }
     return state_;

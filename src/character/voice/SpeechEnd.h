@@ -30,6 +30,7 @@ private:
     Limits limits_;
     State state_ = State::Waiting;
     int frames_ = 0, run_ = 0, gap_ = 0;
+    int lastSpeech_ = 0; // the last frame of voice long enough to be speech
     float loudest_ = -1000;
 };
 
