@@ -41,8 +41,6 @@ public:
     // Programs started from now on draw at this many device pixels per logical pixel.
     void setScale(double factor) { scale_ = factor; }
     double scale() const { return scale_; }
-    // A plain desktop background in this colour ("#rrggbb"); black by default.
-    bool setBackground(const QString& colour) const;
 
     // Runs an X tool (xdotool, import, xwininfo) on this display; returns its stdout, nullopt on failure.
     std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
@@ -50,6 +48,7 @@ public:
     QImage screenshot(const QString& saveAs = {}) const;
 
 private:
+    void fail(const QString& why);
     QTemporaryDir scratch_;
     QString display_, error_, sessionBus_;
     double scale_ = 1;
@@ -60,10 +59,11 @@ private:
 class Varrow {
 public:
     // Runs with settings and runtime dir under `home`; two runs with one home are one user's session.
-    Varrow(const Desktop& desktop, const QString& home, const QStringList& args = {},
-           const QString& program = {}, const QString& traceName = QStringLiteral("trace"));
+    Varrow(const Desktop& desktop, const QString& home, const QStringList& args = {}, const QString& program = {},
+           const QString& traceName = "trace");
     // The same in another session (a Wayland compositor); pick() then needs its own input.
-    Varrow(const QProcessEnvironment& session, const QString& home, const QStringList& args = {});
+    Varrow(QProcessEnvironment session, const QString& home, const QStringList& args = {}, const QString& program = {},
+           const QString& traceName = "trace");
     ~Varrow();
 
     // Waits for a trace line matching `pattern` (after the ones already matched); returns its match.
@@ -79,7 +79,6 @@ public:
     bool pick(const QPoint& at, const QString& entry);
 
 private:
-    void start(QProcessEnvironment env, const QString& program, const QStringList& args);
     const Desktop* desktop_ = nullptr;
     QString home_, tracePath_;
     QProcess process_;
@@ -98,6 +97,7 @@ QPoint SavedPlace(const QString& home);
 
 // How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
+int ColourDistance(QRgb a, QRgb b); // the largest difference of the three channels
 QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups
 
 } // namespace e2e

@@ -33,7 +33,7 @@ protected:
     // A press of the left button at `from`, moved by `by` in `steps`, and let go.
     static void drag(const QPoint& from, const QPoint& by, int steps = 10);
 
-    static inline const QString Geometry = QStringLiteral("(-?\\d+),(-?\\d+) (\\d+)x(\\d+)");
+    static inline const QString Geometry = "(-?\\d+),(-?\\d+) (\\d+)x(\\d+)";
     static inline Desktop* desktop = nullptr;
     QTemporaryDir home;
 };

@@ -32,26 +32,25 @@ const char DunstConfig[] = R"([global]
 NotificationServer::NotificationServer(Desktop& desktop, bool withDaemon) : desktop_(desktop)
 {
     if (!bus_.ok()) {
-        error_ = QStringLiteral("dbus-daemon did not start");
+        error_ = "dbus-daemon did not start";
         return;
     }
     desktop_.setSessionBus(bus_.address());
     if (!withDaemon)
         return;
 
-    QFile dunstrc(dir_.filePath(QStringLiteral("dunstrc")));
+    QFile dunstrc(dir_.filePath("dunstrc"));
     if (!dunstrc.open(QIODevice::WriteOnly) || dunstrc.write(DunstConfig) < 0) {
-        error_ = QStringLiteral("cannot write the dunst configuration");
+        error_ = "cannot write the dunst configuration";
         return;
     }
     dunstrc.close();
     daemon_.setProcessEnvironment(desktop_.environment());
     daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     daemon_.setStandardOutputFile(QProcess::nullDevice());
-    daemon_.start(QStringLiteral("dunst"), {QStringLiteral("-config"), dunstrc.fileName()});
-    if (!WaitUntil([&] { return displayed() >= 0 || daemon_.state() == QProcess::NotRunning; }, 10000, 20) ||
-        displayed() < 0)
-        error_ = QStringLiteral("dunst did not take the notification service");
+    daemon_.start("dunst", {"-config", dunstrc.fileName()});
+    if (!WaitUntil([&] { return displayed() >= 0 || daemon_.state() == QProcess::NotRunning; }, 10000, 20) || displayed() < 0)
+        error_ = "dunst did not take the notification service";
 }
 
 NotificationServer::~NotificationServer()
@@ -60,27 +59,21 @@ NotificationServer::~NotificationServer()
     desktop_.setSessionBus({});
 }
 
-std::optional<QString> NotificationServer::dunstctl(const QStringList& args) const
-{
-    return desktop_.run(QStringLiteral("dunstctl"), args);
-}
-
 int NotificationServer::displayed() const
 {
     bool ok = false;
-    const auto out = dunstctl({QStringLiteral("count"), QStringLiteral("displayed")});
-    const int n = out ? out->trimmed().toInt(&ok) : -1;
+    const int n = desktop_.run("dunstctl", {"count", "displayed"}).value_or(QString()).trimmed().toInt(&ok);
     return ok ? n : -1;
 }
 
 QStringList NotificationServer::closeAll() const
 {
-    dunstctl({QStringLiteral("close-all")});
+    desktop_.run("dunstctl", {"close-all"});
     // {"type": "aa{sv}", "data": [[{"appname": {"type": "s", "data": "Varrow"}, ...}, ...]]}, newest first
     QStringList all;
-    const auto out = dunstctl({QStringLiteral("history")});
-    for (const QJsonValue& n : QJsonDocument::fromJson(out.value_or(QString()).toUtf8())[QStringLiteral("data")][0].toArray()) {
-        auto field = [&](const char* name) { return n[QLatin1String(name)][QStringLiteral("data")].toString(); };
+    const QString history = desktop_.run("dunstctl", {"history"}).value_or(QString());
+    for (const QJsonValue& n : QJsonDocument::fromJson(history.toUtf8())["data"][0].toArray()) {
+        auto field = [&](const char* name) { return n[QLatin1String(name)]["data"].toString(); };
         all.prepend(QStringList{field("appname"), QFileInfo(field("icon_path")).fileName(), field("summary"), field("body")}
                         .join(u'|'));
     }

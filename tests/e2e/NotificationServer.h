@@ -21,8 +21,6 @@ public:
     QStringList closeAll() const;
 
 private:
-    std::optional<QString> dunstctl(const QStringList& args) const;
-
     Desktop& desktop_;
     QTemporaryDir dir_;
     testsupport::SessionBus bus_;

@@ -2,9 +2,7 @@
 #include "DesktopTest.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace e2e;
@@ -22,7 +20,7 @@ protected:
         desktop = new Desktop;
         // Over a light desktop a dark fringe shows; over the default black one it would not.
         if (desktop->ok())
-            desktop->setBackground(QStringLiteral("#c8d0d8"));
+            desktop->run("xsetroot", {"-solid", "#c8d0d8"});
     }
     void SetUp() override
     {
@@ -34,14 +32,10 @@ protected:
     static QImage shotOnceDrawn(const QRect& area, const QString& name)
     {
         QImage screen;
-        QElapsedTimer t;
-        t.start();
-        do {
+        WaitUntil([&] {
             screen = desktop->screenshot(shot(name));
-            if (!screen.isNull() && drawnIn(screen, area).width() > area.width() / 3)
-                break;
-            QThread::msleep(50);
-        } while (t.elapsed() < 5000);
+            return !screen.isNull() && drawnIn(screen, area).width() > area.width() / 3;
+        }, 5000, 50);
         return screen;
     }
     // The bounding box of what differs from the desktop in `area`.
@@ -86,9 +80,9 @@ TEST_F(HighResolution, AtTwiceTheResolutionAllIsDrawnAfreshWithoutAFringeAndLine
     {
         Varrow v(*desktop, home.path());
         ASSERT_EQ(startAndWait(v), place);
-        const QImage screen = shotOnceDrawn(place, QStringLiteral("scale-1x"));
+        const QImage screen = shotOnceDrawn(place, "scale-1x");
         one = screen.copy(place);
-        one.save(shot(QStringLiteral("figure-1x")));
+        one.save(shot("figure-1x"));
         EXPECT_EQ(edgePixels(screen, place, nearBlack), 0) << "a dark fringe at 1x";
     }
 
@@ -97,9 +91,9 @@ TEST_F(HighResolution, AtTwiceTheResolutionAllIsDrawnAfreshWithoutAFringeAndLine
     const QRect character = startAndWait(v);
     EXPECT_EQ(character, place) << "the place is kept in logical pixels";
     const QRect device(place.topLeft() * 2, place.size() * 2);
-    const QImage screen = shotOnceDrawn(device, QStringLiteral("scale-2x"));
+    const QImage screen = shotOnceDrawn(device, "scale-2x");
     const QImage two = screen.copy(device);
-    two.save(shot(QStringLiteral("figure-2x")));
+    two.save(shot("figure-2x"));
     // The figure stands where its logical place says, at twice the size.
     const QRect drawn = drawnIn(screen, device.adjusted(-20, -20, 20, 20));
     EXPECT_TRUE(device.contains(drawn)) << drawn.x() << "," << drawn.y() << " " << drawn.width() << "x" << drawn.height();
@@ -108,7 +102,7 @@ TEST_F(HighResolution, AtTwiceTheResolutionAllIsDrawnAfreshWithoutAFringeAndLine
     EXPECT_NEAR(drawn.height(), 2 * drawnAt1x.height(), 3);
     // Not the 1x figure enlarged in 2 x 2 steps: the edges and the lines inside are drawn finer.
     const QImage blocky = one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    blocky.save(shot(QStringLiteral("figure-1x-enlarged")));
+    blocky.save(shot("figure-1x-enlarged"));
     int differing = 0, figure = 0;
     for (int y = 0; y < two.height(); ++y)
         for (int x = 0; x < two.width(); ++x) {
@@ -123,36 +117,36 @@ TEST_F(HighResolution, AtTwiceTheResolutionAllIsDrawnAfreshWithoutAFringeAndLine
     EXPECT_EQ(edgePixels(screen, device, nearBlack), 0) << "a dark fringe at 2x";
 
     // The balloon: its outline whole at the corners and the tail, nowhere cut down to the fill.
-    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Say the time")));
-    const auto spoken = v.waitFor(QStringLiteral("finished Speak (The time is now .*)"), 15000);
+    ASSERT_TRUE(v.pick(character.center(), "Say the time"));
+    const auto spoken = v.waitFor("finished Speak (The time is now .*)", 15000);
     ASSERT_TRUE(spoken) << v.trace().toStdString();
     const QRect balloon = windowRect(spoken->captured(1), true);
     ASSERT_TRUE(balloon.isValid());
-    const QImage withBalloon = shotOnceDrawn(balloon, QStringLiteral("balloon-2x"));
-    withBalloon.copy(balloon).save(shot(QStringLiteral("balloon-2x-crop")));
+    const QImage withBalloon = shotOnceDrawn(balloon, "balloon-2x");
+    withBalloon.copy(balloon).save(shot("balloon-2x-crop"));
     const int outline = edgePixels(withBalloon, balloon, [](QRgb c) { return qGray(c) < 0x90; });
     EXPECT_GT(outline, 2 * (balloon.width() + balloon.height()) / 2) << "the balloon's outline is missing";
     EXPECT_EQ(edgePixels(withBalloon, balloon, [](QRgb c) { return qGray(c) >= 0x90; }), 0)
         << "the fill shows where the outline should be";
 
     // The window manager gives frames in device pixels; the clock, a drag and a dialog line up in logical ones.
-    const QRect clock = settledFrame(QStringLiteral("Varrow"));
+    const QRect clock = settledFrame("Varrow");
     EXPECT_NEAR(clock.left(), 2 * (character.right() + 1 + 12), 1);
     EXPECT_NEAR(clock.top(), 2 * character.top(), 1);
     // 400 x 200 device pixels is 200 x 100 logical ones, which leaves room for the calendar on the left.
     drag(character.center() * 2, {400, 200});
-    ASSERT_TRUE(v.waitFor(QStringLiteral("started Speak Yes Sir!"))) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("started Speak Yes Sir!")) << v.trace().toStdString();
     const QRect moved(QPoint(300, 100), character.size());
     EXPECT_EQ(SavedPlace(home.path()), moved.topLeft());
-    ASSERT_TRUE(v.pick(moved.center(), QStringLiteral("Show the Calendar")));
-    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Calendar ") + Geometry)) << v.trace().toStdString();
-    const QRect calendar = settledFrame(QStringLiteral("Calendar"));
-    desktop->screenshot(shot(QStringLiteral("calendar-2x")));
+    ASSERT_TRUE(v.pick(moved.center(), "Show the Calendar"));
+    ASSERT_TRUE(v.waitFor("window shown Calendar " + Geometry)) << v.trace().toStdString();
+    const QRect calendar = settledFrame("Calendar");
+    desktop->screenshot(shot("calendar-2x"));
     // Flush to the figure's left, tops level, to the device pixel the rounding of the frame allows.
     EXPECT_NEAR(calendar.right() + 1, 2 * moved.left(), 1);
     EXPECT_NEAR(calendar.top(), 2 * moved.top(), 1);
-    ASSERT_TRUE(v.pick(moved.center(), QStringLiteral("OK")));
-    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Calendar .*")));
+    ASSERT_TRUE(v.pick(moved.center(), "OK"));
+    ASSERT_TRUE(v.waitFor("window hidden Calendar .*"));
 }
 
 // ---- two monitors ----
@@ -178,8 +172,8 @@ TEST_F(TwoMonitors, TheFigureTheClockAndADialogStayOnOneMonitor)
         Varrow v(*desktop, home.path());
         const QRect character = startAndWait(v);
         EXPECT_EQ(character.topLeft(), QPoint(2432, 300));
-        const QRect clock = settledFrame(QStringLiteral("Varrow"));
-        const QImage screen = desktop->screenshot(shot(QStringLiteral("monitors-off-every-monitor")));
+        const QRect clock = settledFrame("Varrow");
+        const QImage screen = desktop->screenshot(shot("monitors-off-every-monitor"));
         EXPECT_GT(DrawnShare(screen, character), 0.15) << "the figure is not drawn where it stands";
         EXPECT_TRUE(B.contains(clock)) << clock.x() << "," << clock.y() << " " << clock.width() << "x" << clock.height();
         // No room on its right on B: on its left.
@@ -190,18 +184,18 @@ TEST_F(TwoMonitors, TheFigureTheClockAndADialogStayOnOneMonitor)
     Varrow v(*desktop, home.path());
     const QRect character = startAndWait(v);
     ASSERT_EQ(character.topLeft(), QPoint(1290, 300));
-    const QRect clock = settledFrame(QStringLiteral("Varrow"));
+    const QRect clock = settledFrame("Varrow");
     EXPECT_TRUE(B.contains(clock)) << clock.x() << "," << clock.y();
     EXPECT_EQ(clock.left(), character.right() + 1 + 12);
     EXPECT_EQ(clock.top(), character.top());
 
-    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("Show the Calendar")));
-    ASSERT_TRUE(v.waitFor(QStringLiteral("window shown Calendar ") + Geometry)) << v.trace().toStdString();
-    const QRect calendar = settledFrame(QStringLiteral("Calendar"));
-    desktop->screenshot(shot(QStringLiteral("monitors-calendar-on-B")));
+    ASSERT_TRUE(v.pick(character.center(), "Show the Calendar"));
+    ASSERT_TRUE(v.waitFor("window shown Calendar " + Geometry)) << v.trace().toStdString();
+    const QRect calendar = settledFrame("Calendar");
+    desktop->screenshot(shot("monitors-calendar-on-B"));
     EXPECT_TRUE(B.contains(calendar.topLeft())) << calendar.x() << "," << calendar.y();
     EXPECT_EQ(calendar.left(), character.right() + 1) << "not flush to the figure's right";
     EXPECT_EQ(calendar.top(), character.top());
-    ASSERT_TRUE(v.pick(character.center(), QStringLiteral("OK")));
-    ASSERT_TRUE(v.waitFor(QStringLiteral("window hidden Calendar .*")));
+    ASSERT_TRUE(v.pick(character.center(), "OK"));
+    ASSERT_TRUE(v.waitFor("window hidden Calendar .*"));
 }
