@@ -48,8 +48,8 @@ public:
     QImage screenshot(const QString& saveAs = {}, QString* why = nullptr) const;
     // The windows the compositor manages, plus the X11 windows it leaves unmanaged.
     std::vector<Window> windows() const;
-    std::optional<Window> window(const QString& title) const;
-    std::optional<Window> focusedWindow() const;
+    std::optional<Window> window(const QString& title) const; // a null title: the focused window
+    std::optional<Window> focusedWindow() const { return window({}); }
     // Gives this window the focus as the user would, from the compositor's side; false where it cannot.
     bool activate(const QString& title) const;
 
@@ -76,7 +76,8 @@ private:
     QString runtime_, clientRuntime_, home_;
     QString display_, xauthority_, wayland_, swaysock_;
     testsupport::SessionBus bus_;
-    QProcess compositor_, pointerDevice_;
+    mutable QProcess compositor_;
+    QProcess pointerDevice_;
     std::vector<std::unique_ptr<QProcess>> launched_;
     mutable QString log_;
     mutable int scripts_ = 0;
