@@ -5,7 +5,6 @@
 #include "support/CharacterTestSupport.h"
 #include "support/FakeDrive.h"
 
-#include <QCalendarWidget>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
@@ -180,28 +179,6 @@ TEST_F(MainTest, CdToggleFollowsTheCaptionWhateverTheDoorDid)
     EXPECT_EQ(t.messageBox.shown.size(), 2u);
     EXPECT_TRUE(drive->log.contains("closeTray"));
     EXPECT_EQ(drive->openHandles, 0);
-}
-
-TEST_F(MainTest, ADragIsAcknowledgedAndSavedAndAMoveByTheProgramIsNot)
-{
-    frmMain& f = load();
-    carriedOut();
-    f.agentA->setLeft(77);
-    testsupport::pump();
-    EXPECT_TRUE(carriedOut().isEmpty());
-    EXPECT_EQ(setting("LastPositionX"), "<none>");
-
-    QWidget* w = f.agentA->stage().window();
-    const QPoint grip(w->width() / 2, w->height() / 2);
-    QTest::mousePress(w, Qt::LeftButton, {}, grip);
-    for (int i = 1; i <= 4; ++i)
-        QTest::mouseMove(w, grip + QPoint(i * 10, i * 5));
-    QTest::mouseRelease(w, Qt::LeftButton, {}, grip + QPoint(40, 20));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return setting("LastPositionX") != "<none>"; }));
-    EXPECT_EQ(carriedOut(), QStringList({"Play:Acknowledge", "Speak:Yes Sir!", "Play:Write", "Play:WriteReturn"}));
-    EXPECT_EQ(setting("LastPositionX"), QString::number(f.agentA->Left()));
-    EXPECT_EQ(setting("LastPositionY"), QString::number(f.agentA->Top()));
-    EXPECT_NE(f.agentA->Left(), 77);
 }
 
 TEST_F(MainTest, ClockAnnouncesEachHourAndQuarterOnce)
