@@ -1,6 +1,5 @@
 // The character service: requests in order, connections sharing one figure, idling, dragging, listening.
 #include "character/Agent.h"
-#include "character/BorrowedCharacter.h"
 #include "support/CharacterTestSupport.h"
 
 #include <QMenu>
@@ -125,42 +124,6 @@ TEST_F(StageTest, ConnectionsShareOnePlaceAndTheLastShownIsInEffect)
     EXPECT_EQ(got.last(), "main:sayDate");
 }
 
-TEST_F(StageTest, ABorrowedCharacterStandsInUntilHandedBackAndTakesWhatItHadLeftToSay)
-{
-    Connection main(server);
-    main.c->Commands().Add("sayTime", "Say the time", "Time");
-    main.c->Show(true);
-    ASSERT_TRUE(testsupport::waitUntilStill(main.c->stage()));
-    CharacterStage& stage = main.c->stage();
-    StageRecorder rec(stage);
-    constexpr CommandEntry table[] = {{"OK", "OK", "Okay", true, true}, {"nextDay", "", "Next Day", true, false}};
-    {
-        Agent dialogAgent(server);
-        BorrowedCharacter borrowed(dialogAgent, main.c, table, "the test dialog");
-        Character* own = borrowed.get();
-        ASSERT_NE(own, nullptr);
-        EXPECT_EQ(own->Commands().Count(), 2);
-        EXPECT_FALSE(main.c->Visible());
-        EXPECT_EQ(stage.inEffect(), own);
-        for (int i = 0; i < 20; ++i) { // a user typing a path: a search and a sentence per key
-            own->Play("Search");
-            own->Speak("Sorry, there's no such file !");
-        }
-        ASSERT_TRUE(testsupport::waitUntil([&] { return stage.busy(); }));
-        borrowed.handBack();
-        EXPECT_FALSE(stage.busy() && stage.currentAnimation() == "Search");
-        main.c->Speak("The time is now 10:00:00");
-    }
-    ASSERT_TRUE(testsupport::waitUntilStill(stage));
-    // Nothing of the dialog's runs after the hand-back: the main character's words come next.
-    const qsizetype back = rec.started.lastIndexOf("Show:fast");
-    ASSERT_GT(back, 0);
-    EXPECT_EQ(rec.started.mid(back), QStringList({"Show:fast", "Speak:The time is now 10:00:00"}));
-    EXPECT_LE(rec.started.count("Play:Search"), 1);
-    EXPECT_EQ(stage.inEffect(), main.c);
-    EXPECT_TRUE(stage.figureOnScreen());
-}
-
 TEST_F(StageTest, IdleStartsWhenTheQueueRunsDryAndEndsWithTheNextRequest)
 {
     Connection a(server);
@@ -206,7 +169,7 @@ TEST_F(StageTest, BalloonShowsTheWordsAsTheyAreSpoken)
     EXPECT_EQ(seen.last(), "Hollin Co. says hello");
 }
 
-// Drags are MainTest.ADragIsAcknowledged...'s to check, the window's shape the e2e runs'.
+// Drags and the window's shape are the e2e runs' to check.
 TEST_F(StageTest, TheMenuListsTheCommandsInEffect)
 {
     Connection a(server);
