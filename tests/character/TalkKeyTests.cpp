@@ -15,8 +15,8 @@
 
 namespace {
 
-const QString Path = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString Interface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+const QString Path = "/org/freedesktop/portal/desktop";
+const QString Interface = "org.freedesktop.portal.GlobalShortcuts";
 
 struct Shortcut {
     QString id;
@@ -48,50 +48,45 @@ const QDBusArgument& operator>>(const QDBusArgument& a, Shortcut& s)
 // The portal's side, answering through Request objects as xdg-desktop-portal does.
 class FakePortal : public QDBusVirtualObject {
 public:
-    explicit FakePortal(QDBusConnection bus, uint answer = 0, QString trigger = QStringLiteral("Pause"))
+    explicit FakePortal(QDBusConnection bus, uint answer = 0, QString trigger = "Pause")
         : bus_(bus), answer_(answer), trigger_(std::move(trigger))
     {
         qDBusRegisterMetaType<Shortcut>();
         qDBusRegisterMetaType<QList<Shortcut>>();
         bus_.registerVirtualObject(Path, this);
-        bus_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        bus_.registerService("org.freedesktop.portal.Desktop");
     }
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& m, const QDBusConnection& connection) override
     {
         if (m.interface() != Interface)
             return false;
-        QString sender = m.service().mid(1);
-        sender.replace(u'.', u'_');
+        const QString sender = m.service().mid(1).replace(u'.', u'_');
         const QVariantMap options = qdbus_cast<QVariantMap>(m.arguments().constLast());
-        const QString request = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                                    .arg(sender, options.value(QStringLiteral("handle_token")).toString());
+        const QString request = "/org/freedesktop/portal/desktop/request/" + sender + u'/' + options.value("handle_token").toString();
         QVariantMap results;
         if (m.member() == u"CreateSession") {
-            session = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
-                          .arg(sender, options.value(QStringLiteral("session_handle_token")).toString());
-            results[QStringLiteral("session_handle")] = session;
+            session = "/org/freedesktop/portal/desktop/session/" + sender + u'/' + options.value("session_handle_token").toString();
+            results["session_handle"] = session;
         } else if (m.member() == u"BindShortcuts") {
             boundSession = qdbus_cast<QDBusObjectPath>(m.arguments().at(0)).path();
             asked = qdbus_cast<QList<Shortcut>>(m.arguments().at(1));
             QList<Shortcut> given = asked;
             for (Shortcut& s : given)
-                s.properties = {{QStringLiteral("description"), s.properties.value(QStringLiteral("description"))},
-                                {QStringLiteral("trigger_description"), trigger_}};
-            results[QStringLiteral("shortcuts")] = QVariant::fromValue(given);
+                s.properties = {{"description", s.properties.value("description")}, {"trigger_description", trigger_}};
+            results["shortcuts"] = QVariant::fromValue(given);
         } else {
             return false;
         }
         connection.send(m.createReply(QVariant::fromValue(QDBusObjectPath(request))));
-        QDBusMessage response = QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"),
-                                                           QStringLiteral("Response"));
+        QDBusMessage response = QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
         response << answer_ << results;
         connection.send(response);
         return true;
     }
     void key(const QString& id, bool down)
     {
-        QDBusMessage s = QDBusMessage::createSignal(Path, Interface, down ? QStringLiteral("Activated") : QStringLiteral("Deactivated"));
+        QDBusMessage s = QDBusMessage::createSignal(Path, Interface, down ? "Activated" : "Deactivated");
         s << QVariant::fromValue(QDBusObjectPath(session)) << id << qulonglong(0) << QVariantMap();
         bus_.send(s);
     }
@@ -113,7 +108,7 @@ struct Recorder {
 std::unique_ptr<character::TalkKey> makeKey(const testsupport::SessionBus& bus, Recorder& r, int capMs, bool withX11 = false)
 {
     auto key = std::make_unique<character::TalkKey>(
-        std::make_unique<character::PortalListenKey>(QDBusConnection::connectToBus(bus.address(), QStringLiteral("client"))),
+        std::make_unique<character::PortalListenKey>(QDBusConnection::connectToBus(bus.address(), "client")),
         withX11 ? std::make_unique<character::ListenKey>() : nullptr, true, capMs,
         [&r](const QString& why) { r.told << why; });
     QObject::connect(key.get(), &character::TalkKey::heldChanged, [&r](bool h) { r.held.push_back(h); });
@@ -125,29 +120,29 @@ std::unique_ptr<character::TalkKey> makeKey(const testsupport::SessionBus& bus, 
 TEST(TalkKey, PortalShortcutFollowsTheKeyAndTheCapEndsAForgottenRelease)
 {
     testsupport::SessionBus bus;
-    FakePortal portal(QDBusConnection::connectToBus(bus.address(), QStringLiteral("portal")));
+    FakePortal portal(QDBusConnection::connectToBus(bus.address(), "portal"));
     Recorder r;
     auto key = makeKey(bus, r, 300);
     key->start();
     ASSERT_TRUE(testsupport::waitUntil([&] { return key->via() == character::TalkKey::Via::Portal; }));
     ASSERT_EQ(portal.asked.size(), 1);
-    EXPECT_EQ(portal.asked[0].id, QStringLiteral("talk"));
-    EXPECT_EQ(portal.asked[0].properties.value(QStringLiteral("preferred_trigger")).toString(), QStringLiteral("Pause"));
+    EXPECT_EQ(portal.asked[0].id, "talk");
+    EXPECT_EQ(portal.asked[0].properties.value("preferred_trigger").toString(), "Pause");
     EXPECT_EQ(portal.boundSession, portal.session);
 
-    portal.key(QStringLiteral("talk"), true);
-    portal.key(QStringLiteral("other"), false); // another program's shortcut is none of ours
+    portal.key("talk", true);
+    portal.key("other", false); // another program's shortcut is none of ours
     ASSERT_TRUE(testsupport::waitUntil([&] { return r.held.size() == 1; }));
-    portal.key(QStringLiteral("talk"), false);
+    portal.key("talk", false);
     ASSERT_TRUE(testsupport::waitUntil([&] { return r.held.size() == 2; }));
     EXPECT_EQ(r.held, (std::vector<bool>{true, false}));
 
     // The release never comes: the cap ends listening, and the late release adds nothing.
-    portal.key(QStringLiteral("talk"), true);
+    portal.key("talk", true);
     ASSERT_TRUE(testsupport::waitUntil([&] { return r.held.size() == 4; }, 3000));
     EXPECT_EQ(r.held, (std::vector<bool>{true, false, true, false}));
-    portal.key(QStringLiteral("talk"), false);
-    portal.key(QStringLiteral("talk"), true);
+    portal.key("talk", false);
+    portal.key("talk", true);
     ASSERT_TRUE(testsupport::waitUntil([&] { return r.held.size() == 5; }));
     EXPECT_TRUE(r.held.back());
     EXPECT_TRUE(r.told.isEmpty()) << r.told.join(u'\n').toStdString();
@@ -161,7 +156,7 @@ TEST(TalkKey, WithoutPortalOrGrabTheUserIsToldOnceOfTheOtherWays)
         SCOPED_TRACE(portalThere);
         std::unique_ptr<FakePortal> portal;
         if (portalThere != NoPortal)
-            portal = std::make_unique<FakePortal>(QDBusConnection::connectToBus(bus.address(), QStringLiteral("portal")), portalThere == Declines ? 1 : 0,
+            portal = std::make_unique<FakePortal>(QDBusConnection::connectToBus(bus.address(), "portal"), portalThere == Declines ? 1 : 0,
                                                   QString());
         Recorder r;
         auto key = makeKey(bus, r, 10000, true); // no X server here: the grab fails too
@@ -169,12 +164,12 @@ TEST(TalkKey, WithoutPortalOrGrabTheUserIsToldOnceOfTheOtherWays)
         ASSERT_TRUE(testsupport::waitUntil([&] { return !r.told.isEmpty(); }, 10000));
         QCoreApplication::processEvents();
         EXPECT_EQ(r.told.size(), 1);
-        EXPECT_TRUE(r.told[0].contains(QStringLiteral("middle button"))) << r.told[0].toStdString();
-        EXPECT_TRUE(r.told[0].contains(QStringLiteral("\"Listen\""))) << r.told[0].toStdString();
+        EXPECT_TRUE(r.told[0].contains("middle button")) << r.told[0].toStdString();
+        EXPECT_TRUE(r.told[0].contains("\"Listen\"")) << r.told[0].toStdString();
         EXPECT_EQ(key->via(), character::TalkKey::Via::None);
         EXPECT_TRUE(r.held.empty());
         if (portal)
-            QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+            QDBusConnection::disconnectFromBus("portal");
+        QDBusConnection::disconnectFromBus("client");
     }
 }
