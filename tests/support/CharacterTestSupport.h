@@ -12,26 +12,24 @@
 
 namespace testsupport {
 
-// The real character service's settings, fast and silent, with the character file from the source tree.
-inline character::ServerOptions fastServerOptions(int idleDelayMs = 40, int idleMoveEveryMs = 100000)
-{
-    character::ServerOptions o;
-    o.stage.idleDelayMs = idleDelayMs;
-    o.stage.idleMoveEveryMs = idleMoveEveryMs;
-    o.stage.balloonLingerMs = 20;
-    o.stage.tweenStepMs = 5;
-    o.stage.timeScale = 0.02;
-    o.searchPath = {sourceDir() + QStringLiteral("/assets")};
-    o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
-    return o;
-}
-
-// The real character service, fast. Declare it before anything connected to it.
+// The real character service, fast and silent, with the character file from the source tree.
+// Declare it before anything connected to it.
 class FastCharacterServer : public character::CharacterServer {
 public:
-    explicit FastCharacterServer(int idleDelayMs = 40, int idleMoveEveryMs = 100000)
-        : CharacterServer(fastServerOptions(idleDelayMs, idleMoveEveryMs))
+    explicit FastCharacterServer(int idleDelayMs = 40) : CharacterServer(options(idleDelayMs)) {}
+
+private:
+    static character::ServerOptions options(int idleDelayMs)
     {
+        character::ServerOptions o;
+        o.stage.idleDelayMs = idleDelayMs;
+        o.stage.idleMoveEveryMs = 100000;
+        o.stage.balloonLingerMs = 20;
+        o.stage.tweenStepMs = 5;
+        o.stage.timeScale = 0.02;
+        o.searchPath = {sourceDir() + "/assets"};
+        o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
+        return o;
     }
 };
 
