@@ -4,7 +4,6 @@
 #include "character/CharacterStage.h"
 #include "support/CharacterTestSupport.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,8 +1,6 @@
 // The character on the screens users have: twice the resolution, and two monitors side by side.
 #include "DesktopTest.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace e2e;
