@@ -45,9 +45,8 @@ protected:
     {
         auto d = std::make_unique<frmRun>(p, server, mainAgentA);
         d->showOpen = [this](QWidget&, const QString& title, const QStringList& filters, const QString& name) {
-            chooser << QStringLiteral("%1|%2|%3").arg(title, filters.join(";;"), name);
-            std::optional<QString> r = choose;
-            return r;
+            chooser << title + u'|' + filters.join(";;") + u'|' + name;
+            return choose;
         };
         d->show();
         return d;
