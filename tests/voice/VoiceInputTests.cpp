@@ -55,7 +55,7 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
 
 // Voice then quiet ends an utterance; a click is not speech, nor a pause between words its end; a
 // silent room gives up; noise the voice decision takes for voice, far below the speaker or in bursts
-// too short to be speech, is quiet.
+// too short to be speech, is quiet; but a short last syllable is still waited for.
 TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
 {
     using State = voice::SpeechEndDetector::State;
@@ -89,11 +89,18 @@ TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
 
     voice::SpeechEndDetector bursts;
     run(bursts, true, 30);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(run(bursts, false, 10), State::Speaking);
         run(bursts, true, 3);
     }
     EXPECT_EQ(run(bursts, false, 10), State::Ended);
+
+    voice::SpeechEndDetector lastSyllable;
+    run(lastSyllable, true, 30);
+    run(lastSyllable, false, 20);
+    run(lastSyllable, true, 8);
+    EXPECT_EQ(run(lastSyllable, false, 69), State::Speaking);
+    EXPECT_EQ(run(lastSyllable, false, 1), State::Ended);
 }
 
 // Listening without a key ends when the user has spoken and stopped, and hears what was said.

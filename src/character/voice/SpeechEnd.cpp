@@ -35,11 +35,8 @@ SpeechEndDetector::State SpeechEndDetector::frame(bool voice, float levelDb)
             loudest_ = levelDb;
         } else if (ms >= limits_.waitMs)
             state_ = State::GaveUp;
-    } else if (ms >= limits_.longestMs) {
-        state_ = State::Ended;
-    } else if ((run_ == 0 || speech) && (frames_ - lastSpeech_) * frameMs >= limits_.trailingMs) {
-        // A burst too short to be speech does not hold the end off: noise the voice decision
-        // now and then takes for voice would otherwise keep listening going to the cap.
+    } else if (gap_ * frameMs >= limits_.trailingMs || ms >= limits_.longestMs ||
+               (frames_ - lastSpeech_) * frameMs >= limits_.burstsMs) {
         state_ = State::Ended;
     }
     return state_;

@@ -12,6 +12,9 @@ public:
     struct Limits {
         int onsetMs = 120;     // this much voice, short gaps bridged, is speech and not a click
         int trailingMs = 700;  // this long without voice after speech ends the utterance
+        // Bursts of voice too short to be speech hold the end off this long after speech at most: a
+        // short last syllable is heard, noise now and then taken for voice does not listen on to the cap.
+        int burstsMs = 1000;
         int waitMs = 5000;     // nobody spoke: stop listening
         int longestMs = 10000; // nobody stops: stop listening
         // Once someone speaks, voice this far below their loudest is the room: steady noise the voice
