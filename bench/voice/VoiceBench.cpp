@@ -415,6 +415,8 @@ int main(int argc, char** argv)
     };
     std::map<std::pair<int, int>, Count> byVoiceRoom;
     std::map<int, Count> byVoice, byRoom, bySet, heldOutBySet;
+    std::map<int, Count> firstByRoom; // the recogniser's choice before any turning away: what limits can keep
+    Count firstAll;
     std::map<int, Away> sentencesBySet, missesBySet, heldOutSentences, heldOutMisses;
     Count all, heldOutPhrases;
     Away allSentences, allMisses, allHeldSentences, allHeldMisses;
@@ -433,6 +435,8 @@ int main(int argc, char** argv)
             byRoom[it.condition].add(ok, right);
             bySet[it.set].add(ok, right);
             all.add(ok, right);
+            firstByRoom[it.condition].add(!it.outcome.heard.command.isEmpty(), right);
+            firstAll.add(!it.outcome.heard.command.isEmpty(), right);
             if (it.heldOut)
                 heldOutPhrases.add(ok, right), heldOutBySet[it.set].add(ok, right);
             phraseMs.push_back(it.ms);
@@ -468,7 +472,9 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("\nPhrases right/wrong %% (the rest refused), by voice and room:\n%-18s", "voice");
+    std::printf("\nPhrases right/wrong %% (the rest refused), by voice and room; \"first choice\" is the recogniser's\n"
+                "own pick before any is turned away, the most that turning away can keep:\n%-18s",
+                "voice");
     for (int c = 0; c < int(conditions.size()); ++c)
         std::printf(" %11.11s", qPrintable(conditions[size_t(c)].name));
     std::printf(" %11s\n", "all");
@@ -481,7 +487,10 @@ int main(int argc, char** argv)
     std::printf("%-18s", "all voices");
     for (int c = 0; c < int(conditions.size()); ++c)
         std::printf(" %11s", qPrintable(byRoom[c].cell()));
-    std::printf(" %11s\n", qPrintable(all.cell()));
+    std::printf(" %11s\n%-18s", qPrintable(all.cell()), "first choice");
+    for (int c = 0; c < int(conditions.size()); ++c)
+        std::printf(" %11s", qPrintable(firstByRoom[c].cell()));
+    std::printf(" %11s\n", qPrintable(firstAll.cell()));
 
     std::printf("\n%-32s %8s %8s %8s %20s %20s\n", "command set", "right", "wrong", "refused", "other speech away",
                 "near misses away");
