@@ -60,12 +60,13 @@ std::vector<short> toShorts(const std::vector<double>& s)
     return out;
 }
 
-// Through sox with these effects; empty when sox fails.
+// Through sox with these effects; empty when sox fails. Repeatable: sox's dither is random otherwise,
+// and two runs of the bench would not hear the same clips.
 std::vector<short> sox(const std::vector<short>& in, const QStringList& effects)
 {
     QProcess p;
     const QStringList raw{"-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1"};
-    p.start(QStringLiteral("sox"), QStringList{"-q"} + raw + QStringList{"-"} + raw + QStringList{"-"} + effects);
+    p.start(QStringLiteral("sox"), QStringList{"-q", "-R"} + raw + QStringList{"-"} + raw + QStringList{"-"} + effects);
     if (!p.waitForStarted(5000))
         return {};
     p.write(reinterpret_cast<const char*>(in.data()), qint64(in.size() * 2));
