@@ -133,6 +133,8 @@ void Trace::watch(character::VoiceInput& voice)
         line(QStringLiteral("voice heard %1 (%2)").arg(command, phrase));
     });
     connect(&voice, &VoiceInput::notUnderstood, this, [this] { line(QStringLiteral("voice not understood")); });
+    connect(&voice, &VoiceInput::turnedOff, this, [this](const QString& why) { line("voice off " + why); });
+    connect(&voice, &VoiceInput::refused, this, [this](const QString& why) { line("voice refused " + why); });
 }
 
 void Trace::watch(platform::UserReport& report)

@@ -103,6 +103,8 @@ void CharacterServer::wireVoice(CharacterStage* stage)
     QObject::connect(voice, &VoiceInput::heard, stage,
                      [stage](const QString& command, const QString& phrase) { stage->deliverCommand(command, phrase); });
     QObject::connect(voice, &VoiceInput::notUnderstood, stage, [stage] { stage->showCue(QStringLiteral("?")); });
+    QObject::connect(voice, &VoiceInput::refused, stage,
+                     [stage] { stage->showCue(QStringLiteral("Voice commands are off")); });
     QObject::connect(voice, &VoiceInput::listeningChanged, stage, &CharacterStage::setListening);
     QObject::connect(stage, &CharacterStage::listenRequested, voice, &VoiceInput::hold);
     // For a user with neither the key nor a middle button.

@@ -33,6 +33,7 @@ signals:
     void notUnderstood();
     void listeningChanged(bool listening);
     void turnedOff(const QString& why); // found out after starting that it cannot work
+    void refused(const QString& why);   // asked to listen while it still cannot
 };
 
 } // namespace character

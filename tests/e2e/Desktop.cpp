@@ -22,6 +22,7 @@ QProcessEnvironment displayEnvironment(const QString& display)
     env.remove("WAYLAND_DISPLAY");
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.remove("PULSE_SERVER");
     return env;
 }
 } // namespace
@@ -122,6 +123,8 @@ QProcessEnvironment Desktop::environment() const
     QProcessEnvironment env = displayEnvironment(display_);
     if (!sessionBus_.isEmpty())
         env.insert("DBUS_SESSION_BUS_ADDRESS", sessionBus_);
+    if (!soundServer_.isEmpty())
+        env.insert("PULSE_SERVER", soundServer_);
     if (scale_ != 1)
         env.insert("QT_SCALE_FACTOR", QString::number(scale_));
     return env;

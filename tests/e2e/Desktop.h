@@ -38,6 +38,8 @@ public:
     QProcessEnvironment environment() const;
     // The session bus later programs see; none by default, never the bus of the desktop running the tests.
     void setSessionBus(const QString& address) { sessionBus_ = address; }
+    // The sound server later programs use; none by default, never the one of the desktop running the tests.
+    void setSoundServer(const QString& address) { soundServer_ = address; }
     // Programs started from now on draw at this many device pixels per logical pixel.
     void setScale(double factor) { scale_ = factor; }
     double scale() const { return scale_; }
@@ -50,7 +52,7 @@ public:
 private:
     void fail(const QString& why);
     QTemporaryDir scratch_;
-    QString display_, error_, sessionBus_;
+    QString display_, error_, sessionBus_, soundServer_;
     double scale_ = 1;
     QProcess xvfb_, wm_;
 };

@@ -19,16 +19,26 @@ bool SoundFile::load()
     return true;
 }
 
-bool SoundFile::start()
+platform::Result<> SoundFile::start()
 {
     if (!load())
-        return false;
+        return platform::Fail(QStringLiteral("The sound file %1 cannot be read any more, so voice commands are off.")
+                                  .arg(path_));
     pos_ = 0;
     started_.start();
-    return true;
+    return {};
 }
 
-long SoundFile::read(short* buffer, size_t max)
+std::vector<short> SoundFile::stop()
+{
+    const size_t due = size_t(started_.elapsed()) * 16;
+    std::vector<short> rest(due - std::min(due, pos_));
+    if (!rest.empty())
+        read(rest.data(), rest.size());
+    return rest;
+}
+
+platform::Result<size_t> SoundFile::read(short* buffer, size_t max)
 {
     const size_t due = size_t(started_.elapsed()) * 16;
     const size_t n = std::min(max, due - std::min(due, pos_));
@@ -36,7 +46,7 @@ long SoundFile::read(short* buffer, size_t max)
     std::copy_n(samples_.data() + pos_, fromFile, buffer);
     after_->fill(buffer + fromFile, n - fromFile);
     pos_ += n;
-    return long(n);
+    return n;
 }
 
 std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why)

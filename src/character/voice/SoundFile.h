@@ -16,9 +16,9 @@ class SoundFile : public AudioSource {
 public:
     explicit SoundFile(QString path) : path_(std::move(path)) {}
     bool load();
-    bool start() override;
-    long read(short* buffer, size_t max) override;
-    void stop() override {}
+    platform::Result<> start() override;
+    platform::Result<size_t> read(short* buffer, size_t max) override;
+    std::vector<short> stop() override;
 
 private:
     static constexpr qint64 maxBytes = 16000 * 2 * 60;

@@ -2,6 +2,7 @@
 #include "SphinxVoiceInput.h"
 
 #include "Mailbox.h"
+#include "Microphone.h"
 #include "SoundFile.h"
 #include "SpeechEnd.h"
 
@@ -12,51 +13,7 @@
 #include <optional>
 #include <utility>
 
-#include <sphinxbase/ad.h>
-
 namespace voice {
-
-namespace {
-
-// A fresh recording per utterance, so nothing said before the button went down is heard.
-class Microphone : public AudioSource {
-public:
-    ~Microphone() override { stop(); }
-    bool start() override
-    {
-        if (!ad_)
-            ad_ = ad_open_sps(16000);
-        return ad_ != nullptr;
-    }
-    long read(short* buffer, size_t max) override
-    {
-        // Waits until `max` samples have arrived.
-        return ad_ ? ad_read(ad_, buffer, int32(std::min<size_t>(max, 1 << 20))) : -1;
-    }
-    void stop() override
-    {
-        if (ad_)
-            ad_close(ad_);
-        ad_ = nullptr;
-    }
-
-private:
-    ad_rec_t* ad_ = nullptr;
-};
-
-} // namespace
-
-std::unique_ptr<AudioSource> OpenMicrophone(QString* why)
-{
-    auto mic = std::make_unique<Microphone>();
-    if (!mic->start()) {
-        if (why)
-            *why = QStringLiteral("No microphone was found, so voice commands are off.");
-        return nullptr;
-    }
-    mic->stop();
-    return mic;
-}
 
 // Lives on the listening thread: owns the decoder and the sound source.
 class VoiceWorker : public QObject {
@@ -77,12 +34,15 @@ public:
                 .arg(decoder_->error());
         poll_ = new QTimer(this);
         connect(poll_, &QTimer::timeout, this, &VoiceWorker::readChunk);
+        if (const platform::Result<> there = source_->probe(); !there)
+            emit microphoneFailed(there.why());
         return {};
     }
     void tearDown()
     {
         if (source_ && listening_)
             source_->stop();
+        listening_ = false;
         delete poll_;
         poll_ = nullptr;
         source_.reset();
@@ -97,11 +57,11 @@ public:
     {
         if (!decoder_ || !decoder_->ready() || !source_ || listening_)
             return;
-        if (!source_->start()) {
-            emit endedByItself();
-            emit result({}, {});
+        if (const platform::Result<> started = source_->start(); !started) {
+            emit microphoneFailed(started.why());
             return;
         }
+        emit recording();
         speechEnd_.reset();
         judged_ = 0;
         if (untilSilence)
@@ -116,11 +76,9 @@ public:
             return;
         listening_ = false;
         poll_->stop();
-        source_->stop();
-        // Whatever the source still holds belongs to this utterance.
-        short buffer[4096];
-        for (long n; (n = source_->read(buffer, std::size(buffer))) > 0;)
-            decoder_->feed(buffer, size_t(n));
+        // What the device captured before the key went up is the end of the phrase.
+        const std::vector<short> rest = source_->stop();
+        decoder_->feed(rest.data(), rest.size());
         const Heard h = decoder_->end().heard;
         emit result(h.command, h.phrase);
     }
@@ -136,18 +94,26 @@ signals:
     void result(const QString& command, const QString& phrase);
     void endedByItself();
     void setUpFailed(const QString& why);
+    void recording();
+    void microphoneFailed(const QString& why);
 
 private:
     // One short chunk per turn keeps phrase changes and the stop coming through while listening.
     void readChunk()
     {
         short buffer[480];
-        const long n = source_->read(buffer, std::size(buffer));
-        if (n > 0)
-            decoder_->feed(buffer, size_t(n));
-        else if (n < 0)
-            poll_->stop(); // the device went away; the utterance ends with what was heard
-        poll_->setInterval(n > 0 ? 0 : 10);
+        const platform::Result<size_t> n = source_->read(buffer, std::size(buffer));
+        if (!n) {
+            // Half an utterance is not what the user said: nothing is heard.
+            listening_ = false;
+            poll_->stop();
+            source_->stop();
+            decoder_->end();
+            emit microphoneFailed(n.why());
+            return;
+        }
+        decoder_->feed(buffer, *n);
+        poll_->setInterval(*n > 0 ? 0 : 10);
         if (!speechEnd_)
             return;
         const std::vector<bool>& voiced = decoder_->voiced();
@@ -208,6 +174,12 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
             emit listeningChanged(false);
         });
     }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::microphoneFailed, worker_, [this](const QString& why) {
+        replies_.post([this, why] { microphoneFailed(why); });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::recording, worker_, [this] {
+        replies_.post([this] { microphoneWhy_.clear(); });
+    }, Qt::DirectConnection);
     worker_->moveToThread(&thread_);
     thread_.setObjectName(QStringLiteral("voice"));
     // The model takes most of a second to load: the character must not wait for it.
@@ -245,9 +217,24 @@ void SphinxVoiceInput::setPhrases(const std::vector<character::VoicePhrase>& phr
         toWorker([w = worker_, phrases] { w->setPhrases(phrases); });
 }
 
+void SphinxVoiceInput::microphoneFailed(const QString& why)
+{
+    const bool wasListening = std::exchange(listening_, false);
+    const bool wasWorking = microphoneWhy_.isEmpty();
+    microphoneWhy_ = why;
+    if (wasListening)
+        emit listeningChanged(false);
+    // The user hears of a microphone going once; a press while it stays gone gets a short answer.
+    if (wasWorking)
+        emit turnedOff(why);
+    else
+        emit refused(why);
+}
+
 void SphinxVoiceInput::listen(bool untilSilence)
 {
-    if (!available() || listening_)
+    // The microphone is tried again at each press: it may have come back.
+    if (!reason_.isEmpty() || listening_)
         return;
     listening_ = true;
     toWorker([w = worker_, untilSilence] { w->start(untilSilence); });
@@ -286,7 +273,11 @@ namespace character {
 std::unique_ptr<VoiceInput> MakeVoiceInput(const QString& soundFile, QString* whyOff)
 {
     QString why;
-    auto mic = soundFile.isEmpty() ? voice::OpenMicrophone(&why) : voice::OpenSoundFile(soundFile, &why);
+    std::unique_ptr<voice::AudioSource> mic;
+    if (soundFile.isEmpty())
+        mic = std::make_unique<voice::Microphone>();
+    else
+        mic = voice::OpenSoundFile(soundFile, &why);
     std::unique_ptr<VoiceInput> input;
     if (mic)
         input = std::make_unique<voice::SphinxVoiceInput>(std::move(mic));

@@ -3,6 +3,7 @@
 #include "Decoder.h"
 #include "Mailbox.h"
 #include "character/VoiceInput.h"
+#include "platform/Result.h"
 
 #include <QThread>
 #include <functional>
@@ -15,14 +16,16 @@ namespace voice {
 class AudioSource {
 public:
     virtual ~AudioSource() = default;
-    virtual bool start() = 0;
-    // Up to `max` samples at 16 kHz mono that have arrived since the last read; negative on failure.
-    virtual long read(short* buffer, size_t max) = 0;
-    virtual void stop() = 0;
+    // Whether there is something to record from, without recording.
+    virtual platform::Result<> probe() { return {}; }
+    // A fresh recording; the reason voice is off when there is nothing to record from.
+    virtual platform::Result<> start() = 0;
+    // Up to `max` samples at 16 kHz mono that have arrived since the last read; a failure means the
+    // device went away.
+    virtual platform::Result<size_t> read(short* buffer, size_t max) = 0;
+    // Ends the recording and hands over what was captured but not yet read.
+    virtual std::vector<short> stop() = 0;
 };
-
-// The default audio device; nullptr (with why) if there is none.
-std::unique_ptr<AudioSource> OpenMicrophone(QString* why);
 
 class VoiceWorker;
 
@@ -32,8 +35,8 @@ public:
     explicit SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings = {});
     ~SphinxVoiceInput() override;
 
-    bool available() const override { return reason_.isEmpty(); }
-    QString unavailableReason() const override { return reason_; }
+    bool available() const override { return reason_.isEmpty() && microphoneWhy_.isEmpty(); }
+    QString unavailableReason() const override { return reason_.isEmpty() ? microphoneWhy_ : reason_; }
     void setPhrases(const std::vector<character::VoicePhrase>& phrases) override;
     void startListening() override;
     void stopListening() override;
@@ -47,8 +50,10 @@ public:
 private:
     void listen(bool untilSilence);
     void toWorker(std::function<void()> call);
+    void microphoneFailed(const QString& why);
 
-    QString reason_;
+    QString reason_;        // the recogniser cannot work at all
+    QString microphoneWhy_; // the microphone failed when last tried; each press tries it again
     Mailbox replies_; // the listening thread's answers, run on this one
     QThread thread_;
     VoiceWorker* worker_ = nullptr;

@@ -5,29 +5,45 @@
 
 namespace voicetest {
 
-bool SampleSource::start()
+platform::Result<> SampleSource::start()
 {
     pos_ = 0;
     after_.emplace(samples_);
     started_.start();
-    return true;
+    return {};
 }
 
-long SampleSource::read(short* buffer, size_t max)
+// Samples said by now and not yet read.
+size_t SampleSource::due() const
+{
+    if (!paced_)
+        return samples_.size() - std::min(samples_.size(), pos_);
+    const size_t said = size_t(started_.elapsed()) * 16;
+    return said - std::min(said, pos_);
+}
+
+std::vector<short> SampleSource::stop()
+{
+    std::vector<short> rest(due());
+    if (!rest.empty())
+        read(rest.data(), rest.size());
+    return rest;
+}
+
+platform::Result<size_t> SampleSource::read(short* buffer, size_t max)
 {
     if (!paced_) {
-        const size_t n = std::min(max, samples_.size() - std::min(samples_.size(), pos_));
+        const size_t n = std::min(max, due());
         std::copy_n(samples_.data() + pos_, n, buffer);
         pos_ += n;
-        return long(n);
+        return n;
     }
-    const size_t due = size_t(started_.elapsed()) * 16;
-    const size_t n = std::min(max, due - std::min(due, pos_));
+    const size_t n = std::min(max, due());
     const size_t fromSamples = std::min(n, samples_.size() - std::min(samples_.size(), pos_));
     std::copy_n(samples_.data() + pos_, fromSamples, buffer);
     after_->fill(buffer + fromSamples, n - fromSamples);
     pos_ += n;
-    return long(n);
+    return n;
 }
 
 } // namespace voicetest

@@ -14,12 +14,13 @@ class SampleSource : public voice::AudioSource {
 public:
     explicit SampleSource(std::vector<short> samples = {}, bool paced = false)
         : samples_(std::move(samples)), paced_(paced) {}
-    bool start() override;
-    long read(short* buffer, size_t max) override;
-    void stop() override {}
+    platform::Result<> start() override;
+    platform::Result<size_t> read(short* buffer, size_t max) override;
+    std::vector<short> stop() override;
     void setSamples(std::vector<short> samples) { samples_ = std::move(samples); pos_ = 0; }
 
 private:
+    size_t due() const;
     std::vector<short> samples_;
     bool paced_;
     size_t pos_ = 0;
@@ -31,9 +32,9 @@ private:
 class SharedSource : public voice::AudioSource {
 public:
     explicit SharedSource(SampleSource* s) : s_(s) {}
-    bool start() override { return s_->start(); }
-    long read(short* b, size_t max) override { return s_->read(b, max); }
-    void stop() override { s_->stop(); }
+    platform::Result<> start() override { return s_->start(); }
+    platform::Result<size_t> read(short* b, size_t max) override { return s_->read(b, max); }
+    std::vector<short> stop() override { return s_->stop(); }
 
 private:
     SampleSource* s_;

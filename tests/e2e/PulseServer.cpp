@@ -1,0 +1,146 @@
+// A sound server of the test's own: PulseAudio with a microphone fed from memory and a silent speaker.
+#include "PulseServer.h"
+#include "Desktop.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <chrono>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace e2e {
+
+namespace {
+constexpr int ChunkSamples = 320; // 20 ms, as a sound card delivers it
+}
+
+PulseServer::PulseServer()
+{
+    QFile conf(dir_.filePath("server.pa"));
+    if (!conf.open(QIODevice::WriteOnly)) {
+        error_ = "cannot write the PulseAudio configuration";
+        return;
+    }
+    conf.write(QString("load-module module-native-protocol-unix auth-anonymous=1 socket=%1\n"
+                       "load-module module-null-sink sink_name=out\n"
+                       "load-module module-pipe-source source_name=mic file=%2 format=s16le rate=16000 channels=1\n"
+                       "set-default-source mic\n")
+                   .arg(dir_.filePath("native"), dir_.filePath("mic.fifo"))
+                   .toUtf8());
+    conf.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir_.path());
+    env.insert("XDG_RUNTIME_DIR", dir_.path());
+    env.insert("XDG_CONFIG_HOME", dir_.path());
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    server_.setProcessEnvironment(env);
+    server_.setStandardOutputFile(dir_.filePath("server.log"));
+    server_.setStandardErrorFile(dir_.filePath("server.log"));
+    server_.start("pulseaudio", {"-n", "-F", conf.fileName(), "--exit-idle-time=-1", "--daemonize=no",
+                                 "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes"});
+    if (!server_.waitForStarted(5000)
+        || !WaitUntil([&] { return server_.state() != QProcess::Running || pactl({"info"}).has_value(); }, 10000)
+        || server_.state() != QProcess::Running) {
+        QFile log(dir_.filePath("server.log"));
+        log.open(QIODevice::ReadOnly);
+        error_ = "PulseAudio did not start: " + QString::fromLocal8Bit(log.readAll());
+        return;
+    }
+    pipes_.push_back(dir_.filePath("mic.fifo"));
+    running_ = true;
+    feeder_ = std::thread([this] { feed(); });
+}
+
+PulseServer::~PulseServer()
+{
+    stop();
+}
+
+void PulseServer::stop()
+{
+    running_ = false;
+    said_.notify_all();
+    if (feeder_.joinable())
+        feeder_.join();
+    Stop(server_);
+}
+
+std::optional<QString> PulseServer::pactl(const QStringList& args) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    addTo(env);
+    const Ran ran = RunToEnd(env, "pactl", args, 5000);
+    return ran.ok() ? std::optional<QString>(ran.out) : std::nullopt;
+}
+
+void PulseServer::say(const std::vector<short>& samples)
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    queued_.insert(queued_.end(), samples.begin(), samples.end());
+}
+
+void PulseServer::waitUntilSaid()
+{
+    std::unique_lock<std::mutex> hold(lock_);
+    said_.wait(hold, [&] { return queued_.empty() || !running_; });
+}
+
+bool PulseServer::addMicrophone(const QString& name)
+{
+    const QString fifo = dir_.filePath(name + ".fifo");
+    if (!pactl({"load-module", "module-pipe-source", "source_name=" + name, "file=" + fifo, "format=s16le",
+                "rate=16000", "channels=1"}))
+        return false;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        pipes_.push_back(fifo);
+    }
+    return pactl({"set-default-source", name}).has_value();
+}
+
+bool PulseServer::removeMicrophone(const QString& name)
+{
+    const std::optional<QString> modules = pactl({"list", "short", "modules"});
+    if (!modules)
+        return false;
+    const QRegularExpression line("^(\\d+)\\tmodule-pipe-source\\tsource_name=" + QRegularExpression::escape(name)
+                                  + "\\s", QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = line.match(*modules);
+    return m.hasMatch() && pactl({"unload-module", m.captured(1)}).has_value();
+}
+
+// Every source's pipe gets a chunk each 20 ms, by the clock: the server's sources run dry without it,
+// and a burst would put the voice ahead of time.
+void PulseServer::feed()
+{
+    std::vector<int> fds;
+    std::vector<QString> opened;
+    auto next = std::chrono::steady_clock::now();
+    std::vector<short> chunk(ChunkSamples);
+    while (running_) {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            std::fill(chunk.begin(), chunk.end(), 0);
+            const size_t n = std::min(chunk.size(), queued_.size());
+            std::copy_n(queued_.begin(), n, chunk.begin());
+            queued_.erase(queued_.begin(), queued_.begin() + long(n));
+            for (size_t i = opened.size(); i < pipes_.size(); ++i) {
+                // The server made the fifo and holds it open for reading, so this does not block.
+                fds.push_back(::open(pipes_[i].toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK));
+                opened.push_back(pipes_[i]);
+            }
+        }
+        for (int fd : fds)
+            if (fd >= 0)
+                [[maybe_unused]] const ssize_t w = ::write(fd, chunk.data(), chunk.size() * sizeof(short));
+        said_.notify_all();
+        next += std::chrono::milliseconds(20);
+        std::this_thread::sleep_until(next);
+    }
+    for (int fd : fds)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+} // namespace e2e
