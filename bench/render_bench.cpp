@@ -4,7 +4,7 @@
 #include "character/CharacterFile.h"
 #include "character/FrameCache.h"
 #include "character/Renderer.h"
-#include "character/Silhouette.h"
+#include "desktop/Silhouette.h"
 
 #include <QGuiApplication>
 #include <QElapsedTimer>
@@ -61,7 +61,7 @@ double msPerFrame(const CharacterData& data, const std::vector<Pose>& poses, qre
             last = drawn;
             lastPose = p;
         }
-        Silhouette s = Silhouette::of(std::move(drawn), data.size, false);
+        desktop::Silhouette s = desktop::Silhouette::of(std::move(drawn), data.size, false);
         if (cache)
             cache->insert(p, scale, false, std::move(s));
     }

@@ -5,9 +5,9 @@
 #include "calendar/CalendarView.h"
 #include "character/Agent.h"
 #include "character/CharacterServer.h"
-#include "character/SilentSpeaker.h"
-#include "character/SpeechSsml.h"
-#include "character/SpeechMarkup.h"
+#include "speech/SilentSpeaker.h"
+#include "speech/SpeechSsml.h"
+#include "speech/SpeechMarkup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -49,9 +49,9 @@ void speechLatency(bench::Table& table)
         // What a Speak request does before espeak-ng starts: parse the tags, build the markup.
         firstSampleMs = -1;
         synthClock.start();
-        const character::SpeechText text = character::ParseSpeech(Sentence);
+        const speech::SpeechText text = speech::ParseSpeech(Sentence);
         std::vector<int> offsets;
-        const QByteArray ssml = character::SsmlFor(text, 0, text.units.size(), &offsets);
+        const QByteArray ssml = speech::SsmlFor(text, 0, text.units.size(), &offsets);
         espeak_Synth(ssml.constData(), size_t(ssml.size() + 1), 0, POS_CHARACTER, 0,
                      espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
         if (i > 0) // the first one warms the voice data, as the program's start does
@@ -71,7 +71,7 @@ void speechLatency(bench::Table& table)
 void requestQueue(bench::Table& table)
 {
     character::ServerOptions o;
-    o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(); };
+    o.makeSpeech = [] { return std::make_unique<speech::SilentSpeaker>(); };
     character::CharacterServer server(std::move(o));
     character::Agent agent(server);
     const auto loaded = agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs"));

@@ -6,10 +6,10 @@
 #include "BenchTable.h"
 #include "character/Agent.h"
 #include "character/CharacterServer.h"
-#include "character/SilentSpeaker.h"
-#include "character/voice/Decoder.h"
-#include "character/voice/Microphone.h"
-#include "character/voice/SphinxVoiceInput.h"
+#include "speech/SilentSpeaker.h"
+#include "voice/Decoder.h"
+#include "voice/Microphone.h"
+#include "voice/SphinxVoiceInput.h"
 #include "e2e/PulseServer.h"
 #include "CommandSets.h"
 #include "SampleSource.h"
@@ -55,7 +55,7 @@ int main(int argc, char** argv)
 
     character::ServerOptions o;
     o.searchPath = {QStringLiteral(VARROW_SOURCE_DIR "/assets")};
-    o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
+    o.makeSpeech = [] { return std::make_unique<speech::SilentSpeaker>(0.2, 2); };
     character::CharacterServer server(std::move(o));
     character::Agent agent(server);
     if (!agent.Characters().Load(QStringLiteral("Genie"), QStringLiteral("Genie.acs")).ok()) {
@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         QString got;
         bool missed = false;
         QObject::connect(genie, &character::Character::Command, in, [&](const character::UserInput& u) { got = u.Name; });
-        QObject::connect(in, &character::VoiceInput::notUnderstood, [&] { missed = true; });
+        QObject::connect(in, &voice::VoiceInput::notUnderstood, [&] { missed = true; });
         std::vector<double> latency;
         for (int r = 0; r < rounds; ++r)
             for (const auto& p : mainMenu) {

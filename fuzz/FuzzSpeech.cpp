@@ -1,13 +1,13 @@
 // Any text handed to Speak: tags, maps, contexts, broken escapes.
-#include "character/SpeechSsml.h"
-#include "character/SpeechMarkup.h"
+#include "speech/SpeechSsml.h"
+#include "speech/SpeechMarkup.h"
 
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const character::SpeechText parsed = character::ParseSpeech(text);
+    const speech::SpeechText parsed = speech::ParseSpeech(text);
     int shown = 0;
     for (const auto& u : parsed.units) {
         // Every unit must lie inside the texts and the shown part must only grow.
@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         shown = u.shownEnd;
     }
     std::vector<int> offsets;
-    character::SsmlFor(parsed, 0, character::ChunkEnd(parsed, 0), &offsets);
+    speech::SsmlFor(parsed, 0, speech::ChunkEnd(parsed, 0), &offsets);
     return 0;
 }

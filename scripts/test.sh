@@ -45,7 +45,7 @@ if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
     # Tests start helper programs (a session bus) after threads exist.
     export TSAN_OPTIONS="suppressions=$root/tests/sanitizer/tsan.supp die_after_fork=0"
     ctest_args="-LE e2e|wayland|package"
-    build_targets="app_tests platform_tests character_tests devices_tests main_tests alarm_tests calendar_tests
+    build_targets="app_tests platform_tests desktop_tests speech_tests input_tests character_tests devices_tests main_tests alarm_tests calendar_tests
         launcher_tests voice_tests"
     run_suite "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_TSAN=ON
     ctest_args="-LE wayland"

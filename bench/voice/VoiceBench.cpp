@@ -13,9 +13,9 @@
 #include "CommandSets.h"
 #include "Condition.h"
 #include "Voices.h"
-#include "character/voice/Decoder.h"
-#include "character/voice/RoomTone.h"
-#include "character/voice/SpeechEnd.h"
+#include "voice/Decoder.h"
+#include "voice/RoomTone.h"
+#include "voice/SpeechEnd.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

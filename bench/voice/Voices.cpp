@@ -1,7 +1,7 @@
 // Clean speech of the bench's texts in every synthetic voice, made once and kept in a cache folder.
 #include "Voices.h"
 #include "SpeechClips.h"
-#include "character/voice/Resample.h"
+#include "voice/Resample.h"
 
 #include <QCryptographicHash>
 #include <QFile>

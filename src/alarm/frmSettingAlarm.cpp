@@ -4,7 +4,7 @@
 #include "character/PlaceDialog.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/TimeText.h"
-#include "platform/WindowFrame.h"
+#include "desktop/WindowFrame.h"
 
 #include <QFont>
 
@@ -43,7 +43,7 @@ frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::Charac
       timeFields_(*this, txtAlarmTimeHour, txtAlarmTimeMinute, txtAlarmTimeSecond, txtAlarmTimeAMPM)
 {
     setObjectName(QStringLiteral("frmSettingAlarm"));
-    platform::WindowFrame::Apply(*this, platform::WindowFrame::Title | platform::WindowFrame::CloseBox);
+    desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title | desktop::WindowFrame::CloseBox);
     setWindowTitle(QStringLiteral("Alarm Settings"));
     // Modal to its (absent) parent only: the character's own window must still take clicks.
     setWindowModality(Qt::WindowModal);

@@ -5,7 +5,7 @@
 #include "UpDown.h"
 #include "character/Agent.h"
 #include "character/BorrowedCharacter.h"
-#include "platform/FormActivation.h"
+#include "desktop/FormActivation.h"
 #include "platform/Platform.h"
 
 #include <QDialog>
@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <optional>
 
-class frmSettingAlarm : public QDialog, public platform::ActivatableForm {
+class frmSettingAlarm : public QDialog, public desktop::ActivatableForm {
     Q_OBJECT
 public:
     // `mainAgentA` is the main form's character, shown whenever the dialog is not in front.

@@ -3,7 +3,7 @@
 
 #include "character/CharacterServer.h"
 #include "character/RequestQueue.h"
-#include "character/VoiceInput.h"
+#include "voice/VoiceInput.h"
 #include "platform/UserReport.h"
 
 #include <QApplication>
@@ -122,19 +122,19 @@ void Trace::watch(character::CharacterServer& server)
     });
 }
 
-void Trace::watch(character::VoiceInput& voice)
+void Trace::watch(voice::VoiceInput& voice)
 {
     if (!file_.isOpen())
         return;
-    using character::VoiceInput;
-    connect(&voice, &VoiceInput::listeningChanged, this,
+    using voice::VoiceInput;
+    connect(&voice, &voice::VoiceInput::listeningChanged, this,
             [this](bool on) { line(on ? QStringLiteral("voice listening") : QStringLiteral("voice stopped")); });
-    connect(&voice, &VoiceInput::heard, this, [this](const QString& command, const QString& phrase) {
+    connect(&voice, &voice::VoiceInput::heard, this, [this](const QString& command, const QString& phrase) {
         line(QStringLiteral("voice heard %1 (%2)").arg(command, phrase));
     });
-    connect(&voice, &VoiceInput::notUnderstood, this, [this] { line(QStringLiteral("voice not understood")); });
-    connect(&voice, &VoiceInput::turnedOff, this, [this](const QString& why) { line("voice off " + why); });
-    connect(&voice, &VoiceInput::refused, this, [this](const QString& why) { line("voice refused " + why); });
+    connect(&voice, &voice::VoiceInput::notUnderstood, this, [this] { line(QStringLiteral("voice not understood")); });
+    connect(&voice, &voice::VoiceInput::turnedOff, this, [this](const QString& why) { line("voice off " + why); });
+    connect(&voice, &voice::VoiceInput::refused, this, [this](const QString& why) { line("voice refused " + why); });
 }
 
 void Trace::watch(platform::UserReport& report)

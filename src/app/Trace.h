@@ -9,9 +9,11 @@
 
 #include "platform/Result.h"
 
+namespace voice {
+class VoiceInput;
+}
 namespace character {
 class CharacterServer;
-class VoiceInput;
 } // namespace character
 namespace platform {
 class UserReport;
@@ -25,7 +27,7 @@ public:
     platform::Result<> open(const QString& path);
     void line(const QString& text);
     void watch(character::CharacterServer& server);
-    void watch(character::VoiceInput& voice);
+    void watch(voice::VoiceInput& voice);
     void watch(platform::UserReport& report); // each problem told to the user
 
 private:

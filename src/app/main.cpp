@@ -1,12 +1,12 @@
 // Varrow's start: the window system, the platform services, the character service and the main form.
 #include "character/CharacterServer.h"
 #include "character/CharacterStage.h"
-#include "character/TalkKey.h"
-#include "character/voice/SpeechEnd.h"
-#include "character/voice/SphinxVoiceInput.h"
+#include "input/TalkKey.h"
+#include "voice/SpeechEnd.h"
+#include "voice/SphinxVoiceInput.h"
 #include "devices/MCIFunction.h"
 #include "main/frmMain.h"
-#include "platform/FormActivation.h"
+#include "desktop/FormActivation.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
 #include "DisplayChoice.h"
@@ -53,22 +53,22 @@ void quitOnSignals(QApplication& app, Trace& trace)
     sigaction(SIGINT, &sa, nullptr);
 }
 // Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
-void startVoice(const RunOptions& options, character::CharacterServer& server, character::TalkKey& key,
+void startVoice(const RunOptions& options, character::CharacterServer& server, input::TalkKey& key,
                 platform::UserReport& report, Trace& trace)
 {
     const QString off = QStringLiteral("Voice commands are off");
     QString why;
-    auto voice = character::MakeVoiceInput(options.microphoneFile, &why);
-    if (!voice) {
+    auto recogniser = voice::MakeVoiceInput(options.microphoneFile, &why);
+    if (!recogniser) {
         report.problem(off, why);
         return;
     }
-    character::VoiceInput* input = voice.get();
-    trace.watch(*input);
-    QObject::connect(input, &character::VoiceInput::turnedOff, input,
+    voice::VoiceInput* listener = recogniser.get();
+    trace.watch(*listener);
+    QObject::connect(listener, &voice::VoiceInput::turnedOff, listener,
                      [&report, off](const QString& why) { report.problem(off, why); });
-    server.setVoiceInput(std::move(voice));
-    QObject::connect(&key, &character::TalkKey::heldChanged, input, &character::VoiceInput::hold);
+    server.setVoiceInput(std::move(recogniser));
+    QObject::connect(&key, &input::TalkKey::heldChanged, listener, &voice::VoiceInput::hold);
     key.start();
 }
 
@@ -121,7 +121,7 @@ int main(int argc, char** argv)
     platform::InstanceLock instance(platform.version.ProductName);
     devices::MciInterpreter interpreter;
     devices::MCIFunction mci(platform.messageBox, platform.version.ProductName, interpreter);
-    platform::FormActivation activation;
+    desktop::FormActivation activation;
     trace.watch(platform.report);
     character::ServerOptions serverOptions;
     serverOptions.stage.report = &platform.report;
@@ -143,12 +143,12 @@ int main(int argc, char** argv)
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
     // Neither it, the microphone nor the desktop's talk key is needed for the first frame: they start
     // once the character has been drawn.
-    std::unique_ptr<character::TalkKey> listenKey;
+    std::unique_ptr<input::TalkKey> listenKey;
     FirstPaint afterFirstFrame(*form.agentA->stage().window(), [&] {
         // The clock window's text brings in the fonts, which the character does not need to appear.
         form.start();
         // Held no longer than an utterance heard without a key may last.
-        listenKey = character::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, [&platform](const QString& why) {
+        listenKey = input::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, [&platform](const QString& why) {
             platform.report.problem(QStringLiteral("No key to talk"), why);
         });
         startVoice(options, server, *listenKey, platform.report, trace);

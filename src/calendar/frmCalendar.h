@@ -4,13 +4,13 @@
 #include "CalendarView.h"
 #include "character/Agent.h"
 #include "character/BorrowedCharacter.h"
-#include "platform/FormActivation.h"
+#include "desktop/FormActivation.h"
 #include "platform/Platform.h"
 
 #include <QDialog>
 #include <optional>
 
-class frmCalendar : public QDialog, public platform::ActivatableForm {
+class frmCalendar : public QDialog, public desktop::ActivatableForm {
     Q_OBJECT
 public:
     // `mainAgentA` is the main form's character, hidden while the dialog is open.

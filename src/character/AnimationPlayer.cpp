@@ -19,7 +19,7 @@ AnimationPlayer::AnimationPlayer(const CharacterData& data, CharacterWindow& win
     pose_ = data_.poses[size_t(data_.pose(RestPose))];
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &AnimationPlayer::frameTimeout);
-    connect(&window_, &ShapedWindow::redrawNeeded, this, &AnimationPlayer::redraw);
+    connect(&window_, &desktop::ShapedWindow::redrawNeeded, this, &AnimationPlayer::redraw);
     render();
 }
 
@@ -133,9 +133,9 @@ void AnimationPlayer::render()
     const QPoint shift(qRound(p.figureDx * scale), qRound(p.figureDy * scale));
     Pose still = p;
     still.figureDx = still.figureDy = 0;
-    const Silhouette* frame = cache_.find(still, scale, compositing);
+    const desktop::Silhouette* frame = cache_.find(still, scale, compositing);
     if (!frame) {
-        frame = &cache_.insert(still, scale, compositing, Silhouette::of(draw(still, scale), data_.size, compositing));
+        frame = &cache_.insert(still, scale, compositing, desktop::Silhouette::of(draw(still, scale), data_.size, compositing));
         ++framesDrawn_;
     }
     // Where the frame differs from the one shown is known from the parts alone, unless the figure

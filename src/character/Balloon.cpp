@@ -1,8 +1,8 @@
 // The word balloon beside the character, showing the words heard so far.
 #include "Balloon.h"
 
-#include "FloatingWindow.h"
-#include "Monitors.h"
+#include "desktop/FloatingWindow.h"
+#include "desktop/Monitors.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -80,12 +80,12 @@ QPainterPath balloonShape(const QSize& size, bool tailDown)
 }
 } // namespace
 
-Balloon::Balloon() : ShapedWindow(FloatingWindowFlags())
+Balloon::Balloon() : desktop::ShapedWindow(desktop::FloatingWindowFlags())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFont(balloonFont());
     setWindowTitle(QStringLiteral("Balloon"));
-    connect(this, &ShapedWindow::redrawNeeded, this, &Balloon::redraw);
+    connect(this, &desktop::ShapedWindow::redrawNeeded, this, &Balloon::redraw);
 }
 
 void Balloon::showText(const QString& text, const QRect& character)
@@ -126,8 +126,8 @@ void Balloon::layoutFor(const QRect& character)
     const int w = std::max(60, textWidth + 2 * padding + 2);
     const int h = int(lines.size()) * fm.lineSpacing() + 2 * padding + tailHeight;
     // On the character's own monitor, as the clock and the dialogs are.
-    const Monitors monitors = Monitors::current();
-    const Monitor* monitor = monitors.of(character);
+    const desktop::Monitors monitors = desktop::Monitors::current();
+    const desktop::Monitor* monitor = monitors.of(character);
     const QRect avail = monitor ? monitor->available : QRect(0, 0, 1024, 768);
     const bool wasDown = tailDown_;
     tailDown_ = character.top() - h >= avail.top();
@@ -172,7 +172,7 @@ void Balloon::redraw()
         y += fm.lineSpacing();
     }
     p.end();
-    setSilhouette(Silhouette::of(image, size, compositing()));
+    setSilhouette(desktop::Silhouette::of(image, size, compositing()));
 }
 
 void Balloon::mousePressEvent(QMouseEvent*)

@@ -1,6 +1,6 @@
 // The word balloon beside the character, showing the words heard so far.
 #pragma once
-#include "ShapedWindow.h"
+#include "desktop/ShapedWindow.h"
 
 #include <QRect>
 
@@ -8,7 +8,7 @@ namespace character {
 
 // The word balloon above (or below) the character. It shows the words heard so far; a long text
 // keeps only its last lines in view.
-class Balloon : public ShapedWindow {
+class Balloon : public desktop::ShapedWindow {
     Q_OBJECT
 public:
     Balloon();

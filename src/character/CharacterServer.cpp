@@ -1,11 +1,11 @@
 // The characters on the desktop, shared by every form's Agent control: one server per program.
 #include "CharacterServer.h"
 
-#include "EspeakSpeaker.h"
-#include "SilentSpeaker.h"
+#include "speech/EspeakSpeaker.h"
+#include "speech/SilentSpeaker.h"
 #include "platform/AudioOutput.h"
 #include "platform/UserReport.h"
-#include "VoiceInput.h"
+#include "voice/VoiceInput.h"
 
 #include <QCoreApplication>
 #include <QMenu>
@@ -65,7 +65,7 @@ std::shared_ptr<CharacterStage> CharacterServer::stage(const QString& id) const
     return stages_.value(id).lock();
 }
 
-SpeechEngine& CharacterServer::speech()
+speech::SpeechEngine& CharacterServer::speech()
 {
     if (!speech_) {
         auto report = [r = options_.stage.report](const QString& why) {
@@ -75,17 +75,17 @@ SpeechEngine& CharacterServer::speech()
         if (options_.makeSpeech) {
             speech_ = options_.makeSpeech();
         } else if (platform::AudioOutputAvailable()) {
-            speech_ = std::make_unique<EspeakSpeaker>();
+            speech_ = std::make_unique<speech::EspeakSpeaker>();
         } else {
-            speech_ = std::make_unique<SilentSpeaker>();
+            speech_ = std::make_unique<speech::SilentSpeaker>();
             report(QStringLiteral("no audio device was found, so speech is shown in the balloon only."));
         }
-        connect(speech_.get(), &SpeechEngine::problem, this, [report](const QString& why) { report(why + u'.'); });
+        connect(speech_.get(), &speech::SpeechEngine::problem, this, [report](const QString& why) { report(why + u'.'); });
     }
     return *speech_;
 }
 
-void CharacterServer::setVoiceInput(std::unique_ptr<VoiceInput> voice)
+void CharacterServer::setVoiceInput(std::unique_ptr<voice::VoiceInput> voice)
 {
     voice_ = std::move(voice);
     for (const auto& weak : std::as_const(stages_))
@@ -95,25 +95,25 @@ void CharacterServer::setVoiceInput(std::unique_ptr<VoiceInput> voice)
 
 void CharacterServer::wireVoice(CharacterStage* stage)
 {
-    VoiceInput* voice = voice_.get();
+    voice::VoiceInput* voice = voice_.get();
     if (!voice)
         return;
     auto feed = [stage, voice] { voice->setPhrases(stage->voicePhrasesInEffect()); };
     QObject::connect(stage, &CharacterStage::commandsInEffectChanged, voice, feed);
-    QObject::connect(voice, &VoiceInput::heard, stage,
+    QObject::connect(voice, &voice::VoiceInput::heard, stage,
                      [stage](const QString& command, const QString& phrase) { stage->deliverCommand(command, phrase); });
-    QObject::connect(voice, &VoiceInput::notUnderstood, stage, [stage] { stage->showCue(QStringLiteral("?")); });
-    QObject::connect(voice, &VoiceInput::refused, stage,
+    QObject::connect(voice, &voice::VoiceInput::notUnderstood, stage, [stage] { stage->showCue(QStringLiteral("?")); });
+    QObject::connect(voice, &voice::VoiceInput::refused, stage,
                      [stage] { stage->showCue(QStringLiteral("Voice commands are off")); });
-    QObject::connect(voice, &VoiceInput::listeningChanged, stage, &CharacterStage::setListening);
-    QObject::connect(stage, &CharacterStage::listenRequested, voice, &VoiceInput::hold);
+    QObject::connect(voice, &voice::VoiceInput::listeningChanged, stage, &CharacterStage::setListening);
+    QObject::connect(stage, &CharacterStage::listenRequested, voice, &voice::VoiceInput::hold);
     // For a user with neither the key nor a middle button.
     QObject::connect(stage, &CharacterStage::menuAboutToShow, voice, [voice](QMenu* menu) {
         if (!voice->available())
             return;
         menu->addSeparator();
         QObject::connect(menu->addAction(QStringLiteral("Listen")), &QAction::triggered, voice,
-                         &VoiceInput::listenForPhrase);
+                         &voice::VoiceInput::listenForPhrase);
     });
     feed();
 }

@@ -9,15 +9,19 @@
 #include <functional>
 #include <memory>
 
+namespace speech {
+class SpeechEngine;
+}
+namespace voice {
+class VoiceInput;
+}
 namespace character {
 
-class SpeechEngine;
-class VoiceInput;
 
 struct ServerOptions {
     StageOptions stage;
     QStringList searchPath; // folders searched first for a character file named without a folder
-    std::function<std::unique_ptr<SpeechEngine>()> makeSpeech; // default: espeak-ng, or silent without audio
+    std::function<std::unique_ptr<speech::SpeechEngine>()> makeSpeech; // default: espeak-ng, or silent without audio
 };
 
 class CharacterServer : public QObject {
@@ -33,9 +37,9 @@ public:
     std::shared_ptr<CharacterStage> stage(const QString& id) const;
     QString resolve(const QString& file, QStringList* looked = nullptr) const;
 
-    SpeechEngine& speech();
-    void setVoiceInput(std::unique_ptr<VoiceInput> voice);
-    VoiceInput* voiceInput() const { return voice_.get(); }
+    speech::SpeechEngine& speech();
+    void setVoiceInput(std::unique_ptr<voice::VoiceInput> voice);
+    voice::VoiceInput* voiceInput() const { return voice_.get(); }
 
 signals:
     void stageCreated(character::CharacterStage* stage);
@@ -45,8 +49,8 @@ private:
 
     ServerOptions options_;
     QHash<QString, std::weak_ptr<CharacterStage>> stages_;
-    std::unique_ptr<SpeechEngine> speech_;
-    std::unique_ptr<VoiceInput> voice_;
+    std::unique_ptr<speech::SpeechEngine> speech_;
+    std::unique_ptr<voice::VoiceInput> voice_;
 };
 
 } // namespace character

@@ -3,7 +3,7 @@
 
 #include "Balloon.h"
 #include "Character.h"
-#include "Monitors.h"
+#include "desktop/Monitors.h"
 #include "platform/Platform.h"
 
 #include <QGuiApplication>
@@ -14,7 +14,7 @@
 
 namespace character {
 
-CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> data, SpeechEngine& speech,
+CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> data, speech::SpeechEngine& speech,
                                StageOptions options)
     : id_(std::move(id)), data_(std::move(data)), options_(options),
       window_(std::make_unique<CharacterWindow>(data_->name)),
@@ -327,7 +327,7 @@ void CharacterStage::keepOnScreen()
     // out of reach.
     checkedOnScreen_ = true;
     const QRect figure(position_, size());
-    const QPoint inside = Monitors::current().keepOn(figure);
+    const QPoint inside = desktop::Monitors::current().keepOn(figure);
     if (inside != position_)
         moveTo(inside, ServerMoved, 0);
 }

@@ -18,11 +18,13 @@ namespace platform {
 class UserReport;
 }
 
+namespace speech {
+class SpeechEngine;
+}
 namespace character {
 
 class Balloon;
 class Character;
-class SpeechEngine;
 
 struct StageOptions {
     int idleDelayMs = 6000;       // queue empty this long: the character is idling
@@ -36,7 +38,7 @@ struct StageOptions {
 class CharacterStage : public QObject {
     Q_OBJECT
 public:
-    CharacterStage(QString id, std::shared_ptr<const CharacterData> data, SpeechEngine& speech, StageOptions options);
+    CharacterStage(QString id, std::shared_ptr<const CharacterData> data, speech::SpeechEngine& speech, StageOptions options);
     ~CharacterStage() override;
 
     // A new connection to this figure; the stage lives as long as any connection does.
@@ -48,7 +50,7 @@ public:
     QSize size() const { return data_->size; }
 
     Character* inEffect() const { return registry_.inEffect(); }
-    std::vector<VoicePhrase> voicePhrasesInEffect() const { return registry_.voicePhrasesInEffect(); }
+    std::vector<voice::VoicePhrase> voicePhrasesInEffect() const { return registry_.voicePhrasesInEffect(); }
     bool deliverCommand(const QString& name, const QString& heardPhrase = {});
     // Drops what a connection still has to say or play, waiting or running; its showing and hiding
     // go on, so the figure ends up as the connections last asked.

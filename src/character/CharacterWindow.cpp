@@ -1,7 +1,7 @@
 // The character's own window: frameless, on top, never taking the focus, shaped to the drawn figure.
 #include "CharacterWindow.h"
 
-#include "FloatingWindow.h"
+#include "desktop/FloatingWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -10,7 +10,7 @@
 
 namespace character {
 
-CharacterWindow::CharacterWindow(const QString& characterName) : ShapedWindow(FloatingWindowFlags())
+CharacterWindow::CharacterWindow(const QString& characterName) : desktop::ShapedWindow(desktop::FloatingWindowFlags())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(characterName);

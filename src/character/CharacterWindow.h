@@ -1,6 +1,6 @@
 // The character's own window: frameless, on top, never taking the focus, shaped to the drawn figure.
 #pragma once
-#include "ShapedWindow.h"
+#include "desktop/ShapedWindow.h"
 
 #include <QPoint>
 
@@ -8,7 +8,7 @@ namespace character {
 
 // The character's own window: frameless, on top, never taking the focus, shaped to the drawn figure
 // so that, without a compositor, the desktop shows around it rather than a black box.
-class CharacterWindow : public ShapedWindow {
+class CharacterWindow : public desktop::ShapedWindow {
     Q_OBJECT
 public:
     explicit CharacterWindow(const QString& characterName);

@@ -55,9 +55,9 @@ Character* ConnectionRegistry::inEffect() const
     return connections_.empty() ? nullptr : connections_.front();
 }
 
-std::vector<VoicePhrase> ConnectionRegistry::voicePhrasesInEffect() const
+std::vector<voice::VoicePhrase> ConnectionRegistry::voicePhrasesInEffect() const
 {
-    std::vector<VoicePhrase> phrases;
+    std::vector<voice::VoicePhrase> phrases;
     if (const Character* c = inEffect())
         for (const auto& cmd : c->Commands().all())
             if (cmd->Enabled() && !cmd->Voice().trimmed().isEmpty())

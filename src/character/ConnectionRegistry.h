@@ -1,5 +1,7 @@
 // The connections to one figure: which of them are shown, and whose commands are in effect.
 #pragma once
+#include "voice/VoicePhrase.h"
+
 #include <QString>
 #include <vector>
 
@@ -8,12 +10,6 @@ class QMenu;
 namespace character {
 
 class Character;
-
-// A voice phrase of the commands in effect, for the recogniser.
-struct VoicePhrase {
-    QString command;
-    QString phrase;
-};
 
 // The commands in effect are those of the connection shown last, so that the user, who sees one
 // figure, always talks to the form that showed it.
@@ -27,7 +23,7 @@ public:
     const std::vector<Character*>& all() const { return connections_; }
 
     Character* inEffect() const;
-    std::vector<VoicePhrase> voicePhrasesInEffect() const;
+    std::vector<voice::VoicePhrase> voicePhrasesInEffect() const;
     // Raises Command on the connection in effect, as a pick from the menu or a phrase heard would;
     // false when it offers no such enabled command.
     bool deliverCommand(const QString& characterId, const QString& name, const QString& heardPhrase) const;

@@ -22,7 +22,7 @@ bool drawnAlike(const Pose& a, const Pose& b)
 }
 } // namespace
 
-const Silhouette* FrameCache::find(const Pose& pose, qreal scale, bool compositing)
+const desktop::Silhouette* FrameCache::find(const Pose& pose, qreal scale, bool compositing)
 {
     const size_t hash = hashOf(pose);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
@@ -34,7 +34,7 @@ const Silhouette* FrameCache::find(const Pose& pose, qreal scale, bool compositi
     return nullptr;
 }
 
-const Silhouette& FrameCache::insert(const Pose& pose, qreal scale, bool compositing, Silhouette frame)
+const desktop::Silhouette& FrameCache::insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame)
 {
     bytes_ += frame.bytes();
     entries_.push_front(Entry{hashOf(pose), pose, scale, compositing, std::move(frame)});

@@ -1,7 +1,7 @@
 // Frames of the character already drawn, so a pose shown again costs no drawing.
 #pragma once
 #include "CharacterFile.h"
-#include "Silhouette.h"
+#include "desktop/Silhouette.h"
 
 #include <list>
 
@@ -14,8 +14,8 @@ public:
 
     // The frame drawn for this pose at this scale and edge, if it is still kept; it is then the
     // most recent.
-    const Silhouette* find(const Pose& pose, qreal scale, bool compositing);
-    const Silhouette& insert(const Pose& pose, qreal scale, bool compositing, Silhouette frame);
+    const desktop::Silhouette* find(const Pose& pose, qreal scale, bool compositing);
+    const desktop::Silhouette& insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame);
     size_t size() const { return entries_.size(); }
     qsizetype bytes() const { return bytes_; }
 
@@ -25,7 +25,7 @@ private:
         Pose pose;
         qreal scale;
         bool compositing;
-        Silhouette frame;
+        desktop::Silhouette frame;
     };
     std::list<Entry> entries_; // most recent first
     qsizetype bytes_ = 0;

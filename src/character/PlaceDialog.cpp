@@ -2,9 +2,9 @@
 #include "PlaceDialog.h"
 
 #include "Character.h"
-#include "Monitors.h"
+#include "desktop/Monitors.h"
 #include "platform/ScreenMetrics.h"
-#include "platform/WindowFrame.h"
+#include "desktop/WindowFrame.h"
 
 #include <QWidget>
 #include <cmath>
@@ -44,11 +44,11 @@ DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, co
 {
     const float TX = screen.TwipsPerPixelX(), TY = screen.TwipsPerPixelY();
     // The rule measures the whole window; before it first shows, only the window manager knows its frame.
-    const QMargins frame = platform::WindowFrame::ExpectedMargins(dialog);
+    const QMargins frame = desktop::WindowFrame::ExpectedMargins(dialog);
     const int outer = dialog.width() + frame.left() + frame.right();
     const QRect figure(QPoint(agentA.Left(), agentA.Top()), QSize(agentA.Width(), agentA.Height()));
-    const Monitors monitors = Monitors::current();
-    const Monitor* monitor = monitors.of(figure);
+    const desktop::Monitors monitors = desktop::Monitors::current();
+    const desktop::Monitor* monitor = monitors.of(figure);
     const DialogPlacement p = PlaceBeside(figure.left(), figure.top(), agentA.Width(),
                                           platform::PixelsToTwips(outer, TX), TX, TY,
                                           monitor ? monitor->geometry.left() : 0);

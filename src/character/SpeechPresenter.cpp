@@ -3,7 +3,7 @@
 
 #include "AnimationPlayer.h"
 #include "Balloon.h"
-#include "SpeechEngine.h"
+#include "speech/SpeechEngine.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -16,7 +16,7 @@ constexpr int cueShownMs = 1200;
 constexpr int mouthOpenMs = 110;
 } // namespace
 
-SpeechPresenter::SpeechPresenter(SpeechEngine& engine, AnimationPlayer& player, std::function<QRect()> figure,
+SpeechPresenter::SpeechPresenter(speech::SpeechEngine& engine, AnimationPlayer& player, std::function<QRect()> figure,
                                  int balloonLingerMs, double timeScale)
     : engine_(engine), player_(player), figure_(std::move(figure)), balloonLingerMs_(balloonLingerMs),
       timeScale_(timeScale), balloon_(std::make_unique<Balloon>())
@@ -28,8 +28,8 @@ SpeechPresenter::SpeechPresenter(SpeechEngine& engine, AnimationPlayer& player, 
         if (!speaking() && !listening_)
             balloon_->hide();
     });
-    connect(&engine_, &SpeechEngine::unitReached, this, &SpeechPresenter::unitReached);
-    connect(&engine_, &SpeechEngine::finished, this, &SpeechPresenter::finished);
+    connect(&engine_, &speech::SpeechEngine::unitReached, this, &SpeechPresenter::unitReached);
+    connect(&engine_, &speech::SpeechEngine::finished, this, &SpeechPresenter::finished);
     connect(&parsing_, &QFutureWatcherBase::finished, this, [this] {
         if (done_ && !text_)
             start(parsing_.result());
@@ -47,14 +47,14 @@ void SpeechPresenter::speak(const QString& text, std::function<void()> done)
     done_ = std::move(done);
     text_.reset();
     if (text.size() < parseInBackgroundFrom) {
-        start(std::make_shared<const SpeechText>(ParseSpeech(text)));
+        start(std::make_shared<const speech::SpeechText>(speech::ParseSpeech(text)));
         return;
     }
     // Splitting megabytes of text takes a moment: the program stays responsive meanwhile.
-    parsing_.setFuture(QtConcurrent::run([text] { return std::make_shared<const SpeechText>(ParseSpeech(text)); }));
+    parsing_.setFuture(QtConcurrent::run([text] { return std::make_shared<const speech::SpeechText>(speech::ParseSpeech(text)); }));
 }
 
-void SpeechPresenter::start(std::shared_ptr<const SpeechText> text)
+void SpeechPresenter::start(std::shared_ptr<const speech::SpeechText> text)
 {
     text_ = std::move(text);
     shownEnd_ = 0;

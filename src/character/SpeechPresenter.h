@@ -1,7 +1,7 @@
 // Says a text through the speech engine and shows it word by word in the balloon.
 // The mouth moves meanwhile; the listening and "?" cues show in the same balloon.
 #pragma once
-#include "SpeechMarkup.h"
+#include "speech/SpeechMarkup.h"
 
 #include <QFutureWatcher>
 #include <QObject>
@@ -10,17 +10,19 @@
 #include <functional>
 #include <memory>
 
+namespace speech {
+class SpeechEngine;
+}
 namespace character {
 
 class AnimationPlayer;
 class Balloon;
-class SpeechEngine;
 
 class SpeechPresenter : public QObject {
     Q_OBJECT
 public:
     // `figure` is where the figure stands now, or an empty rectangle while it is off screen.
-    SpeechPresenter(SpeechEngine& engine, AnimationPlayer& player, std::function<QRect()> figure,
+    SpeechPresenter(speech::SpeechEngine& engine, AnimationPlayer& player, std::function<QRect()> figure,
                     int balloonLingerMs, double timeScale);
     ~SpeechPresenter() override;
 
@@ -41,12 +43,12 @@ signals:
     void balloonClicked();
 
 private:
-    void start(std::shared_ptr<const SpeechText> text);
+    void start(std::shared_ptr<const speech::SpeechText> text);
     void unitReached(int unit);
     void finished();
     void lingerThenHide(int ms);
 
-    SpeechEngine& engine_;
+    speech::SpeechEngine& engine_;
     AnimationPlayer& player_;
     std::function<QRect()> figure_;
     int balloonLingerMs_;
@@ -54,11 +56,11 @@ private:
     std::unique_ptr<Balloon> balloon_;
 
     std::function<void()> done_;              // set while a text is being said (or parsed)
-    std::shared_ptr<const SpeechText> text_;  // what is being said, once parsed
+    std::shared_ptr<const speech::SpeechText> text_;  // what is being said, once parsed
     int shownEnd_ = 0;
     bool listening_ = false;
     QTimer mouthTimer_, lingerTimer_;
-    QFutureWatcher<std::shared_ptr<const SpeechText>> parsing_;
+    QFutureWatcher<std::shared_ptr<const speech::SpeechText>> parsing_;
 };
 
 } // namespace character

@@ -4,7 +4,7 @@
 #include "File.h"
 #include "ProgramChooser.h"
 #include "character/PlaceDialog.h"
-#include "platform/WindowFrame.h"
+#include "desktop/WindowFrame.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -58,7 +58,7 @@ frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server,
       platform_(platform), mainAgentA_(mainAgentA), Agent(server), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));
-    platform::WindowFrame::Apply(*this, platform::WindowFrame::Title | platform::WindowFrame::CloseBox);
+    desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title | desktop::WindowFrame::CloseBox);
     setWindowTitle(QStringLiteral("Run"));
     // Modal to its own window only: an application-wide block would also shut out the character,
     // whose menu carries this dialog's commands.

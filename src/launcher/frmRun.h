@@ -2,7 +2,7 @@
 #pragma once
 #include "character/Agent.h"
 #include "character/BorrowedCharacter.h"
-#include "platform/FormActivation.h"
+#include "desktop/FormActivation.h"
 #include "platform/Platform.h"
 
 #include <QDialog>
@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-class frmRun : public QDialog, public platform::ActivatableForm {
+class frmRun : public QDialog, public desktop::ActivatableForm {
     Q_OBJECT
 public:
     // `mainAgentA` is the main form's character, hidden while the dialog is open.

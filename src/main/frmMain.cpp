@@ -4,10 +4,10 @@
 #include "alarm/frmSettingAlarm.h"
 #include "calendar/frmCalendar.h"
 #include "devices/MCIFunction.h"
-#include "character/Monitors.h"
+#include "desktop/Monitors.h"
 #include "launcher/frmRun.h"
 #include "platform/TimeText.h"
-#include "platform/WindowFrame.h"
+#include "desktop/WindowFrame.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -46,7 +46,7 @@ frmMain::frmMain(platform::Platform& platform, character::CharacterServer& serve
     showModal = [](QDialog& dialog) { dialog.exec(); };
     setObjectName(QStringLiteral("frmMain"));
     // No control box: the window manager's close (Alt+F4) still ends the program through closeEvent.
-    platform::WindowFrame::Apply(*this, platform::WindowFrame::Title);
+    desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title);
     setWindowIcon(QIcon(QStringLiteral(":/varrow/varrow-32.png")));
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };
@@ -111,9 +111,9 @@ void frmMain::start()
     setWindowTitle(myProductName);
     // Beside the character, on its right where there is room, on the monitor it stands on. The frame
     // counts: a move() before the window manager has framed the window would place the client area.
-    const QMargins frame = platform::WindowFrame::ExpectedMargins(*this);
+    const QMargins frame = desktop::WindowFrame::ExpectedMargins(*this);
     const QRect figure(QPoint(agentA->Left(), agentA->Top()), QSize(agentA->Width(), agentA->Height()));
-    const QPoint corner = character::Monitors::current().beside(figure, size().grownBy(frame), 12);
+    const QPoint corner = desktop::Monitors::current().beside(figure, size().grownBy(frame), 12);
     setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), size()));
     show();
     Timer.start();

@@ -2,7 +2,7 @@
 #pragma once
 #include "alarm/AlarmState.h"
 #include "character/Agent.h"
-#include "platform/FormActivation.h"
+#include "desktop/FormActivation.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
 
@@ -19,7 +19,7 @@ class MCIFunction;
 }
 
 // Owns the alarm state for the whole run; the alarm dialog writes it, the clock reads it.
-class frmMain : public QWidget, public alarms::AlarmState, public platform::ActivatableForm {
+class frmMain : public QWidget, public alarms::AlarmState, public desktop::ActivatableForm {
     Q_OBJECT
 public:
     frmMain(platform::Platform& platform, character::CharacterServer& server, platform::InstanceLock& instance,

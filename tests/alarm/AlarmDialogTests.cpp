@@ -1,7 +1,7 @@
 // The alarm dialog: what it opens with, arming, storing the time, number commands, and handing the character back.
 #include "alarm/frmSettingAlarm.h"
 
-#include "platform/FormActivation.h"
+#include "desktop/FormActivation.h"
 #include "support/CharacterTestSupport.h"
 
 #include <QApplication>
@@ -44,7 +44,7 @@ protected:
         return n;
     }
 
-    platform::FormActivation activation;
+    desktop::FormActivation activation;
     alarms::AlarmState main;
     std::unique_ptr<frmSettingAlarm> dialog;
 };

@@ -3,12 +3,12 @@
 #include "character/CharacterWindow.h"
 #include "character/FrameCache.h"
 #include "character/Renderer.h"
-#include "character/Silhouette.h"
+#include "desktop/Silhouette.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-using character::Silhouette;
+using desktop::Silhouette;
 
 namespace {
 QRgb rawPixel(const QImage& image, int x, int y)
@@ -27,13 +27,13 @@ TEST(Frames, WithoutACompositorTheEdgeIsCutAtHalfCoverAndShownInItsOwnColour)
         drawn.setPixel(2, y, qRgba(191, 0, 0, 191));
         drawn.setPixel(3, y, qRgba(255, 0, 0, 255));
     }
-    const Silhouette cut = Silhouette::of(drawn, {4, 2}, false);
+    const desktop::Silhouette cut = desktop::Silhouette::of(drawn, {4, 2}, false);
     EXPECT_EQ(cut.shape, QRegion(2, 0, 2, 2));
     EXPECT_EQ(cut.offset, QPoint(2, 0));
     EXPECT_EQ(rawPixel(cut.image, 0, 1), qRgba(255, 0, 0, 255)) << "a dark fringe";
     EXPECT_EQ(cut.size, QSize(4, 2));
     // A compositor blends every drawn pixel: all of them belong to the window, as drawn.
-    const Silhouette blended = Silhouette::of(drawn, {4, 2}, true);
+    const desktop::Silhouette blended = desktop::Silhouette::of(drawn, {4, 2}, true);
     EXPECT_EQ(blended.shape, QRegion(1, 0, 3, 2));
     EXPECT_EQ(rawPixel(blended.image, 0, 0), qRgba(64, 0, 0, 64));
 }
@@ -42,7 +42,7 @@ TEST(Frames, TheCacheKeepsTheMostRecentlyShownWithinItsBudget)
 {
     QImage frame(10, 10, QImage::Format_ARGB32_Premultiplied);
     frame.fill(Qt::red);
-    const Silhouette s = Silhouette::of(frame, {10, 10}, false);
+    const desktop::Silhouette s = desktop::Silhouette::of(frame, {10, 10}, false);
     character::FrameCache cache(2 * s.bytes());
     character::Pose a, b, c;
     b.figureDy = 1;

@@ -4,7 +4,7 @@
 #include "character/Agent.h"
 #include "character/CharacterServer.h"
 #include "character/CharacterStage.h"
-#include "character/SilentSpeaker.h"
+#include "speech/SilentSpeaker.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ private:
         o.stage.tweenStepMs = 5;
         o.stage.timeScale = 0.02;
         o.searchPath = {sourceDir() + "/assets"};
-        o.makeSpeech = [] { return std::make_unique<character::SilentSpeaker>(0.2, 2); };
+        o.makeSpeech = [] { return std::make_unique<speech::SilentSpeaker>(0.2, 2); };
         return o;
     }
 };

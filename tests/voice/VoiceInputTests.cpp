@@ -3,8 +3,8 @@
 #include "SampleSource.h"
 #include "SpeechClips.h"
 #include "character/Agent.h"
-#include "character/voice/SpeechEnd.h"
-#include "character/voice/SphinxVoiceInput.h"
+#include "voice/SpeechEnd.h"
+#include "voice/SphinxVoiceInput.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
     ASSERT_TRUE(input->available()) << qPrintable(input->unavailableReason());
     voice::SphinxVoiceInput* in = input.get();
     int missed = 0;
-    QObject::connect(in, &character::VoiceInput::notUnderstood, [&] { ++missed; });
+    QObject::connect(in, &voice::VoiceInput::notUnderstood, [&] { ++missed; });
     server.setVoiceInput(std::move(input));
 
     QStringList got;
@@ -113,9 +113,9 @@ TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItself)
     in.setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
     QStringList heard;
     QList<bool> listening;
-    QObject::connect(&in, &character::VoiceInput::heard, [&](const QString& c, const QString&) { heard << c; });
-    QObject::connect(&in, &character::VoiceInput::notUnderstood, [&] { heard << "?"; });
-    QObject::connect(&in, &character::VoiceInput::listeningChanged, [&](bool on) { listening << on; });
+    QObject::connect(&in, &voice::VoiceInput::heard, [&](const QString& c, const QString&) { heard << c; });
+    QObject::connect(&in, &voice::VoiceInput::notUnderstood, [&] { heard << "?"; });
+    QObject::connect(&in, &voice::VoiceInput::listeningChanged, [&](bool on) { listening << on; });
     in.listenForPhrase();
     EXPECT_TRUE(waitUntil([&] { return !heard.isEmpty(); }, 8000));
     EXPECT_EQ(heard, QStringList{"calendar"});

@@ -1,14 +1,14 @@
 // The recogniser's parts: spoken forms, grammar, pronunciations, recognition in every room, room tone.
 #include "CommandSets.h"
 #include "SpeechClips.h"
-#include "character/voice/AudioFrontEnd.h"
-#include "character/voice/Decoder.h"
-#include "character/voice/Grammar.h"
-#include "character/voice/RoomTone.h"
-#include "character/voice/SpeechEnd.h"
-#include "character/voice/SpeechSpan.h"
-#include "character/voice/Pronunciation.h"
-#include "character/voice/SpokenWords.h"
+#include "voice/AudioFrontEnd.h"
+#include "voice/Decoder.h"
+#include "voice/Grammar.h"
+#include "voice/RoomTone.h"
+#include "voice/SpeechEnd.h"
+#include "voice/SpeechSpan.h"
+#include "voice/Pronunciation.h"
+#include "voice/SpokenWords.h"
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -32,7 +32,7 @@ TEST(SpokenWords, NumbersLettersAndOkay)
 
 TEST(Grammar, UnsayablePhrasesLeftOutAndGarbageNeverACommand)
 {
-    const std::vector<character::VoicePhrase> phrases{{"a", "Time"}, {"b", "Xqzt"}, {"c", "Time"}};
+    const std::vector<voice::VoicePhrase> phrases{{"a", "Time"}, {"b", "Xqzt"}, {"c", "Time"}};
     const auto g = voice::BuildGrammar(phrases, [](const QString& w) { return w != "xqzt"; }, 0.5);
     EXPECT_EQ(g.lookup("time").command, "a"); // the first of two with one phrase
     EXPECT_EQ(g.unsayable, QStringList{"Xqzt"});

@@ -1,6 +1,6 @@
 // The real program in real Wayland compositors (sway, KWin, Mutter), on XWayland beside a native window.
 #include "Compositor.h"
-#include "character/PortalListenKey.h"
+#include "input/PortalListenKey.h"
 #include "e2e/Desktop.h"
 
 #include <QCoreApplication>
@@ -226,10 +226,10 @@ TEST(PortalInKWin, TheTalkKeyBindsThroughTheRealPortal)
     ASSERT_TRUE(session.launch("/usr/libexec/xdg-desktop-portal", {}));
     e2e::WaitUntil(registered("org.freedesktop.portal.Desktop"), 20000, 50);
 
-    character::PortalListenKey key(bus);
+    input::PortalListenKey key(bus);
     QString outcome;
-    QObject::connect(&key, &character::PortalListenKey::bound, [&] { outcome = "bound"; });
-    QObject::connect(&key, &character::PortalListenKey::unavailable, [&](const QString& why) { outcome = why; });
+    QObject::connect(&key, &input::PortalListenKey::bound, [&] { outcome = "bound"; });
+    QObject::connect(&key, &input::PortalListenKey::unavailable, [&](const QString& why) { outcome = why; });
     key.start();
     e2e::WaitUntil([&] { QCoreApplication::processEvents(); return !outcome.isEmpty(); }, 40000);
     EXPECT_TRUE(key.isBound()) << outcome.toStdString();

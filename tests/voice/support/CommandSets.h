@@ -1,6 +1,6 @@
 // The phrases of each state of the program, and the speech that must be turned away, for tests and bench.
 #pragma once
-#include "character/CharacterStage.h"
+#include "voice/VoicePhrase.h"
 
 #include <QString>
 #include <vector>
@@ -9,19 +9,19 @@ namespace voicetest {
 
 struct CommandSet {
     QString name;
-    std::vector<character::VoicePhrase> phrases;
+    std::vector<voice::VoicePhrase> phrases;
 };
 
-inline std::vector<character::VoicePhrase> Numbers(int first, int last)
+inline std::vector<voice::VoicePhrase> Numbers(int first, int last)
 {
-    std::vector<character::VoicePhrase> v;
+    std::vector<voice::VoicePhrase> v;
     for (int n = first; n <= last; ++n)
         v.push_back({QString::number(n), QString::number(n)});
     return v;
 }
 
-inline std::vector<character::VoicePhrase> operator+(std::vector<character::VoicePhrase> a,
-                                                     const std::vector<character::VoicePhrase>& b)
+inline std::vector<voice::VoicePhrase> operator+(std::vector<voice::VoicePhrase> a,
+                                                     const std::vector<voice::VoicePhrase>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -30,7 +30,7 @@ inline std::vector<character::VoicePhrase> operator+(std::vector<character::Voic
 // The phrases live at once in each state of the program the user can speak to.
 inline std::vector<CommandSet> LiveCommandSets()
 {
-    using P = std::vector<character::VoicePhrase>;
+    using P = std::vector<voice::VoicePhrase>;
     const P main{{"CDRom", "Eject"},    {"readClip", "Clipboard"}, {"sayTime", "Time"}, {"sayDate", "Date"},
                  {"sayNow", "Now"},     {"calendar", "Calendar"},  {"setAlarm", "Alarm"}, {"run", "Run"},
                  {"about", "About"},    {"Quit", "Quit"}};

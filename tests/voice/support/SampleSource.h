@@ -1,7 +1,7 @@
 // Fixed samples played as a microphone would give them, to feed the voice input in tests.
 #pragma once
-#include "character/voice/RoomTone.h"
-#include "character/voice/SphinxVoiceInput.h"
+#include "voice/RoomTone.h"
+#include "voice/SphinxVoiceInput.h"
 
 #include <QElapsedTimer>
 #include <optional>

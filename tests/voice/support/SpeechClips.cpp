@@ -1,6 +1,6 @@
 // Test utterances: a text said by espeak-ng at 16 kHz, cleanly or in a room.
 #include "SpeechClips.h"
-#include "character/voice/Resample.h"
+#include "voice/Resample.h"
 
 #include <QRegularExpression>
 

@@ -1,0 +1,54 @@
+// espeak-ng in process, playing through the audio device.
+// The library is started at the first text and stopped with this object.
+#pragma once
+#include "SilentSpeaker.h"
+#include "SpeechEngine.h"
+
+#include <QMutex>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace speech {
+
+class EspeakSpeaker final : public SpeechEngine {
+    Q_OBJECT
+public:
+    // Playback plays through the audio device; Retrieval only synthesises, for tests of the
+    // library's thread without a device.
+    enum class Output { Playback, Retrieval };
+    explicit EspeakSpeaker(Output output = Output::Playback);
+    ~EspeakSpeaker() override;
+    void speak(std::shared_ptr<const SpeechText> text) override;
+    void stop() override;
+
+    // What espeak's own thread may reach; it outlives the library's threads.
+    struct Channel {
+        QMutex mutex;
+        EspeakSpeaker* target = nullptr;
+        // From espeak's thread: hands an event to the target's thread, if the target is still there.
+        void post(unsigned message, int type, int textPosition);
+    };
+
+private:
+    bool start();
+    void startChunk();
+    void handleEvent(unsigned message, int type, int textPosition);
+    void reachUnit(int unit);
+    void stalled();
+
+    Output output_;
+    enum class State { NotStarted, Running, Failed } state_ = State::NotStarted;
+    bool initialized_ = false;
+    std::unique_ptr<Channel> channel_;
+    SilentSpeaker fallback_; // paces the balloon if the library will not start
+    std::shared_ptr<const SpeechText> text_;
+    size_t nextUnit_ = 0;
+    size_t chunkFirstUnit_ = 0;
+    std::vector<int> chunkOffsets_; // 1-based code-point position of each unit of the chunk
+    unsigned message_ = 0;          // the library's id of the chunk being said
+    int lastUnit_ = -1;             // the last unit reported of the text being said
+    QTimer stall_;                  // no word from the library for this long: its sound goes nowhere
+};
+
+} // namespace speech

@@ -1,0 +1,24 @@
+// What speaks a text for the character: one text at a time, telling which word is being heard.
+// The balloon keeps step with those words.
+#pragma once
+#include "SpeechMarkup.h"
+
+#include <QObject>
+#include <memory>
+
+namespace speech {
+
+class SpeechEngine : public QObject {
+    Q_OBJECT
+public:
+    virtual void speak(std::shared_ptr<const SpeechText> text) = 0;
+    virtual void stop() = 0; // no `finished` follows a stop
+
+signals:
+    void unitReached(int unit);
+    void finished();
+    // Something the user should know: speech is shown in the balloon only, and why.
+    void problem(const QString& why);
+};
+
+} // namespace speech

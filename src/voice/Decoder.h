@@ -1,0 +1,133 @@
+// PocketSphinx hearing an utterance as one of the phrases, or turning it away as none of them.
+#pragma once
+#include "AudioFrontEnd.h"
+#include "Grammar.h"
+
+#include <memory>
+#include <vector>
+
+struct ps_decoder_s;
+
+namespace voice {
+
+struct SpeechSpan;
+
+// How speech that is none of the phrases gets turned away.
+struct Rejection {
+    double garbageWeight = 0;     // weight of the phone loop beside the phrases; 0 leaves it out
+    bool phonePass = true;        // score the utterance again with free phones and compare
+    double maxPhoneGap = 10;      // reject when the free phones beat the phrase by more than this per frame
+    // Language weight of the free phones; 0: the library's, under which the loop saves on phone
+    // changes and fits other speech worse than a phrase does.
+    double loopWeight = 1;
+    // Read the utterance as phones and reject when more edits than this turn them into the phrase's:
+    // the reading is rough, so only speech far longer or unlike the phrase is caught here.
+    bool phoneReading = false;
+    double editsPerPhone = 0.7; // per phone of the phrase
+    double extraEdits = 2.5;
+    int competitors = 150;    // how many of the common words may be heard instead of a phrase; 0: none
+    int competitorMargin = 3; // common words this few phone edits from a phrase word are left out
+    bool inflections = true;  // a phrase's words with an ending compete too
+    // More frames of voice than the phrase's words last, by this many (10 ms): other speech.
+    int maxStrayFrames = 10;
+    // Voice this near the phrase's words is theirs: a breath before, the voice decision's hangover after.
+    int voiceBeforeWords = 5, voiceAfterWords = 15;
+    // The best other phrase of the set must fit the sound worse than the winner by this much per
+    // frame of voice; closer, and the user gets asked again rather than a command they did not mean.
+    double minMargin = 1.5;
+};
+
+struct DecoderSettings {
+    QString model = QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us");
+    QString dictionary = QStringLiteral("/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict");
+    QString phoneModel = QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us-phone.lm.bin");
+    Rejection rejection;
+    FrontEndSettings frontEnd;
+};
+
+// The first model file that is not there; empty when all are.
+QString MissingModelFile(const DecoderSettings& s);
+
+struct Outcome {
+    Heard heard;           // empty command: not understood
+    QString words;         // what the grammar search settled on
+    double phoneGap = 0;   // per frame; large means the phrase fits the sound badly
+    int phoneEdits = 0;    // between the utterance read as phones and the phrase
+    QString heardPhones;   // the utterance read as phones, silence left out
+    bool hadSpeech = false;
+    int phrasePhones = 0, wordFrames = 0, frames = 0;
+    int voiceFrames = 0, strayFrames = 0; // frames of voice; of them more than the phrase's words
+    int voiceBefore = 0, voiceAfter = 0;  // frames of voice before and after the words
+    double margin = 0;     // per frame of voice, over the best other phrase; large when there is none
+    float voiceOverRoomDb = 0; // the voice's level over the room's, as the microphone gave them
+    bool rawSound = false;     // the recogniser heard the microphone's sound, not the cleaned
+    QString runnerUp;      // the best other phrase's words
+};
+
+// One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
+class Decoder {
+public:
+    explicit Decoder(DecoderSettings settings = {});
+    ~Decoder();
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    bool ready() const { return ps_ != nullptr; }
+    const QString& error() const { return error_; }
+    const DecoderSettings& settings() const { return settings_; }
+
+    // Listens for these phrases from the next utterance on. Returns the words the model's dictionary
+    // lacks (their phrases are left out).
+    void setPhrases(const std::vector<voice::VoicePhrase>& phrases, QStringList* unsayable = nullptr);
+    void setRejection(const Rejection& r);
+    const CommandGrammar& grammar() const { return activeGrammar_; }
+
+    void begin();
+    void feed(const short* samples, size_t count);
+    // The front end's voice decision for each whole 10 ms frame of the utterance so far.
+    const std::vector<bool>& voiced() const { return voiced_; }
+    // Each of those frames' level as the recogniser hears it, in dB.
+    const std::vector<float>& levels() const { return levels_; }
+    Outcome end();
+    Outcome decode(const std::vector<short>& samples16k);
+
+private:
+    bool pronounceable(const QString& word) const;
+    void addDictionaryWords(QStringList words);
+    QStringList pronunciation(const QString& word) const;
+    QStringList competitorsFor(const std::vector<voice::VoicePhrase>& phrases);
+    QStringList readPhones();
+    bool decodeUtterance(const char* search); // the buffered utterance through this search
+    void applyGrammar();
+    double scoreWithPhones(int* frames);
+    float voiceOverRoomDb(const SpeechSpan& span) const;
+    bool othersSearch(const QString& winner); // a search for the phrases of every other command
+
+
+    DecoderSettings settings_;
+    QString error_;
+    ps_decoder_s* ps_ = nullptr;
+    std::vector<voice::VoicePhrase> phrases_;
+    CommandGrammar grammar_;       // the latest, waiting for the utterance under way to end
+    CommandGrammar activeGrammar_; // the one the decoder listens with
+    QStringList common_;      // the common words that compete with the latest phrases
+    QStringList competitors_; // of them, those of the grammar waiting to take over
+    std::vector<voice::VoicePhrase> activePhrases_;
+    QStringList activeCompetitors_;
+    bool grammarPending_ = false;
+    bool hasGrammar_ = false;
+    bool phoneSearchAdded_ = false;
+    bool readingSearchAdded_ = false;
+    bool inUtterance_ = false; // listening, with a grammar to decode by
+    bool listening_ = false;
+    bool garbageWordsAdded_ = false;
+    std::unique_ptr<AudioFrontEnd> frontEnd_;
+    std::vector<short> utterance_; // as heard, whole frames, cleaned or not as settings say
+    std::vector<short> raw_;       // the same frames as the microphone gave them
+    std::vector<short> partial_;   // the start of the next frame
+    std::vector<bool> voiced_;
+    std::vector<float> levels_;
+    std::vector<short> region_;    // the part of the utterance that is searched
+};
+
+} // namespace voice

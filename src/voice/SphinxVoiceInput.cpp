@@ -1,0 +1,293 @@
+// Voice commands heard by the recogniser on a thread of its own, from a microphone or a sound file.
+#include "SphinxVoiceInput.h"
+
+#include "Mailbox.h"
+#include "Microphone.h"
+#include "SoundFile.h"
+#include "SpeechEnd.h"
+
+#include <QFile>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+namespace voice {
+
+// Lives on the listening thread: owns the decoder and the sound source.
+class VoiceWorker : public QObject {
+    Q_OBJECT
+public:
+    VoiceWorker(std::unique_ptr<AudioSource> source, DecoderSettings settings)
+        : source_(std::move(source)), settings_(std::move(settings))
+    {
+    }
+    // What the listening thread is asked to do, in order.
+    Mailbox& calls() { return calls_; }
+
+    QString setUp()
+    {
+        decoder_ = std::make_unique<Decoder>(settings_);
+        if (!decoder_->ready())
+            return QStringLiteral("The speech recogniser could not start (%1), so voice commands are off.")
+                .arg(decoder_->error());
+        poll_ = new QTimer(this);
+        connect(poll_, &QTimer::timeout, this, &VoiceWorker::readChunk);
+        if (const platform::Result<> there = source_->probe(); !there)
+            emit microphoneFailed(there.why());
+        return {};
+    }
+    void tearDown()
+    {
+        if (source_ && listening_)
+            source_->stop();
+        listening_ = false;
+        delete poll_;
+        poll_ = nullptr;
+        source_.reset();
+        decoder_.reset();
+    }
+    void setPhrases(const std::vector<voice::VoicePhrase>& phrases)
+    {
+        if (decoder_ && decoder_->ready())
+            decoder_->setPhrases(phrases);
+    }
+    void start(bool untilSilence)
+    {
+        if (!decoder_ || !decoder_->ready() || !source_ || listening_)
+            return;
+        if (const platform::Result<> started = source_->start(); !started) {
+            emit microphoneFailed(started.why());
+            return;
+        }
+        emit recording();
+        speechEnd_.reset();
+        judged_ = 0;
+        if (untilSilence)
+            speechEnd_.emplace();
+        decoder_->begin();
+        listening_ = true;
+        poll_->start(0);
+    }
+    void stop()
+    {
+        if (!listening_)
+            return;
+        listening_ = false;
+        poll_->stop();
+        // What the device captured before the key went up is the end of the phrase.
+        const std::vector<short> rest = source_->stop();
+        decoder_->feed(rest.data(), rest.size());
+        const Heard h = decoder_->end().heard;
+        emit result(h.command, h.phrase);
+    }
+    void decode(const std::vector<short>& samples)
+    {
+        if (!decoder_ || !decoder_->ready() || listening_)
+            return;
+        const Heard h = decoder_->decode(samples).heard;
+        emit result(h.command, h.phrase);
+    }
+
+signals:
+    void result(const QString& command, const QString& phrase);
+    void endedByItself();
+    void setUpFailed(const QString& why);
+    void recording();
+    void microphoneFailed(const QString& why);
+
+private:
+    // One short chunk per turn keeps phrase changes and the stop coming through while listening.
+    void readChunk()
+    {
+        short buffer[480];
+        const platform::Result<size_t> n = source_->read(buffer, std::size(buffer));
+        if (!n) {
+            // Half an utterance is not what the user said: nothing is heard.
+            listening_ = false;
+            poll_->stop();
+            source_->stop();
+            decoder_->end();
+            emit microphoneFailed(n.why());
+            return;
+        }
+        decoder_->feed(buffer, *n);
+        poll_->setInterval(*n > 0 ? 0 : 10);
+        if (!speechEnd_)
+            return;
+        const std::vector<bool>& voiced = decoder_->voiced();
+        const std::vector<float>& levels = decoder_->levels();
+        for (; judged_ < voiced.size(); ++judged_) {
+            const auto state = speechEnd_->frame(voiced[judged_], levels[judged_]);
+            if (state == SpeechEndDetector::State::Ended || state == SpeechEndDetector::State::GaveUp) {
+                emit endedByItself();
+                stop();
+                return;
+            }
+        }
+    }
+
+    Mailbox calls_{this};
+    std::unique_ptr<AudioSource> source_;
+    DecoderSettings settings_;
+    std::unique_ptr<Decoder> decoder_;
+    QTimer* poll_ = nullptr;
+    bool listening_ = false;
+    std::optional<SpeechEndDetector> speechEnd_;
+    size_t judged_ = 0; // frames the speech-end detector has seen
+};
+
+SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings)
+{
+    if (!source)
+        reason_ = QStringLiteral("No microphone was found, so voice commands are off.");
+    else if (const QString missing = MissingModelFile(settings); !missing.isEmpty())
+        reason_ = QStringLiteral("The speech model (%1) is missing, so voice commands are off.").arg(missing);
+    if (!reason_.isEmpty())
+        return;
+    worker_ = new VoiceWorker(std::move(source), std::move(settings));
+    // The worker's answers come back through a mailbox of this thread; all of it is wired before the
+    // listening thread starts.
+    connect(worker_, &VoiceWorker::setUpFailed, worker_, [this](const QString& why) {
+        replies_.post([this, why] {
+            reason_ = why;
+            const bool wasListening = std::exchange(listening_, false);
+            emit turnedOff(why);
+            if (wasListening)
+                emit listeningChanged(false);
+        });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::result, worker_, [this](const QString& command, const QString& phrase) {
+        replies_.post([this, command, phrase] {
+            if (command.isEmpty())
+                emit notUnderstood();
+            else
+                emit heard(command, phrase);
+        });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::endedByItself, worker_, [this] {
+        replies_.post([this] {
+            if (!listening_)
+                return;
+            listening_ = false;
+            emit listeningChanged(false);
+        });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::microphoneFailed, worker_, [this](const QString& why) {
+        replies_.post([this, why] { microphoneFailed(why); });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::recording, worker_, [this] {
+        replies_.post([this] { microphoneWhy_.clear(); });
+    }, Qt::DirectConnection);
+    worker_->moveToThread(&thread_);
+    thread_.setObjectName(QStringLiteral("voice"));
+    // The model takes most of a second to load: the character must not wait for it.
+    toWorker([w = worker_] {
+        const QString why = w->setUp();
+        if (!why.isEmpty())
+            emit w->setUpFailed(why);
+    });
+    thread_.start();
+}
+
+SphinxVoiceInput::~SphinxVoiceInput()
+{
+    if (!worker_)
+        return;
+    toWorker([w = worker_] {
+        w->tearDown();
+        QThread::currentThread()->quit();
+    });
+    thread_.wait();
+    // The thread has ended: taking both locks once more orders its last writes before the deletes.
+    worker_->calls().discard();
+    replies_.discard();
+    delete worker_;
+}
+
+void SphinxVoiceInput::toWorker(std::function<void()> call)
+{
+    worker_->calls().post(std::move(call));
+}
+
+void SphinxVoiceInput::setPhrases(const std::vector<voice::VoicePhrase>& phrases)
+{
+    if (available())
+        toWorker([w = worker_, phrases] { w->setPhrases(phrases); });
+}
+
+void SphinxVoiceInput::microphoneFailed(const QString& why)
+{
+    const bool wasListening = std::exchange(listening_, false);
+    const bool wasWorking = microphoneWhy_.isEmpty();
+    microphoneWhy_ = why;
+    if (wasListening)
+        emit listeningChanged(false);
+    // The user hears of a microphone going once; a press while it stays gone gets a short answer.
+    if (wasWorking)
+        emit turnedOff(why);
+    else
+        emit refused(why);
+}
+
+void SphinxVoiceInput::listen(bool untilSilence)
+{
+    // The microphone is tried again at each press: it may have come back.
+    if (!reason_.isEmpty() || listening_)
+        return;
+    listening_ = true;
+    toWorker([w = worker_, untilSilence] { w->start(untilSilence); });
+    emit listeningChanged(true);
+}
+
+void SphinxVoiceInput::startListening()
+{
+    listen(false);
+}
+
+void SphinxVoiceInput::listenForPhrase()
+{
+    listen(true);
+}
+
+void SphinxVoiceInput::stopListening()
+{
+    if (!listening_)
+        return;
+    listening_ = false;
+    toWorker([w = worker_] { w->stop(); });
+    emit listeningChanged(false);
+}
+
+void SphinxVoiceInput::decodeSamples(std::vector<short> samples16k)
+{
+    if (available())
+        toWorker([w = worker_, s = std::move(samples16k)] { w->decode(s); });
+}
+
+
+std::unique_ptr<VoiceInput> MakeVoiceInput(const QString& soundFile, QString* whyOff)
+{
+    QString why;
+    std::unique_ptr<voice::AudioSource> mic;
+    if (soundFile.isEmpty())
+        mic = std::make_unique<voice::Microphone>();
+    else
+        mic = voice::OpenSoundFile(soundFile, &why);
+    std::unique_ptr<VoiceInput> input;
+    if (mic)
+        input = std::make_unique<voice::SphinxVoiceInput>(std::move(mic));
+    if (input && !input->available())
+        why = input->unavailableReason();
+    if (!input || !input->available()) {
+        if (whyOff)
+            *whyOff = why;
+        return nullptr;
+    }
+    return input;
+}
+
+} // namespace voice
+
+#include "SphinxVoiceInput.moc"

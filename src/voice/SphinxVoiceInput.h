@@ -1,0 +1,66 @@
+// Voice commands heard by the recogniser on a thread of its own, from a microphone or a sound file.
+#pragma once
+#include "Decoder.h"
+#include "Mailbox.h"
+#include "VoiceInput.h"
+#include "platform/Result.h"
+
+#include <QThread>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace voice {
+
+// Where the sound comes from. Used only on the listening thread once handed over.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // Whether there is something to record from, without recording.
+    virtual platform::Result<> probe() { return {}; }
+    // A fresh recording; the reason voice is off when there is nothing to record from.
+    virtual platform::Result<> start() = 0;
+    // Up to `max` samples at 16 kHz mono that have arrived since the last read; a failure means the
+    // device went away.
+    virtual platform::Result<size_t> read(short* buffer, size_t max) = 0;
+    // Ends the recording and hands over what was captured but not yet read.
+    virtual std::vector<short> stop() = 0;
+};
+
+class VoiceWorker;
+
+class SphinxVoiceInput : public voice::VoiceInput {
+    Q_OBJECT
+public:
+    explicit SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings = {});
+    ~SphinxVoiceInput() override;
+
+    bool available() const override { return reason_.isEmpty() && microphoneWhy_.isEmpty(); }
+    QString unavailableReason() const override { return reason_.isEmpty() ? microphoneWhy_ : reason_; }
+    void setPhrases(const std::vector<voice::VoicePhrase>& phrases) override;
+    void startListening() override;
+    void stopListening() override;
+    void listenForPhrase() override;
+    bool listening() const { return listening_; }
+
+    // Decodes these samples as one utterance instead of the source's; the result follows as
+    // `heard` or `notUnderstood`.
+    void decodeSamples(std::vector<short> samples16k);
+
+private:
+    void listen(bool untilSilence);
+    void toWorker(std::function<void()> call);
+    void microphoneFailed(const QString& why);
+
+    QString reason_;        // the recogniser cannot work at all
+    QString microphoneWhy_; // the microphone failed when last tried; each press tries it again
+    Mailbox replies_; // the listening thread's answers, run on this one
+    QThread thread_;
+    VoiceWorker* worker_ = nullptr;
+    bool listening_ = false;
+};
+
+// The recogniser listening to the microphone, or to `soundFile` where one is given; nullptr with
+// the reason voice commands are off.
+std::unique_ptr<VoiceInput> MakeVoiceInput(const QString& soundFile, QString* whyOff);
+} // namespace voice
