@@ -87,10 +87,8 @@ private:
     {
         if (content.size() > maxFileBytes)
             fail(QStringLiteral("it is larger than %1 bytes").arg(maxFileBytes));
-        const QList<QByteArray> lines = content.split('\n');
-        bool headerSeen = false, sizeSeen = false, ended = false;
-        Block block = Block::None;
-        for (const QByteArray& raw : lines) {
+        bool headerSeen = false, ended = false;
+        for (const QByteArray& raw : content.split('\n')) {
             ++line_;
             QString text = QString::fromUtf8(raw);
             text.truncate(commentStart(text));
@@ -99,76 +97,14 @@ private:
                 continue;
             if (ended)
                 fail(QStringLiteral("there is text after \"end\""));
-            const QString& key = w[0];
             if (!headerSeen) {
-                if (key != u"varrow-character" || w.value(1) != u"1")
+                if (w[0] != u"varrow-character" || w.value(1) != u"1")
                     fail(QStringLiteral("it does not start with \"varrow-character 1\""));
                 headerSeen = true;
-                continue;
-            }
-            if (key == u"name") {
-                data_.name = w.mid(1).join(u' ');
-            } else if (key == u"size") {
-                const double width = number(w, 1), height = number(w, 2);
-                if (width < 16 || height < 16 || width > 1024 || height > 1024)
-                    fail(QStringLiteral("the size must be 16 to 1024 pixels each way"));
-                data_.size = QSize(int(width), int(height));
-                sizeSeen = true;
-            } else if (key == u"colour") {
-                const QColor c = QColor::fromString(w.value(2));
-                if (w.size() != 3 || !c.isValid() || !w[2].startsWith(u'#'))
-                    fail(QStringLiteral("a colour needs a name and a #rrggbb value"));
-                colours_.insert(w[1], c);
-            } else if (key == u"part") {
-                if (w.size() < 5)
-                    fail(QStringLiteral("a part needs a name, a parent and a pivot"));
-                if (data_.parts.size() >= maxParts)
-                    fail(QStringLiteral("it has more than %1 parts").arg(maxParts));
-                if (!data_.poses.empty())
-                    fail(QStringLiteral("parts must come before the poses"));
-                for (const Part& p : data_.parts)
-                    if (p.name == w[1])
-                        fail(QStringLiteral("the part \"%1\" is defined twice").arg(w[1]));
-                Part p;
-                p.name = w[1];
-                p.parent = w[2] == u"-" ? -1 : partIndex(w[2]);
-                p.pivot = QPointF(number(w, 3), number(w, 4));
-                p.visible = w.value(5) != u"hidden";
-                data_.parts.push_back(std::move(p));
-                block = Block::Part;
-            } else if (key == u"ellipse" || key == u"rect" || key == u"path") {
-                if (block != Block::Part)
-                    fail(QStringLiteral("a shape must belong to a part"));
-                shape(w);
-            } else if (key == u"pose") {
-                pose(w);
-                block = Block::Pose;
-            } else if (key == u"overlay") {
-                if (w.size() != 2)
-                    fail(QStringLiteral("an overlay needs a name"));
-                data_.overlays.push_back(Overlay{w[1], {}});
-                addName(data_.overlayIndex, w[1], int(data_.overlays.size()) - 1, u"overlay");
-                block = Block::Overlay;
-            } else if (key == u"animation") {
-                if (w.size() != 2)
-                    fail(QStringLiteral("an animation needs a name"));
-                if (data_.animations.size() >= maxItems)
-                    fail(QStringLiteral("it has too many animations"));
-                data_.animations.push_back(Animation{w[1], {}});
-                addName(data_.animationIndex, w[1], int(data_.animations.size()) - 1, u"animation");
-                block = Block::Animation;
-            } else if (key == u"frame") {
-                if (block != Block::Animation)
-                    fail(QStringLiteral("a frame must belong to an animation"));
-                frame(w);
-            } else if (key == u"end") {
+            } else if (w[0] == u"end") {
                 ended = true;
-            } else if (block == Block::Pose) {
-                poseLine(w);
-            } else if (block == Block::Overlay) {
-                overlayLine(w);
             } else {
-                fail(QStringLiteral("\"%1\" is not understood here").arg(key));
+                statement(w);
             }
         }
         line_ = 0;
@@ -176,7 +112,96 @@ private:
             fail(QStringLiteral("it is empty"));
         if (!ended)
             fail(QStringLiteral("it ends early (no \"end\" line): the file is truncated"));
-        if (!sizeSeen)
+        checkWhole();
+    }
+
+    // One line of the file's body; what a line may say depends on the block it stands in.
+    void statement(const QStringList& w)
+    {
+        const QString& key = w[0];
+        if (key == u"name") {
+            data_.name = w.mid(1).join(u' ');
+        } else if (key == u"size") {
+            size(w);
+        } else if (key == u"colour") {
+            const QColor c = QColor::fromString(w.value(2));
+            if (w.size() != 3 || !c.isValid() || !w[2].startsWith(u'#'))
+                fail(QStringLiteral("a colour needs a name and a #rrggbb value"));
+            colours_.insert(w[1], c);
+        } else if (key == u"part") {
+            part(w);
+            block_ = Block::Part;
+        } else if (key == u"ellipse" || key == u"rect" || key == u"path") {
+            if (block_ != Block::Part)
+                fail(QStringLiteral("a shape must belong to a part"));
+            shape(w);
+        } else if (key == u"pose") {
+            pose(w);
+            block_ = Block::Pose;
+        } else if (key == u"overlay") {
+            if (w.size() != 2)
+                fail(QStringLiteral("an overlay needs a name"));
+            data_.overlays.push_back(Overlay{w[1], {}});
+            addName(data_.overlayIndex, w[1], int(data_.overlays.size()) - 1, u"overlay");
+            block_ = Block::Overlay;
+        } else if (key == u"animation") {
+            animation(w);
+            block_ = Block::Animation;
+        } else if (key == u"frame") {
+            if (block_ != Block::Animation)
+                fail(QStringLiteral("a frame must belong to an animation"));
+            frame(w);
+        } else if (block_ == Block::Pose) {
+            poseLine(w);
+        } else if (block_ == Block::Overlay) {
+            overlayLine(w);
+        } else {
+            fail(QStringLiteral("\"%1\" is not understood here").arg(key));
+        }
+    }
+
+    void size(const QStringList& w)
+    {
+        const double width = number(w, 1), height = number(w, 2);
+        if (width < 16 || height < 16 || width > 1024 || height > 1024)
+            fail(QStringLiteral("the size must be 16 to 1024 pixels each way"));
+        data_.size = QSize(int(width), int(height));
+        sizeSeen_ = true;
+    }
+
+    void part(const QStringList& w)
+    {
+        if (w.size() < 5)
+            fail(QStringLiteral("a part needs a name, a parent and a pivot"));
+        if (data_.parts.size() >= maxParts)
+            fail(QStringLiteral("it has more than %1 parts").arg(maxParts));
+        if (!data_.poses.empty())
+            fail(QStringLiteral("parts must come before the poses"));
+        for (const Part& p : data_.parts)
+            if (p.name == w[1])
+                fail(QStringLiteral("the part \"%1\" is defined twice").arg(w[1]));
+        Part p;
+        p.name = w[1];
+        p.parent = w[2] == u"-" ? -1 : partIndex(w[2]);
+        p.pivot = QPointF(number(w, 3), number(w, 4));
+        p.visible = w.value(5) != u"hidden";
+        data_.parts.push_back(std::move(p));
+    }
+
+    void animation(const QStringList& w)
+    {
+        if (w.size() != 2)
+            fail(QStringLiteral("an animation needs a name"));
+        if (data_.animations.size() >= maxItems)
+            fail(QStringLiteral("it has too many animations"));
+        data_.animations.push_back(Animation{w[1], {}});
+        addName(data_.animationIndex, w[1], int(data_.animations.size()) - 1, u"animation");
+    }
+
+    // What a character needs whatever its lines said.
+    void checkWhole() const
+    {
+        if (!sizeSeen_)
             fail(QStringLiteral("it gives no size"));
         if (data_.parts.empty())
             fail(QStringLiteral("it draws nothing (no parts)"));
@@ -367,6 +392,8 @@ private:
 
     QString fileName_;
     int line_ = 0;
+    Block block_ = Block::None;
+    bool sizeSeen_ = false;
     CharacterData data_;
     QHash<QString, QColor> colours_;
 };
