@@ -3,6 +3,7 @@
 
 #include "File.h"
 #include "ProgramChooser.h"
+#include "character/CharacterStage.h"
 #include "character/PlaceDialog.h"
 #include "desktop/WindowFrame.h"
 
@@ -19,6 +20,9 @@ constexpr character::CommandEntry RunCommands[] = {
     {"Cancel", "Cancel", "Cancel", true, true},
     {"OK", "OK", "Okay", false, false},
 };
+
+// The opening's gesture, question and shrug: the first requests the dialog makes.
+constexpr int OpeningRequests = 3;
 
 // The chooser's filter as description|patterns pairs. Under the first the chooser also lists what the user
 // may run; the second shows everything else too.
@@ -93,12 +97,26 @@ void frmRun::Form_Load()
         connect(agentA, &character::Character::Command, this, &frmRun::Agent_Command);
         const character::DialogPlacement p =
             character::MoveBesideCharacter(*this, *agentA, platform_.screen, &placedWidth_);
-        agentA->GestureAt(p.gestureX, p.gestureY);
-        agentA->Speak(QStringLiteral("Well, what is the path ?"));
-        agentA->Play(QStringLiteral("Uncertain"));
+        gestureAt_ = QPoint(p.gestureX, p.gestureY);
+        connect(&agentA->stage(), &character::CharacterStage::requestStarted, this,
+                [this, mine = agentA->connection()](const character::Request& r) {
+                    if (r.owner == mine && character::StoppedBy(r, character::StopEverything))
+                        ++begun_;
+                });
+        askForThePath(0);
     }
     connect(&txtRunProgram, &QLineEdit::textChanged, this, &frmRun::txtRunProgram_Change);
     txtRunProgram.setFocus();
+}
+
+void frmRun::askForThePath(int from)
+{
+    if (from < 1)
+        agentA->GestureAt(gestureAt_.x(), gestureAt_.y());
+    if (from < 2)
+        agentA->Speak(QStringLiteral("Well, what is the path ?"));
+    if (from < 3)
+        agentA->Play(QStringLiteral("Uncertain"));
 }
 
 void frmRun::Form_Unload()
@@ -119,6 +137,10 @@ void frmRun::txtRunProgram_Change()
 {
     if (!agentA || unloaded_)
         return;
+    // What is still to be said of an earlier text no longer holds; the opening goes on as it was.
+    agentA->StopWaiting(QStringLiteral("Play,Speak"));
+    if (begun_ < OpeningRequests)
+        askForThePath(begun_);
     agentA->Play(QStringLiteral("Search"));
     const bool found = File::FileExists(txtRunProgram.text());
     character::CharacterCommand* ok = agentA->Commands().Item(QStringLiteral("OK"));
