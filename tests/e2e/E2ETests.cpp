@@ -102,8 +102,8 @@ TEST_F(EndToEnd, ASavedPlaceIsKeptOverQuitTerminateAndAnInstalledCopy)
     const Ran install = RunToEnd(QProcessEnvironment::systemEnvironment(), VARROW_CMAKE,
                             {"--install", VARROW_BUILD_DIR, "--prefix", prefix}, 60000);
     ASSERT_TRUE(install.ok()) << install.err.toStdString();
-    for (const char* file : {"bin/varrow", "share/varrow/Genie.acs", "share/applications/varrow.desktop",
-                             "share/metainfo/varrow.metainfo.xml", "share/icons/hicolor/32x32/apps/varrow.png",
+    for (const char* file : {"bin/varrow", "share/varrow/Genie.acs", "share/applications/com.hollin.varrow.desktop",
+                             "share/metainfo/com.hollin.varrow.metainfo.xml", "share/icons/hicolor/32x32/apps/varrow.png",
                              "share/icons/hicolor/scalable/apps/varrow.svg"})
         EXPECT_TRUE(QFile::exists(prefix + u'/' + QLatin1String(file))) << file;
     Varrow installed(*desktop, home.path(), {}, prefix + "/bin/varrow");
