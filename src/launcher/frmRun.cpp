@@ -149,7 +149,8 @@ void frmRun::txtRunProgram_Change()
         ok->setVisible(true);
         agentA->Speak(QStringLiteral("\\Emp\\Yes ! I found it."));
     } else {
-        agentA->Speak(QStringLiteral("Sorry, there's \\Emp\\no such file !"));
+        agentA->Speak(QFileInfo(txtRunProgram.text()).isDir() ? QStringLiteral("Sorry, that's a \\Emp\\folder !")
+                                                              : QStringLiteral("Sorry, there's \\Emp\\no such file !"));
         ok->setEnabled(false);
         ok->setVisible(false);
     }

@@ -129,6 +129,10 @@ TEST_F(RunTest, WhatTheCharacterSaysIsOfTheTextInTheBoxNow)
     EXPECT_EQ(d->text().text(), "");
     EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
     EXPECT_FALSE(okAvailable(*d));
+
+    d->text().setText(dir.path());
+    EXPECT_EQ(carriedOut(), QStringList({Search, "Speak:Sorry, that's a \\Emp\\folder !"}));
+    EXPECT_FALSE(okAvailable(*d));
 }
 
 TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
@@ -281,16 +285,13 @@ TEST_F(RunTest, AFileThatCannotStartIsReportedAndTheDialogStays)
     testsupport::pump(100);
     EXPECT_FALSE(QFile::exists(marker));
 
-    // The shell's own refusal is shown the same way.
-    const QString prog = writeFile(dir.filePath("prog"), "x", Runnable);
-    auto fake = open();
-    fake->text().setText(prog);
-    t.shell.startResult = platform::Fail("prog could not be started: exec format error");
-    command(*fake, "OK");
+    // A text that may be executed, which the system refuses to start, in words a user understands.
+    const QString text = writeFile(dir.filePath("hostname"), "varrow-host\n", Runnable);
+    d->text().setText(text);
+    command(*d, "OK");
     ASSERT_EQ(t.messageBox.shown.size(), 2u);
-    EXPECT_EQ(t.messageBox.shown[1].text, "prog could not be started: exec format error");
-    EXPECT_EQ(t.shell.started, QStringList({prog}));
-    EXPECT_TRUE(fake->isVisible());
+    EXPECT_EQ(t.messageBox.shown[1].text, text + " is not a program Varrow can start.");
+    EXPECT_TRUE(d->isVisible());
 }
 
 TEST_F(RunTest, ADocumentOpensWithTheDesktopsApplication)
