@@ -229,7 +229,8 @@ void frmRun::reportStartFailure(const QString& why)
     agentA->Play(QStringLiteral("Decline"));
     agentA->Speak(QStringLiteral("Sorry, I can't start this file !"));
     ++modal_;
-    platform_.messageBox.MsgBox(why, QStringLiteral("Run"), platform::MessageBox::Icon::Warning);
+    platform_.messageBox.MsgBox(why, QStringLiteral("Run"), platform::MessageBox::Icon::Warning,
+                                character::ScreenAreaOf(*agentA));
     --modal_;
 }
 

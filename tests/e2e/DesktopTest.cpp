@@ -35,7 +35,17 @@ QString DesktopTest::windowId(const QString& title)
 
 QRect DesktopTest::windowRect(const QString& title, bool framed)
 {
-    const auto info = desktop->run("xwininfo", {"-id", windowId(title)});
+    return rectOf(windowId(title), framed);
+}
+
+QRect DesktopTest::activeWindowRect(bool framed)
+{
+    return rectOf(desktop->run("xdotool", {"getactivewindow"}).value_or("").trimmed(), framed);
+}
+
+QRect DesktopTest::rectOf(const QString& id, bool framed)
+{
+    const auto info = desktop->run("xwininfo", {"-id", id});
     if (!info)
         return {};
     auto field = [&](const char* name) {
@@ -47,7 +57,7 @@ QRect DesktopTest::windowRect(const QString& title, bool framed)
         return client;
     // _NET_FRAME_EXTENTS: left, right, top, bottom.
     const auto m = QRegularExpression("= (\\d+), (\\d+), (\\d+), (\\d+)")
-                       .match(QString::fromStdString(xprop(title, "_NET_FRAME_EXTENTS")));
+                       .match(desktop->run("xprop", {"-id", id, "_NET_FRAME_EXTENTS"}).value_or(""));
     if (!m.hasMatch())
         return client; // no frame
     return client.adjusted(-m.captured(1).toInt(), -m.captured(3).toInt(), m.captured(2).toInt(), m.captured(4).toInt());

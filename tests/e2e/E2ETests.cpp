@@ -197,6 +197,46 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
     }
 }
 
+// Typed faster than the character answers: it speaks of the path in the box now, through a refusal.
+// The refusal is in plain words, in a box clear of the character and its balloon.
+TEST_F(EndToEnd, TheRunDialogSpeaksOfThePathInTheBoxAndRefusesInPlainWords)
+{
+    // A text that may be executed, as /etc/hostname is on some systems.
+    const QString hostname = home.path() + "/hostname";
+    QFile text(hostname);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("varrow-host\n");
+    text.close();
+    text.setPermissions(text.permissions() | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
+    seedPlace({576, 320}); // where a box in the middle of the screen would stand
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    ASSERT_TRUE(v.pick(character.center(), "Run ..."));
+    ASSERT_TRUE(v.waitFor("started Speak Well, what is the path \\?")) << v.trace().toStdString();
+    desktop->xdotool({"type", "--delay", "80", QString(50, u'x')});
+    desktop->xdotool({"key", "ctrl+a"});
+    desktop->xdotool({"type", "--delay", "80", hostname});
+    const QString found = "started Speak \\\\Emp\\\\Yes ! I found it\\.";
+    const auto said = v.waitFor(found, 10000);
+    ASSERT_TRUE(said) << v.trace().toStdString();
+    const qsizetype foundAt = v.trace().indexOf(said->captured(0));
+
+    ASSERT_TRUE(v.pick(character.center(), "OK"));
+    ASSERT_TRUE(v.waitFor("finished Speak Sorry, I can't start this file !")) << v.trace().toStdString();
+    const QRect box = activeWindowRect(true), balloon = windowRect("Sorry, I can't start this file !");
+    desktop->screenshot(shot("run-refused"));
+    EXPECT_NE(box, windowRect("Run", true));
+    EXPECT_FALSE(box.intersects(character)) << box.x() << ',' << box.y();
+    EXPECT_FALSE(box.intersects(balloon)) << box.x() << ',' << box.y();
+    desktop->xdotool({"key", "Return"});
+
+    QThread::msleep(1000);
+    const QString since = v.trace().mid(foundAt);
+    EXPECT_FALSE(since.contains("started Speak Sorry, there's")) << since.toStdString();
+    ASSERT_TRUE(v.pick(character.center(), "Cancel"));
+    ASSERT_TRUE(v.waitFor("window hidden Run .*"));
+}
+
 // Settings that are no number are shown on the desktop, each once.
 TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
 {

@@ -38,7 +38,7 @@ public:
         QString text, title;
         Icon icon;
     };
-    void MsgBox(const QString& text, const QString& title, Icon icon) override
+    void MsgBox(const QString& text, const QString& title, Icon icon, const QRect&) override
     {
         shown.push_back({text, title, icon});
         if (onShow)
