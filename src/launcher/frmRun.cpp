@@ -43,11 +43,12 @@ QStringList nameFilters(const QString& filter)
 }
 
 std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const QStringList& filters,
-                                  const QString& fileName)
+                                  const QString& fileName, const QRect& keepClear)
 {
     ProgramChooser dialog(&parent, title, filters);
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
+    platform::StandClearOf(dialog, keepClear);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
@@ -58,7 +59,10 @@ frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server,
                QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      showOpen(qtShowOpen), popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }),
+      showOpen([this](QWidget& parent, const QString& title, const QStringList& filters, const QString& fileName) {
+          return qtShowOpen(parent, title, filters, fileName, agentA ? character::ScreenAreaOf(*agentA) : QRect());
+      }),
+      popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }),
       platform_(platform), mainAgentA_(mainAgentA), Agent(server), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));

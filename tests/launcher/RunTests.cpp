@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QListView>
+#include <QTreeView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -181,6 +183,7 @@ TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
 
     QWidget parent;
     ProgramChooser chooser(&parent, "Browse", frmRun::chooserFilters());
+    EXPECT_EQ(chooser.directory().path(), "/usr/bin"); // where programs live
     chooser.setDirectory(dir.path());
     chooser.show();
     const auto* view = chooser.findChild<QListView*>("listView");
@@ -198,6 +201,16 @@ TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
     };
     const QStringList programs{"run.sh", "SETUP.EXE", "sub", "tool"};
     EXPECT_TRUE(testsupport::waitUntil([&] { return listed() == programs; })) << listed().join(", ").toStdString();
+    // Size, type and date whole, and every column in view.
+    const auto* details = chooser.findChild<QTreeView*>("treeView");
+    ASSERT_TRUE(details && details->isVisible());
+    const QHeaderView* header = details->header();
+    EXPECT_TRUE(testsupport::waitUntil([&] {
+        for (int c = 1; c < header->count(); ++c)
+            if (header->sectionSize(c) < static_cast<const QAbstractItemView*>(details)->sizeHintForColumn(c))
+                return false;
+        return header->length() <= details->viewport()->width();
+    }));
 
     chooser.selectNameFilter(frmRun::chooserFilters().at(1));
     const QStringList everything{"notes.txt", "run.sh", "SETUP.EXE", "sub", "tool"};
