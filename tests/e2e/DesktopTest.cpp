@@ -35,17 +35,7 @@ QString DesktopTest::windowId(const QString& title)
 
 QRect DesktopTest::windowRect(const QString& title, bool framed)
 {
-    return rectOf(windowId(title), framed);
-}
-
-QRect DesktopTest::activeWindowRect(bool framed)
-{
-    return rectOf(desktop->run("xdotool", {"getactivewindow"}).value_or("").trimmed(), framed);
-}
-
-QRect DesktopTest::rectOf(const QString& id, bool framed)
-{
-    const auto info = desktop->run("xwininfo", {"-id", id});
+    const auto info = desktop->run("xwininfo", {"-id", windowId(title)});
     if (!info)
         return {};
     auto field = [&](const char* name) {
@@ -57,7 +47,7 @@ QRect DesktopTest::rectOf(const QString& id, bool framed)
         return client;
     // _NET_FRAME_EXTENTS: left, right, top, bottom.
     const auto m = QRegularExpression("= (\\d+), (\\d+), (\\d+), (\\d+)")
-                       .match(desktop->run("xprop", {"-id", id, "_NET_FRAME_EXTENTS"}).value_or(""));
+                       .match(QString::fromStdString(xprop(title, "_NET_FRAME_EXTENTS")));
     if (!m.hasMatch())
         return client; // no frame
     return client.adjusted(-m.captured(1).toInt(), -m.captured(3).toInt(), m.captured(2).toInt(), m.captured(4).toInt());

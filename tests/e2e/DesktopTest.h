@@ -27,14 +27,11 @@ protected:
     static QString windowId(const QString& title);
     // The client area of the window with this title, or with `framed` the window manager's frame around it.
     static QRect windowRect(const QString& title, bool framed = false);
-    static QRect activeWindowRect(bool framed = false); // the same of the window with the focus
     // The frame of that window once the window manager stops moving it into place.
     static QRect settledFrame(const QString& title);
     static std::string xprop(const QString& title, const QString& property);
     // A press of the left button at `from`, moved by `by` in `steps`, and let go.
     static void drag(const QPoint& from, const QPoint& by, int steps = 10);
-
-    static QRect rectOf(const QString& windowId, bool framed);
 
     static inline const QString Geometry = "(-?\\d+),(-?\\d+) (\\d+)x(\\d+)";
     static inline Desktop* desktop = nullptr;
