@@ -181,9 +181,8 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
             // A text that may be executed, as /etc/hostname is on some systems, typed faster than the character
             // answers: it speaks of the path in the box now, through a refusal and through Browse.
             QFile text(home.path() + "/hostname");
-            ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("host\n") == 5);
-            text.close();
-            text.setPermissions(text.permissions() | QFile::ExeOwner);
+            ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("host\n") == 5 && text.flush() &&
+                        text.setPermissions(text.permissions() | QFile::ExeOwner));
             desktop->xdotool({"type", "--delay", "80", QString(50, u'x')});
             desktop->xdotool({"key", "ctrl+a"});
             desktop->xdotool({"type", "--delay", "80", text.fileName()});
@@ -194,15 +193,11 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
             ASSERT_TRUE(v.pick(character.center(), "OK"));
             ASSERT_TRUE(v.waitFor("finished Speak Sorry, I can't start this file !")) << v.trace().toStdString();
             desktop->screenshot(shot("run-refused"));
+            const auto balloon = v.waitFor("window hidden Sorry,_I\\S* " + Geometry);
             desktop->xdotool({"key", "Return"});
             const auto box = v.waitFor("window hidden Run " + Geometry);
-            QRegularExpressionMatch balloon;
-            WaitUntil([&] {
-                return (balloon = QRegularExpression("window hidden Sorry,_I\\S* " + Geometry).match(v.trace())).hasMatch();
-            }, 5000, 20);
-            ASSERT_TRUE(box && balloon.hasMatch()) << v.trace().toStdString();
-            EXPECT_FALSE(ParseGeometry(*box, 1).intersects(character));
-            EXPECT_FALSE(ParseGeometry(*box, 1).intersects(ParseGeometry(balloon, 1)));
+            ASSERT_TRUE(box && balloon) << v.trace().toStdString();
+            EXPECT_FALSE(ParseGeometry(*box, 1).intersects(character.united(ParseGeometry(*balloon, 1))));
             // The chooser opens among the programs: a name is enough.
             ASSERT_TRUE(v.pick(character.center(), "Browse"));
             ASSERT_TRUE(v.waitFor("window shown Browse .*")) << v.trace().toStdString();
