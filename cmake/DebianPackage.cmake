@@ -7,8 +7,13 @@ file(STRINGS ${changelog} changelogTop LIMIT_COUNT 1)
 if(NOT changelogTop MATCHES "^varrow \\(${PROJECT_VERSION}\\) ")
   message(WARNING "cmake/debian/changelog has no entry for version ${PROJECT_VERSION} at its top")
 endif()
+# Software centres show the metainfo's releases: the newest comes first and is this one.
+file(STRINGS ${CMAKE_SOURCE_DIR}/assets/com.hollin.varrow.metainfo.xml releaseTop REGEX "<release " LIMIT_COUNT 1)
+if(NOT releaseTop MATCHES "version=\"${PROJECT_VERSION}\"")
+  message(WARNING "assets/com.hollin.varrow.metainfo.xml has no release ${PROJECT_VERSION} at the top of its releases")
+endif()
 execute_process(COMMAND gzip -9n -c ${changelog} OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog} ${CMAKE_SOURCE_DIR}/assets/com.hollin.varrow.metainfo.xml)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${CMAKE_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varrow)
 

@@ -12,7 +12,7 @@ pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugi
 xdg-desktop-portal xdg-desktop-portal-kde qtwayland5"
 # Also needed to make the Debian package (scripts/package.sh), and to check it (VARROW_PACKAGE_TEST=1).
 VARROW_DEB_PACKAGES="dpkg-dev file"
-VARROW_PACKAGE_TEST_PACKAGES="lintian"
+VARROW_PACKAGE_TEST_PACKAGES="lintian appstream"
 # Only for the voice benchmark: other speakers than espeak-ng, and sox for a room's echo and the pace.
 VARROW_BENCH_PACKAGES="sox flite festival festvox-kallpc16k festvox-kdlpc16k festvox-us-slt-hts"
 

@@ -75,6 +75,8 @@ void startVoice(const RunOptions& options, character::CharacterServer& server, i
 void nameTheProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Varrow"));
+    // The desktop entry's name: desktops find the icon and the menu entry of the windows by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.hollin.varrow"));
     QCoreApplication::setApplicationVersion(platform::VersionInfo::program().Version);
 }
 } // namespace

@@ -115,6 +115,18 @@ void Balloon::follow(const QRect& character)
         layoutFor(character);
 }
 
+QRect Balloon::reach(const QRect& character)
+{
+    const QFontMetrics fm(balloonFont());
+    const int w = balloonWidth + 2, h = maxLines * fm.lineSpacing() + 2 * padding + tailHeight;
+    const desktop::Monitors monitors = desktop::Monitors::current();
+    const desktop::Monitor* monitor = monitors.of(character);
+    const QRect avail = monitor ? monitor->available : QRect(0, 0, 1024, 768);
+    const int x = std::clamp(character.center().x() - w / 2, avail.left(), std::max(avail.left(), avail.right() - w));
+    // Above the character, or below it where there is no room above.
+    return QRect(x, character.top() - h + 4, w, character.height() + 2 * h - 8);
+}
+
 void Balloon::layoutFor(const QRect& character)
 {
     character_ = character;

@@ -47,4 +47,9 @@ void Character::StopAll(const QString& types)
     stage_->stopAll(connection_, ParseStopKinds(types));
 }
 
+void Character::StopWaiting(const QString& types)
+{
+    stage_->stopWaiting(connection_, ParseStopKinds(types));
+}
+
 } // namespace character

@@ -46,6 +46,8 @@ public:
     void GestureAt(int x, int y);
     // Drops this connection's waiting and running requests of the given kinds ("Play", "Speak", ...; empty: all).
     void StopAll(const QString& types = {});
+    // Drops this connection's waiting requests of the given kinds; the one running goes on.
+    void StopWaiting(const QString& types = {});
 
     class Commands& Commands() { return commands_; }
     const class Commands& Commands() const { return commands_; }

@@ -86,6 +86,7 @@ private:
     void detach(Character* c);
     void request(Request r);
     void stopAll(int owner, unsigned kinds);
+    void stopWaiting(int owner, unsigned kinds) { scheduler_.dropWaiting(owner, kinds); }
     void setShown(Character* c, bool shown, bool fast);
     void moveTo(QPoint p, int cause, int mover);
     int moveCauseFor(int connection) const;

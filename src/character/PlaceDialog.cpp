@@ -1,6 +1,7 @@
 // Where a dialog stands beside the character, and the character pointing at it.
 #include "PlaceDialog.h"
 
+#include "Balloon.h"
 #include "Character.h"
 #include "desktop/Monitors.h"
 #include "platform/ScreenMetrics.h"
@@ -59,6 +60,12 @@ DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, co
     if (outerWidth)
         *outerWidth = outer;
     return p;
+}
+
+QRect ScreenAreaOf(const Character& agentA)
+{
+    const QRect figure(QPoint(agentA.Left(), agentA.Top()), QSize(agentA.Width(), agentA.Height()));
+    return figure.united(Balloon::reach(figure));
 }
 
 void PlaceDialogBesideCharacter(QWidget& dialog, Character& agentA, const platform::ScreenMetrics& screen)

@@ -1,6 +1,6 @@
 // Where a dialog stands beside the character, and the character pointing at it.
 #pragma once
-#include <QtGlobal>
+#include <QRect>
 
 class QWidget;
 
@@ -30,6 +30,10 @@ DialogPlacement PlaceBeside(int L, int T, int CW, double W, float TX, float TY, 
 // width it was placed with.
 DialogPlacement MoveBesideCharacter(QWidget& dialog, const Character& agentA, const platform::ScreenMetrics& screen,
                                     int* outerWidth = nullptr);
+// The part of the screen the character and its balloon may take. Both stay in front of other windows:
+// a window with something to read keeps out of it.
+QRect ScreenAreaOf(const Character& agentA);
+
 // Moves `dialog` beside the character and queues the character's gesture at its top-left corner.
 void PlaceDialogBesideCharacter(QWidget& dialog, Character& agentA, const platform::ScreenMetrics& screen);
 

@@ -2,7 +2,9 @@
 #include "ProgramChooser.h"
 
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QSortFilterProxyModel>
+#include <QTreeView>
 
 namespace {
 
@@ -60,4 +62,16 @@ ProgramChooser::ProgramChooser(QWidget* parent, const QString& title, const QStr
     setNameFilters(nameFilters);
     setFilter(filter() & ~QDir::CaseSensitive); // "*.Exe" also matches "x.exe"
     setProxyModel(new RunnableFiles(this));
+    // Where programs live, until the user has chosen one.
+    if (QFileInfo(QStringLiteral("/usr/bin")).isDir())
+        setDirectory(QStringLiteral("/usr/bin"));
+    // Wide enough for a file's size, type and date in full beside a long name; the name takes what is left.
+    resize(780, 460);
+    // Sizes and types come in after the names: the columns follow what they show.
+    if (auto* view = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
 }

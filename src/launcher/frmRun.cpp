@@ -3,6 +3,7 @@
 
 #include "File.h"
 #include "ProgramChooser.h"
+#include "character/CharacterStage.h"
 #include "character/PlaceDialog.h"
 #include "desktop/WindowFrame.h"
 
@@ -19,6 +20,9 @@ constexpr character::CommandEntry RunCommands[] = {
     {"Cancel", "Cancel", "Cancel", true, true},
     {"OK", "OK", "Okay", false, false},
 };
+
+// The opening's gesture, question and shrug: the first requests the dialog makes.
+constexpr int OpeningRequests = 3;
 
 // The chooser's filter as description|patterns pairs. Under the first the chooser also lists what the user
 // may run; the second shows everything else too.
@@ -39,11 +43,12 @@ QStringList nameFilters(const QString& filter)
 }
 
 std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const QStringList& filters,
-                                  const QString& fileName)
+                                  const QString& fileName, const QRect& keepClear)
 {
     ProgramChooser dialog(&parent, title, filters);
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
+    platform::StandClearOf(dialog, keepClear);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
@@ -54,7 +59,10 @@ frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server,
                QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      showOpen(qtShowOpen), popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }),
+      showOpen([this](QWidget& parent, const QString& title, const QStringList& filters, const QString& fileName) {
+          return qtShowOpen(parent, title, filters, fileName, agentA ? character::ScreenAreaOf(*agentA) : QRect());
+      }),
+      popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }),
       platform_(platform), mainAgentA_(mainAgentA), Agent(server), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));
@@ -93,12 +101,26 @@ void frmRun::Form_Load()
         connect(agentA, &character::Character::Command, this, &frmRun::Agent_Command);
         const character::DialogPlacement p =
             character::MoveBesideCharacter(*this, *agentA, platform_.screen, &placedWidth_);
-        agentA->GestureAt(p.gestureX, p.gestureY);
-        agentA->Speak(QStringLiteral("Well, what is the path ?"));
-        agentA->Play(QStringLiteral("Uncertain"));
+        gestureAt_ = QPoint(p.gestureX, p.gestureY);
+        connect(&agentA->stage(), &character::CharacterStage::requestStarted, this,
+                [this, mine = agentA->connection()](const character::Request& r) {
+                    if (r.owner == mine && character::StoppedBy(r, character::StopEverything))
+                        ++begun_;
+                });
+        askForThePath(0);
     }
     connect(&txtRunProgram, &QLineEdit::textChanged, this, &frmRun::txtRunProgram_Change);
     txtRunProgram.setFocus();
+}
+
+void frmRun::askForThePath(int from)
+{
+    if (from < 1)
+        agentA->GestureAt(gestureAt_.x(), gestureAt_.y());
+    if (from < 2)
+        agentA->Speak(QStringLiteral("Well, what is the path ?"));
+    if (from < 3)
+        agentA->Play(QStringLiteral("Uncertain"));
 }
 
 void frmRun::Form_Unload()
@@ -119,6 +141,10 @@ void frmRun::txtRunProgram_Change()
 {
     if (!agentA || unloaded_)
         return;
+    // What is still to be said of an earlier text no longer holds; the opening goes on as it was.
+    agentA->StopWaiting(QStringLiteral("Play,Speak"));
+    if (begun_ < OpeningRequests)
+        askForThePath(begun_);
     agentA->Play(QStringLiteral("Search"));
     const bool found = File::FileExists(txtRunProgram.text());
     character::CharacterCommand* ok = agentA->Commands().Item(QStringLiteral("OK"));
@@ -127,7 +153,8 @@ void frmRun::txtRunProgram_Change()
         ok->setVisible(true);
         agentA->Speak(QStringLiteral("\\Emp\\Yes ! I found it."));
     } else {
-        agentA->Speak(QStringLiteral("Sorry, there's \\Emp\\no such file !"));
+        agentA->Speak(QFileInfo(txtRunProgram.text()).isDir() ? QStringLiteral("Sorry, that's a \\Emp\\folder !")
+                                                              : QStringLiteral("Sorry, there's \\Emp\\no such file !"));
         ok->setEnabled(false);
         ok->setVisible(false);
     }
@@ -206,7 +233,8 @@ void frmRun::reportStartFailure(const QString& why)
     agentA->Play(QStringLiteral("Decline"));
     agentA->Speak(QStringLiteral("Sorry, I can't start this file !"));
     ++modal_;
-    platform_.messageBox.MsgBox(why, QStringLiteral("Run"), platform::MessageBox::Icon::Warning);
+    platform_.messageBox.MsgBox(why, QStringLiteral("Run"), platform::MessageBox::Icon::Warning,
+                                character::ScreenAreaOf(*agentA));
     --modal_;
 }
 

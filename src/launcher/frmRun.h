@@ -43,6 +43,8 @@ protected:
 private:
     void Form_Load();
     void Form_Unload();
+    // The opening's gesture, question and shrug, from step `from` on.
+    void askForThePath(int from);
     void done(int r) override;
     void txtRunProgram_Change();
     void txtRunProgram_MouseDown(Qt::MouseButton Button, const QPoint& globalPos);
@@ -63,4 +65,6 @@ private:
     int modal_ = 0;    // a chooser, menu or message box of ours is up
     bool unloaded_ = false;
     int placedWidth_ = -1; // outer width the placement was computed with
+    QPoint gestureAt_;
+    int begun_ = 0; // requests of ours the figure has begun, the opening's first
 };

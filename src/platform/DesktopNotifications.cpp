@@ -81,7 +81,7 @@ void DesktopNotifications::notify(const QString& summary, const QString& body)
     if (!connect())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Service, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("varrow")},
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("com.hollin.varrow")},
                             {QStringLiteral("urgency"), QVariant::fromValue(uchar(1))}};
     call << QStringLiteral("Varrow") << uint(0) << icon_ << summary << escapeMarkup(body) << QStringList() << hints
          << int(-1);

@@ -1,6 +1,8 @@
 // Starting programs and opening documents, and the file-length request the run dialog tests with.
 #include "Shell.h"
 
+#include "Log.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -27,8 +29,11 @@ Result<> QtShell::StartProgram(const QString& path)
     process.setArguments({});
     process.setWorkingDirectory(info.absolutePath());
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached())
-        return Fail(QStringLiteral("%1 could not be started: %2").arg(path, process.errorString()));
+    if (!process.startDetached()) {
+        // The system's reason ("execv: Exec format error") tells a user nothing.
+        qCWarning(lcPlatform) << path << "could not be started:" << process.errorString();
+        return Fail(QStringLiteral("%1 is not a program Varrow can start.").arg(path));
+    }
     return {};
 }
 

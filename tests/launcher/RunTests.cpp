@@ -7,9 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -109,24 +111,29 @@ TEST_F(RunTest, OpensBesideTheCharacterAsksAndOffersBrowseAndCancel)
     EXPECT_TRUE(t.shell.started.isEmpty());
 }
 
-TEST_F(RunTest, EveryChangeSearchesAndSaysWhatItFound)
+// Every change searches and says what it found; what was still to be said of an earlier text is dropped.
+TEST_F(RunTest, WhatTheCharacterSaysIsOfTheTextInTheBoxNow)
 {
     const QString notes = writeFile(dir.filePath("notes.txt"), "hello", ReadWrite);
     auto d = open();
-    carriedOut();
-
+    // Typed before the character asked: the question is still asked.
     QTest::keyClicks(&d->text(), "abc");
-    EXPECT_EQ(carriedOut(), QStringList({Search, NotFound, Search, NotFound, Search, NotFound}));
+    EXPECT_EQ(carriedOut().mid(3), QStringList({"Speak:Well, what is the path ?", "Play:Uncertain", Search, NotFound}));
+
+    QTest::keyClicks(&d->text(), "/typed/faster/than/the/character/answers");
+    d->text().setText(notes);
+    EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
+    EXPECT_TRUE(okAvailable(*d));
+    EXPECT_EQ(listed(*d->agentA), QStringList({"Browse", "Cancel", "OK"}));
 
     d->text().selectAll();
     QTest::keyClick(&d->text(), Qt::Key_Backspace);
     EXPECT_EQ(d->text().text(), "");
     EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
 
-    d->text().setText(notes);
-    EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
-    EXPECT_TRUE(okAvailable(*d));
-    EXPECT_EQ(listed(*d->agentA), QStringList({"Browse", "Cancel", "OK"}));
+    d->text().setText(dir.path());
+    EXPECT_EQ(carriedOut(), QStringList({Search, "Speak:Sorry, that's a \\Emp\\folder !"}));
+    EXPECT_FALSE(okAvailable(*d));
 }
 
 TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
@@ -136,9 +143,9 @@ TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
     auto d = open();
     carriedOut();
 
-    // Nothing chosen yet this opening: a cancelled chooser empties a typed path.
+    // Nothing chosen yet this opening: a cancelled chooser empties a typed path, and what was still
+    // to be said of it goes.
     QTest::keyClicks(&d->text(), "ab");
-    carriedOut();
     command(*d, "browse");
     EXPECT_EQ(d->text().text(), "");
     EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
@@ -192,6 +199,14 @@ TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
     };
     const QStringList programs{"run.sh", "SETUP.EXE", "sub", "tool"};
     EXPECT_TRUE(testsupport::waitUntil([&] { return listed() == programs; })) << listed().join(", ").toStdString();
+    // Size, type and date whole, and every column in view.
+    auto* details = chooser.findChild<QTreeView*>("treeView");
+    ASSERT_TRUE(details);
+    auto whole = [&](int c) {
+        return details->header()->sectionSize(c) >= static_cast<QAbstractItemView*>(details)->sizeHintForColumn(c);
+    };
+    EXPECT_TRUE(testsupport::waitUntil(
+        [&] { return whole(1) && whole(2) && whole(3) && details->header()->length() <= details->viewport()->width(); }));
 
     chooser.selectNameFilter(frmRun::chooserFilters().at(1));
     const QStringList everything{"notes.txt", "run.sh", "SETUP.EXE", "sub", "tool"};
@@ -278,16 +293,13 @@ TEST_F(RunTest, AFileThatCannotStartIsReportedAndTheDialogStays)
     testsupport::pump(100);
     EXPECT_FALSE(QFile::exists(marker));
 
-    // The shell's own refusal is shown the same way.
-    const QString prog = writeFile(dir.filePath("prog"), "x", Runnable);
-    auto fake = open();
-    fake->text().setText(prog);
-    t.shell.startResult = platform::Fail("prog could not be started: exec format error");
-    command(*fake, "OK");
+    // A text that may be executed, which the system refuses to start, in words a user understands.
+    const QString text = writeFile(dir.filePath("hostname"), "varrow-host\n", Runnable);
+    d->text().setText(text);
+    command(*d, "OK");
     ASSERT_EQ(t.messageBox.shown.size(), 2u);
-    EXPECT_EQ(t.messageBox.shown[1].text, "prog could not be started: exec format error");
-    EXPECT_EQ(t.shell.started, QStringList({prog}));
-    EXPECT_TRUE(fake->isVisible());
+    EXPECT_EQ(t.messageBox.shown[1].text, text + " is not a program Varrow can start.");
+    EXPECT_TRUE(d->isVisible());
 }
 
 TEST_F(RunTest, ADocumentOpensWithTheDesktopsApplication)

@@ -31,6 +31,9 @@ wait_until() {
 deb="$(ls "$root"/build-deb/varrow_*_amd64.deb)"
 echo "== lintian $deb"
 lintian --fail-on error,warning "$deb" || fail "lintian found errors or warnings"
+# What software centres read: the metainfo, and the desktop entry its ID names.
+dpkg-deb -x "$deb" "$work/root"
+appstreamcli validate-tree --no-net --strict "$work/root" || fail "appstreamcli found problems"
 
 # The package holds exactly what `cmake --install` installs.
 cmake --install "$root/build-deb" --prefix "$work/stage" >/dev/null
@@ -52,8 +55,17 @@ search() {
 }
 search >"$work/before"
 
-echo "== apt-get install $deb"
+# Version 1.0.0 as a user may have it: the same files, with the desktop entry and the metainfo under
+# their old names. The new package is installed over it.
+echo "== apt-get install the older layout, then $deb over it"
+old="$work/varrow-1.0.0"
+dpkg-deb -R "$deb" "$old"
+mv "$old/usr/share/applications/com.hollin.varrow.desktop" "$old/usr/share/applications/varrow.desktop"
+mv "$old/usr/share/metainfo/com.hollin.varrow.metainfo.xml" "$old/usr/share/metainfo/varrow.metainfo.xml"
+sed -i 's/^Version: .*/Version: 1.0.0/' "$old/DEBIAN/control"
+dpkg-deb --root-owner-group -b "$old" "$work/varrow_1.0.0_amd64.deb" >/dev/null
 installed=1
+DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=300 "$work/varrow_1.0.0_amd64.deb"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=300 "$deb"
 dpkg -L varrow
 

@@ -38,7 +38,7 @@ public:
         QString text, title;
         Icon icon;
     };
-    void MsgBox(const QString& text, const QString& title, Icon icon) override
+    void MsgBox(const QString& text, const QString& title, Icon icon, const QRect&) override
     {
         shown.push_back({text, title, icon});
         if (onShow)
@@ -59,7 +59,7 @@ public:
     platform::Result<> StartProgram(const QString& path) override
     {
         started.append(path);
-        return startResult;
+        return {};
     }
     platform::Result<> OpenDocument(const QString& path) override
     {
@@ -67,7 +67,6 @@ public:
         return openResult;
     }
     QStringList started, opened;
-    platform::Result<> startResult;
     platform::Result<> openResult;
 };
 
