@@ -3,6 +3,8 @@
 
 #include "CharacterStage.h"
 
+#include <utility>
+
 namespace character {
 
 Character::Character(std::shared_ptr<CharacterStage> stage, int connection)
@@ -45,6 +47,13 @@ void Character::GestureAt(int x, int y)
 void Character::StopAll(const QString& types)
 {
     stage_->stopAll(connection_, ParseStopKinds(types));
+}
+
+void Character::Urgently(const std::function<void()>& requests)
+{
+    const bool outer = std::exchange(stage_->urgent_, true);
+    requests();
+    stage_->urgent_ = outer;
 }
 
 } // namespace character

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace character {
@@ -46,6 +47,9 @@ public:
     void GestureAt(int x, int y);
     // Drops this connection's waiting and running requests of the given kinds ("Play", "Speak", ...; empty: all).
     void StopAll(const QString& types = {});
+    // The requests made inside `requests` go before all that waits, and cut short the speech or
+    // animation running now (which is not taken up again): for what must be heard at its moment.
+    void Urgently(const std::function<void()>& requests);
 
     class Commands& Commands() { return commands_; }
     const class Commands& Commands() const { return commands_; }

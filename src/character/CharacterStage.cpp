@@ -172,6 +172,13 @@ void CharacterStage::setShown(Character* c, bool shown, bool fast)
 
 void CharacterStage::request(Request r)
 {
+    if (urgent_) {
+        r.urgent = true;
+        // Showing and hiding take a moment and cut would leave the figure half way: they finish first.
+        const auto& running = scheduler_.running();
+        if (running && !running->urgent && running->kind != Request::Kind::Show && running->kind != Request::Kind::Hide)
+            cutRunning();
+    }
     scheduler_.push(std::move(r));
 }
 
