@@ -99,6 +99,7 @@ private:
     void play(const Request& r);
     void setOnScreen(bool onScreen);
     void cutRunning();
+    void stopSpeaking();
     void idleMove();
     void keepOnScreen();
     template <typename F> void toEveryConnection(F f);
