@@ -1,12 +1,14 @@
 // The real program on a real (virtual) X display with a window manager, driven with X input events.
 #include "DesktopTest.h"
 #include "NotificationServer.h"
+#include "PulseServer.h"
 #include "SpeechClips.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <chrono>
 #include <csignal>
 
 using namespace e2e;
@@ -273,6 +275,53 @@ TEST_F(EndToEnd, APlaceThatCannotBeSavedIsAcknowledgedAndToldOnceWithWhereAndWhy
                                           "is a file where a folder is needed), so the character's place will not be "
                                           "remembered.").arg(settingsFile(), folder)}));
     EXPECT_EQ(v.errors().count("Varrow: Settings could not be saved"), 1) << v.errors().toStdString();
+}
+
+// Through a sound server, as on a desktop: the first word as quick as later ones, and a click stops speech.
+TEST_F(EndToEnd, TheFirstWordComesAtOnceAndAClickOnGenieOrItsBalloonStopsWhatItSays)
+{
+    PulseServer pulse;
+    ASSERT_TRUE(pulse.ok()) << pulse.error().toStdString();
+    desktop->setSoundServer(pulse.address());
+    Varrow v(*desktop, home.path());
+    desktop->setSoundServer({});
+    const QRect character = startAndWait(v);
+    QThread::msleep(1500); // a user's first command comes a moment after Genie stands there
+    // Only now: a speaker that is listened to keeps the sound server's output running, which hides
+    // how long its first stream takes to start.
+    ASSERT_TRUE(pulse.listen());
+
+    ASSERT_TRUE(v.pick(character.center(), "Say the time"));
+    const auto started = v.waitFor("started Speak The time is now .*");
+    ASSERT_TRUE(started) << v.trace().toStdString();
+    const auto balloon = v.waitFor("window shown The(?:_\\S*)? .*", 5000);
+    ASSERT_TRUE(balloon) << v.trace().toStdString();
+    // Opening the sound output at the first word took 1.3 s and more; later words come in 0.2 s.
+    EXPECT_LT(at(*balloon) - at(*started), 1000) << v.trace().toStdString();
+    const auto heard = pulse.soundSince(v.picked());
+    ASSERT_TRUE(heard) << "nothing came out of the speaker";
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(*heard - v.picked()).count(), 1000);
+    ASSERT_TRUE(v.waitFor("finished Speak The time is now .*", 10000));
+
+    // A click on Genie drops the text it is saying; what was asked after it goes on.
+    ASSERT_TRUE(v.pick(character.center(), "About"));
+    ASSERT_TRUE(v.waitFor("window shown Hollin\\S* .*", 5000)) << v.trace().toStdString();
+    desktop->xdotool({"mousemove", QString::number(character.center().x()), QString::number(character.center().y()),
+                      "click", "1"});
+    ASSERT_TRUE(v.waitFor("finished Speak \\\\map=.*", 2000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("started Play Congratulate")) << v.trace().toStdString();
+    EXPECT_FALSE(v.traced("started Speak Yes Sir!")) << "a click is no drag";
+    // So does a click on the balloon.
+    const auto next = v.waitFor("window shown Congratulation\\S* " + Geometry, 15000);
+    ASSERT_TRUE(next) << v.trace().toStdString();
+    desktop->screenshot(shot("speaking"));
+    const QPoint inBalloon = ParseGeometry(*next, 1).center();
+    desktop->xdotool({"mousemove", QString::number(inBalloon.x()), QString::number(inBalloon.y()), "click", "1"});
+    ASSERT_TRUE(v.waitFor("window hidden Congratulation\\S* .*", 2000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("finished Speak Congratulation.*")) << v.trace().toStdString();
+    desktop->screenshot(shot("stopped"));
+    ASSERT_TRUE(v.waitFor("started Play Read$")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("started Speak Any comments .*")) << v.trace().toStdString();
 }
 
 // The three ways to talk, in the main menu and in a dialog (how rooms sound is the voice tests').
