@@ -277,6 +277,38 @@ TEST_F(EndToEnd, APlaceThatCannotBeSavedIsAcknowledgedAndToldOnceWithWhereAndWhy
     EXPECT_EQ(v.errors().count("Varrow: Settings could not be saved"), 1) << v.errors().toStdString();
 }
 
+// The alarm set through its dialog, on a clock twenty times as fast (a tick covers 10 s of it), rings
+// while Genie has hidden itself: Genie comes back for it, and the desktop is told once.
+TEST_F(EndToEnd, TheAlarmOnAFastClockShowsAHiddenGenieAndIsOnTheDesktopOnce)
+{
+    NotificationServer server(*desktop, true);
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    seedSettings("HideTime", "1");
+    Varrow v(*desktop, home.path(), {"--clock-start", "2026-12-08T07:21:00", "--clock-rate", "20"});
+    const QRect character = startAndWait(v);
+    ASSERT_TRUE(v.pick(character.center(), "Set the alarm"));
+    ASSERT_TRUE(v.waitFor("window shown Alarm_Settings .*")) << v.trace().toStdString();
+    desktop->xdotool({"key", "ctrl+a", "type", "7"});
+    desktop->xdotool({"key", "Tab", "ctrl+a", "type", "30"});
+    desktop->xdotool({"key", "Tab", "ctrl+a", "type", "7"});
+    ASSERT_TRUE(v.pick(character.center(), "Alarm On"));
+    ASSERT_TRUE(v.waitFor("started Speak Yes sir, .*")) << v.trace().toStdString();
+    ASSERT_TRUE(v.pick(character.center(), "OK"));
+    ASSERT_TRUE(v.waitFor("window hidden Alarm_Settings .*")) << v.trace().toStdString();
+
+    ASSERT_TRUE(v.waitFor("window hidden Genie .*", 20000)) << v.trace().toStdString();
+    ASSERT_FALSE(v.traced("It's now")) << "set too late for this machine: " << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("window shown Genie .*", 30000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("started Play GetAttention")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("started Speak It's now 7:30:07 AM\\.")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("window shown It's\\S* .*")) << v.trace().toStdString();
+    QStringList alarms;
+    desktop->screenshot(shot("alarm"));
+    QThread::msleep(1500); // both ticks of its second have rung
+    alarms = server.closeAll();
+    EXPECT_EQ(alarms.filter("|Alarm|"), QStringList({"Varrow|varrow-32.png|Alarm|It's now 7:30:07 AM."}));
+}
+
 // Through a sound server, as on a desktop: the first word as quick as later ones, and a click stops speech.
 TEST_F(EndToEnd, TheFirstWordComesAtOnceAndAClickOnGenieOrItsBalloonStopsWhatItSays)
 {
