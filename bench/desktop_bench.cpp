@@ -1,7 +1,8 @@
-// Start-up, idle CPU and resident memory of the real program under Xvfb, against a bare Qt window.
-// Prints one table row per figure.
+// Start-up, idle CPU and resident memory of the real program under Xvfb, against a bare Qt window,
+// and how soon speech is heard through a real sound server. Prints one table row per figure.
 #include "BenchTable.h"
 #include "e2e/Desktop.h"
+#include "e2e/PulseServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -66,6 +68,64 @@ double cpuSeconds(qint64 pid)
     if (fields.size() < 13)
         return -1;
     return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
+}
+
+struct Heard {
+    double soundMs = -1, balloonMs = -1;
+};
+
+// "Say the time" from the menu: from the click on the entry to the first sound out of the speaker
+// and to the balloon on the screen.
+Heard sayTheTime(e2e::Varrow& v, e2e::PulseServer& pulse, const QRect& character)
+{
+    Heard heard;
+    if (!v.pick(character.center(), QStringLiteral("Say the time")))
+        return heard;
+    using namespace std::chrono;
+    const auto since = [&v](steady_clock::time_point t) { return duration<double, std::milli>(t - v.picked()).count(); };
+    if (v.waitFor(QStringLiteral("window shown The(?:_\\S*)? .*"), 10000, 1))
+        heard.balloonMs = since(steady_clock::now());
+    e2e::WaitUntil([&] { return pulse.soundSince(v.picked()).has_value(); }, 5000);
+    if (const auto sound = pulse.soundSince(v.picked()))
+        heard.soundMs = since(*sound);
+    v.waitFor(QStringLiteral("window hidden The\\S* .*"), 15000); // and the balloon is gone again
+    return heard;
+}
+
+// A fresh start and sound server each run. The speaker is listened to only from the first command
+// on: a listener keeps the server's output running, which would hide how long its first stream takes.
+void speechLatency(e2e::Desktop& desktop, bench::Table& table, int runs)
+{
+    std::vector<double> firstSound, firstBalloon, laterSound, laterBalloon;
+    for (int i = 0; i < runs; ++i) {
+        e2e::PulseServer pulse;
+        if (!pulse.ok()) {
+            std::fprintf(stderr, "bench: %s\n", qPrintable(pulse.error()));
+            return;
+        }
+        desktop.setSoundServer(pulse.address());
+        QTemporaryDir home;
+        e2e::Varrow v(desktop, home.path());
+        desktop.setSoundServer({});
+        const auto shown = v.waitFor(QStringLiteral("window shown Genie (\\d+),(\\d+) (\\d+)x(\\d+)"), 20000);
+        if (!shown || !v.waitFor(QStringLiteral("finished Show"), 20000))
+            continue;
+        const QRect character = e2e::ParseGeometry(*shown, 1);
+        QThread::msleep(1000); // a user's first command comes a moment after Genie stands there
+        pulse.listen();
+        const Heard first = sayTheTime(v, pulse, character);
+        QThread::msleep(1000);
+        const Heard later = sayTheTime(v, pulse, character);
+        if (first.soundMs < 0 || later.soundMs < 0 || first.balloonMs < 0 || later.balloonMs < 0)
+            continue;
+        firstSound.push_back(first.soundMs);
+        firstBalloon.push_back(first.balloonMs);
+        laterSound.push_back(later.soundMs);
+        laterBalloon.push_back(later.balloonMs);
+    }
+    // The baseline is the same command said again a moment later: the first should be no slower.
+    table.absolute("first speech: command to first sound (ms)", firstSound, laterSound, 300);
+    table.absolute("first speech: command to balloon (ms)", firstBalloon, laterBalloon, 300);
 }
 
 } // namespace
@@ -136,6 +196,8 @@ int main(int argc, char** argv)
         b->kill();
     for (auto& b : bares)
         b->waitForFinished();
+    varrows.clear();
+    speechLatency(desktop, table, runs);
     table.print();
     return table.allMet() ? 0 : 3;
 }
