@@ -245,7 +245,6 @@ bool Varrow::pick(const QPoint& at, const QString& entry)
     if (!item)
         return false;
     desktop_->xdotool(pointAt(ParseGeometry(*item, 1).center()));
-    picked_ = std::chrono::steady_clock::now();
     desktop_->xdotool({"click", "1"});
     return true;
 }

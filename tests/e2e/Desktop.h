@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <chrono>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -80,15 +79,12 @@ public:
 
     // Right-clicks the character at `at` (logical pixels, as traced) and clicks the menu entry with this text.
     bool pick(const QPoint& at, const QString& entry);
-    // When the last pick clicked its entry.
-    std::chrono::steady_clock::time_point picked() const { return picked_; }
 
 private:
     const Desktop* desktop_ = nullptr;
     QString home_, tracePath_;
     QProcess process_;
     qsizetype consumed_ = 0;
-    std::chrono::steady_clock::time_point picked_;
     QString stderr_;
 };
 

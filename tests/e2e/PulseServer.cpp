@@ -5,18 +5,14 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
-#include <pulse/simple.h>
 #include <unistd.h>
 
 namespace e2e {
 
 namespace {
 constexpr int ChunkSamples = 320; // 20 ms, as a sound card delivers it
-constexpr int HeardSamples = 160; // 10 ms: when a chunk comes tells when it sounded
 }
 
 PulseServer::PulseServer()
@@ -67,8 +63,6 @@ void PulseServer::stop()
     said_.notify_all();
     if (feeder_.joinable())
         feeder_.join();
-    if (listener_.joinable())
-        listener_.join();
     Stop(server_);
 }
 
@@ -90,44 +84,6 @@ void PulseServer::waitUntilSaid()
 {
     std::unique_lock<std::mutex> hold(lock_);
     said_.wait(hold, [&] { return queued_.empty() || !running_; });
-}
-
-bool PulseServer::listen()
-{
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 16000, 1};
-    pa_buffer_attr attr{};
-    attr.maxlength = uint32_t(-1);
-    attr.fragsize = HeardSamples * sizeof(short);
-    const QByteArray server = address().toLocal8Bit();
-    pa_simple* stream = pa_simple_new(server.constData(), "varrow-tests", PA_STREAM_RECORD, "out.monitor", "speaker",
-                                      &spec, nullptr, &attr, nullptr);
-    if (!stream || !running_)
-        return false;
-    listener_ = std::thread([this, stream] { hear(stream); });
-    return true;
-}
-
-void PulseServer::hear(void* opened)
-{
-    auto* stream = static_cast<pa_simple*>(opened);
-    std::vector<short> chunk(HeardSamples);
-    bool sounding = false;
-    while (running_ && pa_simple_read(stream, chunk.data(), chunk.size() * sizeof(short), nullptr) == 0) {
-        const bool loud = std::any_of(chunk.begin(), chunk.end(), [](short s) { return std::abs(s) > 100; });
-        if (loud && !sounding) {
-            std::lock_guard<std::mutex> hold(lock_);
-            onsets_.push_back(std::chrono::steady_clock::now());
-        }
-        sounding = loud;
-    }
-    pa_simple_free(stream);
-}
-
-std::optional<PulseServer::Moment> PulseServer::soundSince(Moment since)
-{
-    std::lock_guard<std::mutex> hold(lock_);
-    const auto it = std::lower_bound(onsets_.begin(), onsets_.end(), since);
-    return it == onsets_.end() ? std::nullopt : std::optional<Moment>(*it);
 }
 
 bool PulseServer::addMicrophone(const QString& name)

@@ -5,11 +5,9 @@
 #include <QTemporaryDir>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -33,11 +31,6 @@ public:
     void waitUntilSaid();
     // pactl against this server; its stdout, or nullopt on failure.
     std::optional<QString> pactl(const QStringList& args) const;
-    // Starts hearing what the speaker "out" plays (its monitor), as a person in the room would.
-    bool listen();
-    using Moment = std::chrono::steady_clock::time_point;
-    // When the speaker first began to sound at or after `since`, within 10 ms; nullopt if it has not.
-    std::optional<Moment> soundSince(Moment since);
     // Another pipe source `name`, fed the same way, made the default input.
     bool addMicrophone(const QString& name);
     bool removeMicrophone(const QString& name);
@@ -45,7 +38,6 @@ public:
 
 private:
     void feed();
-    void hear(void* stream);
     QTemporaryDir dir_;
     QProcess server_;
     QString error_;
@@ -55,8 +47,6 @@ private:
     std::atomic<bool> running_{false};
     std::vector<QString> pipes_; // the sources' fifos, all fed the same
     std::thread feeder_;
-    std::vector<Moment> onsets_; // each time the speaker began to sound after silence
-    std::thread listener_;
 };
 
 } // namespace e2e
