@@ -232,18 +232,3 @@ TEST_F(StageTest, ListeningSilencesTheCharacterAndHoldsTheQueueUntilTheUserIsDon
     EXPECT_EQ(rec.started.last(), "Play:Acknowledge");
     EXPECT_EQ(rec.finished.filter("Speak:").size(), 1);
 }
-
-// The alarm's requests go ahead of what waits, and the figure still ends up as it was last asked.
-TEST(RequestQueueTest, UrgentRequestsGoAheadOfWaitingOnesInTheirOwnOrder)
-{
-    using K = Request::Kind;
-    RequestQueue q;
-    q.push({K::Speak, 1, "asked before", {}, false, false, false});
-    q.push({K::Hide, 1, {}, {}, false, false, false}); // the character hid itself
-    q.pushUrgent({K::Show, 1, {}, {}, false, true, true});
-    q.pushUrgent({K::Speak, 1, "It's now", {}, false, false, true});
-    QStringList order;
-    while (const auto r = q.pop())
-        order << StageRecorder::describe(*r) + (r->figureShownAfter ? "+shown" : "");
-    EXPECT_EQ(order, QStringList({"Show+shown", "Speak:It's now", "Speak:asked before", "Hide+shown"}));
-}
