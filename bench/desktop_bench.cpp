@@ -1,7 +1,8 @@
-// Start-up, idle CPU and resident memory of the real program under Xvfb, against a bare Qt window.
-// Prints one table row per figure.
+// Start-up, idle CPU and resident memory of the real program under Xvfb, against a bare Qt window,
+// and how soon speech is heard through a real sound server. Prints one table row per figure.
 #include "BenchTable.h"
 #include "e2e/Desktop.h"
+#include "e2e/PulseServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,8 +11,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <pulse/simple.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +74,123 @@ double cpuSeconds(qint64 pid)
     if (fields.size() < 13)
         return -1;
     return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
+}
+
+using Moment = std::chrono::steady_clock::time_point;
+
+// What a sound server's speaker "out" plays, heard on its monitor as a person in the room would.
+class Speaker {
+public:
+    explicit Speaker(const QString& server)
+    {
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, 16000, 1};
+        pa_buffer_attr attr{};
+        attr.maxlength = uint32_t(-1);
+        attr.fragsize = Chunk * sizeof(short); // when a chunk comes tells when it sounded, within 10 ms
+        stream_ = pa_simple_new(server.toLocal8Bit().constData(), "varrow-bench", PA_STREAM_RECORD, "out.monitor",
+                                "speaker", &spec, nullptr, &attr, nullptr);
+        if (stream_)
+            thread_ = std::thread([this] { hear(); });
+    }
+    ~Speaker()
+    {
+        running_ = false;
+        if (thread_.joinable())
+            thread_.join();
+        if (stream_)
+            pa_simple_free(stream_);
+    }
+    // When it began to sound at or after `since`, if it has.
+    std::optional<Moment> soundSince(Moment since)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        const auto it = std::lower_bound(onsets_.begin(), onsets_.end(), since);
+        return it == onsets_.end() ? std::nullopt : std::optional<Moment>(*it);
+    }
+
+private:
+    static constexpr int Chunk = 160;
+    void hear()
+    {
+        std::vector<short> chunk(Chunk);
+        bool sounding = false;
+        while (running_ && pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(short), nullptr) == 0) {
+            const bool loud = std::any_of(chunk.begin(), chunk.end(), [](short s) { return std::abs(s) > 100; });
+            if (loud && !sounding) {
+                std::lock_guard<std::mutex> hold(lock_);
+                onsets_.push_back(std::chrono::steady_clock::now());
+            }
+            sounding = loud;
+        }
+    }
+    pa_simple* stream_ = nullptr;
+    std::atomic<bool> running_{true};
+    std::mutex lock_;
+    std::vector<Moment> onsets_; // each time it began to sound after silence
+    std::thread thread_;
+};
+
+struct Heard {
+    double soundMs = -1, balloonMs = -1;
+};
+
+// "Say the time" from Genie's menu: from the click on the entry to the first sound out of the speaker
+// and to the balloon on the screen.
+Heard sayTheTime(const e2e::Desktop& desktop, e2e::Varrow& v, Speaker& speaker, const QRect& character)
+{
+    Heard heard;
+    auto pointAt = [](const QPoint& p) { return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())}; };
+    desktop.xdotool(pointAt(character.center()) + QStringList{"click", "3"});
+    const auto item = v.waitFor(QStringLiteral("menu item (\\d+),(\\d+) (\\d+)x(\\d+) Say the time"), 3000);
+    if (!item)
+        return heard;
+    desktop.xdotool(pointAt(e2e::ParseGeometry(*item, 1).center()));
+    const Moment clicked = std::chrono::steady_clock::now();
+    desktop.xdotool({"click", "1"});
+    const auto since = [clicked](Moment t) { return std::chrono::duration<double, std::milli>(t - clicked).count(); };
+    if (v.waitFor(QStringLiteral("window shown The(?:_\\S*)? .*"), 10000, 1))
+        heard.balloonMs = since(std::chrono::steady_clock::now());
+    e2e::WaitUntil([&] { return speaker.soundSince(clicked).has_value(); }, 5000);
+    if (const auto sound = speaker.soundSince(clicked))
+        heard.soundMs = since(*sound);
+    v.waitFor(QStringLiteral("window hidden The\\S* .*"), 15000); // and the balloon is gone again
+    return heard;
+}
+
+// A fresh start and sound server each run. The speaker is listened to only from the first command
+// on: a listener keeps the server's output running, which would hide how long its first stream takes.
+void speechLatency(e2e::Desktop& desktop, bench::Table& table, int runs)
+{
+    std::vector<double> firstSound, firstBalloon, laterSound, laterBalloon;
+    for (int i = 0; i < runs; ++i) {
+        e2e::PulseServer pulse;
+        if (!pulse.ok()) {
+            std::fprintf(stderr, "bench: %s\n", qPrintable(pulse.error()));
+            return;
+        }
+        desktop.setSoundServer(pulse.address());
+        QTemporaryDir home;
+        e2e::Varrow v(desktop, home.path());
+        desktop.setSoundServer({});
+        const auto shown = v.waitFor(QStringLiteral("window shown Genie (\\d+),(\\d+) (\\d+)x(\\d+)"), 20000);
+        if (!shown || !v.waitFor(QStringLiteral("finished Show"), 20000))
+            continue;
+        const QRect character = e2e::ParseGeometry(*shown, 1);
+        QThread::msleep(1000); // a user's first command comes a moment after Genie stands there
+        Speaker speaker(pulse.address());
+        const Heard first = sayTheTime(desktop, v, speaker, character);
+        QThread::msleep(1000);
+        const Heard later = sayTheTime(desktop, v, speaker, character);
+        if (first.soundMs < 0 || later.soundMs < 0 || first.balloonMs < 0 || later.balloonMs < 0)
+            continue;
+        firstSound.push_back(first.soundMs);
+        firstBalloon.push_back(first.balloonMs);
+        laterSound.push_back(later.soundMs);
+        laterBalloon.push_back(later.balloonMs);
+    }
+    // The baseline is the same command said again a moment later: the first should be no slower.
+    table.absolute("first speech: command to first sound (ms)", firstSound, laterSound, 300);
+    table.absolute("first speech: command to balloon (ms)", firstBalloon, laterBalloon, 300);
 }
 
 } // namespace
@@ -136,6 +261,9 @@ int main(int argc, char** argv)
         b->kill();
     for (auto& b : bares)
         b->waitForFinished();
+    varrows.clear();
+    if (!qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) // clicks here are in logical pixels
+        speechLatency(desktop, table, runs);
     table.print();
     return table.allMet() ? 0 : 3;
 }

@@ -8,7 +8,7 @@ build="$root/build-bench"
 varrow_install_packages $VARROW_BUILD_PACKAGES $VARROW_BENCH_PACKAGES
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVARROW_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target benchmarks varrow-voice-bench
-echo "== start-up, idle and memory of the real program (Xvfb + openbox)"
+echo "== start-up, idle, memory and speech through a sound server of the real program (Xvfb + openbox)"
 "$build/bin/desktop_bench" || true
 echo "== the same at twice the resolution (QT_SCALE_FACTOR=2)"
 QT_SCALE_FACTOR=2 "$build/bin/desktop_bench" || true

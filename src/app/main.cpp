@@ -1,6 +1,7 @@
 // Varrow's start: the window system, the platform services, the character service and the main form.
 #include "character/CharacterServer.h"
 #include "character/CharacterStage.h"
+#include "speech/SpeechEngine.h"
 #include "input/TalkKey.h"
 #include "voice/SpeechEnd.h"
 #include "voice/SphinxVoiceInput.h"
@@ -147,6 +148,8 @@ int main(int argc, char** argv)
     // once the character has been drawn.
     std::unique_ptr<input::TalkKey> listenKey;
     FirstPaint afterFirstFrame(*form.agentA->stage().window(), [&] {
+        // Opening the sound output takes a second or more: done now, the first word comes at once.
+        server.speech().prepare();
         // The clock window's text brings in the fonts, which the character does not need to appear.
         form.start();
         // Held no longer than an utterance heard without a key may last.

@@ -3,6 +3,8 @@
 
 #include "CharacterStage.h"
 
+#include <utility>
+
 namespace character {
 
 Character::Character(std::shared_ptr<CharacterStage> stage, int connection)
@@ -50,6 +52,13 @@ void Character::StopAll(const QString& types)
 void Character::StopWaiting(const QString& types)
 {
     stage_->stopWaiting(connection_, ParseStopKinds(types));
+}
+
+void Character::Urgently(const std::function<void()>& requests)
+{
+    const bool outer = std::exchange(stage_->urgent_, true);
+    requests();
+    stage_->urgent_ = outer;
 }
 
 } // namespace character

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace character {
@@ -48,6 +49,9 @@ public:
     void StopAll(const QString& types = {});
     // Drops this connection's waiting requests of the given kinds; the one running goes on.
     void StopWaiting(const QString& types = {});
+    // The requests made inside `requests` go before all that waits, and cut short the speech or
+    // animation running now (which is not taken up again): for what must be heard at its moment.
+    void Urgently(const std::function<void()>& requests);
 
     class Commands& Commands() { return commands_; }
     const class Commands& Commands() const { return commands_; }

@@ -63,11 +63,11 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
     });
     QObject::connect(window_.get(), &CharacterWindow::menuRequested, this, &CharacterStage::popupMenu);
     QObject::connect(window_.get(), &CharacterWindow::listenPressed, this, &CharacterStage::listenRequested);
-    // A click on the balloon cuts a long speech short.
+    // A click on the balloon or on the figure stops what is being said.
+    QObject::connect(window_.get(), &CharacterWindow::clicked, this, &CharacterStage::stopSpeaking);
     QObject::connect(&presenter_, &SpeechPresenter::balloonClicked, this, [this] {
-        const auto& running = scheduler_.running();
-        if (running && running->kind == Request::Kind::Speak)
-            stopAll(running->owner, StopSpeak);
+        if (presenter_.speaking())
+            stopSpeaking();
         else
             presenter_.balloon().hide();
     });
@@ -172,6 +172,13 @@ void CharacterStage::setShown(Character* c, bool shown, bool fast)
 
 void CharacterStage::request(Request r)
 {
+    if (urgent_) {
+        r.urgent = true;
+        // Showing and hiding take a moment and cut would leave the figure half way: they finish first.
+        const auto& running = scheduler_.running();
+        if (running && !running->urgent && running->kind != Request::Kind::Show && running->kind != Request::Kind::Hide)
+            cutRunning();
+    }
     scheduler_.push(std::move(r));
 }
 
@@ -191,6 +198,14 @@ void CharacterStage::cutRunning()
     else
         player_.rest();
     scheduler_.finish();
+}
+
+// Only the text being said is dropped: what was asked after it goes on.
+void CharacterStage::stopSpeaking()
+{
+    const auto& running = scheduler_.running();
+    if (running && running->kind == Request::Kind::Speak)
+        cutRunning();
 }
 
 void CharacterStage::execute(const Request& r)

@@ -50,6 +50,8 @@ public:
     QSize size() const { return data_->size; }
 
     Character* inEffect() const { return registry_.inEffect(); }
+    // Whether any connection has asked for the figure to be shown (it may still be on its way).
+    bool shown() const { return registry_.anyShown(); }
     std::vector<voice::VoicePhrase> voicePhrasesInEffect() const { return registry_.voicePhrasesInEffect(); }
     bool deliverCommand(const QString& name, const QString& heardPhrase = {});
     // Drops what a connection still has to say or play, waiting or running; its showing and hiding
@@ -98,6 +100,7 @@ private:
     void play(const Request& r);
     void setOnScreen(bool onScreen);
     void cutRunning();
+    void stopSpeaking();
     void idleMove();
     void keepOnScreen();
     template <typename F> void toEveryConnection(F f);
@@ -119,6 +122,7 @@ private:
     bool wantOnScreen_ = false;
     bool checkedOnScreen_ = false;
     bool listening_ = false;
+    bool urgent_ = false; // inside Character::Urgently
     bool idleMoving_ = false; // the animation playing is an idle move, not a request
     QTimer idleMoveTimer_;
 };

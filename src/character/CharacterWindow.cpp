@@ -56,6 +56,8 @@ void CharacterWindow::mouseReleaseEvent(QMouseEvent* e)
         if (dragging_) {
             dragging_ = false;
             emit dragFinished();
+        } else {
+            emit clicked();
         }
     } else if (e->button() == Qt::MiddleButton) {
         emit listenPressed(false);

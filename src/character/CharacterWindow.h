@@ -16,6 +16,7 @@ public:
 signals:
     void dragged(const QPoint& topLeft);
     void dragFinished();
+    void clicked(); // the left button went down and up without a drag
     void menuRequested(const QPoint& globalPos);
     void listenPressed(bool down);
 

@@ -33,6 +33,18 @@ bool StoppedBy(const Request& r, unsigned kinds)
     return false;
 }
 
+void RequestQueue::pushUrgent(Request r)
+{
+    const auto at = std::find_if(queue_.begin(), queue_.end(), [](const Request& w) { return !w.urgent; });
+    // A showing or hiding that is overtaken was asked before this one: once it runs, the figure must
+    // still end up as the connections want it now.
+    if (r.kind == Request::Kind::Show || r.kind == Request::Kind::Hide)
+        for (auto it = at; it != queue_.end(); ++it)
+            if (it->kind == Request::Kind::Show || it->kind == Request::Kind::Hide)
+                it->figureShownAfter = r.figureShownAfter;
+    queue_.insert(at, std::move(r));
+}
+
 std::optional<Request> RequestQueue::pop()
 {
     if (queue_.empty())

@@ -15,6 +15,7 @@ struct Request {
     QPoint at;          // GestureAt
     bool fast = false;  // Show/Hide without animation
     bool figureShownAfter = false; // Show/Hide: whether any connection wants the figure shown after this call
+    bool urgent = false; // goes before what waits, and cuts short what runs (see Character::Urgently)
 };
 
 // Kinds of request as StopAll names them: "Play" (animations and gestures) and "Speak".
@@ -26,6 +27,8 @@ bool StoppedBy(const Request& r, unsigned kinds);
 class RequestQueue {
 public:
     void push(Request r) { queue_.push_back(std::move(r)); }
+    // Before every waiting request that is not urgent itself, after those that are.
+    void pushUrgent(Request r);
     std::optional<Request> pop();
     const Request& front() const { return queue_.front(); }
     // Drops the owner's waiting requests of the given kinds; returns how many. One pass over the queue.

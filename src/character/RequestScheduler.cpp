@@ -23,7 +23,10 @@ RequestScheduler::RequestScheduler(int idleDelayMs, std::function<void(const Req
 void RequestScheduler::push(Request r)
 {
     leaveIdle();
-    queue_.push(std::move(r));
+    if (r.urgent)
+        queue_.pushUrgent(std::move(r));
+    else
+        queue_.push(std::move(r));
     schedule();
 }
 

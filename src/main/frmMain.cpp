@@ -3,6 +3,7 @@
 
 #include "alarm/frmSettingAlarm.h"
 #include "calendar/frmCalendar.h"
+#include "character/CharacterStage.h"
 #include "devices/MCIFunction.h"
 #include "desktop/Monitors.h"
 #include "launcher/frmRun.h"
@@ -197,8 +198,12 @@ void frmMain::PerformAction(const QString& actionName)
         agentA->Speak(QStringLiteral("Now is ") + platform::LongTime(now.time()) + QStringLiteral(" ,") +
                       platform::LongDate(now.date()));
     } else if (actionName == u"alarm") {
-        agentA->Play(QStringLiteral("GetAttention"));
-        agentA->Speak(QStringLiteral("It's now ") + platform::TimeText(alarmTime) + QStringLiteral("."));
+        // Heard at its second whatever is being said, and seen: a figure that hid itself comes back.
+        agentA->Urgently([this] {
+            ShowAfterHiding();
+            agentA->Play(QStringLiteral("GetAttention"));
+            agentA->Speak(AlarmText());
+        });
     } else if (actionName == u"moved") {
         agentA->Play(QStringLiteral("Acknowledge"));
         agentA->Speak(QStringLiteral("Yes Sir!"));
@@ -262,11 +267,11 @@ void frmMain::IdleHideStep()
     }
 }
 
-// Nothing else brings back a character that hid itself: a click on the clock does, and so does
-// talking to it.
+// Nothing else brings back a character that hid itself: a click on the clock does, talking to it,
+// and the alarm. A dialog showing its own figure meanwhile keeps it.
 void frmMain::ShowAfterHiding()
 {
-    if (!hiddenByIdling_ || !agentA || agentA->Visible())
+    if (!hiddenByIdling_ || !agentA || agentA->stage().shown())
         return;
     hiddenByIdling_ = false;
     hideCountdown_ = hideTime_;
@@ -288,21 +293,67 @@ void frmMain::Agent_ListenStart(const QString&)
 
 void frmMain::Timer_Timer()
 {
-    const QString now = platform::TimeText(TimeOfDay::fromQTime(platform_.clock.now().time()));
-    if (now != lblTime.text()) {
-        lblTime.setText(now);
+    const QDateTime now = platform_.clock.now();
+    const QString text = platform::TimeText(TimeOfDay::fromQTime(now.time()));
+    if (text != lblTime.text()) {
+        lblTime.setText(text);
         IdleHideStep();
     }
     const std::optional<TimeOfDay> shown = platform::ReadTimeOfDay(lblTime.text());
     if (!shown)
         return;
-    if (alarmStatus && *shown == alarmTime)
-        PerformAction(QStringLiteral("alarm"));
+    const QDateTime moment(now.date(), shown->toQTime());
+    if (alarmStatus)
+        CheckAlarm(moment);
+    lastShown_ = moment;
     if (shown->minute() == 0)
         PerformAction(QStringLiteral("sayTimeHour"));
     for (int quarter = 1; quarter <= 3; ++quarter)
         if (shown->minute() == 15 * quarter)
             PerformAction(QStringLiteral("sayTimeQuater"));
+}
+
+// The alarm rings on every tick of its second. Ticks do not always come each half second (a busy
+// machine, a fast clock, a clock set forward): a step forward over the alarm's second rings it once,
+// unless the step is an hour or more (a suspend), where ringing would tell a wrong time: the user is
+// told it was missed. A clock set back rings again only where a tick falls in the alarm's second.
+void frmMain::CheckAlarm(const QDateTime& shown)
+{
+    if (shown.time() == alarmTime.toQTime()) {
+        Ring(shown);
+        return;
+    }
+    if (!lastShown_ || shown <= *lastShown_)
+        return;
+    QDateTime due(shown.date(), alarmTime.toQTime());
+    if (due > shown)
+        due = due.addDays(-1);
+    if (due <= *lastShown_ || due == lastAlarm_)
+        return;
+    if (lastShown_->secsTo(shown) < 3600) {
+        Ring(due);
+        return;
+    }
+    platform_.notifier.notify(QStringLiteral("Missed alarm"),
+                              QStringLiteral("The alarm of %1 did not ring: the clock went from %2 to %3 at once (the "
+                                             "computer was asleep, or its clock was set).")
+                                  .arg(platform::TimeText(alarmTime), platform::LongTime(lastShown_->time()),
+                                       platform::LongTime(shown.time())));
+}
+
+// Also on the desktop, once for each second it rings for: for a user who cannot hear or see Genie.
+void frmMain::Ring(const QDateTime& due)
+{
+    if (due != lastAlarm_) {
+        lastAlarm_ = due;
+        platform_.notifier.notify(QStringLiteral("Alarm"), AlarmText());
+    }
+    PerformAction(QStringLiteral("alarm"));
+}
+
+QString frmMain::AlarmText() const
+{
+    return QStringLiteral("It's now ") + platform::TimeText(alarmTime) + QStringLiteral(".");
 }
 
 // ---- ending ----

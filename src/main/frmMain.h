@@ -64,6 +64,9 @@ private:
     void SetupCharacter();
     void IdleHideStep();
     void ShowAfterHiding();
+    void CheckAlarm(const QDateTime& shown);
+    void Ring(const QDateTime& due);
+    QString AlarmText() const;
     void ToggleCDDoor();
     void Unload();
     qint16 ReadSetting(const QString& key, qint16 defaultValue);
@@ -83,6 +86,8 @@ private:
     bool hiddenByIdling_ = false; // the character hid itself and nothing has shown it since
     std::optional<int> lastHourChime;    // hour * 60 + minute of the moment last announced
     std::optional<int> lastQuarterChime;
+    std::optional<QDateTime> lastShown_;  // the displayed time, with its date, at the previous tick
+    std::optional<QDateTime> lastAlarm_;  // the alarm's second last rung
     QString loadError_;
     bool unloaded_ = false;
 };

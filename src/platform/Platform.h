@@ -23,6 +23,7 @@ struct Platform {
     Clock& clock;
     ScreenMetrics& screen;
     UserReport& report; // problems the user must hear of
+    Notifier& notifier; // news for the user on the desktop (the alarm)
     VersionInfo version;
 };
 

@@ -3,6 +3,7 @@
 
 #include "SpeechSsml.h"
 
+#include <QtConcurrent/QtConcurrentRun>
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
@@ -35,6 +36,24 @@ void EspeakSpeaker::Channel::post(unsigned message, int type, int textPosition)
 namespace {
 // A word takes well under this; a library that says nothing for so long plays to no device.
 constexpr int stallMs = 4000;
+
+// Off the UI thread: the problem to tell the user, or nothing.
+QString startLibrary(espeak_AUDIO_OUTPUT output)
+{
+    if (espeak_Initialize(output, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0)
+        return QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so speech is "
+                              "shown in the balloon only");
+    if (espeak_SetVoiceByName("en-us") != EE_OK && espeak_SetVoiceByName("en") != EE_OK) {
+        espeak_Terminate();
+        return QStringLiteral("the speech synthesiser has no English voice, so speech is shown in the balloon only");
+    }
+    espeak_SetSynthCallback(onSynth);
+    // The library opens the sound server's stream at its first sound, which takes a second or more:
+    // a moment of silence has it do so now, on its own thread, rather than when the user is waiting.
+    static const char silence[] = "<speak><break time=\"1ms\"/></speak>";
+    espeak_Synth(silence, sizeof silence, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
+    return {};
+}
 } // namespace
 
 EspeakSpeaker::EspeakSpeaker(Output output) : output_(output), channel_(std::make_unique<Channel>())
@@ -45,6 +64,7 @@ EspeakSpeaker::EspeakSpeaker(Output output) : output_(output), channel_(std::mak
     connect(&stall_, &QTimer::timeout, this, &EspeakSpeaker::stalled);
     connect(&fallback_, &SpeechEngine::unitReached, this, &SpeechEngine::unitReached);
     connect(&fallback_, &SpeechEngine::finished, this, &SpeechEngine::finished);
+    connect(&starting_, &QFutureWatcherBase::finished, this, &EspeakSpeaker::started);
 }
 
 EspeakSpeaker::~EspeakSpeaker()
@@ -53,38 +73,44 @@ EspeakSpeaker::~EspeakSpeaker()
         QMutexLocker lock(&channel_->mutex);
         channel_->target = nullptr;
     }
+    if (state_ == State::Starting) {
+        starting_.waitForFinished();
+        initialized_ = starting_.result().isEmpty();
+    }
     if (initialized_) {
         espeak_Cancel();
         espeak_Terminate(); // joins the library's threads: nothing reaches the channel after this
     }
 }
 
-bool EspeakSpeaker::start()
+void EspeakSpeaker::prepare()
 {
     if (state_ != State::NotStarted)
-        return state_ == State::Running;
-    state_ = State::Failed;
+        return;
+    state_ = State::Starting;
     const espeak_AUDIO_OUTPUT output = output_ == Output::Playback ? AUDIO_OUTPUT_PLAYBACK : AUDIO_OUTPUT_RETRIEVAL;
-    if (espeak_Initialize(output, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0) {
-        emit problem(QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so "
-                                    "speech is shown in the balloon only"));
-        return false;
-    }
-    if (espeak_SetVoiceByName("en-us") != EE_OK && espeak_SetVoiceByName("en") != EE_OK) {
-        espeak_Terminate();
-        emit problem(QStringLiteral("the speech synthesiser has no English voice, so speech is shown in the "
-                                    "balloon only"));
-        return false;
-    }
-    espeak_SetSynthCallback(onSynth);
-    initialized_ = true;
-    state_ = State::Running;
-    return true;
+    starting_.setFuture(QtConcurrent::run([output] { return startLibrary(output); }));
+}
+
+void EspeakSpeaker::started()
+{
+    const QString why = starting_.result();
+    initialized_ = why.isEmpty();
+    state_ = initialized_ ? State::Running : State::Failed;
+    if (!why.isEmpty())
+        emit problem(why);
+    if (auto text = std::move(waiting_))
+        speak(std::move(text));
 }
 
 void EspeakSpeaker::speak(std::shared_ptr<const SpeechText> text)
 {
-    if (!start()) {
+    prepare();
+    if (state_ == State::Starting) {
+        waiting_ = std::move(text);
+        return;
+    }
+    if (state_ == State::Failed) {
         fallback_.speak(std::move(text));
         return;
     }
@@ -96,6 +122,7 @@ void EspeakSpeaker::speak(std::shared_ptr<const SpeechText> text)
 
 void EspeakSpeaker::stop()
 {
+    waiting_.reset();
     if (state_ != State::Running) {
         fallback_.stop();
         return;

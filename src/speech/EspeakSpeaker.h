@@ -1,9 +1,10 @@
 // espeak-ng in process, playing through the audio device.
-// The library is started at the first text and stopped with this object.
+// The library is started off the UI thread by prepare() (or the first text) and stopped with this object.
 #pragma once
 #include "SilentSpeaker.h"
 #include "SpeechEngine.h"
 
+#include <QFutureWatcher>
 #include <QMutex>
 #include <QTimer>
 #include <memory>
@@ -21,6 +22,7 @@ public:
     ~EspeakSpeaker() override;
     void speak(std::shared_ptr<const SpeechText> text) override;
     void stop() override;
+    void prepare() override;
 
     // What espeak's own thread may reach; it outlives the library's threads.
     struct Channel {
@@ -31,15 +33,17 @@ public:
     };
 
 private:
-    bool start();
+    void started();
     void startChunk();
     void handleEvent(unsigned message, int type, int textPosition);
     void reachUnit(int unit);
     void stalled();
 
     Output output_;
-    enum class State { NotStarted, Running, Failed } state_ = State::NotStarted;
-    bool initialized_ = false;
+    enum class State { NotStarted, Starting, Running, Failed } state_ = State::NotStarted;
+    bool initialized_ = false; // the library's threads run until it is terminated
+    QFutureWatcher<QString> starting_; // what went wrong, or empty
+    std::shared_ptr<const SpeechText> waiting_; // asked for while the library starts
     std::unique_ptr<Channel> channel_;
     SilentSpeaker fallback_; // paces the balloon if the library will not start
     std::shared_ptr<const SpeechText> text_;

@@ -13,6 +13,8 @@ class SpeechEngine : public QObject {
 public:
     virtual void speak(std::shared_ptr<const SpeechText> text) = 0;
     virtual void stop() = 0; // no `finished` follows a stop
+    // Gets ready now, without holding up the caller, so that the first text is heard at once.
+    virtual void prepare() {}
 
 signals:
     void unitReached(int unit);

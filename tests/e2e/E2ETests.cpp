@@ -1,6 +1,7 @@
 // The real program on a real (virtual) X display with a window manager, driven with X input events.
 #include "DesktopTest.h"
 #include "NotificationServer.h"
+#include "PulseServer.h"
 #include "SpeechClips.h"
 
 #include <QDir>
@@ -301,6 +302,40 @@ TEST_F(EndToEnd, APlaceThatCannotBeSavedIsAcknowledgedAndToldOnceWithWhereAndWhy
                                           "is a file where a folder is needed), so the character's place will not be "
                                           "remembered.").arg(settingsFile(), folder)}));
     EXPECT_EQ(v.errors().count("Varrow: Settings could not be saved"), 1) << v.errors().toStdString();
+}
+
+// Through a sound server, as on a desktop: the first word as quick as later ones, and a click stops speech.
+TEST_F(EndToEnd, TheFirstWordComesAtOnceAndAClickOnGenieOrItsBalloonStopsWhatItSays)
+{
+    PulseServer pulse;
+    ASSERT_TRUE(pulse.ok()) << pulse.error().toStdString();
+    desktop->setSoundServer(pulse.address());
+    Varrow v(*desktop, home.path());
+    desktop->setSoundServer({});
+    const QRect character = startAndWait(v);
+    QThread::msleep(1500); // a user's first command comes a moment after Genie stands there
+    ASSERT_TRUE(v.pick(character.center(), "Say the time"));
+    const auto started = v.waitFor("started Speak The time is now .*");
+    const auto balloon = v.waitFor("window shown The(?:_\\S*)? .*", 5000);
+    ASSERT_TRUE(started && balloon) << v.trace().toStdString();
+    // Opening the sound server's stream at the first word took 2 s; later words come in 0.2 s.
+    EXPECT_LT(at(*balloon) - at(*started), 1000) << v.trace().toStdString();
+
+    // A click on Genie, then one on the balloon: each drops the text being said, and what follows goes on.
+    ASSERT_TRUE(v.waitFor("window hidden The\\S* .*", 15000));
+    ASSERT_TRUE(v.pick(character.center(), "About"));
+    ASSERT_TRUE(v.waitFor("window shown Hollin\\S* .*", 15000)) << v.trace().toStdString();
+    desktop->xdotool({"mousemove", QString::number(character.center().x()), QString::number(character.center().y()),
+                      "click", "1"});
+    ASSERT_TRUE(v.waitFor("finished Speak \\\\map=.*", 2000)) << v.trace().toStdString();
+    const auto next = v.waitFor("window shown Congratulation\\S* " + Geometry, 15000);
+    ASSERT_TRUE(next) << v.trace().toStdString();
+    const QPoint inBalloon = ParseGeometry(*next, 1).center();
+    desktop->xdotool({"mousemove", QString::number(inBalloon.x()), QString::number(inBalloon.y()), "click", "1"});
+    ASSERT_TRUE(v.waitFor("finished Speak Congratulation.*", 2000)) << v.trace().toStdString();
+    desktop->screenshot(shot("stopped"));
+    ASSERT_TRUE(v.waitFor("started Speak Any comments .*")) << v.trace().toStdString();
+    EXPECT_FALSE(v.traced("started Speak Yes Sir!")) << "a click is no drag";
 }
 
 // The three ways to talk, in the main menu and in a dialog (how rooms sound is the voice tests').

@@ -61,7 +61,7 @@ protected:
     }
 
     platform::QtShell shell; // the real one, for the runs that start a file
-    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report,
+    platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report, t.notifier,
                             t.platform.version};
     QTemporaryDir dir;
     QStringList chooser;

@@ -97,7 +97,7 @@ struct TestPlatform {
     platform::FixedScreenMetrics screen{15, 15};
     RecordingNotifier notifier;
     platform::UserReport report{&notifier};
-    platform::Platform platform{settings.store, clipboard, messageBox, shell, clock, screen, report,
+    platform::Platform platform{settings.store, clipboard, messageBox, shell, clock, screen, report, notifier,
                                 platform::VersionInfo::program()};
 };
 
