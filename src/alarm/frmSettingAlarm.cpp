@@ -34,12 +34,12 @@ QFont sansSerif(int points, bool bold)
 }
 } // namespace
 
-frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::CharacterServer& server,
-                                 character::Character* mainAgentA, alarms::AlarmState& alarm, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::CharacterServer& server, desktop::FormActivation& activation,
+                                 character::Character* mainAgentA, alarms::AlarmState& alarm)
+    : CharacterDialog(server, activation, mainAgentA, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       fraAlarmTime(this), txtAlarmTimeHour(&fraAlarmTime), txtAlarmTimeMinute(&fraAlarmTime),
       txtAlarmTimeSecond(&fraAlarmTime), txtAlarmTimeAMPM(&fraAlarmTime), UpDown(&fraAlarmTime),
-      lblAlarmStatus(this), platform_(platform), mainAgentA_(mainAgentA), main_(alarm), Agent(server),
+      lblAlarmStatus(this), platform_(platform), main_(alarm),
       timeFields_(*this, txtAlarmTimeHour, txtAlarmTimeMinute, txtAlarmTimeSecond, txtAlarmTimeAMPM)
 {
     setObjectName(QStringLiteral("frmSettingAlarm"));
@@ -91,15 +91,10 @@ frmSettingAlarm::frmSettingAlarm(platform::Platform& platform, character::Charac
     Form_Load();
 }
 
-frmSettingAlarm::~frmSettingAlarm() = default;
-
 void frmSettingAlarm::Form_Load()
 {
-    borrowed_.emplace(Agent, mainAgentA_, AlarmCommands, QStringLiteral("the alarm dialog"));
-    agentA = borrowed_->get();
+    borrowCharacter(AlarmCommands, QStringLiteral("the alarm dialog"));
     timeFields_.attach(agentA);
-    if (agentA)
-        connect(agentA, &character::Character::Command, this, &frmSettingAlarm::Agent_Command);
 
     const platform::TimeOfDay t = main_.alarmTime;
     txtAlarmTimeHour.setText(QString::number(t.hour()));
@@ -108,18 +103,18 @@ void frmSettingAlarm::Form_Load()
     txtAlarmTimeAMPM.setText(t.hour() >= 12 ? QStringLiteral("PM") : QStringLiteral("AM"));
 
     if (!main_.alarmStatus)
-        SetAlarmOff();
+        setArmed(false);
     // The hour box comes first: it has the focus when the dialog opens.
     txtAlarmTimeHour.setFocus(Qt::OtherFocusReason);
 }
 
 void frmSettingAlarm::Form_Activate()
 {
-    if (closed_ || !agentA)
+    if (!holding() || !agentA)
         return;
     // Coming back after another window of ours was in front: take the character back, so that
     // this dialog's commands are the ones in effect again.
-    borrowed_->takeAgain();
+    borrowed().takeAgain();
     character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
     agentA->Speak(QStringLiteral("In this dialog you can set you alarm."));
     agentA->Play(QStringLiteral("RestPose"));
@@ -127,27 +122,20 @@ void frmSettingAlarm::Form_Activate()
 
 void frmSettingAlarm::Form_Deactivate()
 {
-    if (!closed_)
-        borrowed_->lendBack();
+    if (holding())
+        borrowed().lendBack();
 }
 
-void frmSettingAlarm::SetAlarmOff()
+void frmSettingAlarm::setArmed(bool armed)
 {
-    lblAlarmStatus.setText(QStringLiteral("Off"));
-    main_.alarmStatus = false;
-    if (agentA) {
-        agentA->Commands().Remove(SetAlarmOffName);
-        agentA->Commands().Add(SetAlarmOnName, QStringLiteral("Alarm On"), QStringLiteral("Alarm On"), true, true);
-    }
-}
-
-void frmSettingAlarm::SetAlarmOn()
-{
-    lblAlarmStatus.setText(QStringLiteral("On"));
-    main_.alarmStatus = true;
-    if (agentA) {
-        agentA->Commands().Remove(SetAlarmOnName);
-        agentA->Commands().Add(SetAlarmOffName, QStringLiteral("Alarm Off"), QStringLiteral("Alarm Off"), true, true);
+    lblAlarmStatus.setText(armed ? QStringLiteral("On") : QStringLiteral("Off"));
+    main_.alarmStatus = armed;
+    if (!agentA)
+        return;
+    const QString offered = armed ? QStringLiteral("Alarm Off") : QStringLiteral("Alarm On");
+    agentA->Commands().Remove(armed ? SetAlarmOnName : SetAlarmOffName);
+    agentA->Commands().Add(armed ? SetAlarmOffName : SetAlarmOnName, offered, offered, true, true);
+    if (armed) {
         agentA->Play(QStringLiteral("Acknowledge"));
         agentA->Speak(QStringLiteral("Yes sir, I'll inform you in the scheduled time."));
     }
@@ -173,7 +161,7 @@ void frmSettingAlarm::StoreAlarmTime()
 
 void frmSettingAlarm::Agent_Command(const character::UserInput& UserInput)
 {
-    if (closed_)
+    if (!holding())
         return;
     const QString& name = UserInput.Name;
     if (name == u"setHour") {
@@ -183,9 +171,9 @@ void frmSettingAlarm::Agent_Command(const character::UserInput& UserInput)
     } else if (name == u"setSecond") {
         txtAlarmTimeSecond.setFocus(Qt::OtherFocusReason);
     } else if (name == SetAlarmOffName) {
-        SetAlarmOff();
+        setArmed(false);
     } else if (name == SetAlarmOnName) {
-        SetAlarmOn();
+        setArmed(true);
     } else if (name == u"OK") {
         StoreAlarmTime();
     } else if (name == u"Cancel") {
@@ -202,10 +190,7 @@ void frmSettingAlarm::Agent_Command(const character::UserInput& UserInput)
 // Every way of closing (OK, Cancel, the close box, Escape) ends here.
 void frmSettingAlarm::done(int r)
 {
-    if (!closed_) {
-        closed_ = true;
+    if (holding())
         timeFields_.detach();
-        borrowed_->handBack();
-    }
-    QDialog::done(r);
+    CharacterDialog::done(r);
 }

@@ -3,30 +3,30 @@
 #include "AlarmState.h"
 #include "TimeField.h"
 #include "UpDown.h"
-#include "character/Agent.h"
-#include "character/BorrowedCharacter.h"
-#include "desktop/FormActivation.h"
+#include "character/CharacterDialog.h"
 #include "platform/Platform.h"
 
-#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <optional>
 
-class frmSettingAlarm : public QDialog, public desktop::ActivatableForm {
+class frmSettingAlarm : public character::CharacterDialog {
     Q_OBJECT
 public:
     // `mainAgentA` is the main form's character, shown whenever the dialog is not in front.
-    frmSettingAlarm(platform::Platform& platform, character::CharacterServer& server,
-                    character::Character* mainAgentA, alarms::AlarmState& alarm, QWidget* parent = nullptr);
-    ~frmSettingAlarm() override;
+    frmSettingAlarm(platform::Platform& platform, character::CharacterServer& server, desktop::FormActivation& activation,
+                    character::Character* mainAgentA, alarms::AlarmState& alarm);
 
-    void Agent_Command(const character::UserInput& UserInput);
+    void Agent_Command(const character::UserInput& UserInput) override;
     void Form_Activate() override;
     void Form_Deactivate() override;
 
-    character::Character* agentA = nullptr;
+private:
+    void Form_Load();
+    // Arms or disarms at once: the label, the flag, and which of "Alarm On" and "Alarm Off" is offered.
+    void setArmed(bool armed);
+    void StoreAlarmTime();
+    void done(int r) override;
 
     QGroupBox fraAlarmTime;
     QLineEdit txtAlarmTimeHour;
@@ -36,20 +36,7 @@ public:
     alarms::UpDownArrows UpDown;
     QLabel lblAlarmStatus;
 
-    alarms::TimeFields& timeFields() { return timeFields_; }
-
-private:
-    void Form_Load();
-    void SetAlarmOn();
-    void SetAlarmOff();
-    void StoreAlarmTime();
-    void done(int r) override;
-
     platform::Platform& platform_;
-    character::Character* mainAgentA_;
     alarms::AlarmState& main_;
-    character::Agent Agent;
-    std::optional<character::BorrowedCharacter> borrowed_;
     alarms::TimeFields timeFields_;
-    bool closed_ = false;
 };

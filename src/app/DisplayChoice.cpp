@@ -9,7 +9,8 @@
 #include <xcb/xcb.h>
 
 namespace {
-const QString NeedsDesktop = QStringLiteral("Varrow needs a graphical desktop (X11, or XWayland on Wayland)");
+// Said after "Varrow: " on the terminal.
+const QString NeedsDesktop = QStringLiteral("needs a graphical desktop (X11, or XWayland on Wayland)");
 const QString NativeWayland = QStringLiteral(
     "There is no XWayland on this desktop, so Varrow runs as a Wayland program: the desktop decides where Genie "
     "and the balloon stand, dragging Genie moves it only until Varrow ends, and the Pause key works only where the "

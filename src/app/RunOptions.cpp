@@ -4,7 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-RunOptions ParseRunOptions(const QCoreApplication& app)
+platform::Result<RunOptions> ParseRunOptions(const QCoreApplication& app)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("A desktop assistant: Genie tells the time, reads the clipboard, "
@@ -33,14 +33,14 @@ RunOptions ParseRunOptions(const QCoreApplication& app)
     bool ok = false;
     options.clockRate = parser.value(rate).toDouble(&ok);
     if (!ok || !(options.clockRate >= 1.0 && options.clockRate <= 3600.0))
-        options.error = QStringLiteral("--clock-rate needs a number from 1 to 3600, not \"%1\".").arg(parser.value(rate));
+        return platform::Fail(QStringLiteral("--clock-rate needs a number from 1 to 3600, not \"%1\".")
+                                  .arg(parser.value(rate)));
     if (parser.isSet(start)) {
         const QDateTime t = QDateTime::fromString(parser.value(start), Qt::ISODate);
-        if (t.isValid())
-            options.clockStart = t;
-        else
-            options.error = QStringLiteral("--clock-start needs a time like 2026-12-07T11:59:30, not \"%1\".")
-                                .arg(parser.value(start));
+        if (!t.isValid())
+            return platform::Fail(QStringLiteral("--clock-start needs a time like 2026-12-07T11:59:30, not \"%1\".")
+                                      .arg(parser.value(start)));
+        options.clockStart = t;
     }
     return options;
 }

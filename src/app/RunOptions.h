@@ -1,5 +1,7 @@
 // The command-line options the program takes.
 #pragma once
+#include "platform/Result.h"
+
 #include <QDateTime>
 #include <QString>
 #include <optional>
@@ -13,7 +15,7 @@ struct RunOptions {
     double clockRate = 1.0;           // > 1: the clock and its timer run this much faster
     std::optional<QDateTime> clockStart;
     QString microphoneFile;           // heard in place of the microphone
-    QString error;                    // set when the command line was not understood
 };
 
-RunOptions ParseRunOptions(const QCoreApplication& app);
+// The options, or what on the command line was not understood.
+platform::Result<RunOptions> ParseRunOptions(const QCoreApplication& app);

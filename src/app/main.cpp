@@ -90,11 +90,12 @@ int main(int argc, char** argv)
     if (!display.usable()) {
         QCoreApplication app(argc, argv);
         nameTheProgram();
-        if (const RunOptions options = ParseRunOptions(app); !options.error.isEmpty()) {
-            std::fprintf(stderr, "Varrow: %s\n", qPrintable(options.error));
+        platform::UserReport terminal(nullptr);
+        if (const auto options = ParseRunOptions(app); !options) {
+            terminal.problem({}, options.why());
             return 2;
         }
-        std::fprintf(stderr, "%s\n", qPrintable(display.problem));
+        terminal.problem({}, display.problem);
         return 1;
     }
     if (!display.platform.isEmpty())
@@ -103,15 +104,18 @@ int main(int argc, char** argv)
     nameTheProgram();
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const RunOptions options = ParseRunOptions(app);
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "Varrow: %s\n", qPrintable(options.error));
+    // Before the platform's report exists, the command line's mistakes go to the terminal alone.
+    platform::UserReport terminal(nullptr);
+    const platform::Result<RunOptions> parsed = ParseRunOptions(app);
+    if (!parsed) {
+        terminal.problem({}, parsed.why());
         return 2;
     }
+    const RunOptions& options = *parsed;
     Trace trace;
     if (!options.tracePath.isEmpty()) {
         if (const platform::Result<> opened = trace.open(options.tracePath); !opened) {
-            std::fprintf(stderr, "Varrow: %s\n", qPrintable(opened.why()));
+            terminal.problem({}, opened.why());
             return 2;
         }
     }
@@ -131,18 +135,15 @@ int main(int argc, char** argv)
     character::CharacterServer server(std::move(serverOptions));
     trace.watch(server);
 
-    frmMain form(platform, server, instance, mci);
-    switch (form.Form_Load()) {
-    case frmMain::Loaded::PrevInstance:
-        return 0;
-    case frmMain::Loaded::Failed:
-        std::fprintf(stderr, "Varrow: %s\n", qPrintable(form.loadError()));
-        platform.messageBox.MsgBox(form.loadError(), platform.version.ProductName,
-                                   platform::MessageBox::Icon::Critical);
+    frmMain form(platform, server, activation, instance, mci);
+    const platform::Result<bool> running = form.Form_Load();
+    if (!running) {
+        terminal.problem({}, running.why());
+        platform.messageBox.MsgBox(running.why(), platform.version.ProductName, platform::MessageBox::Icon::Critical);
         return 1;
-    case frmMain::Loaded::Running:
-        break;
     }
+    if (!*running)
+        return 0;
     // Only a running instance loads the recogniser; it takes up the phrases of the menu already in effect.
     // Neither it, the microphone nor the desktop's talk key is needed for the first frame: they start
     // once the character has been drawn.
@@ -162,8 +163,6 @@ int main(int argc, char** argv)
         platform.report.problem(QStringLiteral("Running as a Wayland program"), display.notice);
     QObject::connect(&form, &frmMain::unloaded, &app, &QCoreApplication::quit);
     quitOnSignals(app, trace);
-    // A fast clock ticks as often, in its own time, as the real one does.
-    form.timer().setInterval(std::max(1, int(form.timer().interval() / options.clockRate)));
     trace.line(QStringLiteral("ready"));
     const int rc = app.exec();
     trace.line(QStringLiteral("ended"));

@@ -19,10 +19,9 @@ constexpr character::CommandEntry CalendarCommands[] = {
 };
 } // namespace
 
-frmCalendar::frmCalendar(platform::Platform& platform, character::CharacterServer& server,
-                         character::Character* mainAgentA, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), platform_(platform), mainAgentA_(mainAgentA),
-      Agent(server), MonthView(this)
+frmCalendar::frmCalendar(platform::Platform& platform, character::CharacterServer& server, desktop::FormActivation& activation,
+                         character::Character* mainAgentA)
+    : CharacterDialog(server, activation, mainAgentA, Qt::Dialog | Qt::FramelessWindowHint), platform_(platform), MonthView(this)
 {
     setObjectName(QStringLiteral("frmCalendar"));
     // Modal to no window in particular: the character on the desktop must still take clicks and
@@ -41,19 +40,9 @@ frmCalendar::frmCalendar(platform::Platform& platform, character::CharacterServe
     Form_Load();
 }
 
-frmCalendar::~frmCalendar()
-{
-    // Closing by destruction alone still hands the character back.
-    Form_Unload();
-}
-
 void frmCalendar::Form_Load()
 {
-    borrowed_.emplace(Agent, mainAgentA_, CalendarCommands, QStringLiteral("the calendar"));
-    agentA = borrowed_->get();
-    if (agentA)
-        connect(agentA, &character::Character::Command, this, &frmCalendar::Agent_Command);
-    loaded_ = true;
+    borrowCharacter(CalendarCommands, QStringLiteral("the calendar"));
     const QDate today = platform_.clock.now().date();
     MonthView.setValue(today);
     if (agentA)
@@ -62,7 +51,7 @@ void frmCalendar::Form_Load()
 
 void frmCalendar::Form_Activate()
 {
-    if (agentA && loaded_)
+    if (agentA && holding())
         character::PlaceDialogBesideCharacter(*this, *agentA, platform_.screen);
 }
 
@@ -85,21 +74,6 @@ void frmCalendar::Agent_Command(const character::UserInput& UserInput)
     } else if (name == u"OK") {
         accept();
     }
-}
-
-void frmCalendar::Form_Unload()
-{
-    if (!loaded_)
-        return;
-    loaded_ = false;
-    borrowed_->handBack();
-}
-
-void frmCalendar::done(int r)
-{
-    // OK, Escape and the window manager's close all end up here.
-    Form_Unload();
-    QDialog::done(r);
 }
 
 void frmCalendar::paintEvent(QPaintEvent*)

@@ -23,6 +23,8 @@ public:
 
     // The dialog's own character object; null when it could not be loaded.
     Character* get() const { return own_; }
+    // Loaded, and not handed back yet.
+    bool holding() const { return !handedBack_; }
 
     // Another window of the program came to the front: the lender's character shows again, while
     // the dialog keeps its connection and what it has queued.

@@ -2,6 +2,7 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <vector>
 
 class QWindow;
 class QWidget;
@@ -19,15 +20,23 @@ public:
 // Turns focus-window changes into the forms' activation events the way the forms expect them:
 // only a change between two windows of this program counts. Leaving for another program and
 // coming back is no activation; pop-up menus and tool windows that never take the focus don't count.
-// One is made with the application and lives as long as it.
+// Only the forms handed to it hear from it, so two trackers never tell one form twice.
 class FormActivation : public QObject {
     Q_OBJECT
 public:
     FormActivation();
-    // Called for every window that gains the focus; public so tests can feed it directly.
-    void focusWindowChanged(QWindow* window);
+    // `form` (the widget `handler` is) hears its activation from now on, for as long as it lives.
+    void track(QWidget& form, ActivatableForm& handler);
 
 private:
+    struct Tracked {
+        QPointer<QWidget> widget;
+        ActivatableForm* handler;
+    };
+    void focusWindowChanged(QWindow* window);
+    const Tracked* formOf(QWindow* window);
+
+    std::vector<Tracked> forms_;
     QPointer<QWidget> active_;
 };
 

@@ -42,28 +42,13 @@ QStringList nameFilters(const QString& filter)
     return out;
 }
 
-std::optional<QString> qtShowOpen(QWidget& parent, const QString& title, const QStringList& filters,
-                                  const QString& fileName, const QRect& keepClear)
-{
-    ProgramChooser dialog(&parent, title, filters);
-    if (!fileName.isEmpty())
-        dialog.selectFile(fileName);
-    platform::StandClearOf(dialog, keepClear);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
-}
 } // namespace
 
-frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server, character::Character* mainAgentA,
-               QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server, desktop::FormActivation& activation, character::Character* mainAgentA)
+    : CharacterDialog(server, activation, mainAgentA,
+                      Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      showOpen([this](QWidget& parent, const QString& title, const QStringList& filters, const QString& fileName) {
-          return qtShowOpen(parent, title, filters, fileName, agentA ? character::ScreenAreaOf(*agentA) : QRect());
-      }),
-      popupMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }),
-      platform_(platform), mainAgentA_(mainAgentA), Agent(server), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
+      platform_(platform), txtRunProgram(this), mnutxtRunProgram(QStringLiteral("Run"), this)
 {
     setObjectName(QStringLiteral("frmRun"));
     desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title | desktop::WindowFrame::CloseBox);
@@ -87,18 +72,10 @@ frmRun::frmRun(platform::Platform& platform, character::CharacterServer& server,
     Form_Load();
 }
 
-frmRun::~frmRun()
-{
-    // Destroyed without closing: the main character still comes back.
-    Form_Unload();
-}
-
 void frmRun::Form_Load()
 {
-    borrowed_.emplace(Agent, mainAgentA_, RunCommands, QStringLiteral("the run dialog"));
-    agentA = borrowed_->get();
+    borrowCharacter(RunCommands, QStringLiteral("the run dialog"));
     if (agentA) {
-        connect(agentA, &character::Character::Command, this, &frmRun::Agent_Command);
         const character::DialogPlacement p =
             character::MoveBesideCharacter(*this, *agentA, platform_.screen, &placedWidth_);
         gestureAt_ = QPoint(p.gestureX, p.gestureY);
@@ -123,23 +100,9 @@ void frmRun::askForThePath(int from)
         agentA->Play(QStringLiteral("Uncertain"));
 }
 
-void frmRun::Form_Unload()
-{
-    if (unloaded_)
-        return;
-    unloaded_ = true;
-    borrowed_->handBack();
-}
-
-void frmRun::done(int r)
-{
-    Form_Unload();
-    QDialog::done(r);
-}
-
 void frmRun::txtRunProgram_Change()
 {
-    if (!agentA || unloaded_)
+    if (!agentA || !holding())
         return;
     // What is still to be said of an earlier text no longer holds; the opening goes on as it was.
     agentA->StopWaiting(QStringLiteral("Play,Speak"));
@@ -163,7 +126,7 @@ void frmRun::txtRunProgram_Change()
 void frmRun::Agent_Command(const character::UserInput& UserInput)
 {
     // A command heard while our chooser or message box is up would act under it.
-    if (unloaded_ || modal_ > 0)
+    if (!holding() || modal_ > 0)
         return;
     if (UserInput.Name == u"browse") {
         browse();
@@ -190,13 +153,24 @@ QStringList frmRun::chooserFilters()
 void frmRun::browse()
 {
     ++modal_;
-    const std::optional<QString> chosen = showOpen(*this, QStringLiteral("Browse"), chooserFilters(), fileName_);
+    const std::optional<QString> chosen = showOpen();
     --modal_;
     if (chosen)
         fileName_ = *chosen;
     // Closing the chooser without a file still assigns its name: the one chosen last, or nothing.
-    if (!unloaded_ && txtRunProgram.text() != fileName_)
+    if (holding() && txtRunProgram.text() != fileName_)
         txtRunProgram.setText(fileName_);
+}
+
+std::optional<QString> frmRun::showOpen()
+{
+    ProgramChooser dialog(this, QStringLiteral("Browse"), chooserFilters());
+    if (!fileName_.isEmpty())
+        dialog.selectFile(fileName_);
+    platform::StandClearOf(dialog, agentA ? character::ScreenAreaOf(*agentA) : QRect());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
 }
 
 void frmRun::runProgram()
@@ -257,12 +231,12 @@ bool frmRun::eventFilter(QObject* watched, QEvent* event)
 
 void frmRun::txtRunProgram_MouseDown(Qt::MouseButton Button, const QPoint& globalPos)
 {
-    if (int(Button) <= 1 || unloaded_ || modal_ > 0)
+    if (int(Button) <= 1 || !holding() || modal_ > 0)
         return;
     const bool hadFocus = txtRunProgram.hasFocus();
     txtRunProgram.setEnabled(false);
     ++modal_;
-    QAction* picked = popupMenu(mnutxtRunProgram, globalPos);
+    QAction* picked = mnutxtRunProgram.exec(globalPos);
     --modal_;
     txtRunProgram.setEnabled(true);
     if (hadFocus)

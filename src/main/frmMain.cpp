@@ -39,12 +39,13 @@ constexpr character::CommandEntry MainMenu[] = {
 };
 } // namespace
 
-frmMain::frmMain(platform::Platform& platform, character::CharacterServer& server, platform::InstanceLock& instance,
-                 devices::MCIFunction& mci)
+frmMain::frmMain(platform::Platform& platform, character::CharacterServer& server,
+                 desktop::FormActivation& activation, platform::InstanceLock& instance, devices::MCIFunction& mci)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
-      platform_(platform), server_(server), instance_(instance), mci_(mci), Agent(server), lblTime(this)
+      platform_(platform), server_(server), activation_(activation), instance_(instance), mci_(mci), Agent(server),
+      lblTime(this)
 {
-    showModal = [](QDialog& dialog) { dialog.exec(); };
+    activation_.track(*this, *this);
     setObjectName(QStringLiteral("frmMain"));
     // No control box: the window manager's close (Alt+F4) still ends the program through closeEvent.
     desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title);
@@ -59,7 +60,8 @@ frmMain::frmMain(platform::Platform& platform, character::CharacterServer& serve
     font.setPointSize(12);
     font.setBold(true);
     lblTime.setFont(font);
-    Timer.setInterval(500);
+    // A fast clock ticks as often, in its own time, as the real one does.
+    Timer.setInterval(std::max(1, int(500 / platform_.clock.rate())));
     connect(&Timer, &QTimer::timeout, this, &frmMain::Timer_Timer);
 }
 
@@ -77,24 +79,23 @@ qint16 frmMain::ReadSetting(const QString& key, qint16 defaultValue)
     return defaultValue;
 }
 
-frmMain::Loaded frmMain::Form_Load()
+platform::Result<bool> frmMain::Form_Load()
 {
     myProductName = platform_.version.ProductName;
     if (instance_.PrevInstance())
-        return Loaded::PrevInstance;
+        return false;
     hideTime_ = ReadSetting(QStringLiteral("HideTime"), 300);
     hideCountdown_ = hideTime_;
-    SetupCharacter();
-    return agentA ? Loaded::Running : Loaded::Failed;
+    if (const platform::Result<> set = SetupCharacter(); !set)
+        return platform::Failure{set.why()};
+    return true;
 }
 
-void frmMain::SetupCharacter()
+platform::Result<> frmMain::SetupCharacter()
 {
     const platform::Result<> loaded = Agent.Characters().Load(CharacterId, CharacterFile);
-    if (!loaded) {
-        loadError_ = loaded.why();
-        return;
-    }
+    if (!loaded)
+        return loaded;
     agentA = Agent.Characters().Item(CharacterId);
     connect(agentA, &character::Character::Command, this, &frmMain::Agent_Command);
     connect(agentA, &character::Character::Move, this, &frmMain::Agent_Move);
@@ -105,6 +106,7 @@ void frmMain::SetupCharacter()
     agentA->setTop(ReadSetting(QStringLiteral("LastPositionY"), 0));
     agentA->Show();
     agentA->Commands().AddAll(MainMenu);
+    return {};
 }
 
 void frmMain::start()
@@ -136,14 +138,11 @@ void frmMain::Agent_Command(const character::UserInput& UserInput)
     } else if (name == u"sayNow") {
         PerformAction(QStringLiteral("sayNow"));
     } else if (name == u"calendar") {
-        frmCalendar dialog(platform_, server_, agentA);
-        showModal(dialog);
+        frmCalendar(platform_, server_, activation_, agentA).exec();
     } else if (name == u"setAlarm") {
-        frmSettingAlarm dialog(platform_, server_, agentA, *this);
-        showModal(dialog);
+        frmSettingAlarm(platform_, server_, activation_, agentA, alarm).exec();
     } else if (name == u"run") {
-        frmRun dialog(platform_, server_, agentA);
-        showModal(dialog);
+        frmRun(platform_, server_, activation_, agentA).exec();
     } else if (name == u"about") {
         PerformAction(QStringLiteral("tellHollin"));
     } else if (name == u"Quit") {
@@ -303,7 +302,7 @@ void frmMain::Timer_Timer()
     if (!shown)
         return;
     const QDateTime moment(now.date(), shown->toQTime());
-    if (alarmStatus)
+    if (alarm.alarmStatus)
         CheckAlarm(moment);
     lastShown_ = moment;
     if (shown->minute() == 0)
@@ -319,13 +318,13 @@ void frmMain::Timer_Timer()
 // told it was missed. A clock set back rings again only where a tick falls in the alarm's second.
 void frmMain::CheckAlarm(const QDateTime& shown)
 {
-    if (shown.time() == alarmTime.toQTime()) {
+    if (shown.time() == alarm.alarmTime.toQTime()) {
         Ring(shown);
         return;
     }
     if (!lastShown_ || shown <= *lastShown_)
         return;
-    QDateTime due(shown.date(), alarmTime.toQTime());
+    QDateTime due(shown.date(), alarm.alarmTime.toQTime());
     if (due > shown)
         due = due.addDays(-1);
     if (due <= *lastShown_ || due == lastAlarm_)
@@ -337,7 +336,7 @@ void frmMain::CheckAlarm(const QDateTime& shown)
     platform_.notifier.notify(QStringLiteral("Missed alarm"),
                               QStringLiteral("The alarm of %1 did not ring: the clock went from %2 to %3 at once (the "
                                              "computer was asleep, or its clock was set).")
-                                  .arg(platform::TimeText(alarmTime), platform::LongTime(lastShown_->time()),
+                                  .arg(platform::TimeText(alarm.alarmTime), platform::LongTime(lastShown_->time()),
                                        platform::LongTime(shown.time())));
 }
 
@@ -353,7 +352,7 @@ void frmMain::Ring(const QDateTime& due)
 
 QString frmMain::AlarmText() const
 {
-    return QStringLiteral("It's now ") + platform::TimeText(alarmTime) + QStringLiteral(".");
+    return QStringLiteral("It's now ") + platform::TimeText(alarm.alarmTime) + QStringLiteral(".");
 }
 
 // ---- ending ----

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class QDialog;
@@ -18,18 +17,16 @@ namespace devices {
 class MCIFunction;
 }
 
-// Owns the alarm state for the whole run; the alarm dialog writes it, the clock reads it.
-class frmMain : public QWidget, public alarms::AlarmState, public desktop::ActivatableForm {
+class frmMain : public QWidget, public desktop::ActivatableForm {
     Q_OBJECT
 public:
-    frmMain(platform::Platform& platform, character::CharacterServer& server, platform::InstanceLock& instance,
-            devices::MCIFunction& mci);
+    frmMain(platform::Platform& platform, character::CharacterServer& server, desktop::FormActivation& activation,
+            platform::InstanceLock& instance, devices::MCIFunction& mci);
     ~frmMain() override;
 
-    enum class Loaded { Running, PrevInstance, Failed };
-    // Start-up; the clock window is shown and the timer started when it returns Running.
-    Loaded Form_Load();
-    const QString& loadError() const { return loadError_; }
+    // Start-up: false when another instance runs, and this one ends at once; a failure when the
+    // character cannot be loaded. Once it is running, start() shows the clock window and starts the timer.
+    platform::Result<bool> Form_Load();
     void start();
 
     void Agent_Command(const character::UserInput& UserInput);
@@ -41,17 +38,9 @@ public:
     void PerformAction(const QString& actionName);
 
     character::Character* agentA = nullptr;
+    // Owned for the whole run: the alarm dialog writes it, the clock reads it.
+    alarms::AlarmState alarm;
     QString myProductName;
-
-    // How the dialogs are shown modally; tests put their own driver here.
-    std::function<void(QDialog&)> showModal;
-
-    // For tests.
-    qint16 hideTime() const { return hideTime_; }
-    qint16 hideCountdown() const { return hideCountdown_; }
-    bool characterIdle() const { return characterIdle_; }
-    QString clockText() const { return lblTime.text(); }
-    QTimer& timer() { return Timer; }
 
 signals:
     void unloaded(); // "Quit" or the clock window closed: the program ends
@@ -61,7 +50,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
 
 private:
-    void SetupCharacter();
+    platform::Result<> SetupCharacter();
     void IdleHideStep();
     void ShowAfterHiding();
     void CheckAlarm(const QDateTime& shown);
@@ -73,6 +62,7 @@ private:
 
     platform::Platform& platform_;
     character::CharacterServer& server_;
+    desktop::FormActivation& activation_;
     platform::InstanceLock& instance_;
     devices::MCIFunction& mci_;
 
@@ -88,6 +78,5 @@ private:
     std::optional<int> lastQuarterChime;
     std::optional<QDateTime> lastShown_;  // the displayed time, with its date, at the previous tick
     std::optional<QDateTime> lastAlarm_;  // the alarm's second last rung
-    QString loadError_;
     bool unloaded_ = false;
 };

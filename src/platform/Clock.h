@@ -9,6 +9,8 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
+    // How many of its seconds pass in a second of real time.
+    virtual double rate() const { return 1; }
 };
 
 class SystemClock final : public Clock {
@@ -21,6 +23,7 @@ class ScaledClock final : public Clock {
 public:
     ScaledClock(QDateTime start, double rate);
     QDateTime now() const override;
+    double rate() const override { return rate_; }
 
 private:
     QDateTime start_;

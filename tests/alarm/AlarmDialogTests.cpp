@@ -5,6 +5,8 @@
 #include "support/CharacterTestSupport.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -17,7 +19,8 @@ class AlarmDialogTest : public testsupport::MainCharacterTest {
 protected:
     frmSettingAlarm& open()
     {
-        dialog = std::make_unique<frmSettingAlarm>(t.platform, server, mainAgentA, main);
+        dialog = std::make_unique<frmSettingAlarm>(t.platform, server, activation, mainAgentA, main);
+        own = mainAgentA->stage().inEffect(); // the dialog's own connection
         return *dialog;
     }
     bool activate()
@@ -31,11 +34,11 @@ protected:
     void command(const QString& name) { MainCharacterTest::command(*dialog, name); }
     QStringList boxes() const
     {
-        return {dialog->txtAlarmTimeHour.text(), dialog->txtAlarmTimeMinute.text(), dialog->txtAlarmTimeSecond.text(),
-                dialog->txtAlarmTimeAMPM.text()};
+        return {box("txtAlarmTimeHour").text(), box("txtAlarmTimeMinute").text(), box("txtAlarmTimeSecond").text(),
+                box("txtAlarmTimeAMPM").text()};
     }
-    QStringList listed() const { return MainCharacterTest::listed(*dialog->agentA); }
-    bool has(const QString& name) const { return dialog->agentA->Commands().Item(name) != nullptr; }
+    QStringList listed() const { return MainCharacterTest::listed(*own); }
+    bool has(const QString& name) const { return own->Commands().Item(name) != nullptr; }
     int numbersPresent() const
     {
         int n = 0;
@@ -44,8 +47,11 @@ protected:
         return n;
     }
 
+    QLineEdit& box(const char* name) const { return testsupport::child<QLineEdit>(*dialog, name); }
+
     desktop::FormActivation activation;
     alarms::AlarmState main;
+    character::Character* own = nullptr;
     std::unique_ptr<frmSettingAlarm> dialog;
 };
 
@@ -71,9 +77,8 @@ TEST_F(AlarmDialogTest, OpensFromTheAlarmState)
         main.alarmStatus = c.armed;
         open();
         EXPECT_EQ(boxes(), c.boxes);
-        EXPECT_EQ(dialog->lblAlarmStatus.text(), c.status);
+        EXPECT_EQ(testsupport::child<QLabel>(*dialog, "lblAlarmStatus").text(), c.status);
         EXPECT_EQ(listed(), QStringList({"OK", "Cancel", c.toggle}));
-        EXPECT_TRUE(dialog->timeFields().prefixedText().isEmpty());
         dialog.reset();
     }
 }
@@ -84,12 +89,12 @@ TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)
     open();
     command("setAlarmOn");
     EXPECT_TRUE(main.alarmStatus);
-    EXPECT_EQ(dialog->lblAlarmStatus.text(), "On");
+    EXPECT_EQ(testsupport::child<QLabel>(*dialog, "lblAlarmStatus").text(), "On");
     EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm Off"}));
     const QStringList done = carriedOut();
     EXPECT_TRUE(done.contains("Speak:Yes sir, I'll inform you in the scheduled time."));
     EXPECT_TRUE(done.contains("Play:Acknowledge"));
-    dialog->txtAlarmTimeHour.setText("9");
+    box("txtAlarmTimeHour").setText("9");
     command("Cancel");
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(main.alarmStatus); // the cancel keeps the arming and the old time
@@ -99,14 +104,14 @@ TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)
     open();
     command("setAlarmOff");
     EXPECT_FALSE(main.alarmStatus);
-    EXPECT_EQ(dialog->lblAlarmStatus.text(), "Off");
+    EXPECT_EQ(testsupport::child<QLabel>(*dialog, "lblAlarmStatus").text(), "Off");
     EXPECT_EQ(listed(), QStringList({"OK", "Cancel", "Alarm On"}));
     dialog.reset();
 
     open();
-    dialog->txtAlarmTimeHour.setText("7");
-    dialog->txtAlarmTimeMinute.setText("5");
-    dialog->txtAlarmTimeSecond.setText("9");
+    box("txtAlarmTimeHour").setText("7");
+    box("txtAlarmTimeMinute").setText("5");
+    box("txtAlarmTimeSecond").setText("9");
     command("setPM");
     command("OK");
     EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(19, 5, 9));
@@ -117,13 +122,13 @@ TEST_F(AlarmDialogTest, OkWithBoxesThatMakeNoTimeKeepsTheOldTimeAndSaysSo)
 {
     main.alarmTime = *TimeOfDay::fromHms(6, 15, 0);
     open();
-    dialog->txtAlarmTimeHour.setText("x"); // emptied
+    box("txtAlarmTimeHour").setText("x"); // emptied
     command("OK");
     EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(6, 15, 0));
     const QStringList done = carriedOut();
     EXPECT_TRUE(done.contains("Speak:\":15:00 AM\" is not a time I can set. The alarm stays at 6:15:00 AM."))
         << done.join('|').toStdString();
-    dialog->txtAlarmTimeHour.setText("8");
+    box("txtAlarmTimeHour").setText("8");
     command("OK");
     EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(8, 15, 0));
 }
@@ -132,34 +137,34 @@ TEST_F(AlarmDialogTest, NumberCommandsFollowTheFocusedBox)
 {
     open();
     ASSERT_TRUE(activate());
-    EXPECT_TRUE(dialog->txtAlarmTimeHour.hasFocus());
+    EXPECT_TRUE(box("txtAlarmTimeHour").hasFocus());
     EXPECT_EQ(numbersPresent(), 12);
     EXPECT_TRUE(has("12"));
     EXPECT_FALSE(has("0"));
     command("setMinute");
     command("7");
-    EXPECT_EQ(dialog->txtAlarmTimeMinute.text(), "07");
+    EXPECT_EQ(box("txtAlarmTimeMinute").text(), "07");
     EXPECT_EQ(numbersPresent(), 60);
     command("setSecond");
     command("75"); // no such number: nothing
     command("59");
-    EXPECT_EQ(dialog->txtAlarmTimeSecond.text(), "59");
+    EXPECT_EQ(box("txtAlarmTimeSecond").text(), "59");
     EXPECT_EQ(numbersPresent(), 60);
     command("setHour");
     command("0");
-    EXPECT_EQ(dialog->txtAlarmTimeHour.text(), "12");
+    EXPECT_EQ(box("txtAlarmTimeHour").text(), "12");
     EXPECT_EQ(numbersPresent(), 12);
     EXPECT_FALSE(has("13"));
     // The AM/PM box takes no numbers and offers none.
-    dialog->txtAlarmTimeAMPM.setFocus();
+    box("txtAlarmTimeAMPM").setFocus();
     EXPECT_EQ(numbersPresent(), 0);
-    const QString ampm = dialog->txtAlarmTimeAMPM.text();
+    const QString ampm = box("txtAlarmTimeAMPM").text();
     command("7");
-    EXPECT_EQ(dialog->txtAlarmTimeAMPM.text(), ampm);
+    EXPECT_EQ(box("txtAlarmTimeAMPM").text(), ampm);
     // A pop-up menu taking the keyboard does not count as leaving the box.
     command("setMinute");
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
-    QCoreApplication::sendEvent(&dialog->txtAlarmTimeMinute, &popup);
+    QCoreApplication::sendEvent(&box("txtAlarmTimeMinute"), &popup);
     EXPECT_EQ(numbersPresent(), 60);
 }
 
@@ -169,7 +174,7 @@ TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndTakesTheCharacter)
     mainAgentA->setTop(200);
     open();
     EXPECT_FALSE(mainAgentA->Visible());
-    EXPECT_TRUE(dialog->agentA->Visible());
+    EXPECT_TRUE(own->Visible());
     ASSERT_TRUE(activate());
     const QStringList intro = carriedOut().filter(QRegularExpression("^(Gesture|Speak|Play)"));
     ASSERT_EQ(intro.size(), 3);
@@ -180,7 +185,7 @@ TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndTakesTheCharacter)
     // Another window of ours in front: the main character is back with its commands; and taken again on return.
     dialog->Form_Deactivate();
     EXPECT_TRUE(mainAgentA->Visible());
-    EXPECT_EQ(dialog->agentA->stage().inEffect(), mainAgentA);
+    EXPECT_EQ(own->stage().inEffect(), mainAgentA);
     dialog->Form_Activate();
-    EXPECT_EQ(dialog->agentA->stage().inEffect(), dialog->agentA);
+    EXPECT_EQ(own->stage().inEffect(), own);
 }

@@ -428,7 +428,7 @@ TEST(NoDesktop, HelpAndVersionAnswerAndAStartSaysInOneLineWhatIsMissing)
         const Ran start = RunToEnd(env, ProgramPath(), {}, 15000);
         EXPECT_TRUE(start.finished) << start.err.toStdString();
         EXPECT_EQ(start.code, 1);
-        EXPECT_TRUE(start.err.startsWith("Varrow needs a graphical desktop (X11, or XWayland on Wayland), and "))
+        EXPECT_TRUE(start.err.startsWith("Varrow: needs a graphical desktop (X11, or XWayland on Wayland), and "))
             << start.err.toStdString();
         EXPECT_EQ(start.err.count(u'\n'), 1) << start.err.toStdString();
     }

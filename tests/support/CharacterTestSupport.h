@@ -6,7 +6,10 @@
 #include "character/CharacterStage.h"
 #include "speech/SilentSpeaker.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QStringList>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <utility>
 
@@ -59,6 +62,37 @@ public:
     }
     QStringList started, finished;
 };
+
+// A form's control found by its object name, as the user finds it by its place on the form.
+template <class W> W& child(const QObject& form, const char* name)
+{
+    W* w = form.findChild<W*>(QLatin1String(name));
+    if (!w)
+        throw std::runtime_error(std::string("no control named ") + name);
+    return *w;
+}
+
+// Runs `act` on the dialog of type D once one is up: for a dialog a form opens with exec().
+template <class D> void whenShown(std::function<void(D&)> act)
+{
+    QTimer::singleShot(5, [act] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = dynamic_cast<D*>(w); d && d->isVisible()) {
+                act(*d);
+                return;
+            }
+        whenShown<D>(act);
+    });
+}
+
+// What the character's balloon shows now, as assistive tools read it; empty when it is not up.
+inline QString BalloonText()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("character::Balloon") && w->isVisible())
+            return w->windowTitle();
+    return {};
+}
 
 // Waits until the stage has carried out everything queued.
 inline bool waitUntilStill(character::CharacterStage& stage, int timeoutMs = 10000)
