@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -98,9 +99,17 @@ int main(int argc, char** argv)
         terminal.problem({}, display.problem);
         return 1;
     }
+    // The platform is ours to choose for Varrow only: programs started from the Run dialog must not
+    // inherit it (a Qt program would open on XWayland in a Wayland session).
+    const std::optional<QByteArray> usersPlatform =
+        qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ? std::optional(qgetenv("QT_QPA_PLATFORM")) : std::nullopt;
     if (!display.platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", display.platform);
     QApplication app(argc, argv);
+    if (usersPlatform)
+        qputenv("QT_QPA_PLATFORM", *usersPlatform);
+    else
+        qunsetenv("QT_QPA_PLATFORM");
     nameTheProgram();
     QApplication::setQuitOnLastWindowClosed(false);
 
