@@ -326,14 +326,24 @@ void CharacterStage::moveTo(QPoint p, int cause, int mover)
     lastCause_ = cause;
     lastMover_ = mover;
     const QString id = id_;
-    toEveryConnection([id, p](Character* c) { emit c->Move(id, p.x(), p.y(), c->MoveCause()); });
+    // Told later, but as it was: a move made after this one in the same pass must not change the
+    // cause its handler reads.
+    toEveryConnection([this, id, p, cause, mover](Character* c) {
+        const int seen = causeSeenBy(cause, mover, c->connection());
+        reporting_ = seen;
+        emit c->Move(id, p.x(), p.y(), seen);
+        reporting_.reset();
+    });
+}
+
+int CharacterStage::causeSeenBy(int cause, int mover, int connection)
+{
+    return cause == ProgramMoved && connection != mover ? int(OtherClientMoved) : cause;
 }
 
 int CharacterStage::moveCauseFor(int connection) const
 {
-    if (lastCause_ == ProgramMoved && connection != lastMover_)
-        return OtherClientMoved;
-    return lastCause_;
+    return reporting_ ? *reporting_ : causeSeenBy(lastCause_, lastMover_, connection);
 }
 
 void CharacterStage::keepOnScreen()

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 class QMenu;
 
@@ -92,6 +93,7 @@ private:
     void setShown(Character* c, bool shown, bool fast);
     void moveTo(QPoint p, int cause, int mover);
     int moveCauseFor(int connection) const;
+    static int causeSeenBy(int cause, int mover, int connection);
     void commandsChanged(const Character* c);
 
     void execute(const Request& r);
@@ -118,6 +120,7 @@ private:
     QPoint position_;
     int lastCause_ = 0; // NeverMoved
     int lastMover_ = 0;
+    std::optional<int> reporting_; // the cause of the move whose Move event is being delivered
     bool onScreen_ = false;
     bool wantOnScreen_ = false;
     bool checkedOnScreen_ = false;

@@ -90,6 +90,13 @@ TEST_F(StageTest, ConnectionsShareOnePlaceAndTheLastShownIsInEffect)
     EXPECT_EQ(dialog.c->Top(), 70);
     EXPECT_EQ(main.c->MoveCause(), ProgramMoved);
     EXPECT_EQ(dialog.c->MoveCause(), OtherClientMoved);
+    // Each Move is told with the cause of its own move, however many followed before it was delivered.
+    QList<int> causes;
+    QObject::connect(dialog.c, &Character::Move, [&] { causes << dialog.c->MoveCause(); });
+    dialog.c->setLeft(41);
+    main.c->setLeft(40);
+    testsupport::pump();
+    EXPECT_EQ(causes, QList<int>({OtherClientMoved, OtherClientMoved, ProgramMoved, OtherClientMoved}));
 
     main.c->Show(true);
     EXPECT_EQ(main.c->stage().inEffect(), main.c);
