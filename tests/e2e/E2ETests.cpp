@@ -116,23 +116,28 @@ TEST_F(EndToEnd, ASavedPlaceIsKeptOverQuitTerminateAndAnInstalledCopy)
 }
 
 // With a session bus but no notification server, the terminal alone is told of problems.
-TEST_F(EndToEnd, MissingCharacterFileIsReportedAndStartUpFails)
+TEST_F(EndToEnd, ADamagedCharacterFileIsReportedAndStartUpFails)
 {
     NotificationServer bus(*desktop, false);
     ASSERT_TRUE(bus.ok()) << bus.error().toStdString();
     seedSettings("HideTime", "abc");
-    // A copy of the program with no Genie.acs anywhere it looks.
+    // A copy of the program with a truncated Genie.acs beside it, where it looks first: whatever is
+    // installed on this machine, that is the file it reads.
     const QString lonely = home.path() + "/bin/varrow";
     QDir().mkpath(home.path() + "/bin");
     ASSERT_TRUE(QFile::copy(ProgramPath(), lonely));
     QFile::setPermissions(lonely, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile genie(QFileInfo(ProgramPath()).dir().filePath("Genie.acs")), damaged(home.path() + "/bin/Genie.acs");
+    ASSERT_TRUE(genie.open(QIODevice::ReadOnly) && damaged.open(QIODevice::WriteOnly));
+    damaged.write(genie.read(genie.size() / 2));
+    damaged.close();
 
     Varrow v(*desktop, home.path(), {}, lonely);
     ASSERT_TRUE(v.waitFor("window shown Varrow " + Geometry)) << v.trace().toStdString() << v.errors().toStdString();
     desktop->screenshot(shot("missing-character"));
     desktop->xdotool({"key", "Return"});
     EXPECT_EQ(v.waitForExit(), 1);
-    EXPECT_TRUE(v.errors().contains("Genie.acs")) << v.errors().toStdString();
+    EXPECT_TRUE(v.errors().contains(QRegularExpression("Genie.acs, line \\d+ is damaged"))) << v.errors().toStdString();
     EXPECT_FALSE(v.traced("window shown Genie"));
     expectToldOnTheTerminalAlone(v, BadHideTime);
 }
