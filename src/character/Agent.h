@@ -3,7 +3,6 @@
 #include "Character.h"
 #include "platform/Result.h"
 
-#include <QObject>
 #include <map>
 #include <memory>
 
@@ -29,8 +28,7 @@ private:
 };
 
 // Its connections end with it.
-class Agent : public QObject {
-    Q_OBJECT
+class Agent {
 public:
     explicit Agent(CharacterServer& server) : characters_(server) {}
     class Characters& Characters() { return characters_; }

@@ -18,7 +18,6 @@ public:
     constexpr int hour() const { return seconds_ / 3600; }
     constexpr int minute() const { return seconds_ / 60 % 60; }
     constexpr int second() const { return seconds_ % 60; }
-    constexpr int secondsSinceMidnight() const { return seconds_; }
     QTime toQTime() const { return QTime(hour(), minute(), second()); }
 
     friend constexpr bool operator==(TimeOfDay a, TimeOfDay b) = default;
