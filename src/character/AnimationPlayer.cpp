@@ -7,19 +7,18 @@ namespace character {
 
 namespace {
 const QString RestPose = QStringLiteral("rest");
-// Room for every frame of the character at 1x (about 40 KB each), and at 2x for the idle moves and
-// the usual requests (about 160 KB each).
-constexpr qsizetype frameCacheBytes = 24 << 20;
 } // namespace
 
 AnimationPlayer::AnimationPlayer(const CharacterData& data, CharacterWindow& window, double timeScale, int tweenStepMs)
-    : data_(data), window_(window), renderer_(data), cache_(frameCacheBytes), timeScale_(timeScale),
-      tweenStepMs_(tweenStepMs)
+    : data_(data), drawing_(data, window), timeScale_(timeScale), tweenStepMs_(tweenStepMs)
 {
     pose_ = data_.poses[size_t(data_.pose(RestPose))];
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &AnimationPlayer::frameTimeout);
-    connect(&window_, &desktop::ShapedWindow::redrawNeeded, this, &AnimationPlayer::redraw);
+    connect(&window, &desktop::ShapedWindow::redrawNeeded, this, [this] {
+        drawing_.forget();
+        render();
+    });
     render();
 }
 
@@ -116,59 +115,14 @@ void AnimationPlayer::setPose(const Pose& pose)
 
 void AnimationPlayer::render()
 {
-    Pose p = pose_;
+    std::vector<const Overlay*> overlays;
     if (mouthOpen_)
         if (const Overlay* o = data_.overlay(QStringLiteral("talk")))
-            renderer_.applyOverlay(p, *o);
+            overlays.push_back(o);
     if (listening_)
         if (const Overlay* o = data_.overlay(QStringLiteral("listen")))
-            renderer_.applyOverlay(p, *o);
-    // Held poses and repeated frames draw nothing new: the window and its shape stay as they are.
-    const qreal scale = window_.scale();
-    const bool compositing = window_.compositing();
-    if (drawn_ == p && drawnScale_ == scale && drawnCompositing_ == compositing)
-        return;
-    // The whole figure moves by whole device pixels, so a frame it only moves in is one already
-    // drawn, shifted: a bob or a hop draws nothing new.
-    const QPoint shift(qRound(p.figureDx * scale), qRound(p.figureDy * scale));
-    Pose still = p;
-    still.figureDx = still.figureDy = 0;
-    const desktop::Silhouette* frame = cache_.find(still, scale, compositing);
-    if (!frame) {
-        frame = &cache_.insert(still, scale, compositing, desktop::Silhouette::of(draw(still, scale), data_.size, compositing));
-        ++framesDrawn_;
-    }
-    // Where the frame differs from the one shown is known from the parts alone, unless the figure
-    // as a whole moved.
-    std::optional<QRect> changed;
-    if (drawn_ && drawnScale_ == scale && drawnCompositing_ == compositing && drawnShift_ == shift)
-        changed = renderer_.changedArea(drawnStill_, still, scale).translated(shift);
-    window_.setSilhouette(shift.isNull() ? *frame : frame->shifted(shift), changed);
-    drawnStill_ = std::move(still);
-    drawnShift_ = shift;
-    drawn_ = std::move(p);
-    drawnScale_ = scale;
-    drawnCompositing_ = compositing;
-}
-
-QImage AnimationPlayer::draw(const Pose& pose, qreal scale)
-{
-    // Most frames differ from the one drawn before in a few parts (the eyes, a hand, the mouth):
-    // only where those were and are now is drawn again.
-    const bool over = !lastDrawn_.isNull() && lastDrawn_.devicePixelRatio() == scale;
-    const QRect changed = over ? renderer_.changedArea(lastPose_, pose, scale) : QRect();
-    if (over && 2 * qint64(changed.width()) * changed.height() < qint64(lastDrawn_.width()) * lastDrawn_.height())
-        renderer_.renderInto(lastDrawn_, pose, changed);
-    else
-        lastDrawn_ = renderer_.render(pose, scale);
-    lastPose_ = pose;
-    return lastDrawn_;
-}
-
-void AnimationPlayer::redraw()
-{
-    drawn_.reset();
-    render();
+            overlays.push_back(o);
+    drawing_.show(pose_, overlays);
 }
 
 } // namespace character

@@ -1,14 +1,12 @@
 // Plays a character's animations on its window frame by frame, tweening where a frame asks for it.
 #pragma once
 #include "CharacterFile.h"
-#include "FrameCache.h"
-#include "Renderer.h"
+#include "FigureDrawing.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
-#include <optional>
 
 namespace character {
 
@@ -35,20 +33,16 @@ public:
 
     int scaled(int ms) const { return int(ms * timeScale_); }
     // Frames drawn so far; the others shown came from the cache.
-    size_t framesDrawn() const { return framesDrawn_; }
+    size_t framesDrawn() const { return drawing_.framesDrawn(); }
 
 private:
     void enterFrame();
     void frameTimeout();
     void setPose(const Pose& pose);
     void render();
-    QImage draw(const Pose& pose, qreal scale);
-    void redraw();
 
     const CharacterData& data_;
-    CharacterWindow& window_;
-    Renderer renderer_;
-    FrameCache cache_;
+    FigureDrawing drawing_;
     double timeScale_;
     int tweenStepMs_;
 
@@ -60,14 +54,6 @@ private:
     QTimer frameTimer_;
     bool mouthOpen_ = false;
     bool listening_ = false;
-    std::optional<Pose> drawn_; // with overlays applied: what the window shows now
-    size_t framesDrawn_ = 0;
-    QImage lastDrawn_; // as the renderer drew it, to draw the next frame over
-    Pose lastPose_;
-    Pose drawnStill_; // what is shown, the figure's own move aside
-    QPoint drawnShift_;
-    qreal drawnScale_ = 0;
-    bool drawnCompositing_ = false;
 };
 
 } // namespace character
