@@ -81,6 +81,8 @@ void nameTheProgram()
 
 int main(int argc, char** argv)
 {
+    // libspeechd writes to its socket with write(): a daemon gone in between must not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     // Without a desktop Qt would abort; --help and --version need none.
     const DisplayChoice display =
         ChooseDisplay(DisplayEnvironment::of(argc, argv), XServerAnswers, WaylandPluginInstalled());

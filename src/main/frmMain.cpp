@@ -3,6 +3,7 @@
 
 #include "alarm/frmSettingAlarm.h"
 #include "calendar/frmCalendar.h"
+#include "character/CharacterServer.h"
 #include "devices/MCIFunction.h"
 #include "desktop/Monitors.h"
 #include "launcher/frmRun.h"
@@ -83,6 +84,8 @@ frmMain::Loaded frmMain::Form_Load()
         return Loaded::PrevInstance;
     hideTime_ = ReadSetting(QStringLiteral("HideTime"), 300);
     hideCountdown_ = hideTime_;
+    // Before the character, whose loading starts the speech engine.
+    server_.setVoice(speech::VoiceSettings::read(platform_.settings, myProductName, platform_.report));
     SetupCharacter();
     return agentA ? Loaded::Running : Loaded::Failed;
 }
