@@ -5,6 +5,7 @@
 #include "voice/SpeechEnd.h"
 #include "voice/SphinxVoiceInput.h"
 #include "devices/MCIFunction.h"
+#include "speech/SpeechDispatcherSpeaker.h"
 #include "main/frmMain.h"
 #include "desktop/FormActivation.h"
 #include "platform/InstanceLock.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTextStream>
 
 #include <algorithm>
 #include <csignal>
@@ -72,6 +74,21 @@ void startVoice(const RunOptions& options, character::CharacterServer& server, i
     key.start();
 }
 
+// `varrow --voices`: what SpeechModule and SpeechVoice can name, one voice a line.
+int listVoices()
+{
+    const auto voices = speech::SpeechDispatcherSpeaker::voices(30000);
+    if (!voices) {
+        std::fprintf(stderr, "Varrow: %s\n", qPrintable(voices.why()));
+        return 1;
+    }
+    QTextStream out(stdout);
+    out << "MODULE\tVOICE\tLANGUAGE\n";
+    for (const auto& v : *voices)
+        out << v.module << '\t' << v.name << '\t' << v.language << '\n';
+    return 0;
+}
+
 void nameTheProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Varrow"));
@@ -83,16 +100,19 @@ int main(int argc, char** argv)
 {
     // libspeechd writes to its socket with write(): a daemon gone in between must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
-    // Without a desktop Qt would abort; --help and --version need none.
+    // Without a desktop Qt would abort; --help, --version and --voices need none.
     const DisplayChoice display =
         ChooseDisplay(DisplayEnvironment::of(argc, argv), XServerAnswers, WaylandPluginInstalled());
     if (!display.usable()) {
         QCoreApplication app(argc, argv);
         nameTheProgram();
-        if (const RunOptions options = ParseRunOptions(app); !options.error.isEmpty()) {
+        const RunOptions options = ParseRunOptions(app);
+        if (!options.error.isEmpty()) {
             std::fprintf(stderr, "Varrow: %s\n", qPrintable(options.error));
             return 2;
         }
+        if (options.listVoices)
+            return listVoices();
         std::fprintf(stderr, "%s\n", qPrintable(display.problem));
         return 1;
     }
@@ -107,6 +127,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Varrow: %s\n", qPrintable(options.error));
         return 2;
     }
+    if (options.listVoices)
+        return listVoices();
     Trace trace;
     if (!options.tracePath.isEmpty()) {
         if (const platform::Result<> opened = trace.open(options.tracePath); !opened) {

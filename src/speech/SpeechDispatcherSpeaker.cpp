@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -469,6 +470,52 @@ void SpeechDispatcherSpeaker::speakWithFallback(std::shared_ptr<const SpeechText
         text = std::move(rest);
     }
     fallback_->speak(std::move(text));
+}
+
+platform::Result<std::vector<SpeechDispatcherSpeaker::Voice>> SpeechDispatcherSpeaker::voices(int timeoutMs)
+{
+    struct Listing {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<platform::Result<std::vector<Voice>>> result;
+    };
+    auto listing = std::make_shared<Listing>();
+    CallThread calls; // a daemon that does not answer is left to it
+    calls.post([listing] {
+        auto list = [](SPDConnection* c) -> platform::Result<std::vector<Voice>> {
+            QStringList modules = modulesOf(c);
+            if (modules.isEmpty())
+                return platform::Fail(QStringLiteral("speech-dispatcher has no speech module."));
+            const QString first = currentModule(c);
+            if (modules.removeAll(first))
+                modules.prepend(first);
+            std::vector<Voice> voices;
+            for (const QString& module : std::as_const(modules)) {
+                spd_set_output_module(c, module.toUtf8().constData());
+                eachVoice(c, [&](const QString& name, const QString& language) {
+                    if (isEnglish(language) || language.isEmpty() || language == u"none")
+                        voices.push_back({module, name, language});
+                });
+            }
+            return voices;
+        };
+        char* error = nullptr;
+        SPDConnection* c = spd_open2("varrow", "voices", nullptr, SPD_MODE_SINGLE, nullptr, 1, &error);
+        platform::Result<std::vector<Voice>> result =
+            c ? list(c)
+              : platform::Fail(QStringLiteral("speech-dispatcher could not be reached (%1).")
+                                   .arg(QString::fromUtf8(error).simplified()));
+        std::free(error);
+        if (c)
+            spd_close(c);
+        std::lock_guard<std::mutex> lock(listing->mutex);
+        listing->result = std::move(result);
+        listing->done.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(listing->mutex);
+    if (!listing->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return listing->result.has_value(); }))
+        return platform::Fail(QStringLiteral("speech-dispatcher did not answer within %1 s.").arg(timeoutMs / 1000));
+    return std::move(*listing->result);
 }
 
 } // namespace speech

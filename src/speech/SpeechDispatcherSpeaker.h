@@ -30,6 +30,12 @@ public:
     // When the daemon's mark for the unit reached last arrived, for timing the balloon.
     std::chrono::steady_clock::time_point lastMarkAt() const { return lastMarkAt_; }
 
+    struct Voice {
+        QString module, name, language;
+    };
+    // The English voices of every module of the user's speech-dispatcher, the default module's first.
+    static platform::Result<std::vector<Voice>> voices(int timeoutMs);
+
     struct Channel; // what libspeechd's thread and the call thread share with this object
 
 private:

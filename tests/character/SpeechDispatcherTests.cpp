@@ -109,6 +109,15 @@ TEST_F(SpeechDispatcher, IsHeardShowsEachWordAtItsMarkAndIsCutShortAtOnce)
 
 TEST_F(SpeechDispatcher, ADaemonKilledMidSentenceLeavesTheRestToEspeakNg)
 {
+    // What a user can choose from, without a display.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    const e2e::Ran listed = e2e::RunToEnd(env, e2e::ProgramPath(), {"--voices"}, 30000);
+    EXPECT_TRUE(listed.ok()) << listed.err.toStdString();
+    EXPECT_TRUE(listed.out.startsWith("MODULE\tVOICE\tLANGUAGE\n"));
+    EXPECT_TRUE(listed.out.contains(QRegularExpression("\nespeak-ng\tEnglish \\(America\\)\ten-US\n"))) << listed.out.left(300).toStdString();
+
     genie->Speak(Sentence + " " + Sentence);
     ASSERT_TRUE(testsupport::waitUntil([&] { return reached.size() > 5; }, 5000));
     const auto killed = Clock::now();
@@ -122,6 +131,10 @@ TEST_F(SpeechDispatcher, ADaemonKilledMidSentenceLeavesTheRestToEspeakNg)
     for (size_t i = 1; i < reached.size(); ++i)
         EXPECT_TRUE(reached[i].unit - reached[i - 1].unit <= 1 && reached[i].unit >= reached[i - 1].unit) << i;
     EXPECT_EQ(reached.back().balloon, Sentence + " " + Sentence);
+
+    const e2e::Ran none = e2e::RunToEnd(env, e2e::ProgramPath(), {"--voices"}, 30000);
+    EXPECT_EQ(none.code, 1);
+    EXPECT_TRUE(none.err.contains("speech-dispatcher could not be reached")) << none.err.toStdString();
 
     // The next text looks for a daemon again; one whose sound goes nowhere holds nothing up.
     daemon.start(pulse.address() + "-gone");
