@@ -342,8 +342,14 @@ void SpeechDispatcherSpeaker::handle(const Event& e)
     if (state_ == State::Ready)
         stall_.start(stallMs + text_->units[chunkFirst_].pauseBeforeMs);
     switch (e.type) {
+    case SPD_EVENT_BEGIN:
+        if (unmarked_) // a module that marks nothing: the stretch shows as it starts rather than as it ends
+            reachUnit(int(chunkEnd_) - 1);
+        return;
     case SPD_EVENT_INDEX_MARK:
         if (e.mark >= int(chunkFirst_) && e.mark < int(chunkEnd_)) {
+            unmarked_ = false;
+            chunkMarked_ = true;
             lastMarkAt_ = e.at;
             reachUnit(e.mark);
             if (size_t(e.mark) + 1 < chunkEnd_ && state_ == State::Ready)
@@ -352,6 +358,7 @@ void SpeechDispatcherSpeaker::handle(const Event& e)
         return;
     case SPD_EVENT_END:
     case SPD_EVENT_CANCEL: // another program's speech may cancel ours: go on with the rest
+        unmarked_ = unmarked_ || !chunkMarked_;
         reachUnit(int(chunkEnd_) - 1);
         message_ = -1;
         return sendChunk();
@@ -393,6 +400,7 @@ void SpeechDispatcherSpeaker::sendChunk()
     chunkEnd_ = ChunkEnd(*text_, nextUnit_);
     nextUnit_ = chunkEnd_;
     message_ = -1;
+    chunkMarked_ = false;
     const int sequence = ++sequence_;
     calls_->post([channel = channel_, ssml = SsmlWithMarks(*text_, chunkFirst_, chunkEnd_), sequence] {
         channel->say(ssml, sequence);

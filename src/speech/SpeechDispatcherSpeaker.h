@@ -70,6 +70,8 @@ private:
     std::shared_ptr<const SpeechText> text_; // said through the daemon
     size_t nextUnit_ = 0, chunkFirst_ = 0, chunkEnd_ = 0;
     int lastUnit_ = -1;
+    bool chunkMarked_ = false; // a mark of the chunk being said came
+    bool unmarked_ = false;    // the module says its texts without marks
     int sequence_ = 0; // of the chunk sent last
     int message_ = -1; // the daemon's id for it, once known
     std::vector<Event> early_; // events of a message whose id is not known yet
