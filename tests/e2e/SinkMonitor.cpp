@@ -9,25 +9,29 @@
 
 namespace e2e {
 
-namespace {
-constexpr int Rate = 22050, BlockFrames = Rate / 100;
-}
-
 SinkMonitor::SinkMonitor(const QString& pulseAddress)
 {
+    constexpr int Rate = 22050, BlockFrames = Rate / 100;
     const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
-    pa_buffer_attr attr{};
-    attr.maxlength = uint32_t(-1);
-    attr.fragsize = BlockFrames * 2;
+    const pa_buffer_attr attr{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1), BlockFrames * 2}; // 10 ms
     int err = 0;
     stream_ = pa_simple_new(pulseAddress.toUtf8().constData(), "test", PA_STREAM_RECORD, "out.monitor", "monitor", &spec,
                             nullptr, &attr, &err);
     if (!stream_) {
-        error_ = QString("cannot record out.monitor: ") + pa_strerror(err);
+        error = QString("cannot record out.monitor: ") + pa_strerror(err);
         return;
     }
-    running_ = true;
-    thread_ = std::thread([this] { record(); });
+    // A null sink's monitor gives exact zeros while nothing plays.
+    thread_ = std::thread([this] {
+        short block[BlockFrames];
+        while (running_ && pa_simple_read(stream_, block, sizeof block, nullptr) == 0) {
+            const Time end = std::chrono::steady_clock::now();
+            if (std::any_of(block, block + BlockFrames, [](short s) { return std::abs(s) > 64; })) {
+                std::lock_guard<std::mutex> hold(lock_);
+                sounding_.push_back(end - std::chrono::milliseconds(10));
+            }
+        }
+    });
 }
 
 SinkMonitor::~SinkMonitor()
@@ -39,32 +43,11 @@ SinkMonitor::~SinkMonitor()
         pa_simple_free(stream_);
 }
 
-// A null sink's monitor is exact zeros while nothing plays.
-void SinkMonitor::record()
-{
-    short block[BlockFrames];
-    int err = 0;
-    while (running_ && pa_simple_read(stream_, block, sizeof block, &err) == 0) {
-        const auto end = Clock::now();
-        if (std::any_of(block, block + BlockFrames, [](short s) { return std::abs(s) > 64; })) {
-            std::lock_guard<std::mutex> hold(lock_);
-            sounding_.push_back(end - std::chrono::milliseconds(10));
-        }
-    }
-}
-
-std::optional<SinkMonitor::Clock::time_point> SinkMonitor::firstSound(Clock::time_point from, Clock::time_point to) const
+std::vector<SinkMonitor::Time> SinkMonitor::sound(Time from, Time to) const
 {
     std::lock_guard<std::mutex> hold(lock_);
-    const auto it = std::lower_bound(sounding_.begin(), sounding_.end(), from);
-    return it != sounding_.end() && *it <= to ? std::optional(*it) : std::nullopt;
-}
-
-std::optional<SinkMonitor::Clock::time_point> SinkMonitor::lastSound(Clock::time_point from, Clock::time_point to) const
-{
-    std::lock_guard<std::mutex> hold(lock_);
-    const auto it = std::upper_bound(sounding_.begin(), sounding_.end(), to);
-    return it != sounding_.begin() && *std::prev(it) >= from ? std::optional(*std::prev(it)) : std::nullopt;
+    const auto first = std::lower_bound(sounding_.begin(), sounding_.end(), from);
+    return {first, std::max(first, std::upper_bound(sounding_.begin(), sounding_.end(), to))};
 }
 
 } // namespace e2e

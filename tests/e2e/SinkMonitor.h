@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -15,22 +14,18 @@ namespace e2e {
 
 class SinkMonitor {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Time = std::chrono::steady_clock::time_point;
     explicit SinkMonitor(const QString& pulseAddress); // records "out.monitor" from now on
     ~SinkMonitor();
-    bool ok() const { return error_.isEmpty(); }
-    const QString& error() const { return error_; }
-    // The first or last moment with sound in [from, to], if any. Accurate to about 10 ms.
-    std::optional<Clock::time_point> firstSound(Clock::time_point from, Clock::time_point to = Clock::time_point::max()) const;
-    std::optional<Clock::time_point> lastSound(Clock::time_point from, Clock::time_point to = Clock::time_point::max()) const;
+    // The start of each 10 ms with sound in [from, to].
+    std::vector<Time> sound(Time from, Time to = Time::max()) const;
+    QString error; // empty while it records
 
 private:
-    void record();
     pa_simple* stream_ = nullptr;
-    QString error_;
-    std::atomic<bool> running_{false};
+    std::atomic<bool> running_{true};
     mutable std::mutex lock_;
-    std::vector<Clock::time_point> sounding_; // the start of each 10 ms block with sound
+    std::vector<Time> sounding_;
     std::thread thread_;
 };
 

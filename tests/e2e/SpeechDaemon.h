@@ -11,16 +11,15 @@ public:
     explicit SpeechDaemon(const QString& pulseAddress) { start(pulseAddress); }
     ~SpeechDaemon() { kill(); }
     void start(const QString& pulseAddress); // again, at the same address, after kill()
-    bool ok() const { return error_.isEmpty(); }
-    const QString& error() const { return error_; }
-    // What SPEECHD_ADDRESS names it by; clients never start another daemon from its configuration.
+    // At once, as a crash would; its espeak-ng module ends with the daemon's pipe.
+    void kill() { daemon_.kill(); daemon_.waitForFinished(5000); }
+    // What SPEECHD_ADDRESS names it by; its configuration never lets a client start another.
     QString address() const { return "unix_socket:" + dir_.filePath("speechd.sock"); }
-    void kill(); // at once, as a crash would
+    QString error; // empty while it runs
 
 private:
     QTemporaryDir dir_;
     QProcess daemon_;
-    QString error_;
 };
 
 } // namespace e2e
