@@ -92,7 +92,7 @@ int main(int argc, char** argv)
     if (pulse.ok()) {
         desktop.setSoundServer(pulse.address());
         speech = "espeak-ng in process";
-        if (qgetenv("BENCH_SPEECH") != "espeak-ng" && daemon.emplace(pulse.address()).ok()) {
+        if (qgetenv("BENCH_SPEECH") != "espeak-ng" && daemon.emplace(pulse.address()).error.isEmpty()) {
             desktop.setSpeechDispatcher(daemon->address());
             speech = "speech-dispatcher";
         }
