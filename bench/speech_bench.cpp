@@ -1,5 +1,6 @@
 // Speech through a real sound server: command to first audio through speech-dispatcher (Genie's own
-// engine), espeak-ng in process and spd-say, for a fresh daemon's first speech and for later speech;
+// engine), espeak-ng in process and spd-say, for the first speech of a session (sound server and daemon
+// started afresh) and for later speech;
 // how soon the balloon follows the daemon's marks; and what is left of the queue when the daemon dies.
 #include "BenchTable.h"
 #include "character/Agent.h"
@@ -122,24 +123,27 @@ int main(int argc, char** argv)
     if (argc == 3 && QByteArray(argv[1]) == "--espeak-first")
         return espeakFirst(QString::fromLocal8Bit(argv[2]));
     const int runs = qEnvironmentVariableIntValue("BENCH_RUNS") > 0 ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5;
-    e2e::PulseServer pulse;
-    e2e::SinkMonitor monitor(pulse.address());
-    e2e::SpeechDaemon daemon(pulse.address());
-    if (!pulse.ok() || !monitor.error.isEmpty() || !daemon.error.isEmpty()) {
-        std::fprintf(stderr, "bench: %s\n", qPrintable(pulse.error() + monitor.error + daemon.error));
-        return 1;
-    }
-    qputenv("PULSE_SERVER", pulse.address().toUtf8());
-    qputenv("SPEECHD_ADDRESS", daemon.address().toUtf8());
-    auto fresh = [&] {
-        daemon.kill();
-        daemon.start(pulse.address());
+    // A sound server and a speech-dispatcher started afresh, as a session starts them.
+    struct Session {
+        e2e::PulseServer pulse;
+        e2e::SinkMonitor monitor{pulse.address()};
+        e2e::SpeechDaemon daemon{pulse.address()};
+        bool ok() const
+        {
+            if (pulse.ok() && monitor.error.isEmpty() && daemon.error.isEmpty()) {
+                qputenv("PULSE_SERVER", pulse.address().toUtf8());
+                qputenv("SPEECHD_ADDRESS", daemon.address().toUtf8());
+                return true;
+            }
+            std::fprintf(stderr, "bench: %s\n", qPrintable(pulse.error() + monitor.error + daemon.error));
+            return false;
+        }
     };
-    auto spdSay = [&] {
+    auto spdSay = [](const Session& s) {
         QProcess p;
         const auto asked = Clock::now();
         p.start(QStringLiteral("spd-say"), {Sentence});
-        const auto heard = heardAfter(monitor, asked);
+        const auto heard = heardAfter(s.monitor, asked);
         p.waitForFinished();
         return heard;
     };
@@ -147,51 +151,55 @@ int main(int argc, char** argv)
     std::vector<double> sayFirst, sayLater, oursFirst, oursAtStart, oursLater, lag, shownFirst;
     std::vector<double> espeakFirstAudio, espeakLater, espeakShownFirst;
     for (int i = 0; i < runs; ++i) {
-        fresh();
-        add(sayFirst, spdSay());
-        add(sayLater, spdSay());
-        fresh();
-        {
+        if (Session s; s.ok()) {
+            add(sayFirst, spdSay(s));
+            add(sayLater, spdSay(s));
+        }
+        if (Session s; s.ok()) {
             // The user's first command as the program starts: it waits for the warm-up.
             Genie g;
             const auto asked = g.say(Sentence);
             if (g.spd && g.spd->ready())
-                add(oursAtStart, heardAfter(monitor, asked));
+                add(oursAtStart, heardAfter(s.monitor, asked));
         }
-        fresh();
-        Genie g;
-        if (!waitUntil([&] { return g.spd && g.spd->ready(); }, 10000)) {
-            std::fprintf(stderr, "bench: speech-dispatcher did not answer\n");
-            continue;
+        if (Session s; s.ok()) {
+            Genie g;
+            if (!waitUntil([&] { return g.spd && g.spd->ready(); }, 10000)) {
+                std::fprintf(stderr, "bench: speech-dispatcher did not answer\n");
+                continue;
+            }
+            const auto asked = g.say(Sentence);
+            add(oursFirst, heardAfter(s.monitor, asked));
+            if (g.firstShown && !oursFirst.empty())
+                shownFirst.push_back(msBetween(asked, *g.firstShown) - oursFirst.back());
+            lag.push_back(g.worstLag);
+            add(oursLater, heardAfter(s.monitor, g.say(Sentence)));
+            lag.push_back(g.worstLag);
         }
-        const auto asked = g.say(Sentence);
-        add(oursFirst, heardAfter(monitor, asked));
-        if (g.firstShown)
-            shownFirst.push_back(msBetween(asked, *g.firstShown) - oursFirst.back());
-        lag.push_back(g.worstLag);
-        add(oursLater, heardAfter(monitor, g.say(Sentence)));
-        lag.push_back(g.worstLag);
-
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--espeak-first"), pulse.address()});
-        child.waitForFinished(30000);
-        const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
-        if (child.exitCode() == 0 && figures.size() == 2) {
-            espeakFirstAudio.push_back(figures[0].toDouble());
-            espeakShownFirst.push_back(figures[1].toDouble() - figures[0].toDouble());
+        if (Session s; s.ok()) {
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--espeak-first"), s.pulse.address()});
+            child.waitForFinished(30000);
+            const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+            if (child.exitCode() == 0 && figures.size() == 2) {
+                espeakFirstAudio.push_back(figures[0].toDouble());
+                espeakShownFirst.push_back(figures[1].toDouble() - figures[0].toDouble());
+            }
         }
     }
-    {
+    if (Session s; s.ok()) {
         Genie g([] { return std::make_unique<speech::EspeakSpeaker>(); });
         g.say(QStringLiteral("Yes Sir!"));
         for (int i = 0; i < runs; ++i)
-            add(espeakLater, heardAfter(monitor, g.say(Sentence)));
+            add(espeakLater, heardAfter(s.monitor, g.say(Sentence)));
     }
 
     // The daemon killed while Genie says the first of three texts: all three are still said.
     std::vector<double> lost, resumed;
     for (int i = 0; i < runs; ++i) {
-        fresh();
+        Session s;
+        if (!s.ok())
+            continue;
         Genie g;
         waitUntil([&] { return g.spd && g.spd->ready(); }, 10000);
         g.finished = 0;
@@ -200,17 +208,16 @@ int main(int argc, char** argv)
         waitUntil([&] { return g.spd->lastMarkAt() > Clock::now() - std::chrono::milliseconds(50); }, 5000);
         QThread::msleep(500);
         const auto killed = Clock::now();
-        daemon.kill();
+        s.daemon.kill();
         waitUntil([&] { return g.finished == 3; }, 60000);
         lost.push_back(3 - g.finished);
-        if (const auto again = monitor.sound(killed + std::chrono::milliseconds(20)); !again.empty())
+        if (const auto again = s.monitor.sound(killed + std::chrono::milliseconds(20)); !again.empty())
             resumed.push_back(msBetween(killed, again.front()));
     }
-    daemon.start(pulse.address());
 
     bench::Table table;
     table.absolute("speech-dispatcher, first speech: command to audio (ms)", oursFirst, sayFirst, 300);
-    table.ratio("  against spd-say's first speech on a fresh daemon", oursFirst, sayFirst, 0.5);
+    table.ratio("  against spd-say's first speech", oursFirst, sayFirst, 0.5);
     table.absolute("speech-dispatcher, command at start (ms)", oursAtStart, sayFirst, 300);
     table.absolute("speech-dispatcher, later speech (ms)", oursLater, sayLater, 300);
     table.ratio("  against spd-say's later speech", oursLater, sayLater, 0.5);
