@@ -3,6 +3,7 @@
 #include "BenchTable.h"
 #include "e2e/Desktop.h"
 #include "e2e/PulseServer.h"
+#include "e2e/SpeechDaemon.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <mutex>
 #include <pulse/simple.h>
 #include <thread>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -206,6 +208,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench: %s\n", qPrintable(desktop.error()));
         return 1;
     }
+    // As on a desktop with a sound server and speech-dispatcher; BENCH_SPEECH=espeak-ng leaves the
+    // daemon out, and Genie speaks with espeak-ng in process.
+    e2e::PulseServer pulse;
+    std::optional<e2e::SpeechDaemon> daemon;
+    const char* speech = "none (no sound server)";
+    if (pulse.ok()) {
+        desktop.setSoundServer(pulse.address());
+        speech = "espeak-ng in process";
+        if (qgetenv("BENCH_SPEECH") != "espeak-ng" && daemon.emplace(pulse.address()).error.isEmpty()) {
+            desktop.setSpeechDispatcher(daemon->address());
+            speech = "speech-dispatcher";
+        }
+    }
+    std::printf("Genie speaks with: %s\n", speech);
     bench::Table table;
 
     // Start to first paint of the character, alternating with the bare window so both see the same noise.

@@ -5,7 +5,7 @@ set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-bench"
 . "$root/scripts/packages.sh"
-varrow_install_packages $VARROW_BUILD_PACKAGES $VARROW_BENCH_PACKAGES
+varrow_install_packages $VARROW_BUILD_PACKAGES $VARROW_TEST_PACKAGES $VARROW_BENCH_PACKAGES
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVARROW_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target benchmarks varrow-voice-bench
 echo "== start-up, idle, memory and speech through a sound server of the real program (Xvfb + openbox)"
@@ -14,6 +14,8 @@ echo "== the same at twice the resolution (QT_SCALE_FACTOR=2)"
 QT_SCALE_FACTOR=2 "$build/bin/desktop_bench" || true
 echo "== the character's frames at 1x and 2x"
 (cd "$build/bin" && QT_QPA_PLATFORM=offscreen ./render_bench) || true
+echo "== speech through a sound server: speech-dispatcher, espeak-ng in process and spd-say"
+"$build/bin/speech_bench" || true
 echo "== speech, request queue and rules"
 (cd "$build/bin" && ./rules_bench) || true
 echo "== voice recognition"

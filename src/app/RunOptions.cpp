@@ -24,10 +24,15 @@ platform::Result<RunOptions> ParseRunOptions(const QCoreApplication& app)
         QStringLiteral("microphone-file"),
         QStringLiteral("Hear <file> (raw 16 kHz 16-bit mono) instead of the microphone each time you talk."),
         QStringLiteral("file"));
-    parser.addOptions({trace, rate, start, microphone});
+    const QCommandLineOption voices(QStringLiteral("voices"),
+                                    QStringLiteral("List the voices Genie can speak with (speech-dispatcher's module, "
+                                                   "voice and language, for SpeechModule and SpeechVoice in the "
+                                                   "settings) and exit."));
+    parser.addOptions({trace, rate, start, microphone, voices});
     parser.process(app); // --help, --version and unknown options end the program here, as users expect
 
     RunOptions options;
+    options.listVoices = parser.isSet(voices);
     options.tracePath = parser.value(trace);
     options.microphoneFile = parser.value(microphone);
     bool ok = false;

@@ -8,9 +8,10 @@
 
 class QCoreApplication;
 
-// Command-line options. Apart from --help and --version they exist for the end-to-end runs, the
-// benchmarks and the soak run: a trace of what the user sees, and a clock that runs fast.
+// Command-line options. Apart from --help, --version and --voices they exist for the end-to-end runs,
+// the benchmarks and the soak run: a trace of what the user sees, and a clock that runs fast.
 struct RunOptions {
+    bool listVoices = false;          // list speech-dispatcher's voices and end
     QString tracePath;
     double clockRate = 1.0;           // > 1: the clock and its timer run this much faster
     std::optional<QDateTime> clockStart;

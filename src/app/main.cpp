@@ -6,6 +6,7 @@
 #include "voice/SpeechEnd.h"
 #include "voice/SphinxVoiceInput.h"
 #include "devices/MCIFunction.h"
+#include "speech/SpeechDispatcherSpeaker.h"
 #include "main/frmMain.h"
 #include "desktop/FormActivation.h"
 #include "platform/InstanceLock.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTextStream>
 
 #include <algorithm>
 #include <csignal>
@@ -74,6 +76,21 @@ void startVoice(const RunOptions& options, character::CharacterServer& server, i
     key.start();
 }
 
+// `varrow --voices`: what SpeechModule and SpeechVoice can name, one voice a line.
+int listVoices()
+{
+    const auto voices = speech::SpeechDispatcherSpeaker::voices(30000);
+    if (!voices) {
+        platform::UserReport(nullptr).problem({}, voices.why());
+        return 1;
+    }
+    QTextStream out(stdout);
+    out << "MODULE\tVOICE\tLANGUAGE\n";
+    for (const auto& v : *voices)
+        out << v.module << '\t' << v.name << '\t' << v.language << '\n';
+    return 0;
+}
+
 void nameTheProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Varrow"));
@@ -85,17 +102,22 @@ void nameTheProgram()
 
 int main(int argc, char** argv)
 {
-    // Without a desktop Qt would abort; --help and --version need none.
+    // libspeechd writes to its socket with write(): a daemon gone in between must not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Without a desktop Qt would abort; --help, --version and --voices need none.
     const DisplayChoice display =
         ChooseDisplay(DisplayEnvironment::of(argc, argv), XServerAnswers, WaylandPluginInstalled());
     if (!display.usable()) {
         QCoreApplication app(argc, argv);
         nameTheProgram();
         platform::UserReport terminal(nullptr);
-        if (const auto options = ParseRunOptions(app); !options) {
+        const auto options = ParseRunOptions(app);
+        if (!options) {
             terminal.problem({}, options.why());
             return 2;
         }
+        if (options->listVoices)
+            return listVoices();
         terminal.problem({}, display.problem);
         return 1;
     }
@@ -121,6 +143,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const RunOptions& options = *parsed;
+    if (options.listVoices)
+        return listVoices();
     Trace trace;
     if (!options.tracePath.isEmpty()) {
         if (const platform::Result<> opened = trace.open(options.tracePath); !opened) {

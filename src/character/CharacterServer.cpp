@@ -3,6 +3,7 @@
 
 #include "speech/EspeakSpeaker.h"
 #include "speech/SilentSpeaker.h"
+#include "speech/SpeechDispatcherSpeaker.h"
 #include "platform/AudioOutput.h"
 #include "platform/UserReport.h"
 #include "voice/VoiceInput.h"
@@ -75,12 +76,18 @@ speech::SpeechEngine& CharacterServer::speech()
         if (options_.makeSpeech) {
             speech_ = options_.makeSpeech();
         } else if (platform::AudioOutputAvailable()) {
-            speech_ = std::make_unique<speech::EspeakSpeaker>();
+            speech_ = std::make_unique<speech::SpeechDispatcherSpeaker>(
+                speechVoice_, [] { return std::make_unique<speech::EspeakSpeaker>(); });
         } else {
             speech_ = std::make_unique<speech::SilentSpeaker>();
             report(QStringLiteral("no audio device was found, so speech is shown in the balloon only."));
         }
         connect(speech_.get(), &speech::SpeechEngine::problem, this, [report](const QString& why) { report(why + u'.'); });
+        connect(speech_.get(), &speech::SpeechEngine::notice, this,
+                [r = options_.stage.report](const QString& summary, const QString& why) {
+                    if (r)
+                        r->problem(summary, why);
+                });
     }
     return *speech_;
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include "CharacterStage.h"
 #include "platform/Result.h"
+#include "speech/VoiceSettings.h"
 
 #include <QHash>
 #include <QObject>
@@ -21,7 +22,8 @@ namespace character {
 struct ServerOptions {
     StageOptions stage;
     QStringList searchPath; // folders searched first for a character file named without a folder
-    std::function<std::unique_ptr<speech::SpeechEngine>()> makeSpeech; // default: espeak-ng, or silent without audio
+    // Default: speech-dispatcher (espeak-ng in process where it fails), or silent without audio.
+    std::function<std::unique_ptr<speech::SpeechEngine>()> makeSpeech;
 };
 
 class CharacterServer : public QObject {
@@ -38,6 +40,8 @@ public:
     QString resolve(const QString& file, QStringList* looked = nullptr) const;
 
     speech::SpeechEngine& speech();
+    // The voice the user chose; for the speech engine made after this.
+    void setVoice(speech::VoiceSettings voice) { speechVoice_ = std::move(voice); }
     void setVoiceInput(std::unique_ptr<voice::VoiceInput> voice);
     voice::VoiceInput* voiceInput() const { return voice_.get(); }
 
@@ -49,6 +53,7 @@ private:
 
     ServerOptions options_;
     QHash<QString, std::weak_ptr<CharacterStage>> stages_;
+    speech::VoiceSettings speechVoice_;
     std::unique_ptr<speech::SpeechEngine> speech_;
     std::unique_ptr<voice::VoiceInput> voice_;
 };

@@ -4,6 +4,7 @@
 #include "alarm/frmSettingAlarm.h"
 #include "calendar/frmCalendar.h"
 #include "character/CharacterStage.h"
+#include "character/CharacterServer.h"
 #include "devices/MCIFunction.h"
 #include "desktop/Monitors.h"
 #include "launcher/frmRun.h"
@@ -86,6 +87,8 @@ platform::Result<bool> frmMain::Form_Load()
         return false;
     hideTime_ = ReadSetting(QStringLiteral("HideTime"), 300);
     hideCountdown_ = hideTime_;
+    // Before the character, whose loading starts the speech engine.
+    server_.setVoice(speech::VoiceSettings::read(platform_.settings, myProductName, platform_.report));
     if (const platform::Result<> set = SetupCharacter(); !set)
         return platform::Failure{set.why()};
     return true;

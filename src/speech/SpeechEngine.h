@@ -21,6 +21,8 @@ signals:
     void finished();
     // Something the user should know: speech is shown in the balloon only, and why.
     void problem(const QString& why);
+    // Something else the user should know, such as a voice other than the one they chose, and why.
+    void notice(const QString& summary, const QString& why);
 };
 
 } // namespace speech

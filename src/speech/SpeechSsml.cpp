@@ -1,4 +1,4 @@
-// The markup espeak-ng reads for a stretch of a text, and where to cut a long text into stretches.
+// The markup a synthesiser reads for a stretch of a text, and where to cut a long text into stretches.
 #include "SpeechSsml.h"
 
 #include <cstdint>
@@ -20,9 +20,14 @@ void appendEscaped(QString& out, QStringView s)
         }
     }
 }
-} // namespace
 
-QByteArray SsmlFor(const SpeechText& text, size_t first, size_t last, std::vector<int>* offsets)
+bool endsSentence(const SpeechText& text, const SpeechText::Unit& u)
+{
+    const QChar c = u.spokenLength > 0 ? text.spoken[u.spokenBegin + u.spokenLength - 1] : QChar();
+    return c == u'.' || c == u'!' || c == u'?' || c == u';';
+}
+
+QByteArray ssml(const SpeechText& text, size_t first, size_t last, std::vector<int>* offsets, bool marks)
 {
     QString out = QStringLiteral("<speak>");
     // Positions are counted as the text grows: recounting it per word would be quadratic.
@@ -47,8 +52,13 @@ QByteArray SsmlFor(const SpeechText& text, size_t first, size_t last, std::vecto
         if (s & SpeechText::Monotone)
             out += u"</prosody>";
     };
+    bool inSentence = false;
     for (size_t i = first; i < last && i < text.units.size(); ++i) {
         const SpeechText::Unit& u = text.units[i];
+        if (marks && !inSentence) {
+            out += u"<s>";
+            inSentence = true;
+        }
         const std::uint8_t voiceStyle = u.style & (SpeechText::Monotone | SpeechText::Whisper);
         if (voiceStyle != style) {
             closeStyle(style);
@@ -60,16 +70,37 @@ QByteArray SsmlFor(const SpeechText& text, size_t first, size_t last, std::vecto
         const bool emphasis = u.style & SpeechText::Emphasis;
         if (emphasis)
             out += u"<emphasis>";
+        if (marks)
+            out += QStringLiteral("<mark name=\"%1\"/>").arg(i);
         if (offsets)
             offsets->push_back(position());
         appendEscaped(out, QStringView(text.spoken).mid(u.spokenBegin, u.spokenLength));
         if (emphasis)
             out += u"</emphasis>";
         out += u' ';
+        if (inSentence && endsSentence(text, u)) {
+            closeStyle(style);
+            style = 0;
+            out += u"</s>";
+            inSentence = false;
+        }
     }
     closeStyle(style);
+    if (inSentence)
+        out += u"</s>";
     out += u"</speak>";
     return out.toUtf8();
+}
+} // namespace
+
+QByteArray SsmlFor(const SpeechText& text, size_t first, size_t last, std::vector<int>* offsets)
+{
+    return ssml(text, first, last, offsets, false);
+}
+
+QByteArray SsmlWithMarks(const SpeechText& text, size_t first, size_t last)
+{
+    return ssml(text, first, last, nullptr, true);
 }
 
 size_t ChunkEnd(const SpeechText& text, size_t first, int maxChars)
@@ -80,8 +111,7 @@ size_t ChunkEnd(const SpeechText& text, size_t first, int maxChars)
     for (; i < text.units.size(); ++i) {
         const SpeechText::Unit& u = text.units[i];
         chars += u.spokenLength + 1;
-        const QChar lastChar = u.spokenLength > 0 ? text.spoken[u.spokenBegin + u.spokenLength - 1] : QChar();
-        if (lastChar == u'.' || lastChar == u'!' || lastChar == u'?' || lastChar == u';')
+        if (endsSentence(text, u))
             lastSentenceEnd = i + 1;
         if (chars >= maxChars)
             return lastSentenceEnd > first ? lastSentenceEnd : i + 1;

@@ -125,6 +125,8 @@ QProcessEnvironment Desktop::environment() const
         env.insert("DBUS_SESSION_BUS_ADDRESS", sessionBus_);
     if (!soundServer_.isEmpty())
         env.insert("PULSE_SERVER", soundServer_);
+    env.insert("SPEECHD_ADDRESS", speechDispatcher_.isEmpty() ? "unix_socket:" + scratch_.filePath("no-speechd.sock")
+                                                              : speechDispatcher_);
     if (scale_ != 1)
         env.insert("QT_SCALE_FACTOR", QString::number(scale_));
     return env;

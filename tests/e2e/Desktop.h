@@ -40,6 +40,9 @@ public:
     void setSessionBus(const QString& address) { sessionBus_ = address; }
     // The sound server later programs use; none by default, never the one of the desktop running the tests.
     void setSoundServer(const QString& address) { soundServer_ = address; }
+    // The speech-dispatcher later programs use (SPEECHD_ADDRESS); by default one that is not there,
+    // so that none is started for them.
+    void setSpeechDispatcher(const QString& address) { speechDispatcher_ = address; }
     // Programs started from now on draw at this many device pixels per logical pixel.
     void setScale(double factor) { scale_ = factor; }
     double scale() const { return scale_; }
@@ -52,7 +55,7 @@ public:
 private:
     void fail(const QString& why);
     QTemporaryDir scratch_;
-    QString display_, error_, sessionBus_, soundServer_;
+    QString display_, error_, sessionBus_, soundServer_, speechDispatcher_;
     double scale_ = 1;
     QProcess xvfb_, wm_;
 };

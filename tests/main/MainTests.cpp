@@ -72,11 +72,16 @@ TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
     setting("LastPositionX", "30000");
     setting("LastPositionY", "left");
     setting("HideTime", "");
+    setting("SpeechRate", "-100");
+    setting("SpeechPitch", "101");
     frmMain& g = load();
     carriedOut();
     EXPECT_EQ(g.agentA->Left(), QGuiApplication::primaryScreen()->availableGeometry().right() + 1 - 128);
     EXPECT_EQ(g.agentA->Top(), 0);
-    EXPECT_EQ(t.notifier.shown.filter("A setting was not understood|").size(), 2);
+    EXPECT_EQ(t.notifier.shown.filter("A setting was not understood|").size(), 3);
+    EXPECT_EQ(t.notifier.shown.filter("Speech").join(u'\n'),
+              "A setting was not understood|The setting SpeechPitch holds \"101\", which is not a whole number from -100 to "
+              "100; speech-dispatcher's own pitch is used instead.");
 }
 
 TEST_F(MainTest, IdleHidingCountsDisplayedSecondsAndAClickOnTheClockBringsTheCharacterBack)

@@ -50,6 +50,10 @@ TEST(SpeechMarkup, EmailContextEmphasisAndMonotone)
         EXPECT_TRUE(u.style & speech::SpeechText::Monotone);
     const QByteArray ssml = speech::SsmlFor(flat, 0, flat.units.size(), nullptr);
     EXPECT_TRUE(ssml.contains("<prosody range=\"x-low\">Loading")) << ssml.constData();
+    // With marks, a style across a sentence's end closes and opens again with the sentence.
+    const speech::SpeechText two = speech::ParseSpeech("\\Chr=\"monotone\"\\One. Two");
+    EXPECT_EQ(speech::SsmlWithMarks(two, 0, 2), "<speak><s><prosody range=\"x-low\"><mark name=\"0\"/>One. </prosody></s>"
+                                                "<s><prosody range=\"x-low\"><mark name=\"1\"/>Two </prosody></s></speak>");
 }
 
 TEST(SpeechMarkup, MalformedTagsStayTextAndNothingBreaks)

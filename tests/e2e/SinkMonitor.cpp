@@ -1,0 +1,53 @@
+// Listens to a test's sound server: when sound was playing on its speaker "out".
+#include "SinkMonitor.h"
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace e2e {
+
+SinkMonitor::SinkMonitor(const QString& pulseAddress)
+{
+    constexpr int Rate = 22050, BlockFrames = Rate / 100;
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
+    const pa_buffer_attr attr{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1), BlockFrames * 2}; // 10 ms
+    int err = 0;
+    stream_ = pa_simple_new(pulseAddress.toUtf8().constData(), "test", PA_STREAM_RECORD, "out.monitor", "monitor", &spec,
+                            nullptr, &attr, &err);
+    if (!stream_) {
+        error = QString("cannot record out.monitor: ") + pa_strerror(err);
+        return;
+    }
+    // A null sink's monitor gives exact zeros while nothing plays.
+    thread_ = std::thread([this] {
+        short block[BlockFrames];
+        while (running_ && pa_simple_read(stream_, block, sizeof block, nullptr) == 0) {
+            const Time end = std::chrono::steady_clock::now();
+            if (std::any_of(block, block + BlockFrames, [](short s) { return std::abs(s) > 64; })) {
+                std::lock_guard<std::mutex> hold(lock_);
+                sounding_.push_back(end - std::chrono::milliseconds(10));
+            }
+        }
+    });
+}
+
+SinkMonitor::~SinkMonitor()
+{
+    running_ = false;
+    if (thread_.joinable())
+        thread_.join();
+    if (stream_)
+        pa_simple_free(stream_);
+}
+
+std::vector<SinkMonitor::Time> SinkMonitor::sound(Time from, Time to) const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    const auto first = std::lower_bound(sounding_.begin(), sounding_.end(), from);
+    return {first, std::max(first, std::upper_bound(sounding_.begin(), sounding_.end(), to))};
+}
+
+} // namespace e2e
