@@ -7,6 +7,7 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace speech {
 
@@ -36,6 +37,10 @@ void EspeakSpeaker::Channel::post(unsigned message, int type, int textPosition)
 namespace {
 // A word takes well under this; a library that says nothing for so long plays to no device.
 constexpr int stallMs = 4000;
+
+// The library is one per process, with one callback: a second speaker starting it would take the
+// first one's words and stop it when done. The program's one flag, as the library is its one state.
+std::atomic<bool> libraryTaken{false};
 
 // Off the UI thread: the problem to tell the user, or nothing.
 QString startLibrary(espeak_AUDIO_OUTPUT output)
@@ -81,12 +86,21 @@ EspeakSpeaker::~EspeakSpeaker()
         espeak_Cancel();
         espeak_Terminate(); // joins the library's threads: nothing reaches the channel after this
     }
+    if (holdsLibrary_)
+        libraryTaken = false;
 }
 
 void EspeakSpeaker::prepare()
 {
     if (state_ != State::NotStarted)
         return;
+    if (libraryTaken.exchange(true)) {
+        state_ = State::Failed;
+        emit problem(QStringLiteral("espeak-ng is already speaking for another part of this program, so this "
+                                    "speech is shown in the balloon only"));
+        return;
+    }
+    holdsLibrary_ = true;
     state_ = State::Starting;
     const espeak_AUDIO_OUTPUT output = output_ == Output::Playback ? AUDIO_OUTPUT_PLAYBACK : AUDIO_OUTPUT_RETRIEVAL;
     starting_.setFuture(QtConcurrent::run([output] { return startLibrary(output); }));

@@ -42,6 +42,7 @@ private:
     Output output_;
     enum class State { NotStarted, Starting, Running, Failed } state_ = State::NotStarted;
     bool initialized_ = false; // the library's threads run until it is terminated
+    bool holdsLibrary_ = false;
     QFutureWatcher<QString> starting_; // what went wrong, or empty
     std::shared_ptr<const SpeechText> waiting_; // asked for while the library starts
     std::unique_ptr<Channel> channel_;

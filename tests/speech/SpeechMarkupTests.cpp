@@ -131,6 +131,17 @@ TEST(EspeakSpeaker, ReportsEachWordCanGoMidSentenceAndNeverWaitsForever)
         EXPECT_TRUE(std::is_sorted(units.begin(), units.end()));
         if (output == speech::EspeakSpeaker::Output::Playback)
             continue; // a machine with a sound card plays it; this one has none, which the fallback covers
+        // The library is one per process: a second speaker shows its text and leaves the first alone.
+        {
+            speech::EspeakSpeaker second(output);
+            QString told;
+            bool shown = false;
+            QObject::connect(&second, &speech::SpeechEngine::problem, [&](const QString& why) { told = why; });
+            QObject::connect(&second, &speech::SpeechEngine::finished, [&] { shown = true; });
+            second.speak(std::make_shared<const speech::SpeechText>(speech::ParseSpeech(eight)));
+            EXPECT_TRUE(told.startsWith("espeak-ng is already speaking")) << told.toStdString();
+            EXPECT_TRUE(testsupport::waitUntil([&] { return shown; }, 10000));
+        }
         // Gone while espeak's thread is still sending words: nothing reaches it afterwards.
         units.clear();
         speaker->speak(std::make_shared<const speech::SpeechText>(speech::ParseSpeech(eight.repeated(40))));
