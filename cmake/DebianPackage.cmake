@@ -31,7 +31,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries load at run time, which dpkg-shlibdeps cannot see: Qt's X11 platform plugin,
 # the speech synthesiser's voices and the recogniser's English model.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, espeak-ng-data, pocketsphinx-en-us")
-# The run dialog opens documents with the desktop's own program through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The run dialog opens documents with the desktop's own program through xdg-open; teaching Genie a
+# voice runs the speech model's training tools.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, sphinxtrain, sphinxbase-utils")
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/strip.cmake)
 include(CPack)

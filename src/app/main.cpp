@@ -58,7 +58,7 @@ void startVoice(const RunOptions& options, character::CharacterServer& server, i
 {
     const QString off = QStringLiteral("Voice commands are off");
     QString why;
-    auto recogniser = voice::MakeVoiceInput(options.microphoneFile, &why);
+    auto recogniser = voice::MakeVoiceInput(options.microphoneFile, {}, &why);
     if (!recogniser) {
         report.problem(off, why);
         return;
