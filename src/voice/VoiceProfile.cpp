@@ -94,7 +94,7 @@ QString KindName(ProfileKind kind)
     return QString::fromLatin1(kindNames[int(kind)]);
 }
 
-platform::Result<> CheckGaussianFile(const QString& path, const QString& reference, bool variances)
+platform::Result<> CheckGaussianFile(const QString& path, const QString& reference)
 {
     const auto g = readGaussians(path);
     if (!g)
@@ -106,8 +106,9 @@ platform::Result<> CheckGaussianFile(const QString& path, const QString& referen
         return platform::Fail(QStringLiteral("%1 does not fit the speech model").arg(path));
     if (g->stored != g->computed)
         return platform::Fail(QStringLiteral("%1 is damaged (its checksum is wrong)").arg(path));
+    // The library floors small variances itself; what it cannot mend is a value that is no number.
     for (float v : g->values)
-        if (!std::isfinite(v) || (variances && v <= 0))
+        if (!std::isfinite(v))
             return platform::Fail(QStringLiteral("%1 holds values no model can have").arg(path));
     return {};
 }
@@ -164,9 +165,9 @@ platform::Result<VoiceProfile> VoiceProfile::load(const QString& folder, const Q
     if (const auto t = CheckTransformFile(p.transformPath()); !t)
         return platform::Fail(t.why());
     if (p.kind == ProfileKind::Full) {
-        if (const auto m = CheckGaussianFile(p.meansPath(), model + QStringLiteral("/means"), false); !m)
+        if (const auto m = CheckGaussianFile(p.meansPath(), model + QStringLiteral("/means")); !m)
             return platform::Fail(m.why());
-        if (const auto v = CheckGaussianFile(p.variancesPath(), model + QStringLiteral("/variances"), true); !v)
+        if (const auto v = CheckGaussianFile(p.variancesPath(), model + QStringLiteral("/variances")); !v)
             return platform::Fail(v.why());
     }
     return p;

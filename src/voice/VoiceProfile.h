@@ -46,8 +46,8 @@ struct VoiceProfile {
 };
 
 // Whether `path` holds means or variances shaped like the stock model's `reference`, with a right
-// checksum and finite values (variances above zero).
-platform::Result<> CheckGaussianFile(const QString& path, const QString& reference, bool variances);
+// checksum and finite values.
+platform::Result<> CheckGaussianFile(const QString& path, const QString& reference);
 // Whether `path` holds one MLLR transform for the stock model's three feature streams.
 platform::Result<> CheckTransformFile(const QString& path);
 

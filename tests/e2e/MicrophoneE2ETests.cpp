@@ -164,14 +164,35 @@ TEST_F(RealMicrophone, TeachingGenieMakesAProfileThatIsUsedAndForgetDeletesIt)
     read("Time");
     ASSERT_TRUE(v.waitFor("voice profile for mic: mllr.*")) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor("voice heard sayTime \\(Time\\)")) << v.trace().toStdString();
+    // A profile belongs to its microphone: a headset made the default has none yet (and hears no noise).
+    pulse.setNoise(0);
+    ASSERT_TRUE(pulse.addMicrophone("headset"));
+    talk(v, pauseDown, pauseUp, "Date");
+    ASSERT_TRUE(v.waitFor("voice profile for headset: none")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("voice heard sayDate \\(Date\\)")) << v.trace().toStdString();
 
     ASSERT_TRUE(v.pick(character.center(), "Forget my voice"));
     QThread::msleep(500);
     desktop->xdotool({"key", "alt+y"});
     ASSERT_TRUE(v.waitFor("voice forgotten")) << v.trace().toStdString();
     EXPECT_FALSE(QDir(home.path() + "/data/Varrow/voice").exists());
-    read("Date");
-    ASSERT_TRUE(v.waitFor("voice profile for mic: none")) << v.trace().toStdString();
+}
+
+// A microphone named in the settings is the one heard, not the default input, and is told of when missing.
+TEST_F(RealMicrophone, TheMicrophoneNamedInTheSettingsIsHeard)
+{
+    ASSERT_TRUE(pulse.ok()) << pulse.error().toStdString();
+    desktop->setSoundServer(pulse.address());
+    seedSettings("Microphone", "headset");
+    Varrow v(*desktop, home.path());
+    startAndWait(v);
+    ASSERT_TRUE(WaitUntil([&] { return v.traced("voice off The sound server has no microphone named headset.*"); }, 5000))
+        << v.trace().toStdString();
+    ASSERT_TRUE(pulse.addMicrophone("headset"));
+    ASSERT_TRUE(pulse.pactl({"set-default-source", "mic"}));
+    talk(v, pauseDown, pauseUp, "Time");
+    ASSERT_TRUE(v.waitFor("voice profile for headset: none")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("voice heard sayTime \\(Time\\)")) << v.trace().toStdString();
 }
 
 TEST_F(RealMicrophone, WithNoSoundServerAtStartTheUserIsToldOnceAndAllElseWorks)
