@@ -33,6 +33,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <sys/resource.h>
 #include <mutex>
 
 using namespace voicetest;
@@ -155,6 +156,7 @@ int main(int argc, char** argv)
     int threads = std::max(1, QThread::idealThreadCount());
     uint32_t firstSeed = 1;
     bool misses = false, quick = false, profiles = true;
+    int adaptRuns = 0; // only time this many adaptations, one after another, at the program's priority
     int roomsEach = 0; // rooms each phrase is said in by each voice, in turn; 0: all
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -164,6 +166,8 @@ int main(int argc, char** argv)
             quick = true;
         else if (a == "--no-profiles")
             profiles = false;
+        else if (a == "--adapt-timing" && value)
+            adaptRuns = std::max(1, args[++i].toInt());
         else if (a == "--voices" && value)
             onlyVoices = args[++i].split(u',');
         else if (a == "--conditions" && value)
@@ -212,7 +216,7 @@ int main(int argc, char** argv)
         else {
             const bool help = a == "--help";
             std::fprintf(help ? stdout : stderr, "%s%s\n", help ? "" : qPrintable("unknown option " + a + "\n"),
-                         "usage: varrow-voice-bench [--quick] [--no-profiles] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
+                         "usage: varrow-voice-bench [--quick] [--no-profiles] [--adapt-timing N] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
                          "       [--threads N] [--raw] [--raw-above DB] [--vad 0-3] [--cache DIR] [--seed N]\n"
                          "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections] [--drop DB]\n"
                          "       [--suppression 0-3]\n"
@@ -269,6 +273,24 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "speech of %lld texts in %zu voices ready in %.0f s\n", qlonglong(texts.size()), voices.size(),
                  clock.elapsed() / 1000.0);
+
+    if (adaptRuns > 0) {
+        // As the program adapts: the first voice's 20 sentences read in the first room, niced.
+        setpriority(PRIO_PROCESS, 0, 10);
+        voicebench::ProfileMaker maker(said, settings, cache + QStringLiteral("/profiles"),
+                                       [&](const voice::Outcome& o) { return accepted(o, limits); });
+        std::vector<double> seconds;
+        for (int r = 0; r < adaptRuns; ++r) {
+            const auto m = maker.fromSentences(voices[0].name, 0, conditions[0], 50000 + 1000 * uint32_t(r));
+            seconds.push_back(m.report.seconds);
+            std::printf("adaptation %d: %s, %.1f s (tools and check), %lld KB\n", r + 1,
+                        m.report.made ? qPrintable(voice::KindName(m.report.kind)) : qPrintable(m.report.why),
+                        m.report.seconds, qlonglong(m.report.bytes / 1024));
+        }
+        std::printf("adaptation of %s in %s: median %.1f s, worst %.1f s\n", qPrintable(voices[0].name),
+                    qPrintable(conditions[0].name), median(seconds), *std::max_element(seconds.begin(), seconds.end()));
+        return 0;
+    }
 
     // Phrases in every voice and room; other speech and near misses in three of them each, in turn.
     std::vector<Item> items;

@@ -41,9 +41,9 @@ VoiceCoach::VoiceCoach(voice::SphinxVoiceInput& input, const QString& root, cons
 
 void VoiceCoach::addMenuEntries(QMenu* menu)
 {
-    if (!input_.available())
-        return;
-    connect(menu->addAction(QStringLiteral("Teach Genie your voice…")), &QAction::triggered, this, &VoiceCoach::teach);
+    if (input_.available())
+        connect(menu->addAction(QStringLiteral("Teach Genie your voice…")), &QAction::triggered, this, &VoiceCoach::teach);
+    // Also without a microphone: what is kept of the user's voice can always be deleted.
     if (!store_.empty())
         connect(menu->addAction(QStringLiteral("Forget my voice")), &QAction::triggered, this, &VoiceCoach::forget);
 }
@@ -154,7 +154,8 @@ void VoiceCoach::forget()
 {
     const auto answer = QMessageBox::question(
         nullptr, QStringLiteral("Forget my voice"),
-        QStringLiteral("Delete what Genie has learnt of your voice, and every recording kept for it?"));
+        QStringLiteral("Delete what Genie has learnt of your voice, and every recording kept for it?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     if (window_)

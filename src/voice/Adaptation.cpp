@@ -3,7 +3,6 @@
 #include "MixtureWeights.h"
 
 #include <pocketsphinx.h>
-#include <sphinxbase/err.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -63,7 +62,7 @@ platform::Result<> Adaptation::prepareBase()
         return platform::Fail(QStringLiteral("%1 cannot be made").arg(setup_.base));
     const QString mdef = setup_.base + QStringLiteral("/mdef.txt"), mixw = setup_.base + QStringLiteral("/mixture_weights");
     if (QFileInfo(mdef).size() == 0) {
-        err_set_logfp(nullptr);
+        // Quiet already: the library's log is process-wide, and the first decoder turned it off.
         bin_mdef_s* m = bin_mdef_read(nullptr, (setup_.model + QStringLiteral("/mdef")).toLocal8Bit().constData());
         const QString part = mdef + QStringLiteral(".part");
         const bool written = m && bin_mdef_write_text(m, part.toLocal8Bit().constData()) == 0;
