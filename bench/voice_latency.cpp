@@ -1,7 +1,7 @@
 // Voice command latency: from the end of an utterance to the Command event on the character.
 // Through the listening thread, the decoder and the queued delivery (the key let go at the end of
-// the utterance), from samples in memory and from a microphone of a real sound server; and what
-// loading the recogniser costs.
+// the utterance), from samples in memory and from a microphone of a real sound server; in a noisy
+// room with the stock model and with a profile made there; and what loading the recogniser costs.
 //   voice_latency [rounds]
 #include "BenchTable.h"
 #include "character/Agent.h"
@@ -9,7 +9,9 @@
 #include "speech/SilentSpeaker.h"
 #include "voice/Decoder.h"
 #include "voice/Microphone.h"
+#include "voice/ProfileBuilder.h"
 #include "voice/SphinxVoiceInput.h"
+#include "voice/TrainingSentences.h"
 #include "e2e/PulseServer.h"
 #include "CommandSets.h"
 #include "SampleSource.h"
@@ -17,6 +19,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 namespace {
 template <typename Pred> bool pumpUntil(Pred done, int timeoutMs)
@@ -73,9 +76,12 @@ int main(int argc, char** argv)
     // `ready` is given the phrase before listening starts, `say` once it has.
     using Say = std::function<void(const std::vector<short>&)>;
     auto measure = [&](std::unique_ptr<voice::AudioSource> source, bool endsWithVoice, const Say& ready,
-                       const Say& say) {
+                       const Say& say, const voicetest::Condition& room = {"faint", voicetest::Condition::Kind::Faint, 0},
+                       const QString& profiles = {}) {
         auto input = std::make_unique<voice::SphinxVoiceInput>(std::move(source));
         voice::SphinxVoiceInput* in = input.get();
+        if (!profiles.isEmpty())
+            in->setProfileStore(profiles);
         server.setVoiceInput(std::move(input));
         QString got;
         bool missed = false;
@@ -86,7 +92,7 @@ int main(int argc, char** argv)
             for (const auto& p : mainMenu) {
                 if (p.command == QLatin1String("Quit"))
                     continue;
-                auto clip = voicetest::SpeechClip(synth, p.phrase, QStringLiteral("en-us"), seed++);
+                auto clip = voicetest::SpeechClip(synth, p.phrase, QStringLiteral("en-us"), seed++, room);
                 if (endsWithVoice)
                     clip.resize(clip.size() - voicetest::Condition::afterSamples);
                 got.clear();
@@ -127,11 +133,48 @@ int main(int argc, char** argv)
     }
     const int rightServer = right - rightMemory, totalServer = total - totalMemory;
 
+    // A profile made as the program makes it, from 20 sentences read in steady noise, and the same
+    // phrases said there with and without it.
+    const voicetest::Condition noisy{"white 10 dB", voicetest::Condition::Kind::White, 10};
+    QTemporaryDir profiles;
+    voice::ProfileStore store(profiles.path());
+    {
+        voice::Decoder d;
+        std::vector<voice::StoredRecording> readings;
+        std::vector<std::vector<short>> sounds;
+        for (const QString& sentence : voice::TrainingSentences().mid(0, 20)) {
+            const auto clip = noisy.apply(voicetest::Say(synth, sentence, QStringLiteral("en-us")), seed++);
+            d.begin();
+            d.feed(clip.data(), clip.size());
+            const voice::Reading r = d.endReading(sentence);
+            if (r.problem == voice::Reading::Problem::None) {
+                readings.push_back({{}, sentence, r.room, false});
+                sounds.push_back(r.sound);
+            }
+        }
+        store.saveReadings({}, readings, sounds);
+    }
+    voice::AdaptationSetup setup;
+    setup.base = profiles.filePath(QStringLiteral("base"));
+    const voice::BuildReport made = voice::ProfileBuilder::buildNow(store, {}, voice::DecoderSettings{}, setup);
+    std::fprintf(stderr, "profile: %s\n", made.made ? qPrintable(voice::KindName(made.kind)) : qPrintable(made.why));
+    auto fromMemoryIn = [&](const QString& root) {
+        return measure(
+            std::make_unique<voicetest::SharedSource>(&memory), false,
+            [&](const std::vector<short>& clip) { memory.setSamples(clip); },
+            [&](const std::vector<short>&) { pumpUntil([] { return false; }, 50); }, noisy, root);
+    };
+    const std::vector<double> noisyStock = fromMemoryIn({});
+    const std::vector<double> noisyProfile = fromMemoryIn(made.kind == voice::ProfileKind::None ? QString() : profiles.path());
+
     bench::Table table;
     table.absolute("recogniser load, model and start (ms)", load, {}, 1000);
     table.absolute("grammar of " + std::to_string(sets[5].phrases.size()) + " phrases built (ms)", grammar, {}, 100);
     table.absolute("end of utterance to Command, samples in memory (ms)", fromMemory, {}, 150);
     table.absolute("end of utterance to Command, through the sound server (ms)", fromServer, {}, 150);
+    table.absolute("the same in white noise at 10 dB, stock model (ms)", noisyStock, {}, 150);
+    table.absolute("the same with a profile made there (" + voice::KindName(made.kind).toStdString() + ") (ms)",
+                   noisyProfile, {}, 150);
     table.print();
     std::printf("%d/%d phrases heard as their command (%d/%d through the sound server)\n", right, total, rightServer,
                 totalServer);

@@ -37,7 +37,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # the speech synthesiser's voices and the recogniser's English model.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, espeak-ng-data, pocketsphinx-en-us")
 # The run dialog opens documents with the desktop's own program through xdg-open; Genie speaks in
-# the voice the user chose in speech-dispatcher where it is installed (espeak-ng in process otherwise).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, speech-dispatcher")
+# the voice the user chose in speech-dispatcher where it is installed (espeak-ng in process otherwise);
+# teaching Genie a voice runs the speech model's training tools.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, speech-dispatcher, sphinxtrain, sphinxbase-utils")
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/strip.cmake)
 include(CPack)

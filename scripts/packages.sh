@@ -1,8 +1,9 @@
 #!/bin/sh
 # The Debian packages Varrow needs to build, run and test. Sourced by the other scripts.
+# sphinxtrain and sphinxbase-utils are the tools that adapt the recogniser to its user's voice.
 VARROW_BUILD_PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev libespeak-ng-dev espeak-ng \
 libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us libpulse-dev libwebrtc-audio-processing-dev libxcb1-dev libxcb-shape0-dev fonts-dejavu-core qt6-wayland \
-libspeechd-dev"
+libspeechd-dev sphinxtrain sphinxbase-utils"
 VARROW_TEST_PACKAGES="xvfb openbox xdotool imagemagick x11-utils pulseaudio pulseaudio-utils clang libclang-rt-14-dev x11-xserver-utils dunst dbus-daemon \
 speech-dispatcher speech-dispatcher-espeak-ng"
 # Wayland sessions run headless: sway (xhost lets root's clients into its XWayland, and a small client

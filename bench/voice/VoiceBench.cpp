@@ -1,7 +1,9 @@
-// Voice commands across voices, rooms and words they were not tuned on.
+// Voice commands across voices, rooms and words they were not tuned on, with and without a profile.
 // Phrases right, wrong and refused per voice and room and per command set; other speech and near
-// misses turned away; when "Listen" hears the end of speech; decode time and recogniser memory.
-//   varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
+// misses turned away; when "Listen" hears the end of speech; decode time and recogniser memory. Each
+// voice in each room is heard again with the profiles the program would make: from 20 sentences read
+// there, from its first 40 commands there, and from 20 sentences read in another room.
+//   varrow-voice-bench [--quick] [--no-profiles] [--voices A,B] [--conditions A,B] [--sets A;B] [--threads N]
 //                      [--raw] [--raw-above DB] [--vad 0-3] [--cache DIR] [--seed N]
 //                      [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA]
 //                      [--reading] [--no-loop] [--no-inflections] [--drop DB] [--suppression 0-3] [--dump FILE.tsv] [--misses]
@@ -12,7 +14,9 @@
 // The decoder runs with its limits open and they are applied here, so one run serves any limits.
 #include "CommandSets.h"
 #include "Condition.h"
+#include "ProfileMaker.h"
 #include "Voices.h"
+#include "voice/TrainingSentences.h"
 #include "voice/Decoder.h"
 #include "voice/RoomTone.h"
 #include "voice/SpeechEnd.h"
@@ -20,11 +24,17 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QDir>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <map>
+#include <set>
+#include <tuple>
+#include <sys/resource.h>
+#include <mutex>
 
 using namespace voicetest;
 using voicebench::Voice;
@@ -33,26 +43,29 @@ namespace {
 
 enum class Kind { Phrase, Sentence, NearMiss };
 
+// What each utterance is heard with: the stock model, then the profiles.
+constexpr int Columns = 4;
+const char* const columnNames[Columns] = {"stock", "20 sentences", "40 commands", "other room"};
+
 struct Item {
     int set = 0, voice = 0, condition = 0;
     Kind kind = Kind::Phrase;
     QString text, expected; // expected empty: to be turned away
     bool heldOut = false;
     uint32_t seed = 0;
-    voice::Outcome outcome;
-    double ms = 0, audioMs = 0;
+    std::array<voice::Outcome, Columns> outcomes; // [0] the stock model's
+    double ms = 0, audioMs = 0, profileMs = 0;
     int endLag = 0;   // frames from the end of speech to where "Listen" stopped
     int endState = -1; // 0 ended, 1 never heard speech, 2 did not stop
     int speechVoiced = 0, speechFrames = 0, roomVoiced = 0, roomFrames = 0; // the voice decision, frame by frame
 };
 
-Item item(int set, int voice, int condition, Kind kind, const QString& text, const QString& expected, bool heldOut,
-          uint32_t seed)
+void add(std::vector<Item>& items, int set, int voice, int condition, Kind kind, const QString& text,
+         const QString& expected, bool heldOut, uint32_t seed)
 {
-    Item it;
+    Item& it = items.emplace_back();
     it.set = set, it.voice = voice, it.condition = condition, it.kind = kind;
     it.text = text, it.expected = expected, it.heldOut = heldOut, it.seed = seed;
-    return it;
 }
 
 struct Limits {
@@ -142,7 +155,8 @@ int main(int argc, char** argv)
     QStringList sets, onlyVoices, onlyConditions;
     int threads = std::max(1, QThread::idealThreadCount());
     uint32_t firstSeed = 1;
-    bool misses = false, quick = false;
+    bool misses = false, quick = false, profiles = true;
+    int adaptRuns = 0; // only time this many adaptations, one after another, at the program's priority
     int roomsEach = 0; // rooms each phrase is said in by each voice, in turn; 0: all
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -150,6 +164,10 @@ int main(int argc, char** argv)
         const QString& a = args[i];
         if (a == "--quick")
             quick = true;
+        else if (a == "--no-profiles")
+            profiles = false;
+        else if (a == "--adapt-timing" && value)
+            adaptRuns = std::max(1, args[++i].toInt());
         else if (a == "--voices" && value)
             onlyVoices = args[++i].split(u',');
         else if (a == "--conditions" && value)
@@ -198,7 +216,7 @@ int main(int argc, char** argv)
         else {
             const bool help = a == "--help";
             std::fprintf(help ? stdout : stderr, "%s%s\n", help ? "" : qPrintable("unknown option " + a + "\n"),
-                         "usage: varrow-voice-bench [--quick] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
+                         "usage: varrow-voice-bench [--quick] [--no-profiles] [--adapt-timing N] [--voices A,B] [--conditions A,B] [--sets A;B]\n"
                          "       [--threads N] [--raw] [--raw-above DB] [--vad 0-3] [--cache DIR] [--seed N]\n"
                          "       [--margin M] [--stray F] [--gap G] [--edits PER_PHONE EXTRA] [--reading] [--no-loop] [--no-inflections] [--drop DB]\n"
                          "       [--suppression 0-3]\n"
@@ -237,6 +255,8 @@ int main(int argc, char** argv)
         texts << s;
     for (const NearMiss& m : nearMisses)
         texts << m.said;
+    if (profiles)
+        texts << voice::TrainingSentences();
     texts.removeDuplicates();
     Synthesiser espeak;
     if (report.isEmpty() && !espeak.ready()) {
@@ -254,6 +274,24 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "speech of %lld texts in %zu voices ready in %.0f s\n", qlonglong(texts.size()), voices.size(),
                  clock.elapsed() / 1000.0);
 
+    if (adaptRuns > 0) {
+        // As the program adapts: the first voice's 20 sentences read in the first room, niced.
+        setpriority(PRIO_PROCESS, 0, 10);
+        voicebench::ProfileMaker maker(said, settings, cache + QStringLiteral("/profiles"),
+                                       [&](const voice::Outcome& o) { return accepted(o, limits); });
+        std::vector<double> seconds;
+        for (int r = 0; r < adaptRuns; ++r) {
+            const auto m = maker.fromSentences(voices[0].name, 0, conditions[0], 50000 + 1000 * uint32_t(r));
+            seconds.push_back(m.report.seconds);
+            std::printf("adaptation %d: %s, %.1f s (tools and check), %lld KB\n", r + 1,
+                        m.report.made ? qPrintable(voice::KindName(m.report.kind)) : qPrintable(m.report.why),
+                        m.report.seconds, qlonglong(m.report.bytes / 1024));
+        }
+        std::printf("adaptation of %s in %s: median %.1f s, worst %.1f s\n", qPrintable(voices[0].name),
+                    qPrintable(conditions[0].name), median(seconds), *std::max_element(seconds.begin(), seconds.end()));
+        return 0;
+    }
+
     // Phrases in every voice and room; other speech and near misses in three of them each, in turn.
     std::vector<Item> items;
     uint32_t seed = firstSeed;
@@ -267,13 +305,12 @@ int main(int argc, char** argv)
             for (int c = 0; c < nc; ++c)
                 for (int p = 0; p < int(setPhrases.size()); ++p)
                     if (roomsEach <= 0 || (c - p - v + 1000 * nc) % nc < roomsEach)
-                        items.push_back(item(s, v, c, Kind::Phrase, setPhrases[size_t(p)].phrase,
-                                             setPhrases[size_t(p)].command,
-                                             voices[size_t(v)].engine == Voice::Engine::Festival, seed++));
+                        add(items, s, v, c, Kind::Phrase, setPhrases[size_t(p)].phrase, setPhrases[size_t(p)].command,
+                            voices[size_t(v)].engine == Voice::Engine::Festival, seed++);
         int turn = s;
         auto other = [&](Kind kind, const QString& text, bool heldOut) {
             for (int k = 0; k < 3; ++k, ++turn)
-                items.push_back(item(s, turn % nv, (turn / nv + k) % nc, kind, text, {}, heldOut, seed++));
+                add(items, s, turn % nv, (turn / nv + k) % nc, kind, text, {}, heldOut, seed++);
         };
         for (size_t i = 0; i < sentences.size(); ++i)
             other(Kind::Sentence, sentences[i], HeldOut(i));
@@ -283,7 +320,10 @@ int main(int argc, char** argv)
     }
 
     // The recogniser's own memory: loaded, with the largest set, after hearing each of its phrases.
-    double memoryMb = 0, startMs = 0, decodeSeconds = 0;
+    double memoryMb = 0, startMs = 0, decodeSeconds = 0, profileSeconds = 0;
+    std::map<std::tuple<int, int, bool>, voicebench::MadeProfile> made; // voice, room, from commands
+    std::vector<int> otherRoom; // per room, where the other room's profile was made
+    std::vector<Condition> rooms; // the rooms measured, then those only profiles were made in
     if (report.isEmpty()) {
         const double before = residentMb();
         QElapsedTimer t;
@@ -310,30 +350,105 @@ int main(int argc, char** argv)
             return 1;
         }
         const QList<QByteArray> lines = f.readAll().split('\n');
-        for (size_t i = 0; i < items.size(); ++i) {
-            const QList<QByteArray> c = i + 1 < size_t(lines.size()) ? lines[qsizetype(i + 1)].split('\t') : QList<QByteArray>();
-            if (c.size() < 26 || QString::fromUtf8(c[5]) != items[i].text) {
-                std::fprintf(stderr, "%s is not a dump of a run with these voices, rooms and sets\n", qPrintable(report));
-                return 1;
+        const int per = !lines.isEmpty() && lines[0].endsWith("\tcolumn") ? Columns : 1;
+        for (size_t i = 0; i < items.size(); ++i)
+            for (int col = 0; col < per; ++col) {
+                const qsizetype line = qsizetype(i) * per + col + 1;
+                const QList<QByteArray> c = line < lines.size() ? lines[line].split('\t') : QList<QByteArray>();
+                if (c.size() < 26 || QString::fromUtf8(c[5]) != items[i].text) {
+                    std::fprintf(stderr, "%s is not a dump of a run with these voices, rooms and sets\n", qPrintable(report));
+                    return 1;
+                }
+                voice::Outcome& o = items[i].outcomes[size_t(col)];
+                o.heard.command = QString::fromUtf8(c[7]);
+                o.words = QString::fromUtf8(c[8]);
+                o.phoneEdits = c[9].toInt(), o.phrasePhones = c[10].toInt(), o.phoneGap = c[11].toDouble();
+                o.strayFrames = c[12].toInt(), o.margin = c[13].toDouble(), o.runnerUp = QString::fromUtf8(c[14]);
+                o.voiceFrames = c[15].toInt(), o.wordFrames = c[16].toInt();
+                o.voiceBefore = c[20].toInt(), o.voiceAfter = c[21].toInt();
+                if (col > 0)
+                    continue;
+                items[i].ms = c[17].toDouble(), items[i].endLag = c[18].toInt(), items[i].endState = c[19].toInt();
+                items[i].speechVoiced = c[22].toInt(), items[i].speechFrames = c[23].toInt();
+                items[i].roomVoiced = c[24].toInt(), items[i].roomFrames = c[25].toInt();
+                items[i].audioMs = 1;
             }
-            voice::Outcome& o = items[i].outcome;
-            o.heard.command = QString::fromUtf8(c[7]);
-            o.words = QString::fromUtf8(c[8]);
-            o.phoneEdits = c[9].toInt(), o.phrasePhones = c[10].toInt(), o.phoneGap = c[11].toDouble();
-            o.strayFrames = c[12].toInt(), o.margin = c[13].toDouble(), o.runnerUp = QString::fromUtf8(c[14]);
-            o.voiceFrames = c[15].toInt(), o.wordFrames = c[16].toInt();
-            items[i].ms = c[17].toDouble(), items[i].endLag = c[18].toInt(), items[i].endState = c[19].toInt();
-            o.voiceBefore = c[20].toInt(), o.voiceAfter = c[21].toInt();
-            items[i].speechVoiced = c[22].toInt(), items[i].speechFrames = c[23].toInt();
-            items[i].roomVoiced = c[24].toInt(), items[i].roomFrames = c[25].toInt();
-            items[i].audioMs = 1;
-        }
+        profiles = per == Columns;
     } else {
+    // The profiles each voice gets in each room, made as the program makes them. The other room's
+    // profile is one made where the noise is least alike: in steady noise for a quiet room, in a quiet
+    // room for every other.
+    rooms = conditions;
+    auto roomIndex = [&](const QString& name) {
+        for (int r = 0; r < int(rooms.size()); ++r)
+            if (rooms[size_t(r)].name == name)
+                return r;
+        for (const Condition& c : Condition::all())
+            if (c.name == name)
+                rooms.push_back(c);
+        return int(rooms.size()) - 1;
+    };
+    for (int c = 0; c < nc; ++c) {
+        const bool quiet = conditions[size_t(c)].kind == Condition::Kind::DigitalSilence ||
+                           conditions[size_t(c)].kind == Condition::Kind::Faint;
+        otherRoom.push_back(roomIndex(quiet ? QStringLiteral("white 10 dB") : QStringLiteral("quiet mic")));
+    }
+    if (profiles) {
+        struct Job {
+            int voice, room;
+            bool commands;
+        };
+        std::vector<Job> jobs;
+        std::set<std::tuple<int, int, bool>> wanted;
+        for (const Item& it : items) {
+            wanted.insert({it.voice, it.condition, false});
+            wanted.insert({it.voice, it.condition, true});
+            wanted.insert({it.voice, otherRoom[size_t(it.condition)], false});
+        }
+        for (const auto& [v, r, commands] : wanted)
+            jobs.push_back({v, r, commands});
+        const QString folder = cache + QStringLiteral("/profiles");
+        QDir().mkpath(folder);
+        voicebench::ProfileMaker maker(said, settings, folder, [&](const voice::Outcome& o) { return accepted(o, limits); });
+        std::atomic<size_t> nextJob{0}, jobsDone{0};
+        std::mutex lock;
+        auto makeProfiles = [&] {
+            for (size_t j; (j = nextJob++) < jobs.size();) {
+                const Job& job = jobs[j];
+                const QString& voiceName = voices[size_t(job.voice)].name;
+                const Condition& room = rooms[size_t(job.room)];
+                voicebench::MadeProfile m =
+                    job.commands ? maker.fromCommands(voiceName, room, commandSets, 90000 + 1000 * uint32_t(j))
+                                 : maker.fromSentences(voiceName, job.voice, room, 50000 + 1000 * uint32_t(j));
+                std::lock_guard<std::mutex> hold(lock);
+                made[{job.voice, job.room, job.commands}] = std::move(m);
+                std::fprintf(stderr, "\rprofiles %zu/%zu", ++jobsDone, jobs.size());
+            }
+        };
+        clock.restart();
+        std::vector<QThread*> makers;
+        for (int i = 0; i < threads; ++i) {
+            makers.push_back(QThread::create(makeProfiles));
+            makers.back()->start();
+        }
+        for (QThread* w : makers) {
+            w->wait();
+            delete w;
+        }
+        profileSeconds = clock.elapsed() / 1000.0;
+        std::fprintf(stderr, "\rmade %zu profiles in %.0f s with %d threads\n", jobs.size(), profileSeconds, threads);
+    }
+    auto profileFor = [&](const Item& it, int col) -> const voice::VoiceProfile* {
+        const auto found = made.find({it.voice, col == 3 ? otherRoom[size_t(it.condition)] : it.condition, col == 2});
+        return col == 0 || found == made.end() || !found->second.profile ? nullptr : &*found->second.profile;
+    };
+
     std::atomic<size_t> next{0};
-    std::vector<std::vector<size_t>> tasks; // one per set and voice, so a decoder keeps its phrases a while
-    std::map<std::pair<int, int>, size_t> taskOf;
+    // One per set, voice and room, so a decoder keeps its phrases and profile a while.
+    std::vector<std::vector<size_t>> tasks;
+    std::map<std::tuple<int, int, int>, size_t> taskOf;
     for (size_t i = 0; i < items.size(); ++i) {
-        const auto key = std::make_pair(items[i].set, items[i].kind == Kind::Phrase ? items[i].voice : -1);
+        const auto key = std::make_tuple(items[i].set, items[i].voice, items[i].condition);
         if (!taskOf.count(key)) {
             taskOf[key] = tasks.size();
             tasks.emplace_back();
@@ -345,19 +460,37 @@ int main(int argc, char** argv)
         voice::Decoder decoder(settings);
         int phrasesOf = -1;
         for (size_t t; (t = next++) < tasks.size();) {
+            std::vector<std::vector<short>> clips;
             for (size_t i : tasks[t]) {
-                Item& it = items[i];
-                if (it.set != phrasesOf)
-                    decoder.setPhrases(commandSets[size_t(it.set)].phrases);
-                phrasesOf = it.set;
-                const auto clip = conditions[size_t(it.condition)].apply(said.clean(voices[size_t(it.voice)].name, it.text), it.seed);
-                QElapsedTimer c;
-                c.start();
-                it.outcome = decoder.decode(clip);
-                it.ms = double(c.nsecsElapsed()) / 1e6;
-                it.audioMs = double(clip.size()) / 16;
-                if (it.kind == Kind::Phrase)
-                    listenEnd(clip, settings.frontEnd, ending, &it);
+                const Item& it = items[i];
+                clips.push_back(conditions[size_t(it.condition)].apply(said.clean(voices[size_t(it.voice)].name, it.text), it.seed));
+            }
+            for (int col = 0; col < (profiles ? Columns : 1); ++col) {
+                const voice::VoiceProfile* profile = profileFor(items[tasks[t].front()], col);
+                if (col > 0 && !profile) { // the program would hear with the stock model
+                    for (size_t i : tasks[t])
+                        items[i].outcomes[size_t(col)] = items[i].outcomes[0];
+                    continue;
+                }
+                decoder.setProfile(profile ? std::optional<voice::VoiceProfile>(*profile) : std::nullopt);
+                for (size_t k = 0; k < tasks[t].size(); ++k) {
+                    Item& it = items[tasks[t][k]];
+                    if (it.set != phrasesOf)
+                        decoder.setPhrases(commandSets[size_t(it.set)].phrases);
+                    phrasesOf = it.set;
+                    QElapsedTimer c;
+                    c.start();
+                    it.outcomes[size_t(col)] = decoder.decode(clips[k]);
+                    const double ms = double(c.nsecsElapsed()) / 1e6;
+                    if (col == 1)
+                        it.profileMs = ms;
+                    if (col > 0)
+                        continue;
+                    it.ms = ms;
+                    it.audioMs = double(clips[k].size()) / 16;
+                    if (it.kind == Kind::Phrase)
+                        listenEnd(clips[k], settings.frontEnd, ending, &it);
+                }
             }
             const size_t d = ++done;
             if (d % 10 == 0)
@@ -384,18 +517,23 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write %s\n", qPrintable(dump));
             return 1;
         }
-        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\tspeechvoiced\tspeechframes\troomvoiced\troomframes\tvoiceoverroom\traw\n");
-        for (const Item& it : items) {
-            const voice::Outcome& o = it.outcome;
-            std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%.1f\t%d\n",
-                         qPrintable(commandSets[size_t(it.set)].name), qPrintable(voices[size_t(it.voice)].name),
-                         qPrintable(conditions[size_t(it.condition)].name), int(it.kind), int(it.heldOut),
-                         qPrintable(it.text), qPrintable(it.expected), qPrintable(o.heard.command), qPrintable(o.words),
-                         o.phoneEdits, o.phrasePhones, o.phoneGap, o.strayFrames, std::min(o.margin, 1e6),
-                         qPrintable(o.runnerUp), o.voiceFrames, o.wordFrames, it.ms, it.endLag, it.endState,
-                         o.voiceBefore, o.voiceAfter, it.speechVoiced, it.speechFrames, it.roomVoiced, it.roomFrames,
-                         double(o.voiceOverRoomDb), int(o.rawSound));
-        }
+        std::fprintf(f, "set\tvoice\tcondition\tkind\theldout\ttext\texpected\tcommand\twords\tedits\tphones\tgap\tstray\tmargin\trunnerup\tvoiceframes\twordframes\tms\tendlag\tendstate\tbefore\tafter\tspeechvoiced\tspeechframes\troomvoiced\troomframes\tvoiceoverroom\traw%s\n",
+                     profiles ? "\tmodel\tcolumn" : "");
+        for (const Item& it : items)
+            for (int col = 0; col < (profiles ? Columns : 1); ++col) {
+                const voice::Outcome& o = it.outcomes[size_t(col)];
+                std::fprintf(f, "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%s\t%d\t%d\t%.1f\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%.1f\t%d",
+                             qPrintable(commandSets[size_t(it.set)].name), qPrintable(voices[size_t(it.voice)].name),
+                             qPrintable(conditions[size_t(it.condition)].name), int(it.kind), int(it.heldOut),
+                             qPrintable(it.text), qPrintable(it.expected), qPrintable(o.heard.command), qPrintable(o.words),
+                             o.phoneEdits, o.phrasePhones, o.phoneGap, o.strayFrames, std::min(o.margin, 1e6),
+                             qPrintable(o.runnerUp), o.voiceFrames, o.wordFrames, it.ms, it.endLag, it.endState,
+                             o.voiceBefore, o.voiceAfter, it.speechVoiced, it.speechFrames, it.roomVoiced, it.roomFrames,
+                             double(o.voiceOverRoomDb), int(o.rawSound));
+                if (profiles)
+                    std::fprintf(f, "\t%s\t%d", qPrintable(voice::KindName(o.model)), col);
+                std::fprintf(f, "\n");
+            }
         std::fclose(f);
     }
 
@@ -426,17 +564,17 @@ int main(int argc, char** argv)
     std::vector<double> phraseMs, otherMs;
     double decodeMs = 0, audioMs = 0;
     for (const Item& it : items) {
-        const bool ok = accepted(it.outcome, limits);
+        const bool ok = accepted(it.outcomes[0], limits);
         decodeMs += it.ms, audioMs += it.audioMs;
         if (it.kind == Kind::Phrase) {
-            const bool right = it.outcome.heard.command == it.expected;
+            const bool right = it.outcomes[0].heard.command == it.expected;
             byVoiceRoom[{it.voice, it.condition}].add(ok, right);
             byVoice[it.voice].add(ok, right);
             byRoom[it.condition].add(ok, right);
             bySet[it.set].add(ok, right);
             all.add(ok, right);
-            firstByRoom[it.condition].add(!it.outcome.heard.command.isEmpty(), right);
-            firstAll.add(!it.outcome.heard.command.isEmpty(), right);
+            firstByRoom[it.condition].add(!it.outcomes[0].heard.command.isEmpty(), right);
+            firstAll.add(!it.outcomes[0].heard.command.isEmpty(), right);
             if (it.heldOut)
                 heldOutPhrases.add(ok, right), heldOutBySet[it.set].add(ok, right);
             phraseMs.push_back(it.ms);
@@ -453,9 +591,9 @@ int main(int argc, char** argv)
                 std::printf("  %s [%s / %s / %s] \"%s\" -> \"%s\" (runner-up \"%s\", margin %.2f, stray %d, edits %d/%d, gap %.1f)\n",
                             ok ? "WRONG" : "refused", qPrintable(commandSets[size_t(it.set)].name),
                             qPrintable(voices[size_t(it.voice)].name), qPrintable(conditions[size_t(it.condition)].name),
-                            qPrintable(it.text), qPrintable(it.outcome.words), qPrintable(it.outcome.runnerUp),
-                            it.outcome.margin, it.outcome.strayFrames, it.outcome.phoneEdits, it.outcome.phrasePhones,
-                            it.outcome.phoneGap);
+                            qPrintable(it.text), qPrintable(it.outcomes[0].words), qPrintable(it.outcomes[0].runnerUp),
+                            it.outcomes[0].margin, it.outcomes[0].strayFrames, it.outcomes[0].phoneEdits, it.outcomes[0].phrasePhones,
+                            it.outcomes[0].phoneGap);
         } else {
             otherMs.push_back(it.ms);
             const bool sentence = it.kind == Kind::Sentence;
@@ -468,7 +606,7 @@ int main(int argc, char** argv)
             if (misses && ok)
                 std::printf("  taken [%s / %s / %s] %s \"%s\" -> %s\n", qPrintable(commandSets[size_t(it.set)].name),
                             qPrintable(voices[size_t(it.voice)].name), qPrintable(conditions[size_t(it.condition)].name),
-                            sentence ? "sentence" : "near miss", qPrintable(it.text), qPrintable(it.outcome.heard.command));
+                            sentence ? "sentence" : "near miss", qPrintable(it.text), qPrintable(it.outcomes[0].heard.command));
         }
     }
 
@@ -517,6 +655,171 @@ int main(int argc, char** argv)
         std::printf("%-24s %8.0f %8.0f %10d %8d %10d %10d %13.1f%% %13.1f%%\n", qPrintable(conditions[size_t(c)].name),
                     median(lags), lags.empty() ? 0.0 : *std::max_element(lags.begin(), lags.end()), e[0], e[1], e[2],
                     e[3], percent(vad[0], vad[1]), percent(vad[2], vad[3]));
+    }
+
+    if (profiles) {
+        // The same phrases and other speech heard with each profile.
+        std::map<std::pair<int, int>, std::array<Count, Columns>> pv, pvFirst; // voice, room
+        std::map<int, std::array<Count, Columns>> pRoom, pRoomFirst, pVoice, pVoiceFirst, pSet;
+        std::map<int, std::array<Away, Columns>> pSentences, pMisses;
+        std::array<Count, Columns> pAll, pAllFirst, pHeld;
+        std::array<Away, Columns> pAllSentences, pAllMisses, pHeldSentences, pHeldMisses;
+        std::vector<double> profileMs;
+        for (const Item& it : items)
+            for (int col = 0; col < Columns; ++col) {
+                const voice::Outcome& o = it.outcomes[size_t(col)];
+                const bool ok = accepted(o, limits);
+                const size_t k = size_t(col);
+                if (it.kind == Kind::Phrase) {
+                    const bool right = o.heard.command == it.expected, first = !o.heard.command.isEmpty();
+                    pv[{it.voice, it.condition}][k].add(ok, right);
+                    pvFirst[{it.voice, it.condition}][k].add(first, right);
+                    pRoom[it.condition][k].add(ok, right);
+                    pRoomFirst[it.condition][k].add(first, right);
+                    pVoice[it.voice][k].add(ok, right);
+                    pVoiceFirst[it.voice][k].add(first, right);
+                    pSet[it.set][k].add(ok, right);
+                    pAll[k].add(ok, right);
+                    pAllFirst[k].add(first, right);
+                    if (it.heldOut)
+                        pHeld[k].add(ok, right);
+                    if (col == 1 && it.outcomes[1].model != voice::ProfileKind::None)
+                        profileMs.push_back(it.profileMs);
+                } else {
+                    const bool sentence = it.kind == Kind::Sentence;
+                    (sentence ? pSentences : pMisses)[it.set][k].add(ok);
+                    (sentence ? pAllSentences : pAllMisses)[k].add(ok);
+                    if (it.heldOut)
+                        (sentence ? pHeldSentences : pHeldMisses)[k].add(ok);
+                }
+            }
+        auto arrow = [](const Count& a, const Count& b) {
+            return QString::asprintf("%3.0f>%3.0f", percent(a.right, a.total), percent(b.right, b.total));
+        };
+        for (const bool first : {true, false}) {
+            std::printf("\nPer voice and room, %s %%: stock > with a profile from 20 sentences read there:\n%-18s",
+                        first ? "first choice right" : "right after the limits", "voice");
+            for (int c = 0; c < nc; ++c)
+                std::printf(" %9.9s", qPrintable(conditions[size_t(c)].name));
+            std::printf("\n");
+            for (int v = 0; v < nv; ++v) {
+                std::printf("%-18s", qPrintable(voices[size_t(v)].name));
+                for (int c = 0; c < nc; ++c) {
+                    const auto& cell = (first ? pvFirst : pv)[{v, c}];
+                    std::printf(" %9s", cell[0].total ? qPrintable(arrow(cell[0], cell[1])) : "-");
+                }
+                std::printf("\n");
+            }
+        }
+        auto columnsHeader = [](const char* what) {
+            std::printf("%-18s", what);
+            for (const char* name : columnNames)
+                std::printf(" %22s", name);
+            std::printf("\n");
+        };
+        auto cells = [](const std::array<Count, Columns>& after, const std::array<Count, Columns>& first) {
+            for (int k = 0; k < Columns; ++k)
+                std::printf(" %11s (%5.1f)%s", qPrintable(after[size_t(k)].cell()),
+                            percent(first[size_t(k)].right, first[size_t(k)].total), "   ");
+            std::printf("\n");
+        };
+        std::printf("\nPhrases right/wrong %% after the limits (first choice right %%), per room, with each profile:\n");
+        columnsHeader("room");
+        for (int c = 0; c < nc; ++c) {
+            std::printf("%-18.18s", qPrintable(conditions[size_t(c)].name));
+            cells(pRoom[c], pRoomFirst[c]);
+        }
+        std::printf("%-18s", "all rooms");
+        cells(pAll, pAllFirst);
+        std::printf("\nThe same per voice:\n");
+        columnsHeader("voice");
+        for (int v = 0; v < nv; ++v) {
+            std::printf("%-18s", qPrintable(voices[size_t(v)].name));
+            cells(pVoice[v], pVoiceFirst[v]);
+        }
+        std::printf("\nPer command set with each profile (%s): phrases right/wrong %%, other speech and near misses turned away %%:\n",
+                    "stock, 20 sentences, 40 commands, other room");
+        auto setLine = [&](const QString& name, const std::array<Count, Columns>& c, const std::array<Away, Columns>& so,
+                           const std::array<Away, Columns>& mi) {
+            std::printf("%-32.32s", qPrintable(name));
+            for (int k = 0; k < Columns; ++k)
+                std::printf(" %s", qPrintable(c[size_t(k)].cell()));
+            std::printf("  away");
+            for (int k = 0; k < Columns; ++k)
+                std::printf(" %5.1f", percent(so[size_t(k)].away, so[size_t(k)].total));
+            std::printf("  near");
+            for (int k = 0; k < Columns; ++k)
+                std::printf(" %5.1f", percent(mi[size_t(k)].away, mi[size_t(k)].total));
+            std::printf("\n");
+        };
+        for (int s = 0; s < int(commandSets.size()); ++s)
+            setLine(commandSets[size_t(s)].name, pSet[s], pSentences[s], pMisses[s]);
+        setLine(QStringLiteral("all"), pAll, pAllSentences, pAllMisses);
+        setLine(QStringLiteral("held out (festival; every third)"), pHeld, pHeldSentences, pHeldMisses);
+
+        // How the profiles were made.
+        if (!made.empty()) {
+            std::printf("\nProfiles made (each voice in each room; the other rooms' included):\n"
+                        "%-14s %5s %5s %5s %6s %6s %8s %8s %9s %9s %9s %s\n",
+                        "from", "made", "full", "mllr", "no use", "failed", "median s", "worst s", "size KB",
+                        "held aside", "words wrong", "asked again / kept");
+            for (const bool commands : {false, true}) {
+                int n = 0, full = 0, mllr = 0, useless = 0, failed = 0, offered = 0, kept = 0, keptWrong = 0, stockErr = 0,
+                    err = 0, words = 0;
+                std::vector<double> seconds, sizes;
+                QMap<QString, int> refused;
+                QStringList failures;
+                for (const auto& [key, m] : made) {
+                    if (std::get<2>(key) != commands)
+                        continue;
+                    ++n;
+                    offered += m.offered, kept += m.kept, keptWrong += m.keptWrong;
+                    for (auto r = m.refused.begin(); r != m.refused.end(); ++r)
+                        refused[r.key()] += r.value();
+                    if (!m.report.made) {
+                        ++failed;
+                        failures << QStringLiteral("%1 in %2: %3").arg(voices[size_t(std::get<0>(key))].name,
+                                                                      rooms[size_t(std::get<1>(key))].name, m.report.why);
+                        continue;
+                    }
+                    seconds.push_back(m.report.seconds);
+                    stockErr += m.report.stockErrors, err += m.report.errors, words += m.report.words;
+                    if (m.report.kind == voice::ProfileKind::None)
+                        ++useless;
+                    else
+                        sizes.push_back(double(m.report.bytes) / 1024);
+                    full += m.report.kind == voice::ProfileKind::Full;
+                    mllr += m.report.kind == voice::ProfileKind::Transform;
+                }
+                QString asked;
+                for (auto r = refused.begin(); r != refused.end(); ++r)
+                    asked += QStringLiteral("%1 %2, ").arg(r.value()).arg(r.key());
+                std::printf("%-14s %5d %5d %5d %6d %6d %8.1f %8.1f %9.0f %4d words %4d>%-4d %s\n",
+                            commands ? "40 commands" : "20 sentences", n, full, mllr, useless, failed, median(seconds),
+                            seconds.empty() ? 0.0 : *std::max_element(seconds.begin(), seconds.end()), median(sizes),
+                            words, stockErr, err,
+                            commands ? qPrintable(QStringLiteral("%1 of %2 heard kept, %3 of them another phrase")
+                                                      .arg(kept).arg(offered).arg(keptWrong))
+                                     : qPrintable(QStringLiteral("%1 readings, %2asked again")
+                                                      .arg(offered).arg(asked.isEmpty() ? QStringLiteral("none ") : asked)));
+                for (const QString& f : failures.mid(0, 5))
+                    std::printf("    not made: %s\n", qPrintable(f));
+            }
+            std::printf("profiles made in %.0f s with %d threads; decoding with the 20-sentence profile: median %.1f ms a phrase\n",
+                        profileSeconds, threads, median(profileMs));
+        }
+        // Where a profile lowered a room's right answers most, against the stock model.
+        std::printf("\nLargest losses against the stock model (right %%, voice and room):\n");
+        std::vector<std::tuple<double, int, int, int>> losses;
+        for (const auto& [key, cell] : pv)
+            for (int k = 1; k < Columns; ++k)
+                losses.push_back({percent(cell[size_t(k)].right, cell[size_t(k)].total) - percent(cell[0].right, cell[0].total),
+                                  k, key.first, key.second});
+        std::sort(losses.begin(), losses.end());
+        for (size_t i = 0; i < std::min<size_t>(6, losses.size()) && std::get<0>(losses[i]) < 0; ++i)
+            std::printf("  %-12s %5.1f  %s in %s\n", columnNames[std::get<1>(losses[i])], std::get<0>(losses[i]),
+                        qPrintable(voices[size_t(std::get<2>(losses[i]))].name),
+                        qPrintable(conditions[size_t(std::get<3>(losses[i]))].name));
     }
 
     std::printf("\nlimits: margin %g per frame, at most %d stray frames, %g edits per phone + %g, phone gap %g; "

@@ -3,7 +3,8 @@
 
 #include "character/CharacterServer.h"
 #include "character/RequestQueue.h"
-#include "voice/VoiceInput.h"
+#include "training/VoiceCoach.h"
+#include "voice/SphinxVoiceInput.h"
 #include "platform/UserReport.h"
 
 #include <QApplication>
@@ -135,6 +136,34 @@ void Trace::watch(voice::VoiceInput& voice)
     connect(&voice, &voice::VoiceInput::notUnderstood, this, [this] { line(QStringLiteral("voice not understood")); });
     connect(&voice, &voice::VoiceInput::turnedOff, this, [this](const QString& why) { line("voice off " + why); });
     connect(&voice, &voice::VoiceInput::refused, this, [this](const QString& why) { line("voice refused " + why); });
+    if (auto* sphinx = qobject_cast<voice::SphinxVoiceInput*>(&voice))
+        connect(sphinx, &voice::SphinxVoiceInput::profileInUse, this, [this](const QString& mic, voice::ProfileKind kind) {
+            line(QStringLiteral("voice profile for %1: %2").arg(mic, voice::KindName(kind)));
+        });
+}
+
+void Trace::watch(training::VoiceCoach& coach)
+{
+    if (!file_.isOpen())
+        return;
+    connect(&coach, &training::VoiceCoach::windowShown, this, [this](training::TrainingWindow* w) {
+        connect(w, &training::TrainingWindow::sentenceShown, this, [this](const QString& s, int n, int of) {
+            line(QStringLiteral("training sentence %1/%2 %3").arg(n).arg(of).arg(s));
+        });
+        connect(w, &training::TrainingWindow::readingRefused, this,
+                [this](const QString& why) { line(QStringLiteral("training again ") + why); });
+        connect(w, &training::TrainingWindow::cancelled, this, [this] { line(QStringLiteral("training cancelled")); });
+        connect(w, &training::TrainingWindow::finished, this, [this] { line(QStringLiteral("training read")); });
+    });
+    connect(&coach, &training::VoiceCoach::adapted, this, [this](const QString& mic, const voice::BuildReport& r) {
+        line(QStringLiteral("voice profile %1 for %2: %3 (%4 > %5 words wrong of %6, %7 s)")
+                 .arg(r.made ? QStringLiteral("made") : QStringLiteral("failed"), mic, voice::KindName(r.kind))
+                 .arg(r.stockErrors)
+                 .arg(r.errors)
+                 .arg(r.words)
+                 .arg(r.seconds, 0, 'f', 1));
+    });
+    connect(&coach, &training::VoiceCoach::forgotten, this, [this] { line(QStringLiteral("voice forgotten")); });
 }
 
 void Trace::watch(platform::UserReport& report)

@@ -18,6 +18,9 @@ class CharacterServer;
 namespace platform {
 class UserReport;
 }
+namespace training {
+class VoiceCoach;
+}
 
 class Trace : public QObject {
     Q_OBJECT
@@ -28,6 +31,7 @@ public:
     void line(const QString& text);
     void watch(character::CharacterServer& server);
     void watch(voice::VoiceInput& voice);
+    void watch(training::VoiceCoach& coach); // the training window, profiles made, used and forgotten
     void watch(platform::UserReport& report); // each problem told to the user
 
 private:

@@ -8,6 +8,7 @@
 #include "devices/MCIFunction.h"
 #include "speech/SpeechDispatcherSpeaker.h"
 #include "main/frmMain.h"
+#include "training/VoiceCoach.h"
 #include "desktop/FormActivation.h"
 #include "platform/InstanceLock.h"
 #include "platform/Platform.h"
@@ -17,8 +18,10 @@
 #include "Trace.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <csignal>
@@ -56,24 +59,41 @@ void quitOnSignals(QApplication& app, Trace& trace)
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 }
-// Voice commands from the microphone (or the file a test run gives), with the Pause key to talk.
-void startVoice(const RunOptions& options, character::CharacterServer& server, input::TalkKey& key,
-                platform::UserReport& report, Trace& trace)
+// Voice commands from the microphone (or the file a test run gives), with the Pause key to talk, and
+// the way to teach Genie the user's voice from its menu.
+std::unique_ptr<training::VoiceCoach> startVoice(const RunOptions& options, character::CharacterServer& server,
+                                                 frmMain& form, input::TalkKey& key, platform::Platform& platform,
+                                                 Trace& trace)
 {
     const QString off = QStringLiteral("Voice commands are off");
+    // A microphone chosen by the sound server's name for it; none follows the desktop's default input.
+    const QString microphone = platform.settings.GetSetting(platform.version.ProductName, QStringLiteral("Settings"),
+                                                            QStringLiteral("Microphone"), {}).trimmed();
     QString why;
-    auto recogniser = voice::MakeVoiceInput(options.microphoneFile, &why);
+    auto recogniser = voice::MakeVoiceInput(options.microphoneFile, microphone, &why);
     if (!recogniser) {
-        report.problem(off, why);
-        return;
+        platform.report.problem(off, why);
+        return nullptr;
     }
-    voice::VoiceInput* listener = recogniser.get();
+    voice::SphinxVoiceInput* listener = recogniser.get();
     trace.watch(*listener);
     QObject::connect(listener, &voice::VoiceInput::turnedOff, listener,
-                     [&report, off](const QString& why) { report.problem(off, why); });
+                     [&report = platform.report, off](const QString& why) { report.problem(off, why); });
     server.setVoiceInput(std::move(recogniser));
     QObject::connect(&key, &input::TalkKey::heldChanged, listener, &voice::VoiceInput::hold);
     key.start();
+
+    character::CharacterStage& stage = form.agentA->stage();
+    training::VoiceCoach::Hooks hooks;
+    hooks.say = [&form](const QString& text) { form.agentA->Speak(text); };
+    hooks.figure = [&stage] { return stage.window() ? stage.window()->geometry() : QRect(); };
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/voice");
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/speech-model");
+    auto coach = std::make_unique<training::VoiceCoach>(*listener, data, cache, platform.report, std::move(hooks));
+    trace.watch(*coach);
+    // After the menu's own entries and "Listen".
+    QObject::connect(&stage, &character::CharacterStage::menuAboutToShow, coach.get(), &training::VoiceCoach::addMenuEntries);
+    return coach;
 }
 
 // `varrow --voices`: what SpeechModule and SpeechVoice can name, one voice a line.
@@ -181,6 +201,7 @@ int main(int argc, char** argv)
     // Neither it, the microphone nor the desktop's talk key is needed for the first frame: they start
     // once the character has been drawn.
     std::unique_ptr<input::TalkKey> listenKey;
+    std::unique_ptr<training::VoiceCoach> coach;
     FirstPaint afterFirstFrame(*form.agentA->stage().window(), [&] {
         // Opening the sound output takes a second or more: done now, the first word comes at once.
         server.speech().prepare();
@@ -190,7 +211,7 @@ int main(int argc, char** argv)
         listenKey = input::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, [&platform](const QString& why) {
             platform.report.problem(QStringLiteral("No key to talk"), why);
         });
-        startVoice(options, server, *listenKey, platform.report, trace);
+        coach = startVoice(options, server, form, *listenKey, platform, trace);
     });
     if (!display.notice.isEmpty())
         platform.report.problem(QStringLiteral("Running as a Wayland program"), display.notice);

@@ -8,8 +8,10 @@
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryDir>
 
 namespace voice {
 
@@ -18,6 +20,8 @@ const char* const commandSearch = "phrases";
 const char* const phoneSearch = "phones";
 const char* const readingSearch = "reading";
 const char* const othersSearchName = "others";
+const char* const sentenceSearch = "sentence";
+const char* const checkSearch = "check";
 const size_t maxUtteranceSamples = 16000 * 20;
 const int regionPadFrames = 25; // searched around the voice, so its first and last sounds are whole
 
@@ -386,27 +390,18 @@ float Decoder::voiceOverRoomDb(const SpeechSpan& span) const
     return voice.empty() || room.empty() ? 0 : median(voice) - median(room);
 }
 
-Outcome Decoder::end()
+bool Decoder::hear(Outcome& out, SpeechSpan& span)
 {
-    Outcome out;
-    listening_ = false;
-    if (!inUtterance_) {
-        applyGrammar();
-        return out;
-    }
-    inUtterance_ = false;
-    const SpeechSpan span = SpeechSpan::find(voiced_);
+    span = SpeechSpan::find(voiced_);
     out.voiceFrames = span.voiceFrames;
-    if (span.empty()) { // nobody spoke
-        applyGrammar();
-        return out;
-    }
+    if (span.empty())
+        return false;
     // Cleaning is what lets a phrase through noise; in a quiet room it only distorts the voice.
     out.voiceOverRoomDb = voiceOverRoomDb(span);
     out.rawSound = settings_.frontEnd.cleanForDecoder && out.voiceOverRoomDb >= settings_.frontEnd.rawAboveDb;
     const std::vector<short>& sound = out.rawSound ? raw_ : utterance_;
-    const int firstFrame = std::max(0, span.first - regionPadFrames);
-    const size_t from = size_t(firstFrame) * AudioFrontEnd::FrameSamples;
+    regionFirstFrame_ = std::max(0, span.first - regionPadFrames);
+    const size_t from = size_t(regionFirstFrame_) * AudioFrontEnd::FrameSamples;
     const size_t to = std::min(sound.size(), size_t(span.last + 1 + regionPadFrames) * AudioFrontEnd::FrameSamples);
     region_.assign(sound.begin() + long(from), sound.begin() + long(to));
     // A faint hiss, as from a quiet microphone: exact zeros around the voice (a microphone behind
@@ -421,6 +416,198 @@ Outcome Decoder::end()
         }
         v = short(std::clamp(int(v) + hiss / 2, -32768, 32767));
     }
+    out.model = modelFor(Room{out.rawSound, out.voiceOverRoomDb});
+    if (!useModel(out.model))
+        out.model = inUse_;
+    return true;
+}
+
+ProfileKind Decoder::modelFor(const Room& room) const
+{
+    if (!profile_ || profile_->room.near(room))
+        return profile_ ? profile_->kind : ProfileKind::None;
+    // Made in noise, even the transform has cost accuracy in a quiet room; made in quiet, it still
+    // helps in noise, where the rest of it has cost as much as it gained.
+    return room.quiet ? ProfileKind::None : ProfileKind::Transform;
+}
+
+namespace {
+// Leaves every mean as it is: what the model is told when it is to hear with the means it is given.
+QByteArray identityTransform()
+{
+    QByteArray t = "1\n3\n";
+    for (int s = 0; s < 3; ++s) {
+        t += "13\n";
+        for (int i = 0; i < 13; ++i) {
+            for (int j = 0; j < 13; ++j)
+                t += i == j ? "1.0 " : "0.0 ";
+            t += "\n";
+        }
+        t += QByteArray("0.0 ").repeated(13) + "\n" + QByteArray("1.0 ").repeated(13) + "\n";
+    }
+    return t;
+}
+} // namespace
+
+platform::Result<> Decoder::setProfile(const std::optional<VoiceProfile>& profile)
+{
+    if (!ps_)
+        return platform::Fail(error_);
+    // The model goes back to stock first: the files of the profile in use are about to be replaced.
+    if (profileCopy_ && !useModel(ProfileKind::None))
+        return platform::Fail(QStringLiteral("the speech recogniser could not go back to its own model"));
+    profile_.reset();
+    if (profileCopy_)
+        for (const char* f : {"mllr_matrix", "means", "variances"})
+            QFile::remove(profileCopy_->filePath(QLatin1String(f)));
+    if (!profile || !profile->usable())
+        return {};
+    if (!profileCopy_) {
+        profileCopy_ = std::make_unique<QTemporaryDir>();
+        QFile identity(profileCopy_->filePath(QStringLiteral("identity")));
+        if (!profileCopy_->isValid() || !identity.open(QIODevice::WriteOnly) || identity.write(identityTransform()) < 0) {
+            profileCopy_.reset();
+            return platform::Fail(QStringLiteral("no room for the voice profile in the temporary folder"));
+        }
+    }
+    VoiceProfile copy = *profile;
+    copy.folder = profileCopy_->path();
+    QStringList files{QStringLiteral("mllr_matrix")};
+    if (profile->kind == ProfileKind::Full)
+        files << QStringLiteral("means") << QStringLiteral("variances");
+    for (const QString& f : files) {
+        if (!QFile::copy(profile->folder + u'/' + f, profileCopy_->filePath(f)))
+            return platform::Fail(QStringLiteral("the voice profile in %1 could not be read").arg(profile->folder));
+    }
+    profile_ = copy;
+    return {};
+}
+
+bool Decoder::useModel(ProfileKind kind)
+{
+    if (kind == inUse_)
+        return true;
+    if (!profileCopy_ || (kind != ProfileKind::None && !profile_))
+        return false;
+    // The means and variances are read again from these and transformed: a few milliseconds, where
+    // starting the decoder afresh would take most of a second and every search with it.
+    const bool full = kind == ProfileKind::Full;
+    const QByteArray means = (full ? profileCopy_->filePath(QStringLiteral("means")) : settings_.model + QStringLiteral("/means")).toLocal8Bit();
+    const QByteArray variances =
+        (full ? profileCopy_->filePath(QStringLiteral("variances")) : settings_.model + QStringLiteral("/variances")).toLocal8Bit();
+    const QByteArray transform =
+        profileCopy_->filePath(kind == ProfileKind::Transform ? QStringLiteral("mllr_matrix") : QStringLiteral("identity")).toLocal8Bit();
+    ps_mllr_t* mllr = ps_mllr_read(transform.constData());
+    if (!mllr)
+        return false;
+    cmd_ln_t* config = ps_get_config(ps_);
+    cmd_ln_set_str_r(config, "_mean", means.constData());
+    cmd_ln_set_str_r(config, "_var", variances.constData());
+    ps_update_mllr(ps_, mllr); // the decoder keeps it, and frees it with the next
+
+    inUse_ = kind;
+    return true;
+}
+
+QString Decoder::recognise(const std::vector<short>& heard, const QStringList& vocabulary, ProfileKind model)
+{
+    if (!ps_ || !useModel(model))
+        return {};
+    addDictionaryWords(vocabulary);
+    QStringList known;
+    for (const QString& w : vocabulary)
+        if (pronounceable(w))
+            known << w;
+    if (known.isEmpty())
+        return {};
+    const QByteArray jsgf = "#JSGF V1.0;\ngrammar check;\npublic <s> = <w>+;\n<w> = " +
+                            known.join(QStringLiteral(" | ")).toUtf8() + ";\n";
+    QString hyp;
+    if (ps_set_jsgf_string(ps_, checkSearch, jsgf.constData()) == 0) {
+        region_ = heard;
+        if (decodeUtterance(checkSearch))
+            if (const char* h = ps_get_hyp(ps_, nullptr))
+                hyp = QString::fromUtf8(h);
+    }
+    if (hasGrammar_)
+        ps_set_search(ps_, commandSearch);
+    return hyp;
+}
+
+Reading Decoder::endReading(const QString& sentence)
+{
+    Reading r;
+    listening_ = false;
+    inUtterance_ = false;
+    Outcome out;
+    SpeechSpan span;
+    if (!ps_ || !hear(out, span)) {
+        applyGrammar();
+        return r;
+    }
+    r.room = Room{out.rawSound, out.voiceOverRoomDb};
+    r.sound = region_;
+    const ReadingLimits& limits = settings_.reading;
+    std::vector<float> levels;
+    qint64 samples = 0, clipped = 0;
+    const size_t n = AudioFrontEnd::FrameSamples;
+    for (size_t f = 0; f < span.voice.size() && (f + 1) * n <= raw_.size(); ++f) {
+        if (!span.voice[f])
+            continue;
+        levels.push_back(FrameLevelDb(raw_.data() + f * n, int(n)));
+        for (size_t i = f * n; i < (f + 1) * n; ++i)
+            clipped += std::abs(int(raw_[i])) >= 32000;
+        samples += qint64(n);
+    }
+    r.clippedShare = samples ? double(clipped) / double(samples) : 0;
+    std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
+    r.levelDb = levels.empty() ? 0 : levels[levels.size() / 2];
+    const std::vector<QStringList> forms = SpokenForms(sentence);
+    const QStringList words = forms.empty() ? QStringList() : forms.front();
+    addDictionaryWords(words);
+    const QByteArray jsgf = "#JSGF V1.0;\ngrammar sentence;\npublic <s> = " + words.join(u' ').toUtf8() + ";\n";
+    if (r.clippedShare > limits.clippedShare)
+        r.problem = Reading::Problem::Clipped;
+    else if (r.levelDb < limits.quietestDb || (!out.rawSound && out.voiceOverRoomDb < limits.lowestOverRoomDb))
+        r.problem = Reading::Problem::TooQuiet;
+    else if (words.isEmpty() || ps_set_jsgf_string(ps_, sentenceSearch, jsgf.constData()) != 0
+             || !decodeUtterance(sentenceSearch))
+        r.problem = Reading::Problem::Mismatch;
+    else {
+        const char* hyp = ps_get_hyp(ps_, nullptr);
+        const Segments sums = sumSegments(ps_);
+        r.problem = hyp && *hyp && sums.speech ? Reading::Problem::None : Reading::Problem::Mismatch;
+        const int wordsFrom = regionFirstFrame_ + sums.firstWordFrame, wordsTo = regionFirstFrame_ + sums.lastWordFrame;
+        for (int f = 0; f < int(span.voice.size()); ++f)
+            r.strayFrames += span.voice[size_t(f)] && (f < wordsFrom - 5 || f > wordsTo + 15);
+        int phoneFrames = 0;
+        const double phones = phoneSearchAdded_ ? scoreWithPhones(&phoneFrames) : 0;
+        if (phoneFrames > 0)
+            r.phoneGap = (phones - sums.acoustic) / double(std::max(sums.frames, phoneFrames));
+        if (r.phoneGap > limits.maxPhoneGap || r.strayFrames > limits.maxStrayFrames)
+            r.problem = Reading::Problem::Mismatch;
+    }
+    if (hasGrammar_)
+        ps_set_search(ps_, commandSearch);
+    applyGrammar();
+    return r;
+}
+
+Outcome Decoder::end()
+{
+    Outcome out;
+    listening_ = false;
+    if (!inUtterance_) {
+        applyGrammar();
+        return out;
+    }
+    inUtterance_ = false;
+    SpeechSpan span;
+    if (!hear(out, span)) { // nobody spoke
+        applyGrammar();
+        return out;
+    }
+    const int firstFrame = regionFirstFrame_;
     if (!decodeUtterance(commandSearch)) {
         applyGrammar();
         return out;

@@ -2,9 +2,13 @@
 #pragma once
 #include "AudioFrontEnd.h"
 #include "Grammar.h"
+#include "VoiceProfile.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
+
+class QTemporaryDir;
 
 struct ps_decoder_s;
 
@@ -35,6 +39,17 @@ struct Rejection {
     // The best other phrase of the set must fit the sound worse than the winner by this much per
     // frame of voice; closer, and the user gets asked again rather than a command they did not mean.
     double minMargin = 1.5;
+    // A command heard this far ahead of every other is safe to adapt the model on.
+    double keepMargin = 3;
+};
+
+// When a sentence read aloud to adapt the model is asked for again.
+struct ReadingLimits {
+    double clippedShare = 0.002; // of the voice's samples at full scale
+    float quietestDb = 40;       // the voice's median level (about -50 dBFS)
+    float lowestOverRoomDb = 3;  // the voice's level over the room's (its pauses count as voice)
+    double maxPhoneGap = 6;      // per frame: free phones fit far better than the sentence's words
+    int maxStrayFrames = 40;     // voice beyond the sentence's words: something else was said too
 };
 
 struct DecoderSettings {
@@ -42,6 +57,7 @@ struct DecoderSettings {
     QString dictionary = QStringLiteral("/usr/share/pocketsphinx/model/en-us/cmudict-en-us.dict");
     QString phoneModel = QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us-phone.lm.bin");
     Rejection rejection;
+    ReadingLimits reading;
     FrontEndSettings frontEnd;
 };
 
@@ -62,6 +78,20 @@ struct Outcome {
     float voiceOverRoomDb = 0; // the voice's level over the room's, as the microphone gave them
     bool rawSound = false;     // the recogniser heard the microphone's sound, not the cleaned
     QString runnerUp;      // the best other phrase's words
+    ProfileKind model = ProfileKind::None; // of the speaker's profile, what the recogniser used
+};
+
+// A sentence read aloud for adapting the model, as the recogniser heard it.
+struct Reading {
+    enum class Problem { None, Empty, TooQuiet, Clipped, Mismatch };
+    Problem problem = Problem::Empty;
+    std::vector<short> sound; // what the recogniser heard: what the model is to be adapted on
+    Room room;
+    QString microphone;
+    double phoneGap = 0;
+    int strayFrames = 0;
+    float levelDb = 0;
+    double clippedShare = 0;
 };
 
 // One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
@@ -90,6 +120,19 @@ public:
     const std::vector<float>& levels() const { return levels_; }
     Outcome end();
     Outcome decode(const std::vector<short>& samples16k);
+    // Ends the utterance as a reading of `sentence` rather than a command.
+    Reading endReading(const QString& sentence);
+    // What the recogniser heard of the last utterance: the stretch around the voice, cleaned or not.
+    const std::vector<short>& heardSound() const { return region_; }
+
+    // The speaker's profile from the next utterance on; nullopt for the stock model. Its files are
+    // copied, so the stored profile may change or go while this one is in use.
+    platform::Result<> setProfile(const std::optional<VoiceProfile>& profile);
+    // Which of the profile's models an utterance in `room` is heard with: all of it only in a room
+    // near the one it was made in, its transform in a noisier one, none in a quieter one.
+    ProfileKind modelFor(const Room& room) const;
+    // What the recogniser heard (heardSound() of some utterance) as any string of these words.
+    QString recognise(const std::vector<short>& heard, const QStringList& vocabulary, ProfileKind model);
 
 private:
     bool pronounceable(const QString& word) const;
@@ -102,6 +145,8 @@ private:
     double scoreWithPhones(int* frames);
     float voiceOverRoomDb(const SpeechSpan& span) const;
     bool othersSearch(const QString& winner); // a search for the phrases of every other command
+    bool hear(Outcome& out, SpeechSpan& span); // finds the voice and what the recogniser hears of it
+    bool useModel(ProfileKind kind);
 
 
     DecoderSettings settings_;
@@ -128,6 +173,10 @@ private:
     std::vector<bool> voiced_;
     std::vector<float> levels_;
     std::vector<short> region_;    // the part of the utterance that is searched
+    int regionFirstFrame_ = 0;
+    std::optional<VoiceProfile> profile_;
+    std::unique_ptr<QTemporaryDir> profileCopy_; // the profile's files in use, and a transform that changes nothing
+    ProfileKind inUse_ = ProfileKind::None;
 };
 
 } // namespace voice

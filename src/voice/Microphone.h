@@ -23,6 +23,7 @@ public:
     platform::Result<size_t> read(short* buffer, size_t max) override;
     std::vector<short> stop() override;
     const MicrophoneInfo& device() const { return device_; }
+    QString name() const override { return device_.name; }
 
 private:
     size_t take(short* buffer, size_t max); // what has arrived, up to max

@@ -19,6 +19,7 @@ public:
     platform::Result<> start() override;
     platform::Result<size_t> read(short* buffer, size_t max) override;
     std::vector<short> stop() override;
+    QString name() const override { return QStringLiteral("file"); }
 
 private:
     static constexpr qint64 maxBytes = 16000 * 2 * 60;

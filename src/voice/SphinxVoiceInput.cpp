@@ -3,6 +3,7 @@
 
 #include "Mailbox.h"
 #include "Microphone.h"
+#include "ProfileStore.h"
 #include "SoundFile.h"
 #include "SpeechEnd.h"
 
@@ -62,6 +63,7 @@ public:
             return;
         }
         emit recording();
+        loadProfile(source_->name());
         speechEnd_.reset();
         judged_ = 0;
         if (untilSilence)
@@ -79,9 +81,32 @@ public:
         // What the device captured before the key went up is the end of the phrase.
         const std::vector<short> rest = source_->stop();
         decoder_->feed(rest.data(), rest.size());
-        const Heard h = decoder_->end().heard;
-        emit result(h.command, h.phrase);
+        if (!reading_.isEmpty()) {
+            Reading r = decoder_->endReading(reading_);
+            r.microphone = profileFor_;
+            emit readingDone(r);
+            return;
+        }
+        const Outcome o = decoder_->end();
+        if (learning_ && !o.heard.command.isEmpty() && o.margin >= settings_.rejection.keepMargin)
+            emit keepable(profileFor_, o.heard.command, o.heard.phrase, Room{o.rawSound, o.voiceOverRoomDb},
+                          decoder_->heardSound());
+        emit result(o.heard.command, o.heard.phrase);
     }
+    void setProfileStore(const QString& root)
+    {
+        store_ = root;
+        profileLoaded_ = false;
+    }
+    void reloadProfile()
+    {
+        // The stored profile may be gone: nothing of it stays in use until it is loaded again.
+        profileLoaded_ = false;
+        if (decoder_)
+            decoder_->setProfile(std::nullopt);
+    }
+    void setReading(const QString& sentence) { reading_ = sentence; }
+    void setLearning(bool on) { learning_ = on; }
     void decode(const std::vector<short>& samples)
     {
         if (!decoder_ || !decoder_->ready() || listening_)
@@ -92,12 +117,36 @@ public:
 
 signals:
     void result(const QString& command, const QString& phrase);
+    void readingDone(const voice::Reading& reading);
+    void keepable(const QString& microphone, const QString& command, const QString& phrase, const voice::Room& room,
+                  const std::vector<short>& sound);
+    void profileInUse(const QString& microphone, voice::ProfileKind kind);
+    void profileFailed(const QString& why);
     void endedByItself();
     void setUpFailed(const QString& why);
     void recording();
     void microphoneFailed(const QString& why);
 
 private:
+    // The profile of the microphone now recording, loaded when the microphone or the profile changes.
+    void loadProfile(const QString& microphone)
+    {
+        const bool current = profileLoaded_ && microphone == profileFor_;
+        profileFor_ = microphone;
+        if (store_.isEmpty() || current)
+            return;
+        profileLoaded_ = true;
+        const platform::Result<VoiceProfile> p = ProfileStore(store_).profile(microphone, settings_.model);
+        platform::Result<> loaded = p ? decoder_->setProfile(p->usable() ? std::optional<VoiceProfile>(*p) : std::nullopt)
+                                      : decoder_->setProfile(std::nullopt);
+        if (!p || !loaded) {
+            emit profileFailed(QStringLiteral("The voice profile of this microphone is not used (%1).")
+                                   .arg(p ? loaded.why() : p.why()));
+            return;
+        }
+        emit profileInUse(microphone, p->kind);
+    }
+
     // One short chunk per turn keeps phrase changes and the stop coming through while listening.
     void readChunk()
     {
@@ -136,6 +185,8 @@ private:
     bool listening_ = false;
     std::optional<SpeechEndDetector> speechEnd_;
     size_t judged_ = 0; // frames the speech-end detector has seen
+    QString store_, profileFor_, reading_;
+    bool profileLoaded_ = false, learning_ = false;
 };
 
 SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings)
@@ -176,6 +227,20 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
     }, Qt::DirectConnection);
     connect(worker_, &VoiceWorker::microphoneFailed, worker_, [this](const QString& why) {
         replies_.post([this, why] { microphoneFailed(why); });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::readingDone, worker_, [this](const voice::Reading& r) {
+        replies_.post([this, r] { emit readingHeard(r); });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::keepable, worker_,
+            [this](const QString& mic, const QString& command, const QString& phrase, const voice::Room& room,
+                   const std::vector<short>& sound) {
+                replies_.post([=, this] { emit keepable(mic, command, phrase, room, sound); });
+            }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::profileInUse, worker_, [this](const QString& mic, voice::ProfileKind kind) {
+        replies_.post([this, mic, kind] { emit profileInUse(mic, kind); });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::profileFailed, worker_, [this](const QString& why) {
+        replies_.post([this, why] { emit profileFailed(why); });
     }, Qt::DirectConnection);
     connect(worker_, &VoiceWorker::recording, worker_, [this] {
         replies_.post([this] { microphoneWhy_.clear(); });
@@ -266,16 +331,40 @@ void SphinxVoiceInput::decodeSamples(std::vector<short> samples16k)
         toWorker([w = worker_, s = std::move(samples16k)] { w->decode(s); });
 }
 
+void SphinxVoiceInput::setProfileStore(const QString& root)
+{
+    if (worker_)
+        toWorker([w = worker_, root] { w->setProfileStore(root); });
+}
 
-std::unique_ptr<VoiceInput> MakeVoiceInput(const QString& soundFile, QString* whyOff)
+void SphinxVoiceInput::reloadProfile()
+{
+    if (worker_)
+        toWorker([w = worker_] { w->reloadProfile(); });
+}
+
+void SphinxVoiceInput::readSentence(const QString& sentence)
+{
+    if (worker_)
+        toWorker([w = worker_, sentence] { w->setReading(sentence); });
+}
+
+void SphinxVoiceInput::setLearning(bool on)
+{
+    if (worker_)
+        toWorker([w = worker_, on] { w->setLearning(on); });
+}
+
+
+std::unique_ptr<SphinxVoiceInput> MakeVoiceInput(const QString& soundFile, const QString& microphone, QString* whyOff)
 {
     QString why;
     std::unique_ptr<voice::AudioSource> mic;
     if (soundFile.isEmpty())
-        mic = std::make_unique<voice::Microphone>();
+        mic = std::make_unique<voice::Microphone>(microphone);
     else
         mic = voice::OpenSoundFile(soundFile, &why);
-    std::unique_ptr<VoiceInput> input;
+    std::unique_ptr<SphinxVoiceInput> input;
     if (mic)
         input = std::make_unique<voice::SphinxVoiceInput>(std::move(mic));
     if (input && !input->available())

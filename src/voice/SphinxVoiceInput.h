@@ -25,6 +25,8 @@ public:
     virtual platform::Result<size_t> read(short* buffer, size_t max) = 0;
     // Ends the recording and hands over what was captured but not yet read.
     virtual std::vector<short> stop() = 0;
+    // What the recording came from, as the sound server names it: a profile belongs to it.
+    virtual QString name() const { return {}; }
 };
 
 class VoiceWorker;
@@ -47,6 +49,23 @@ public:
     // `heard` or `notUnderstood`.
     void decodeSamples(std::vector<short> samples16k);
 
+    // Voice profiles are looked up here (a ProfileStore's root), per microphone, at each utterance.
+    void setProfileStore(const QString& root);
+    // The profiles may have changed: the next utterance loads its microphone's afresh.
+    void reloadProfile();
+    // The next utterances are readings of `sentence` for training, answered by `readingHeard`
+    // instead of a command; an empty sentence goes back to commands.
+    void readSentence(const QString& sentence);
+    // Commands heard with a safe margin are offered (`keepable`) to adapt on.
+    void setLearning(bool on);
+
+signals:
+    void readingHeard(const voice::Reading& reading);
+    void keepable(const QString& microphone, const QString& command, const QString& phrase, const voice::Room& room,
+                  const std::vector<short>& sound);
+    void profileInUse(const QString& microphone, voice::ProfileKind kind);
+    void profileFailed(const QString& why);
+
 private:
     void listen(bool untilSilence);
     void toWorker(std::function<void()> call);
@@ -60,7 +79,7 @@ private:
     bool listening_ = false;
 };
 
-// The recogniser listening to the microphone, or to `soundFile` where one is given; nullptr with
-// the reason voice commands are off.
-std::unique_ptr<VoiceInput> MakeVoiceInput(const QString& soundFile, QString* whyOff);
+// The recogniser listening to the microphone (the server's default input, or the one named), or to
+// `soundFile` where one is given; nullptr with the reason voice commands are off.
+std::unique_ptr<SphinxVoiceInput> MakeVoiceInput(const QString& soundFile, const QString& microphone, QString* whyOff);
 } // namespace voice

@@ -177,6 +177,7 @@ Varrow::Varrow(QProcessEnvironment env, const QString& home, const QStringList& 
     env.insert("XDG_CONFIG_HOME", home_ + "/config");
     env.insert("XDG_RUNTIME_DIR", home_ + "/runtime");
     env.insert("XDG_DATA_HOME", home_ + "/data");
+    env.insert("XDG_CACHE_HOME", home_ + "/cache");
     env.insert("XDG_DATA_DIRS", home_ + "/data");
     process_.setProcessEnvironment(env);
     process_.start(program.isEmpty() ? ProgramPath() : program, QStringList{"--trace", tracePath_} + args);

@@ -4,6 +4,7 @@
 #include "PulseServer.h"
 #include "SpeechClips.h"
 
+#include <QDir>
 #include <QThread>
 #include <csignal>
 
@@ -114,6 +115,84 @@ TEST_F(RealMicrophone, EveryWayToTalkIsHeardAndAMicrophoneThatGoesIsToldOnce)
     EXPECT_EQ(v.errors().count("The microphone went away"), 2) << v.errors().toStdString();
     ASSERT_TRUE(v.pick(character.center(), "Say the time"));
     ASSERT_TRUE(v.waitFor("started Speak The time is now .*")) << v.trace().toStdString();
+}
+
+// The user reads the sentences in a noisy room; readings that cannot be used are asked again; the
+// profile made in the background is used for the next command, and Forget deletes it all.
+TEST_F(RealMicrophone, TeachingGenieMakesAProfileThatIsUsedAndForgetDeletesIt)
+{
+    ASSERT_TRUE(pulse.ok()) << pulse.error().toStdString();
+    desktop->setSoundServer(pulse.address());
+    Varrow v(*desktop, home.path());
+    const QRect character = startAndWait(v);
+    // A voice at RMS 3000 over a steady noise 10 dB under it.
+    pulse.setNoise(950);
+    const voicetest::Condition voiceAlone{"voice", voicetest::Condition::Kind::DigitalSilence, 0};
+    auto read = [&](const QString& text) {
+        QThread::msleep(100);
+        desktop->xdotool(pauseDown);
+        ASSERT_TRUE(v.waitFor("voice listening")) << v.trace().toStdString();
+        pulse.say(voiceAlone.apply(voicetest::Say(synth, text, "en+f2"), seed++));
+        pulse.waitUntilSaid();
+        desktop->xdotool(pauseUp);
+    };
+    ASSERT_TRUE(v.pick(character.center(), "Teach Genie your voice…"));
+    auto shown = v.waitFor("training sentence 1/20 (.*)");
+    ASSERT_TRUE(shown) << v.trace().toStdString();
+    QThread::msleep(300);
+    desktop->screenshot(shot("training-window"));
+    read(QString()); // the key pressed, and nothing said
+    ASSERT_TRUE(v.waitFor("training again Genie heard nothing.*")) << v.trace().toStdString();
+    read("Where did I put my glasses");
+    ASSERT_TRUE(v.waitFor("training again That did not sound like the sentence.*")) << v.trace().toStdString();
+    QString sentence = shown->captured(1);
+    for (int n = 1; n <= 20; ++n)
+        for (int attempt = 0;; ++attempt) { // a reading in noise is now and then asked again
+            read(sentence);
+            const auto next = v.waitFor(n < 20 ? QString("training (sentence %1/20 (.*)|again .*)").arg(n + 1)
+                                               : QString("training (read|again .*)"), 15000);
+            ASSERT_TRUE(next && attempt < 2) << v.trace().toStdString();
+            if (!next->captured(1).startsWith("again")) {
+                sentence = next->captured(2);
+                break;
+            }
+        }
+    ASSERT_TRUE(v.waitFor("voice profile made for mic: mllr.*", 180000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("started Speak I have learnt your voice.*")) << v.trace().toStdString();
+    const QString profile = home.path() + "/data/Varrow/voice/mic/profile";
+    EXPECT_TRUE(QFile::exists(profile + "/mllr_matrix"));
+    read("Time");
+    ASSERT_TRUE(v.waitFor("voice profile for mic: mllr.*")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("voice heard sayTime \\(Time\\)")) << v.trace().toStdString();
+    // A profile belongs to its microphone: a headset made the default has none yet (and hears no noise).
+    pulse.setNoise(0);
+    ASSERT_TRUE(pulse.addMicrophone("headset"));
+    talk(v, pauseDown, pauseUp, "Date");
+    ASSERT_TRUE(v.waitFor("voice profile for headset: none")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("voice heard sayDate \\(Date\\)")) << v.trace().toStdString();
+
+    ASSERT_TRUE(v.pick(character.center(), "Forget my voice"));
+    QThread::msleep(500);
+    desktop->xdotool({"key", "alt+y"});
+    ASSERT_TRUE(v.waitFor("voice forgotten")) << v.trace().toStdString();
+    EXPECT_FALSE(QDir(home.path() + "/data/Varrow/voice").exists());
+}
+
+// A microphone named in the settings is the one heard, not the default input, and is told of when missing.
+TEST_F(RealMicrophone, TheMicrophoneNamedInTheSettingsIsHeard)
+{
+    ASSERT_TRUE(pulse.ok()) << pulse.error().toStdString();
+    desktop->setSoundServer(pulse.address());
+    seedSettings("Microphone", "headset");
+    Varrow v(*desktop, home.path());
+    startAndWait(v);
+    ASSERT_TRUE(WaitUntil([&] { return v.traced("voice off The sound server has no microphone named headset.*"); }, 5000))
+        << v.trace().toStdString();
+    ASSERT_TRUE(pulse.addMicrophone("headset"));
+    ASSERT_TRUE(pulse.pactl({"set-default-source", "mic"}));
+    talk(v, pauseDown, pauseUp, "Time");
+    ASSERT_TRUE(v.waitFor("voice profile for headset: none")) << v.trace().toStdString();
+    ASSERT_TRUE(v.waitFor("voice heard sayTime \\(Time\\)")) << v.trace().toStdString();
 }
 
 TEST_F(RealMicrophone, WithNoSoundServerAtStartTheUserIsToldOnceAndAllElseWorks)

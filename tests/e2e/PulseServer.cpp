@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <unistd.h>
@@ -118,6 +119,7 @@ void PulseServer::feed()
     std::vector<QString> opened;
     auto next = std::chrono::steady_clock::now();
     std::vector<short> chunk(ChunkSamples);
+    uint32_t seed = 1;
     while (running_) {
         {
             std::lock_guard<std::mutex> hold(lock_);
@@ -125,6 +127,10 @@ void PulseServer::feed()
             const size_t n = std::min(chunk.size(), queued_.size());
             std::copy_n(queued_.begin(), n, chunk.begin());
             queued_.erase(queued_.begin(), queued_.begin() + long(n));
+            for (short& v : chunk) { // uniform, scaled to the RMS asked for
+                seed = seed * 1664525u + 1013904223u;
+                v = short(std::clamp(v + (int(seed >> 16) - 32768) * noise_ / 18919, -32768, 32767));
+            }
             for (size_t i = opened.size(); i < pipes_.size(); ++i) {
                 // The server made the fifo and holds it open for reading, so this does not block.
                 fds.push_back(::open(pipes_[i].toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK));

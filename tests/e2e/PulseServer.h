@@ -27,6 +27,8 @@ public:
 
     // 16 kHz mono samples the microphone hears next, after what it was already told.
     void say(const std::vector<short>& samples);
+    // A room's steady hiss of this loudness (RMS) under everything the microphones hear from now on.
+    void setNoise(int rms) { noise_ = rms; }
     // Blocks until the microphone has heard all it was told: the last of it is in the server.
     void waitUntilSaid();
     // pactl against this server; its stdout, or nullopt on failure.
@@ -45,6 +47,7 @@ private:
     std::condition_variable said_;
     std::deque<short> queued_;
     std::atomic<bool> running_{false};
+    std::atomic<int> noise_{0};
     std::vector<QString> pipes_; // the sources' fifos, all fed the same
     std::thread feeder_;
 };

@@ -5,6 +5,7 @@
 #include "character/Agent.h"
 #include "voice/SpeechEnd.h"
 #include "voice/SphinxVoiceInput.h"
+#include "voice/TrainingSentences.h"
 
 #include <gtest/gtest.h>
 
@@ -136,4 +137,39 @@ TEST(SphinxVoiceInput, OffWithoutASource)
     voice::SphinxVoiceInput noModel(std::make_unique<voicetest::SampleSource>(), missing);
     EXPECT_FALSE(noModel.available());
     EXPECT_TRUE(noModel.unavailableReason().contains("/nonexistent/model"));
+}
+
+// A reading for training is checked, not taken for a command, and commands come back after it.
+TEST(SphinxVoiceInput, ReadingsAreCheckedAndCommandsFollow)
+{
+    voicetest::Synthesiser synth;
+    ASSERT_TRUE(synth.ready()) << qPrintable(synth.error());
+    voicetest::SampleSource clip;
+    voice::SphinxVoiceInput in(std::make_unique<voicetest::SharedSource>(&clip));
+    in.setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
+    QList<voice::Reading::Problem> readings;
+    QStringList heard;
+    QObject::connect(&in, &voice::SphinxVoiceInput::readingHeard, [&](const voice::Reading& r) { readings << r.problem; });
+    QObject::connect(&in, &voice::VoiceInput::heard, [&](const QString& c, const QString&) { heard << c; });
+    QObject::connect(&in, &voice::VoiceInput::notUnderstood, [&] { heard << "?"; });
+    uint32_t seed = 7;
+    auto say = [&](const QString& text, voicetest::Condition room = {"faint", voicetest::Condition::Kind::Faint, 0}) {
+        const qsizetype before = readings.size() + heard.size();
+        clip.setSamples(room.apply(voicetest::Say(synth, text, "en-us"), seed++));
+        in.startListening();
+        in.stopListening();
+        EXPECT_TRUE(waitUntil([&] { return readings.size() + heard.size() > before; }, 10000));
+    };
+    using P = voice::Reading::Problem;
+    const QString sentence = voice::TrainingSentences().front();
+    in.readSentence(sentence);
+    say(sentence);
+    say("Please pass the salt");
+    say({});
+    say(sentence, {"noise", voicetest::Condition::Kind::White, 2});
+    say(sentence, {"loud", voicetest::Condition::Kind::Level, 18});
+    EXPECT_EQ(readings, (QList<P>{P::None, P::Mismatch, P::Empty, P::TooQuiet, P::Clipped}));
+    in.readSentence({});
+    say("Time");
+    EXPECT_EQ(heard, QStringList{"sayTime"});
 }

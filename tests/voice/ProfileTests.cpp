@@ -1,0 +1,122 @@
+// Voice profiles: what is kept and for how long, damaged files, which model a room gets.
+#include "voice/CommandLearning.h"
+#include "voice/Decoder.h"
+#include "voice/MixtureWeights.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+const QString model = voice::DecoderSettings{}.model;
+
+QStringList texts(const std::vector<voice::StoredRecording>& recordings)
+{
+    QStringList t;
+    for (const auto& r : recordings)
+        t << r.text;
+    return t;
+}
+} // namespace
+
+// Only with consent; an undone command (said again, or cancelled) is not kept; bounded in number;
+// every so many the profile is due again; Forget leaves nothing.
+TEST(CommandLearning, KeepsWhatWasNotUndoneWithinBounds)
+{
+    QTemporaryDir dir;
+    voice::ProfileStore store(dir.path() + "/voice");
+    voice::CommandLearning learning(store);
+    int due = 0;
+    QObject::connect(&learning, &voice::CommandLearning::enoughToAdapt, [&] { ++due; });
+    const std::vector<short> sound(8000, 100);
+    auto say = [&](const QString& command) {
+        learning.offer("mic", command, command, {}, sound);
+        learning.heard(command);
+    };
+    say("Time");
+    say("Date"); // keeps the one before, had consent been given
+    EXPECT_TRUE(store.recordings("mic").empty());
+    store.setLearning("mic", true);
+    say("Time");
+    say("Time"); // said again at once: the first did not do what was meant
+    say("Alarm");
+    learning.heard("Cancel"); // the dialog it opened, cancelled
+    say("Date");
+    say("Now");
+    EXPECT_EQ(texts(store.recordings("mic")), (QStringList{"Time", "Date"}));
+    for (int i = 0; i < voice::ProfileStore::MaxCommands + 5; ++i)
+        say(i % 2 ? "Date" : "Now");
+    const auto kept = store.recordings("mic");
+    EXPECT_EQ(int(kept.size()), voice::ProfileStore::MaxCommands);
+    EXPECT_EQ(kept.front().text, "Now"); // the oldest went
+    EXPECT_EQ(QDir(store.folderFor("mic") + "/commands").entryList({"*.raw"}).size(), voice::ProfileStore::MaxCommands);
+    EXPECT_GT(due, 0);
+    store.markAdapted("mic");
+    EXPECT_EQ(store.keptSinceAdaptation("mic"), 0);
+    ASSERT_TRUE(store.forget());
+    EXPECT_FALSE(QDir(store.root()).exists());
+    EXPECT_TRUE(store.recordings("mic").empty());
+}
+
+// A profile whose files are damaged is refused, never handed to the recogniser's library; a whole one
+// is heard with all of it in its room, with its transform in a noisier one, with none in a quieter.
+TEST(VoiceProfile, DamagedFilesAreRefusedAndTheRoomChoosesTheModel)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/profile";
+    QDir().mkpath(folder);
+    voice::VoiceProfile p;
+    p.folder = folder;
+    EXPECT_EQ(voice::VoiceProfile::load(folder, model)->kind, voice::ProfileKind::None);
+    p.kind = voice::ProfileKind::Full;
+    p.room = {false, 10};
+    ASSERT_TRUE(p.save());
+    QFile transform(p.transformPath());
+    ASSERT_TRUE(transform.open(QIODevice::WriteOnly));
+    transform.write("1\n3\n");
+    for (int s = 0; s < 3; ++s) {
+        transform.write("13\n");
+        for (int i = 0; i < 13; ++i)
+            for (int j = 0; j < 13; ++j)
+                transform.write(i == j ? "1 " : "0 ");
+        transform.write(QByteArray("0 ").repeated(13) + QByteArray("1 ").repeated(13) + "\n");
+    }
+    transform.close();
+    ASSERT_TRUE(QFile::copy(model + "/means", p.meansPath()));
+    ASSERT_TRUE(QFile::copy(model + "/variances", p.variancesPath()));
+    const auto loaded = voice::VoiceProfile::load(folder, model);
+    ASSERT_TRUE(loaded) << qPrintable(loaded.why());
+
+    voice::Decoder d;
+    ASSERT_TRUE(d.setProfile(*loaded));
+    EXPECT_EQ(d.modelFor({false, 12}), voice::ProfileKind::Full);
+    EXPECT_EQ(d.modelFor({false, 25}), voice::ProfileKind::Transform);
+    EXPECT_EQ(d.modelFor({true, 45}), voice::ProfileKind::None);
+    auto quiet = *loaded;
+    quiet.room = {true, 45};
+    ASSERT_TRUE(d.setProfile(quiet));
+    EXPECT_EQ(d.modelFor({false, 10}), voice::ProfileKind::Transform);
+    EXPECT_EQ(d.modelFor({true, 50}), voice::ProfileKind::Full);
+
+    QFile means(p.meansPath());
+    ASSERT_TRUE(means.open(QIODevice::ReadWrite));
+    means.seek(5000);
+    means.write("\x7f\x7f\x7f\x7f");
+    means.close();
+    EXPECT_FALSE(voice::VoiceProfile::load(folder, model));
+    ASSERT_TRUE(QFile::resize(p.meansPath(), 4000));
+    EXPECT_FALSE(voice::VoiceProfile::load(folder, model));
+    ASSERT_TRUE(QFile::resize(p.transformPath(), 100));
+    EXPECT_FALSE(voice::VoiceProfile::load(folder, model));
+}
+
+// The training tools' mixture weights, rebuilt from the decoder's own: every one loads back as it was.
+TEST(MixtureWeights, RebuiltExactlyFromTheDecodersCopy)
+{
+    QTemporaryDir dir;
+    const auto made = voice::RecoverMixtureWeights(model + "/sendump", dir.filePath("mixture_weights"));
+    ASSERT_TRUE(made) << qPrintable(made.why());
+    EXPECT_EQ(QFileInfo(dir.filePath("mixture_weights")).size(), 4 * 5126 * 3 * 128 + 58); // header, counts, checksum
+    EXPECT_FALSE(voice::RecoverMixtureWeights(dir.filePath("none"), dir.filePath("x")));
+}
