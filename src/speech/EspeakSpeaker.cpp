@@ -3,7 +3,6 @@
 
 #include "SpeechSsml.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
@@ -28,10 +27,9 @@ int onSynth(short*, int, espeak_EVENT* events)
 
 void EspeakSpeaker::Channel::post(unsigned message, int type, int textPosition)
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     if (EspeakSpeaker* s = target)
-        QMetaObject::invokeMethod(s, [s, message, type, textPosition] { s->handleEvent(message, type, textPosition); },
-                                  Qt::QueuedConnection);
+        s->mail_.post([s, message, type, textPosition] { s->handleEvent(message, type, textPosition); });
 }
 
 namespace {
@@ -69,18 +67,17 @@ EspeakSpeaker::EspeakSpeaker(Output output) : output_(output), channel_(std::mak
     connect(&stall_, &QTimer::timeout, this, &EspeakSpeaker::stalled);
     connect(&fallback_, &SpeechEngine::unitReached, this, &SpeechEngine::unitReached);
     connect(&fallback_, &SpeechEngine::finished, this, &SpeechEngine::finished);
-    connect(&starting_, &QFutureWatcherBase::finished, this, &EspeakSpeaker::started);
 }
 
 EspeakSpeaker::~EspeakSpeaker()
 {
     {
-        QMutexLocker lock(&channel_->mutex);
+        const std::lock_guard lock(channel_->mutex);
         channel_->target = nullptr;
     }
-    if (state_ == State::Starting) {
-        starting_.waitForFinished();
-        initialized_ = starting_.result().isEmpty();
+    if (starter_.joinable()) {
+        starter_.join();
+        initialized_ = startProblem_.isEmpty();
     }
     if (initialized_) {
         espeak_Cancel();
@@ -103,12 +100,16 @@ void EspeakSpeaker::prepare()
     holdsLibrary_ = true;
     state_ = State::Starting;
     const espeak_AUDIO_OUTPUT output = output_ == Output::Playback ? AUDIO_OUTPUT_PLAYBACK : AUDIO_OUTPUT_RETRIEVAL;
-    starting_.setFuture(QtConcurrent::run([output] { return startLibrary(output); }));
+    starter_ = std::thread([this, output] {
+        startProblem_ = startLibrary(output);
+        mail_.post([this] { started(); });
+    });
 }
 
 void EspeakSpeaker::started()
 {
-    const QString why = starting_.result();
+    starter_.join();
+    const QString why = startProblem_;
     initialized_ = why.isEmpty();
     state_ = initialized_ ? State::Running : State::Failed;
     if (!why.isEmpty())
@@ -171,8 +172,7 @@ void EspeakSpeaker::startChunk()
         // The synthesiser refused the chunk: show the rest in the balloon rather than stall the queue.
         message_ = 0;
         reachUnit(int(end) - 1);
-        QMetaObject::invokeMethod(this, [this, text = text_] { if (text == text_) startChunk(); },
-                                  Qt::QueuedConnection);
+        mail_.post([this, text = text_] { if (text == text_) startChunk(); });
     }
 }
 

@@ -3,11 +3,12 @@
 #pragma once
 #include "SilentSpeaker.h"
 #include "SpeechEngine.h"
+#include "platform/Mailbox.h"
 
-#include <QFutureWatcher>
-#include <QMutex>
 #include <QTimer>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace speech {
@@ -26,7 +27,7 @@ public:
 
     // What espeak's own thread may reach; it outlives the library's threads.
     struct Channel {
-        QMutex mutex;
+        std::mutex mutex;
         EspeakSpeaker* target = nullptr;
         // From espeak's thread: hands an event to the target's thread, if the target is still there.
         void post(unsigned message, int type, int textPosition);
@@ -43,7 +44,8 @@ private:
     enum class State { NotStarted, Starting, Running, Failed } state_ = State::NotStarted;
     bool initialized_ = false; // the library's threads run until it is terminated
     bool holdsLibrary_ = false;
-    QFutureWatcher<QString> starting_; // what went wrong, or empty
+    std::thread starter_;       // starts the library, off the UI thread
+    QString startProblem_;      // what went wrong starting it, or empty; written by the starter
     std::shared_ptr<const SpeechText> waiting_; // asked for while the library starts
     std::unique_ptr<Channel> channel_;
     SilentSpeaker fallback_; // paces the balloon if the library will not start
@@ -54,6 +56,7 @@ private:
     unsigned message_ = 0;          // the library's id of the chunk being said
     int lastUnit_ = -1;             // the last unit reported of the text being said
     QTimer stall_;                  // no word from the library for this long: its sound goes nowhere
+    platform::Mailbox mail_{this};  // the starter's and the library's answers, run on this thread
 };
 
 } // namespace speech

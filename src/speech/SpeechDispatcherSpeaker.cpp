@@ -121,12 +121,10 @@ template <class F> void SpeechDispatcherSpeaker::Channel::post(F f)
 {
     std::lock_guard<std::mutex> lock(registry().mutex);
     if (SpeechDispatcherSpeaker* s = speaker)
-        QMetaObject::invokeMethod(
-            s, [s, self = shared_from_this(), f = std::move(f)] {
-                if (s->channel_ == self)
-                    f(*s);
-            },
-            Qt::QueuedConnection);
+        s->mail_.post([s, self = shared_from_this(), f = std::move(f)] {
+            if (s->channel_ == self)
+                f(*s);
+        });
 }
 
 // On libspeechd's thread.

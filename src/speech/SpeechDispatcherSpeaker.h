@@ -4,6 +4,7 @@
 #include "CallThread.h"
 #include "SpeechEngine.h"
 #include "VoiceSettings.h"
+#include "platform/Mailbox.h"
 #include "platform/Result.h"
 
 #include <QTimer>
@@ -79,6 +80,7 @@ private:
     std::chrono::steady_clock::time_point lastMarkAt_;
     QTimer stall_;     // the daemon owes an answer
     QTimer watch_;     // polls the connection for the daemon's end while it speaks
+    platform::Mailbox mail_{this}; // what libspeechd's and the call thread send, run on this thread
 
     std::unique_ptr<SpeechEngine> fallback_;
     size_t fallbackFirst_ = 0; // the fallback's unit 0 is this unit of the text

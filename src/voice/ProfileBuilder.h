@@ -2,7 +2,7 @@
 #pragma once
 #include "Adaptation.h"
 #include "Decoder.h"
-#include "Mailbox.h"
+#include "platform/Mailbox.h"
 #include "ProfileStore.h"
 
 #include <QObject>
@@ -52,7 +52,7 @@ private:
     ProfileStore& store_;
     DecoderSettings decoder_;
     AdaptationSetup setup_;
-    Mailbox replies_{this};
+    platform::Mailbox replies_{this};
     std::thread worker_;
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> done_{false};

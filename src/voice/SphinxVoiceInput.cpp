@@ -1,7 +1,7 @@
 // Voice commands heard by the recogniser on a thread of its own, from a microphone or a sound file.
 #include "SphinxVoiceInput.h"
 
-#include "Mailbox.h"
+#include "platform/Mailbox.h"
 #include "Microphone.h"
 #include "ProfileStore.h"
 #include "SoundFile.h"
@@ -25,7 +25,7 @@ public:
     {
     }
     // What the listening thread is asked to do, in order.
-    Mailbox& calls() { return calls_; }
+    platform::Mailbox& calls() { return calls_; }
 
     QString setUp()
     {
@@ -177,7 +177,7 @@ private:
         }
     }
 
-    Mailbox calls_{this};
+    platform::Mailbox calls_{this};
     std::unique_ptr<AudioSource> source_;
     DecoderSettings settings_;
     std::unique_ptr<Decoder> decoder_;

@@ -1,7 +1,7 @@
 // Voice commands heard by the recogniser on a thread of its own, from a microphone or a sound file.
 #pragma once
 #include "Decoder.h"
-#include "Mailbox.h"
+#include "platform/Mailbox.h"
 #include "VoiceInput.h"
 #include "platform/Result.h"
 
@@ -73,7 +73,7 @@ private:
 
     QString reason_;        // the recogniser cannot work at all
     QString microphoneWhy_; // the microphone failed when last tried; each press tries it again
-    Mailbox replies_; // the listening thread's answers, run on this one
+    platform::Mailbox replies_; // the listening thread's answers, run on this one
     QThread thread_;
     VoiceWorker* worker_ = nullptr;
     bool listening_ = false;

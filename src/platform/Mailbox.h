@@ -6,7 +6,7 @@
 #include <functional>
 #include <mutex>
 
-namespace voice {
+namespace platform {
 
 // Qt's event queue hands work between threads under locks that a race checker cannot see, since Qt
 // is not built with it; the calls wait here under a lock of our own, and a bare signal wakes the
@@ -32,4 +32,4 @@ private:
     std::deque<std::function<void()>> calls_;
 };
 
-} // namespace voice
+} // namespace platform

@@ -1,7 +1,7 @@
 // Calls handed to the thread an object lives on, in the order they were posted.
 #include "Mailbox.h"
 
-namespace voice {
+namespace platform {
 
 Mailbox::Mailbox(QObject* parent) : QObject(parent)
 {
@@ -39,4 +39,4 @@ void Mailbox::run()
     }
 }
 
-} // namespace voice
+} // namespace platform
