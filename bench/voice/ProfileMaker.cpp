@@ -1,5 +1,6 @@
 // Voice profiles made as the program makes them, for one synthetic voice in one room.
 #include "ProfileMaker.h"
+#include "SpeechClips.h"
 #include "voice/TrainingSentences.h"
 
 #include <QCryptographicHash>
@@ -45,7 +46,8 @@ MadeProfile ProfileMaker::fromSentences(const QString& voice, int voiceIndex, co
 {
     const QString store = storeName(folder_, voice, room.name, "sentences");
     QDir(store).removeRecursively();
-    voice::Decoder decoder(settings_);
+    const auto owned = voicetest::OpenDecoder(settings_);
+    voice::Decoder& decoder = *owned;
     std::vector<voice::StoredRecording> readings;
     std::vector<std::vector<short>> sounds;
     int offered = 0;
@@ -78,7 +80,8 @@ MadeProfile ProfileMaker::fromCommands(const QString& voice, const voicetest::Co
     const QString store = storeName(folder_, voice, room.name, "commands");
     QDir(store).removeRecursively();
     voice::ProfileStore profiles(store);
-    voice::Decoder decoder(settings_);
+    const auto owned = voicetest::OpenDecoder(settings_);
+    voice::Decoder& decoder = *owned;
     MadeProfile made;
     // Commands come as a user gives them: a few from one window, then another's.
     for (int turn = 0; made.kept < Commands && turn < Commands * 5; ++turn) {

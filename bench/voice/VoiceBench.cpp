@@ -14,6 +14,7 @@
 // The decoder runs with its limits open and they are applied here, so one run serves any limits.
 #include "CommandSets.h"
 #include "Condition.h"
+#include "SpeechClips.h"
 #include "ProfileMaker.h"
 #include "Voices.h"
 #include "voice/TrainingSentences.h"
@@ -94,7 +95,12 @@ double residentMb()
 void listenEnd(const std::vector<short>& clip, const voice::FrontEndSettings& fs,
                const voice::SpeechEndDetector::Limits& ending, Item* item)
 {
-    auto front = voice::MakeFrontEnd(fs, nullptr);
+    auto made = voice::MakeFrontEnd(fs);
+    if (!made) {
+        std::fprintf(stderr, "%s\n", qPrintable(made.why()));
+        std::exit(1);
+    }
+    auto front = std::move(*made);
     voice::SpeechEndDetector detector(ending);
     voice::RoomTone room(clip);
     const size_t n = voice::AudioFrontEnd::FrameSamples;
@@ -330,11 +336,8 @@ int main(int argc, char** argv)
         t.start();
         voice::DecoderSettings defaults;
         defaults.frontEnd = settings.frontEnd;
-        voice::Decoder d(defaults);
-        if (!d.ready()) {
-            std::fprintf(stderr, "%s\n", qPrintable(d.error()));
-            return 1;
-        }
+        const auto owned = voicetest::OpenDecoder(defaults);
+        voice::Decoder& d = *owned;
         const auto all = LiveCommandSets();
         d.setPhrases(all[5].phrases);
         startMs = double(t.nsecsElapsed()) / 1e6;
@@ -457,7 +460,8 @@ int main(int argc, char** argv)
     }
     std::atomic<size_t> done{0};
     auto work = [&] {
-        voice::Decoder decoder(settings);
+        const auto owned = voicetest::OpenDecoder(settings);
+        voice::Decoder& decoder = *owned;
         int phrasesOf = -1;
         for (size_t t; (t = next++) < tasks.size();) {
             std::vector<std::vector<short>> clips;

@@ -69,12 +69,12 @@ std::unique_ptr<training::VoiceCoach> startVoice(const RunOptions& options, char
     // A microphone chosen by the sound server's name for it; none follows the desktop's default input.
     const QString microphone = platform.settings.GetSetting(platform.version.ProductName, QStringLiteral("Settings"),
                                                             QStringLiteral("Microphone"), {}).trimmed();
-    QString why;
-    auto recogniser = voice::MakeVoiceInput(options.microphoneFile, microphone, &why);
-    if (!recogniser) {
-        platform.report.problem(off, why);
+    auto made = voice::MakeVoiceInput(options.microphoneFile, microphone);
+    if (!made) {
+        platform.report.problem(off, made.why());
         return nullptr;
     }
+    std::unique_ptr<voice::SphinxVoiceInput> recogniser = std::move(*made);
     voice::SphinxVoiceInput* listener = recogniser.get();
     trace.watch(*listener);
     QObject::connect(listener, &voice::VoiceInput::turnedOff, listener,

@@ -116,7 +116,7 @@ void CharacterServer::wireVoice(CharacterStage* stage)
     QObject::connect(stage, &CharacterStage::listenRequested, voice, &voice::VoiceInput::hold);
     // For a user with neither the key nor a middle button.
     QObject::connect(stage, &CharacterStage::menuAboutToShow, voice, [voice](QMenu* menu) {
-        if (!voice->available())
+        if (!voice->usable())
             return;
         menu->addSeparator();
         QObject::connect(menu->addAction(QStringLiteral("Listen")), &QAction::triggered, voice,

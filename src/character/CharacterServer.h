@@ -43,7 +43,6 @@ public:
     // The voice the user chose; for the speech engine made after this.
     void setVoice(speech::VoiceSettings voice) { speechVoice_ = std::move(voice); }
     void setVoiceInput(std::unique_ptr<voice::VoiceInput> voice);
-    voice::VoiceInput* voiceInput() const { return voice_.get(); }
 
 signals:
     void stageCreated(character::CharacterStage* stage);

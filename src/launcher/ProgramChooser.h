@@ -1,6 +1,5 @@
-// The run dialog's file chooser.
-#pragma once
 // The run dialog's file chooser, whose programs filter also lists every file the user may run.
+#pragma once
 #include <QFileDialog>
 
 // Programs here seldom carry an extension: under the first filter a file the user may execute is

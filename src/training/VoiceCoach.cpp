@@ -41,7 +41,7 @@ VoiceCoach::VoiceCoach(voice::SphinxVoiceInput& input, const QString& root, cons
 
 void VoiceCoach::addMenuEntries(QMenu* menu)
 {
-    if (input_.available())
+    if (input_.usable())
         connect(menu->addAction(QStringLiteral("Teach Genie your voice…")), &QAction::triggered, this, &VoiceCoach::teach);
     // Also without a microphone: what is kept of the user's voice can always be deleted.
     if (!store_.empty())

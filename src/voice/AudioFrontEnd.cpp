@@ -84,14 +84,12 @@ float FrameLevelDb(const short* frame, int count)
     return float(10 * std::log10(sum / std::max(1, count) + 1));
 }
 
-std::unique_ptr<AudioFrontEnd> MakeFrontEnd(const FrontEndSettings& settings, QString* why)
+platform::Result<std::unique_ptr<AudioFrontEnd>> MakeFrontEnd(const FrontEndSettings& settings)
 {
     auto f = std::make_unique<WebRtcFrontEnd>(settings);
-    if (f->ok())
-        return f;
-    if (why)
-        *why = QStringLiteral("the audio front end could not start");
-    return nullptr;
+    if (!f->ok())
+        return platform::Fail(QStringLiteral("the audio front end could not start"));
+    return std::unique_ptr<AudioFrontEnd>(std::move(f));
 }
 
 } // namespace voice

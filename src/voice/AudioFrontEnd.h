@@ -1,5 +1,6 @@
 // Microphone sound cleaned in 10 ms frames before the recogniser hears it, and which frames hold a voice.
 #pragma once
+#include "platform/Result.h"
 #include <QString>
 #include <cstddef>
 #include <memory>
@@ -53,6 +54,6 @@ private:
 float FrameLevelDb(const short* frame, int count);
 
 // nullptr with why if the library cannot start.
-std::unique_ptr<AudioFrontEnd> MakeFrontEnd(const FrontEndSettings& settings, QString* why);
+platform::Result<std::unique_ptr<AudioFrontEnd>> MakeFrontEnd(const FrontEndSettings& settings);
 
 } // namespace voice

@@ -82,54 +82,48 @@ QString MissingModelFile(const DecoderSettings& s)
     return {};
 }
 
-Decoder::Decoder(DecoderSettings settings) : settings_(std::move(settings))
+platform::Result<std::unique_ptr<Decoder>> Decoder::Open(DecoderSettings settings)
 {
     // The library's own log would go to stderr. It is process-wide: a "-logfn" per decoder would
     // close the log file another thread's decoder is writing to, and hang both.
     static Quiet quiet;
-    if (const QString missing = MissingModelFile(settings_); !missing.isEmpty()) {
-        error_ = QStringLiteral("the speech model is missing (%1); install pocketsphinx-en-us").arg(missing);
-        return;
-    }
-    const QByteArray hmm = settings_.model.toLocal8Bit();
+    if (const QString missing = MissingModelFile(settings); !missing.isEmpty())
+        return platform::Fail(QStringLiteral("the speech model is missing (%1); install pocketsphinx-en-us").arg(missing));
+    const QByteArray hmm = settings.model.toLocal8Bit();
     // An empty dictionary: the grammar's words are added with their first pronunciation only, as
     // alternates let unrelated sounds in, and loading all of it costs 150 ms and 20 MB.
     cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", "/dev/null",
                                    // Our front end finds the voice; the library's own dropping of quiet frames
                                    // would leave word times that do not match the sound.
                                    "-remove_silence", "no", nullptr);
-    if (!config) {
-        error_ = QStringLiteral("the speech recogniser rejected its settings");
-        return;
-    }
-    ps_ = ps_init(config);
+    if (!config)
+        return platform::Fail(QStringLiteral("the speech recogniser rejected its settings"));
+    ps_decoder_s* ps = ps_init(config);
     cmd_ln_free_r(config);
-    if (!ps_) {
-        error_ = QStringLiteral("the speech recogniser could not load its model from %1").arg(settings_.model);
-        return;
+    if (!ps)
+        return platform::Fail(QStringLiteral("the speech recogniser could not load its model from %1").arg(settings.model));
+    auto frontEnd = MakeFrontEnd(settings.frontEnd);
+    if (!frontEnd) {
+        ps_free(ps);
+        return platform::Fail(frontEnd.why());
     }
-    QString why;
-    frontEnd_ = MakeFrontEnd(settings_.frontEnd, &why);
-    if (!frontEnd_) {
-        ps_free(ps_);
-        ps_ = nullptr;
-        error_ = why;
-        return;
-    }
+    return std::unique_ptr<Decoder>(new Decoder(std::move(settings), ps, std::move(*frontEnd)));
+}
+
+Decoder::Decoder(DecoderSettings settings, ps_decoder_s* ps, std::unique_ptr<AudioFrontEnd> frontEnd)
+    : settings_(std::move(settings)), ps_(ps), frontEnd_(std::move(frontEnd))
+{
     setRejection(settings_.rejection);
 }
 
 Decoder::~Decoder()
 {
-    if (ps_)
-        ps_free(ps_);
+    ps_free(ps_);
 }
 
 void Decoder::setRejection(const Rejection& r)
 {
     settings_.rejection = r;
-    if (!ps_)
-        return;
     if ((r.garbageWeight > 0 || r.phonePass) && !garbageWordsAdded_) {
         const QStringList& words = GarbageWords();
         for (int i = 0; i < words.size(); ++i) {
@@ -245,8 +239,6 @@ QStringList Decoder::competitorsFor(const std::vector<voice::VoicePhrase>& phras
 void Decoder::setPhrases(const std::vector<voice::VoicePhrase>& phrases, QStringList* unsayable)
 {
     phrases_ = phrases;
-    if (!ps_)
-        return;
     const QStringList competitors = competitorsFor(phrases);
     competitors_ = common_;
     grammar_ = BuildGrammar(phrases, [this](const QString& w) { return pronounceable(w); },
@@ -283,7 +275,7 @@ void Decoder::begin()
     levels_.clear();
     if (frontEnd_)
         frontEnd_->reset();
-    inUtterance_ = ps_ && hasGrammar_;
+    inUtterance_ = hasGrammar_;
     listening_ = frontEnd_ != nullptr;
 }
 
@@ -451,8 +443,6 @@ QByteArray identityTransform()
 
 platform::Result<> Decoder::setProfile(const std::optional<VoiceProfile>& profile)
 {
-    if (!ps_)
-        return platform::Fail(error_);
     // The model goes back to stock first: the files of the profile in use are about to be replaced.
     if (profileCopy_ && !useModel(ProfileKind::None))
         return platform::Fail(QStringLiteral("the speech recogniser could not go back to its own model"));
@@ -511,7 +501,7 @@ bool Decoder::useModel(ProfileKind kind)
 
 QString Decoder::recognise(const std::vector<short>& heard, const QStringList& vocabulary, ProfileKind model)
 {
-    if (!ps_ || !useModel(model))
+    if (!useModel(model))
         return {};
     addDictionaryWords(vocabulary);
     QStringList known;
@@ -541,7 +531,7 @@ Reading Decoder::endReading(const QString& sentence)
     inUtterance_ = false;
     Outcome out;
     SpeechSpan span;
-    if (!ps_ || !hear(out, span)) {
+    if (!hear(out, span)) {
         applyGrammar();
         return r;
     }

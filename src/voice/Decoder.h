@@ -97,13 +97,12 @@ struct Reading {
 // One PocketSphinx decoder. Not thread-safe: it belongs to the thread that uses it.
 class Decoder {
 public:
-    explicit Decoder(DecoderSettings settings = {});
+    // A decoder with its model loaded, or why there can be none.
+    static platform::Result<std::unique_ptr<Decoder>> Open(DecoderSettings settings = {});
     ~Decoder();
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
-    bool ready() const { return ps_ != nullptr; }
-    const QString& error() const { return error_; }
     const DecoderSettings& settings() const { return settings_; }
 
     // Listens for these phrases from the next utterance on. Returns the words the model's dictionary
@@ -135,6 +134,7 @@ public:
     QString recognise(const std::vector<short>& heard, const QStringList& vocabulary, ProfileKind model);
 
 private:
+    Decoder(DecoderSettings settings, ps_decoder_s* ps, std::unique_ptr<AudioFrontEnd> frontEnd);
     bool pronounceable(const QString& word) const;
     void addDictionaryWords(QStringList words);
     QStringList pronunciation(const QString& word) const;
@@ -150,8 +150,7 @@ private:
 
 
     DecoderSettings settings_;
-    QString error_;
-    ps_decoder_s* ps_ = nullptr;
+    ps_decoder_s* ps_;
     std::vector<voice::VoicePhrase> phrases_;
     CommandGrammar grammar_;       // the latest, waiting for the utterance under way to end
     CommandGrammar activeGrammar_; // the one the decoder listens with

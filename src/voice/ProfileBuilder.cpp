@@ -134,11 +134,12 @@ BuildReport ProfileBuilder::buildNow(ProfileStore& store, const QString& microph
     profile.checked = report.checked;
 
     // The held-aside recordings heard as free words of everything said: how many words each model gets wrong.
-    Decoder d(decoder);
-    if (!d.ready()) {
-        report.why = d.error();
+    auto opened = Decoder::Open(decoder);
+    if (!opened) {
+        report.why = opened.why();
         return report;
     }
+    Decoder& d = **opened;
     // Common words too: commands alone are few enough words for any model to tell them apart.
     QStringList vocabulary = CommonWords().mid(0, 150);
     for (const auto& r : all)

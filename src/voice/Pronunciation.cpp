@@ -2,7 +2,6 @@
 #include "Pronunciation.h"
 
 #include <QFile>
-#include <QMutex>
 #include <QSet>
 #include <QStringList>
 #include <algorithm>

@@ -49,15 +49,13 @@ platform::Result<size_t> SoundFile::read(short* buffer, size_t max)
     return n;
 }
 
-std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why)
+platform::Result<std::unique_ptr<AudioSource>> OpenSoundFile(const QString& path)
 {
     auto file = std::make_unique<SoundFile>(path);
-    if (file->load())
-        return file;
-    if (why)
-        *why = QStringLiteral("The sound file %1 cannot be read or is longer than a minute, so voice commands are off.")
-                   .arg(path);
-    return nullptr;
+    if (!file->load())
+        return platform::Fail(
+            QStringLiteral("The sound file %1 cannot be read or is longer than a minute, so voice commands are off.").arg(path));
+    return std::unique_ptr<AudioSource>(std::move(file));
 }
 
 } // namespace voice

@@ -31,6 +31,6 @@ private:
 };
 
 // nullptr with why if the file cannot be read.
-std::unique_ptr<AudioSource> OpenSoundFile(const QString& path, QString* why);
+platform::Result<std::unique_ptr<AudioSource>> OpenSoundFile(const QString& path);
 
 } // namespace voice

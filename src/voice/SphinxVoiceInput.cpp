@@ -29,10 +29,11 @@ public:
 
     QString setUp()
     {
-        decoder_ = std::make_unique<Decoder>(settings_);
-        if (!decoder_->ready())
+        auto opened = Decoder::Open(settings_);
+        if (!opened)
             return QStringLiteral("The speech recogniser could not start (%1), so voice commands are off.")
-                .arg(decoder_->error());
+                .arg(opened.why());
+        decoder_ = std::move(*opened);
         poll_ = new QTimer(this);
         connect(poll_, &QTimer::timeout, this, &VoiceWorker::readChunk);
         if (const platform::Result<> there = source_->probe(); !there)
@@ -51,12 +52,12 @@ public:
     }
     void setPhrases(const std::vector<voice::VoicePhrase>& phrases)
     {
-        if (decoder_ && decoder_->ready())
+        if (decoder_)
             decoder_->setPhrases(phrases);
     }
     void start(bool untilSilence)
     {
-        if (!decoder_ || !decoder_->ready() || !source_ || listening_)
+        if (!decoder_ || !source_ || listening_)
             return;
         if (const platform::Result<> started = source_->start(); !started) {
             emit microphoneFailed(started.why());
@@ -107,13 +108,6 @@ public:
     }
     void setReading(const QString& sentence) { reading_ = sentence; }
     void setLearning(bool on) { learning_ = on; }
-    void decode(const std::vector<short>& samples)
-    {
-        if (!decoder_ || !decoder_->ready() || listening_)
-            return;
-        const Heard h = decoder_->decode(samples).heard;
-        emit result(h.command, h.phrase);
-    }
 
 signals:
     void result(const QString& command, const QString& phrase);
@@ -276,9 +270,18 @@ void SphinxVoiceInput::toWorker(std::function<void()> call)
     worker_->calls().post(std::move(call));
 }
 
+platform::Result<> SphinxVoiceInput::usable() const
+{
+    if (!reason_.isEmpty())
+        return platform::Fail(reason_);
+    if (!microphoneWhy_.isEmpty())
+        return platform::Fail(microphoneWhy_);
+    return {};
+}
+
 void SphinxVoiceInput::setPhrases(const std::vector<voice::VoicePhrase>& phrases)
 {
-    if (available())
+    if (usable())
         toWorker([w = worker_, phrases] { w->setPhrases(phrases); });
 }
 
@@ -325,12 +328,6 @@ void SphinxVoiceInput::stopListening()
     emit listeningChanged(false);
 }
 
-void SphinxVoiceInput::decodeSamples(std::vector<short> samples16k)
-{
-    if (available())
-        toWorker([w = worker_, s = std::move(samples16k)] { w->decode(s); });
-}
-
 void SphinxVoiceInput::setProfileStore(const QString& root)
 {
     if (worker_)
@@ -356,24 +353,15 @@ void SphinxVoiceInput::setLearning(bool on)
 }
 
 
-std::unique_ptr<SphinxVoiceInput> MakeVoiceInput(const QString& soundFile, const QString& microphone, QString* whyOff)
+platform::Result<std::unique_ptr<SphinxVoiceInput>> MakeVoiceInput(const QString& soundFile, const QString& microphone)
 {
-    QString why;
-    std::unique_ptr<voice::AudioSource> mic;
-    if (soundFile.isEmpty())
-        mic = std::make_unique<voice::Microphone>(microphone);
-    else
-        mic = voice::OpenSoundFile(soundFile, &why);
-    std::unique_ptr<SphinxVoiceInput> input;
-    if (mic)
-        input = std::make_unique<voice::SphinxVoiceInput>(std::move(mic));
-    if (input && !input->available())
-        why = input->unavailableReason();
-    if (!input || !input->available()) {
-        if (whyOff)
-            *whyOff = why;
-        return nullptr;
-    }
+    auto source = soundFile.isEmpty() ? std::unique_ptr<AudioSource>(std::make_unique<Microphone>(microphone))
+                                      : OpenSoundFile(soundFile);
+    if (!source)
+        return platform::Fail(source.why());
+    auto input = std::make_unique<SphinxVoiceInput>(std::move(*source));
+    if (const platform::Result<> there = input->usable(); !there)
+        return platform::Fail(there.why());
     return input;
 }
 

@@ -37,17 +37,12 @@ public:
     explicit SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderSettings settings = {});
     ~SphinxVoiceInput() override;
 
-    bool available() const override { return reason_.isEmpty() && microphoneWhy_.isEmpty(); }
-    QString unavailableReason() const override { return reason_.isEmpty() ? microphoneWhy_ : reason_; }
+    platform::Result<> usable() const override;
     void setPhrases(const std::vector<voice::VoicePhrase>& phrases) override;
     void startListening() override;
     void stopListening() override;
     void listenForPhrase() override;
     bool listening() const { return listening_; }
-
-    // Decodes these samples as one utterance instead of the source's; the result follows as
-    // `heard` or `notUnderstood`.
-    void decodeSamples(std::vector<short> samples16k);
 
     // Voice profiles are looked up here (a ProfileStore's root), per microphone, at each utterance.
     void setProfileStore(const QString& root);
@@ -80,6 +75,6 @@ private:
 };
 
 // The recogniser listening to the microphone (the server's default input, or the one named), or to
-// `soundFile` where one is given; nullptr with the reason voice commands are off.
-std::unique_ptr<SphinxVoiceInput> MakeVoiceInput(const QString& soundFile, const QString& microphone, QString* whyOff);
+// `soundFile` where one is given; or why voice commands are off.
+platform::Result<std::unique_ptr<SphinxVoiceInput>> MakeVoiceInput(const QString& soundFile, const QString& microphone);
 } // namespace voice

@@ -1,6 +1,7 @@
 // What the character service hears voice commands through.
 #pragma once
 #include "VoicePhrase.h"
+#include "platform/Result.h"
 
 #include <QObject>
 #include <vector>
@@ -12,8 +13,8 @@ namespace voice {
 class VoiceInput : public QObject {
     Q_OBJECT
 public:
-    virtual bool available() const = 0;
-    virtual QString unavailableReason() const = 0;
+    // Whether it can listen now, or why not.
+    virtual platform::Result<> usable() const = 0;
     virtual void setPhrases(const std::vector<VoicePhrase>& phrases) = 0;
     virtual void startListening() = 0;
     virtual void stopListening() = 0; // the utterance has ended; the result follows as `heard` or `notUnderstood`

@@ -1,5 +1,6 @@
 // Voice profiles: what is kept and for how long, damaged files, which model a room gets.
 #include "voice/CommandLearning.h"
+#include "SpeechClips.h"
 #include "voice/Decoder.h"
 #include "voice/MixtureWeights.h"
 
@@ -88,7 +89,8 @@ TEST(VoiceProfile, DamagedFilesAreRefusedAndTheRoomChoosesTheModel)
     const auto loaded = voice::VoiceProfile::load(folder, model);
     ASSERT_TRUE(loaded) << qPrintable(loaded.why());
 
-    voice::Decoder d;
+    const auto owned = voicetest::OpenDecoder();
+    voice::Decoder& d = *owned;
     ASSERT_TRUE(d.setProfile(*loaded));
     EXPECT_EQ(d.modelFor({false, 12}), voice::ProfileKind::Full);
     EXPECT_EQ(d.modelFor({false, 25}), voice::ProfileKind::Transform);

@@ -26,7 +26,7 @@ TEST(SphinxVoiceInput, SpokenCommandReachesTheCharacter)
 
     voicetest::SampleSource clip;
     auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<voicetest::SharedSource>(&clip));
-    ASSERT_TRUE(input->available()) << qPrintable(input->unavailableReason());
+    ASSERT_TRUE(input->usable()) << qPrintable(input->usable().why());
     voice::SphinxVoiceInput* in = input.get();
     int missed = 0;
     QObject::connect(in, &voice::VoiceInput::notUnderstood, [&] { ++missed; });
@@ -128,15 +128,13 @@ TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItself)
 TEST(SphinxVoiceInput, OffWithoutASource)
 {
     voice::SphinxVoiceInput in(nullptr);
-    EXPECT_FALSE(in.available());
-    EXPECT_TRUE(in.unavailableReason().contains("microphone"));
+    EXPECT_TRUE(in.usable().why().contains("microphone"));
     in.startListening();
     EXPECT_FALSE(in.listening());
     voice::DecoderSettings missing;
     missing.model = "/nonexistent/model";
     voice::SphinxVoiceInput noModel(std::make_unique<voicetest::SampleSource>(), missing);
-    EXPECT_FALSE(noModel.available());
-    EXPECT_TRUE(noModel.unavailableReason().contains("/nonexistent/model"));
+    EXPECT_TRUE(noModel.usable().why().contains("/nonexistent/model"));
 }
 
 // A reading for training is checked, not taken for a command, and commands come back after it.

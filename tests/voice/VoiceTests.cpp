@@ -78,8 +78,8 @@ protected:
 // misses. Wrong commands are what the floors guard most.
 TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
 {
-    voice::Decoder decoder;
-    ASSERT_TRUE(decoder.ready()) << qPrintable(decoder.error());
+    const auto owned = voicetest::OpenDecoder();
+    voice::Decoder& decoder = *owned;
     const auto sets = LiveCommandSets();
     const auto rooms = Condition::all();
     std::vector<Condition> slice;
@@ -135,8 +135,8 @@ TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
 // the next one listens with the new; removed commands never answer.
 TEST_F(Recognition, GrammarChangeDuringUtteranceIsSafe)
 {
-    voice::Decoder decoder;
-    ASSERT_TRUE(decoder.ready());
+    const auto owned = voicetest::OpenDecoder();
+    voice::Decoder& decoder = *owned;
     decoder.setPhrases({{"sayTime", "Time"}, {"calendar", "Calendar"}});
     const auto clip = SpeechClip(synth, "Time", "en-us", 3);
     decoder.begin();
@@ -153,8 +153,8 @@ TEST_F(Recognition, GrammarChangeDuringUtteranceIsSafe)
 // Cleaning is for noise: in a quiet room it distorts the voice, and the microphone's sound is heard.
 TEST_F(Recognition, QuietRoomHeardAsTheMicrophoneGaveItNoiseCleaned)
 {
-    voice::Decoder decoder;
-    ASSERT_TRUE(decoder.ready());
+    const auto owned = voicetest::OpenDecoder();
+    voice::Decoder& decoder = *owned;
     decoder.setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
     const auto quiet = decoder.decode(SpeechClip(synth, "Calendar", "en-us", 5));
     EXPECT_TRUE(quiet.rawSound) << quiet.voiceOverRoomDb;
@@ -176,9 +176,9 @@ TEST_F(Recognition, DecodersOnSeveralThreadsAtOnce)
     for (int t = 0; t < 3; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 3; ++i) {
-                voice::Decoder d;
-                d.setPhrases({{"calendar", "Calendar"}, {"sayDate", "Date"}});
-                heard += d.decode(clip).heard.command == "calendar";
+                const auto d = voicetest::OpenDecoder();
+                d->setPhrases({{"calendar", "Calendar"}, {"sayDate", "Date"}});
+                heard += d->decode(clip).heard.command == "calendar";
             }
         });
     for (auto& t : threads)
@@ -206,9 +206,9 @@ TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
         voice::RoomTone(room.name == "quieter after" ? faint : clip).fill(after.data(), after.size());
         clip.insert(clip.end(), after.begin(), after.end());
 
-        QString why;
-        auto front = voice::MakeFrontEnd({}, &why);
-        ASSERT_TRUE(front) << qPrintable(why);
+        auto made = voice::MakeFrontEnd({});
+        ASSERT_TRUE(made) << qPrintable(made.why());
+        auto& front = *made;
         std::vector<bool> voiced;
         voice::SpeechEndDetector detector;
         int endedAt = -1;

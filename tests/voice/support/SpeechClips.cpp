@@ -3,6 +3,8 @@
 #include "voice/Resample.h"
 
 #include <QRegularExpression>
+#include <cstdio>
+#include <cstdlib>
 
 namespace voicetest {
 
@@ -18,6 +20,16 @@ std::vector<short> SpeechClip(Synthesiser& synth, const QString& text, const QSt
                               const Condition& room)
 {
     return room.apply(Say(synth, text, voice), seed);
+}
+
+std::unique_ptr<voice::Decoder> OpenDecoder(const voice::DecoderSettings& settings)
+{
+    auto opened = voice::Decoder::Open(settings);
+    if (!opened) {
+        std::fprintf(stderr, "%s\n", qPrintable(opened.why()));
+        std::exit(1);
+    }
+    return std::move(*opened);
 }
 
 } // namespace voicetest

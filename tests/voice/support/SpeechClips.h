@@ -2,9 +2,11 @@
 #pragma once
 #include "Condition.h"
 #include "Synthesiser.h"
+#include "voice/Decoder.h"
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace voicetest {
@@ -16,5 +18,8 @@ std::vector<short> Say(Synthesiser& synth, const QString& text, const QString& v
 // room before and after it; `seed` draws the noise.
 std::vector<short> SpeechClip(Synthesiser& synth, const QString& text, const QString& voice, uint32_t seed,
                               const Condition& room = {"faint", Condition::Kind::Faint, 0});
+
+// A decoder with the model loaded; a machine without the model ends the run, saying why.
+std::unique_ptr<voice::Decoder> OpenDecoder(const voice::DecoderSettings& settings = {});
 
 } // namespace voicetest
