@@ -27,18 +27,12 @@ public:
     // What the listening thread is asked to do, in order.
     platform::Mailbox& calls() { return calls_; }
 
-    QString setUp()
+    void setUp()
     {
-        auto opened = Decoder::Open(settings_);
-        if (!opened)
-            return QStringLiteral("The speech recogniser could not start (%1), so voice commands are off.")
-                .arg(opened.why());
-        decoder_ = std::move(*opened);
         poll_ = new QTimer(this);
         connect(poll_, &QTimer::timeout, this, &VoiceWorker::readChunk);
         if (const platform::Result<> there = source_->probe(); !there)
             emit microphoneFailed(there.why());
-        return {};
     }
     void tearDown()
     {
@@ -52,18 +46,24 @@ public:
     }
     void setPhrases(const std::vector<voice::VoicePhrase>& phrases)
     {
+        phrases_ = phrases;
         if (decoder_)
             decoder_->setPhrases(phrases);
     }
     void start(bool untilSilence)
     {
-        if (!decoder_ || !source_ || listening_)
+        if (!source_ || listening_)
             return;
         if (const platform::Result<> started = source_->start(); !started) {
             emit microphoneFailed(started.why());
             return;
         }
         emit recording();
+        // The sound server keeps what the microphone hears while the model loads.
+        if (!loadDecoder()) {
+            source_->stop();
+            return;
+        }
         loadProfile(source_->name());
         speechEnd_.reset();
         judged_ = 0;
@@ -117,11 +117,28 @@ signals:
     void profileInUse(const QString& microphone, voice::ProfileKind kind);
     void profileFailed(const QString& why);
     void endedByItself();
-    void setUpFailed(const QString& why);
     void recording();
     void microphoneFailed(const QString& why);
+    void cannotWork(const QString& why);
 
 private:
+    // The model is loaded at the first utterance, not at start: it is a third of the program's memory,
+    // and many sessions never talk.
+    bool loadDecoder()
+    {
+        if (decoder_)
+            return true;
+        auto opened = Decoder::Open(settings_);
+        if (!opened) {
+            emit cannotWork(QStringLiteral("The speech recogniser could not start (%1), so voice commands are off.")
+                                .arg(opened.why()));
+            return false;
+        }
+        decoder_ = std::move(*opened);
+        decoder_->setPhrases(phrases_);
+        return true;
+    }
+
     // The profile of the microphone now recording, loaded when the microphone or the profile changes.
     void loadProfile(const QString& microphone)
     {
@@ -175,6 +192,7 @@ private:
     std::unique_ptr<AudioSource> source_;
     DecoderSettings settings_;
     std::unique_ptr<Decoder> decoder_;
+    std::vector<voice::VoicePhrase> phrases_;
     QTimer* poll_ = nullptr;
     bool listening_ = false;
     std::optional<SpeechEndDetector> speechEnd_;
@@ -194,15 +212,6 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
     worker_ = new VoiceWorker(std::move(source), std::move(settings));
     // The worker's answers come back through a mailbox of this thread; all of it is wired before the
     // listening thread starts.
-    connect(worker_, &VoiceWorker::setUpFailed, worker_, [this](const QString& why) {
-        replies_.post([this, why] {
-            reason_ = why;
-            const bool wasListening = std::exchange(listening_, false);
-            emit turnedOff(why);
-            if (wasListening)
-                emit listeningChanged(false);
-        });
-    }, Qt::DirectConnection);
     connect(worker_, &VoiceWorker::result, worker_, [this](const QString& command, const QString& phrase) {
         replies_.post([this, command, phrase] {
             if (command.isEmpty())
@@ -218,6 +227,9 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
             listening_ = false;
             emit listeningChanged(false);
         });
+    }, Qt::DirectConnection);
+    connect(worker_, &VoiceWorker::cannotWork, worker_, [this](const QString& why) {
+        replies_.post([this, why] { turnOff(why); });
     }, Qt::DirectConnection);
     connect(worker_, &VoiceWorker::microphoneFailed, worker_, [this](const QString& why) {
         replies_.post([this, why] { microphoneFailed(why); });
@@ -241,12 +253,7 @@ SphinxVoiceInput::SphinxVoiceInput(std::unique_ptr<AudioSource> source, DecoderS
     }, Qt::DirectConnection);
     worker_->moveToThread(&thread_);
     thread_.setObjectName(QStringLiteral("voice"));
-    // The model takes most of a second to load: the character must not wait for it.
-    toWorker([w = worker_] {
-        const QString why = w->setUp();
-        if (!why.isEmpty())
-            emit w->setUpFailed(why);
-    });
+    toWorker([w = worker_] { w->setUp(); });
     thread_.start();
 }
 
@@ -283,6 +290,15 @@ void SphinxVoiceInput::setPhrases(const std::vector<voice::VoicePhrase>& phrases
 {
     if (usable())
         toWorker([w = worker_, phrases] { w->setPhrases(phrases); });
+}
+
+void SphinxVoiceInput::turnOff(const QString& why)
+{
+    reason_ = why;
+    const bool wasListening = std::exchange(listening_, false);
+    emit turnedOff(why);
+    if (wasListening)
+        emit listeningChanged(false);
 }
 
 void SphinxVoiceInput::microphoneFailed(const QString& why)

@@ -65,6 +65,7 @@ private:
     void listen(bool untilSilence);
     void toWorker(std::function<void()> call);
     void microphoneFailed(const QString& why);
+    void turnOff(const QString& why); // the recogniser cannot work at all
 
     QString reason_;        // the recogniser cannot work at all
     QString microphoneWhy_; // the microphone failed when last tried; each press tries it again
