@@ -61,7 +61,7 @@ QString startLibrary(espeak_AUDIO_OUTPUT output)
 }
 } // namespace
 
-EspeakSpeaker::EspeakSpeaker(Output output) : output_(output), channel_(std::make_unique<Channel>())
+EspeakSpeaker::EspeakSpeaker() : channel_(std::make_unique<Channel>())
 {
     channel_->target = this;
     stall_.setSingleShot(true);
@@ -102,8 +102,7 @@ void EspeakSpeaker::prepare()
     }
     holdsLibrary_ = true;
     state_ = State::Starting;
-    const espeak_AUDIO_OUTPUT output = output_ == Output::Playback ? AUDIO_OUTPUT_PLAYBACK : AUDIO_OUTPUT_RETRIEVAL;
-    starting_.setFuture(QtConcurrent::run([output] { return startLibrary(output); }));
+    starting_.setFuture(QtConcurrent::run([] { return startLibrary(AUDIO_OUTPUT_PLAYBACK); }));
 }
 
 void EspeakSpeaker::started()
