@@ -51,8 +51,6 @@ public:
     void UpDown_UpClick();
     void UpDown_DownClick();
 
-    const QString& prefixedText() const { return prefixedText_; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -10,8 +10,6 @@ class UpDownArrows : public QWidget {
     Q_OBJECT
 public:
     explicit UpDownArrows(QWidget* parent = nullptr);
-    QToolButton& upArrow() { return up_; }
-    QToolButton& downArrow() { return down_; }
 
 signals:
     void UpClick();

@@ -15,7 +15,6 @@ public:
     void showText(const QString& text, const QRect& character);
     void showCue(const QString& cue, const QRect& character);
     void follow(const QRect& character);
-    const QString& text() const { return text_; }
     // Where a balloon beside a character standing at `character` can stand, at its largest.
     static QRect reach(const QRect& character);
 

@@ -24,7 +24,6 @@ class SpeechEngine;
 }
 namespace character {
 
-class Balloon;
 class Character;
 
 struct StageOptions {
@@ -59,15 +58,10 @@ public:
     // go on, so the figure ends up as the connections last asked.
     void endRequestsOf(int connection);
 
-    // What the user sees and hears now, for tests and the end-to-end checks.
-    bool figureOnScreen() const { return onScreen_; }
+    // Whether a request is being carried out, and how many wait.
     bool busy() const { return scheduler_.running().has_value(); }
-    bool idle() const { return scheduler_.idle(); }
-    QString currentAnimation() const { return player_.current() ? player_.current()->name : QString(); }
-    QString balloonText() const { return presenter_.balloonText(); }
     size_t queued() const { return scheduler_.queued(); }
     CharacterWindow* window() const { return window_.get(); }
-    Balloon* balloon() const { return &presenter_.balloon(); }
 
     // The user is talking: the character falls silent and what is queued waits.
     void setListening(bool listening);

@@ -139,9 +139,4 @@ void SpeechPresenter::figureChanged()
         balloon_->follow(figure);
 }
 
-QString SpeechPresenter::balloonText() const
-{
-    return balloon_->isVisible() ? balloon_->text() : QString();
-}
-
 } // namespace character

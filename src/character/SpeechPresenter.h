@@ -37,7 +37,6 @@ public:
     void figureChanged();
 
     Balloon& balloon() const { return *balloon_; }
-    QString balloonText() const;
 
 signals:
     void balloonClicked();

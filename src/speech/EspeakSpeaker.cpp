@@ -59,7 +59,7 @@ QString startLibrary(espeak_AUDIO_OUTPUT output)
 }
 } // namespace
 
-EspeakSpeaker::EspeakSpeaker(Output output) : output_(output), channel_(std::make_unique<Channel>())
+EspeakSpeaker::EspeakSpeaker() : channel_(std::make_unique<Channel>())
 {
     channel_->target = this;
     stall_.setSingleShot(true);
@@ -99,9 +99,8 @@ void EspeakSpeaker::prepare()
     }
     holdsLibrary_ = true;
     state_ = State::Starting;
-    const espeak_AUDIO_OUTPUT output = output_ == Output::Playback ? AUDIO_OUTPUT_PLAYBACK : AUDIO_OUTPUT_RETRIEVAL;
-    starter_ = std::thread([this, output] {
-        startProblem_ = startLibrary(output);
+    starter_ = std::thread([this] {
+        startProblem_ = startLibrary(AUDIO_OUTPUT_PLAYBACK);
         mail_.post([this] { started(); });
     });
 }

@@ -16,10 +16,7 @@ namespace speech {
 class EspeakSpeaker final : public SpeechEngine {
     Q_OBJECT
 public:
-    // Playback plays through the audio device; Retrieval only synthesises, for tests of the
-    // library's thread without a device.
-    enum class Output { Playback, Retrieval };
-    explicit EspeakSpeaker(Output output = Output::Playback);
+    EspeakSpeaker();
     ~EspeakSpeaker() override;
     void speak(std::shared_ptr<const SpeechText> text) override;
     void stop() override;
@@ -40,7 +37,6 @@ private:
     void reachUnit(int unit);
     void stalled();
 
-    Output output_;
     enum class State { NotStarted, Starting, Running, Failed } state_ = State::NotStarted;
     bool initialized_ = false; // the library's threads run until it is terminated
     bool holdsLibrary_ = false;

@@ -28,7 +28,6 @@ constexpr int watchEveryMs = 50;
 constexpr int closeGraceMs = 500;
 constexpr size_t earlyLimit = 256;
 const QString fallbackSummary = QStringLiteral("Genie speaks with espeak-ng");
-using Clock = std::chrono::steady_clock;
 
 QStringList takeList(char** items)
 {
@@ -138,7 +137,7 @@ void SpeechDispatcherSpeaker::Channel::deliver(size_t message, size_t client, in
         char* end = nullptr;
         const long n = mark ? std::strtol(mark, &end, 10) : -1;
         const int unit = mark && end != mark && *end == 0 && n >= 0 && n < INT_MAX ? int(n) : -1;
-        const Event e{message <= INT_MAX ? int(message) : -2, type, unit, Clock::now()};
+        const Event e{message <= INT_MAX ? int(message) : -2, type, unit};
         std::shared_ptr<Channel> channel;
         {
             std::lock_guard<std::mutex> lock(registry().mutex);
@@ -348,7 +347,6 @@ void SpeechDispatcherSpeaker::handle(const Event& e)
         if (e.mark >= int(chunkFirst_) && e.mark < int(chunkEnd_)) {
             unmarked_ = false;
             chunkMarked_ = true;
-            lastMarkAt_ = e.at;
             reachUnit(e.mark);
             if (size_t(e.mark) + 1 < chunkEnd_ && state_ == State::Ready)
                 stall_.start(stallMs + text_->units[size_t(e.mark) + 1].pauseBeforeMs);

@@ -8,7 +8,6 @@
 #include "platform/Result.h"
 
 #include <QTimer>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -26,11 +25,6 @@ public:
     void speak(std::shared_ptr<const SpeechText> text) override;
     void stop() override;
 
-    // Whether the next text goes to speech-dispatcher, warmed up: not while connecting nor after falling back.
-    bool ready() const { return state_ == State::Ready; }
-    // When the daemon's mark for the unit reached last arrived, for timing the balloon.
-    std::chrono::steady_clock::time_point lastMarkAt() const { return lastMarkAt_; }
-
     struct Voice {
         QString module, name, language;
     };
@@ -45,7 +39,6 @@ private:
         int message;
         int type;
         int mark;
-        std::chrono::steady_clock::time_point at;
     };
     void connectDaemon();
     void connected(int socket, int warmUp, const QString& module);
@@ -77,7 +70,6 @@ private:
     int sequence_ = 0; // of the chunk sent last
     int message_ = -1; // the daemon's id for it, once known
     std::vector<Event> early_; // events of a message whose id is not known yet
-    std::chrono::steady_clock::time_point lastMarkAt_;
     QTimer stall_;     // the daemon owes an answer
     QTimer watch_;     // polls the connection for the daemon's end while it speaks
     platform::Mailbox mail_{this}; // what libspeechd's and the call thread send, run on this thread

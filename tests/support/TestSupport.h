@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include <ostream>
@@ -100,6 +101,15 @@ struct TestPlatform {
     platform::Platform platform{settings.store, clipboard, messageBox, shell, clock, screen, report, notifier,
                                 platform::VersionInfo::program()};
 };
+
+// A form's control found by its object name, as the user finds it by its place on the form.
+template <class W> W& child(const QObject& form, const char* name)
+{
+    W* w = form.findChild<W*>(QLatin1String(name));
+    if (!w)
+        throw std::runtime_error(std::string("no control named ") + name);
+    return *w;
+}
 
 // Runs the event loop until `done` holds or the timeout passes; returns whether it held.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
