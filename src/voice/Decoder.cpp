@@ -15,6 +15,16 @@
 
 namespace voice {
 
+// What the words of a search add up to.
+struct Segments {
+    double acoustic = 0;
+    int frames = 0;
+    bool speech = false;
+    int wordFrames = 0;
+    int firstWordFrame = -1, lastWordFrame = -1;
+    QStringList pronunciation; // of the words in order
+};
+
 namespace {
 const char* const commandSearch = "phrases";
 const char* const phoneSearch = "phones";
@@ -22,8 +32,6 @@ const char* const readingSearch = "reading";
 const char* const othersSearchName = "others";
 const char* const sentenceSearch = "sentence";
 const char* const checkSearch = "check";
-const size_t maxUtteranceSamples = 16000 * 20;
-const int regionPadFrames = 25; // searched around the voice, so its first and last sounds are whole
 
 struct Quiet {
     Quiet() { err_set_logfp(nullptr); }
@@ -41,15 +49,6 @@ QStringList phonesOf(ps_decoder_t* ps, const char* word)
 }
 
 // The last hypothesis's acoustic score, its length in frames, and whether it holds a real word.
-struct Segments {
-    double acoustic = 0;
-    int frames = 0;
-    bool speech = false;
-    int wordFrames = 0;
-    int firstWordFrame = -1, lastWordFrame = -1;
-    QStringList pronunciation; // of the words in order
-};
-
 Segments sumSegments(ps_decoder_t* ps)
 {
     Segments sums;
@@ -111,7 +110,7 @@ platform::Result<std::unique_ptr<Decoder>> Decoder::Open(DecoderSettings setting
 }
 
 Decoder::Decoder(DecoderSettings settings, ps_decoder_s* ps, std::unique_ptr<AudioFrontEnd> frontEnd)
-    : settings_(std::move(settings)), ps_(ps), frontEnd_(std::move(frontEnd))
+    : settings_(std::move(settings)), ps_(ps), utterance_(std::move(frontEnd))
 {
     setRejection(settings_.rejection);
 }
@@ -162,8 +161,8 @@ void Decoder::setRejection(const Rejection& r)
         if (hasGrammar_)
             ps_set_search(ps_, commandSearch);
     }
-    if (!phrases_.empty())
-        setPhrases(std::vector<voice::VoicePhrase>(phrases_));
+    if (!latest_.phrases.empty())
+        setPhrases(std::vector<voice::VoicePhrase>(latest_.phrases));
 }
 
 bool Decoder::pronounceable(const QString& word) const
@@ -236,15 +235,13 @@ QStringList Decoder::competitorsFor(const std::vector<voice::VoicePhrase>& phras
     return chosen;
 }
 
-void Decoder::setPhrases(const std::vector<voice::VoicePhrase>& phrases, QStringList* unsayable)
+void Decoder::setPhrases(const std::vector<voice::VoicePhrase>& phrases)
 {
-    phrases_ = phrases;
+    latest_.phrases = phrases;
     const QStringList competitors = competitorsFor(phrases);
-    competitors_ = common_;
-    grammar_ = BuildGrammar(phrases, [this](const QString& w) { return pronounceable(w); },
-                            settings_.rejection.garbageWeight, competitors);
-    if (unsayable)
-        *unsayable = grammar_.unsayable;
+    latest_.competitors = common_;
+    latest_.grammar = BuildGrammar(phrases, [this](const QString& w) { return pronounceable(w); },
+                                   settings_.rejection.garbageWeight, competitors);
     grammarPending_ = true;
     if (!inUtterance_)
         applyGrammar();
@@ -255,50 +252,28 @@ void Decoder::applyGrammar()
     if (!grammarPending_)
         return;
     grammarPending_ = false;
-    activeGrammar_ = grammar_;
-    activePhrases_ = phrases_;
-    activeCompetitors_ = competitors_;
+    active_ = latest_;
     hasGrammar_ = false;
-    if (activeGrammar_.empty())
+    if (active_.grammar.empty())
         return;
-    if (ps_set_jsgf_string(ps_, commandSearch, activeGrammar_.jsgf.constData()) == 0 &&
+    if (ps_set_jsgf_string(ps_, commandSearch, active_.grammar.jsgf.constData()) == 0 &&
         ps_set_search(ps_, commandSearch) == 0)
         hasGrammar_ = true;
 }
 
 void Decoder::begin()
 {
-    utterance_.clear();
-    raw_.clear();
-    partial_.clear();
-    voiced_.clear();
-    levels_.clear();
-    if (frontEnd_)
-        frontEnd_->reset();
+    utterance_.begin();
     inUtterance_ = hasGrammar_;
-    listening_ = frontEnd_ != nullptr;
+    listening_ = true;
 }
 
 void Decoder::feed(const short* samples, size_t count)
 {
     // Without phrases there is nothing to decode, but the voice is still followed, so that
     // listening until the user stops ends all the same.
-    if (!listening_)
-        return;
-    // A key held down for minutes must not grow without bound; commands are a few seconds long.
-    const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, utterance_.size() + partial_.size());
-    partial_.insert(partial_.end(), samples, samples + std::min(count, room));
-    const size_t whole = partial_.size() / AudioFrontEnd::FrameSamples * AudioFrontEnd::FrameSamples;
-    for (size_t at = 0; at < whole; at += AudioFrontEnd::FrameSamples) {
-        short frame[AudioFrontEnd::FrameSamples];
-        std::copy_n(partial_.data() + at, AudioFrontEnd::FrameSamples, frame);
-        raw_.insert(raw_.end(), frame, frame + AudioFrontEnd::FrameSamples);
-        const AudioFrontEnd::Heard heard = frontEnd_->process(frame);
-        voiced_.push_back(heard.voice);
-        levels_.push_back(heard.levelDb);
-        utterance_.insert(utterance_.end(), frame, frame + AudioFrontEnd::FrameSamples);
-    }
-    partial_.erase(partial_.begin(), partial_.begin() + long(whole));
+    if (listening_)
+        utterance_.feed(samples, count);
 }
 
 bool Decoder::decodeUtterance(const char* search)
@@ -347,67 +322,30 @@ bool Decoder::othersSearch(const QString& winner)
     // winner's as it stands. Not the winner's own words with an ending: those are the winner's to
     // lose to in the first search, not a second phrase.
     std::vector<voice::VoicePhrase> others;
-    for (const auto& p : activePhrases_)
+    for (const auto& p : active_.phrases)
         if (p.command != winner)
             others.push_back(p);
     if (others.empty())
         return false;
     const CommandGrammar g = BuildGrammar(others, [this](const QString& w) { return !pronunciation(w).isEmpty(); },
-                                          settings_.rejection.garbageWeight, activeCompetitors_);
+                                          settings_.rejection.garbageWeight, active_.competitors);
     // Made afresh each time under one name: kept for every winner, they would cost megabytes.
     const bool made = !g.empty() && ps_set_jsgf_string(ps_, othersSearchName, g.jsgf.constData()) == 0;
     ps_set_search(ps_, commandSearch);
     return made;
 }
 
-namespace {
-float median(std::vector<float> v)
-{
-    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
-} // namespace
-
-float Decoder::voiceOverRoomDb(const SpeechSpan& span) const
-{
-    std::vector<float> voice, room;
-    const size_t n = AudioFrontEnd::FrameSamples;
-    for (int f = 0; size_t(f + 1) * n <= raw_.size() && size_t(f) < span.voice.size(); ++f) {
-        const float level = FrameLevelDb(raw_.data() + size_t(f) * n, int(n));
-        if (span.voice[size_t(f)])
-            voice.push_back(level);
-        else if (!voiced_[size_t(f)] && (f < span.first - regionPadFrames || f > span.last + regionPadFrames))
-            room.push_back(level);
-    }
-    return voice.empty() || room.empty() ? 0 : median(voice) - median(room);
-}
-
 bool Decoder::hear(Outcome& out, SpeechSpan& span)
 {
-    span = SpeechSpan::find(voiced_);
+    Utterance::Cut cut = utterance_.cut(settings_.frontEnd);
+    span = std::move(cut.span);
     out.voiceFrames = span.voiceFrames;
     if (span.empty())
         return false;
-    // Cleaning is what lets a phrase through noise; in a quiet room it only distorts the voice.
-    out.voiceOverRoomDb = voiceOverRoomDb(span);
-    out.rawSound = settings_.frontEnd.cleanForDecoder && out.voiceOverRoomDb >= settings_.frontEnd.rawAboveDb;
-    const std::vector<short>& sound = out.rawSound ? raw_ : utterance_;
-    regionFirstFrame_ = std::max(0, span.first - regionPadFrames);
-    const size_t from = size_t(regionFirstFrame_) * AudioFrontEnd::FrameSamples;
-    const size_t to = std::min(sound.size(), size_t(span.last + 1 + regionPadFrames) * AudioFrontEnd::FrameSamples);
-    region_.assign(sound.begin() + long(from), sound.begin() + long(to));
-    // A faint hiss, as from a quiet microphone: exact zeros around the voice (a microphone behind
-    // noise suppression) have no spectrum, and the model's features of them are far from anything
-    // it learnt, which throws its normalisation over the utterance.
-    uint32_t x = 12345;
-    for (short& v : region_) {
-        int hiss = 0;
-        for (int k = 0; k < 4; ++k) {
-            x = x * 1664525u + 1013904223u;
-            hiss += int(x >> 27) - 16;
-        }
-        v = short(std::clamp(int(v) + hiss / 2, -32768, 32767));
-    }
+    out.voiceOverRoomDb = cut.voiceOverRoomDb;
+    out.rawSound = cut.rawSound;
+    region_ = std::move(cut.region);
+    regionFirstFrame_ = cut.firstFrame;
     out.model = modelFor(Room{out.rawSound, out.voiceOverRoomDb});
     if (!useModel(out.model))
         out.model = inUse_;
@@ -541,12 +479,13 @@ Reading Decoder::endReading(const QString& sentence)
     std::vector<float> levels;
     qint64 samples = 0, clipped = 0;
     const size_t n = AudioFrontEnd::FrameSamples;
-    for (size_t f = 0; f < span.voice.size() && (f + 1) * n <= raw_.size(); ++f) {
+    const std::vector<short>& raw = utterance_.raw();
+    for (size_t f = 0; f < span.voice.size() && (f + 1) * n <= raw.size(); ++f) {
         if (!span.voice[f])
             continue;
-        levels.push_back(FrameLevelDb(raw_.data() + f * n, int(n)));
+        levels.push_back(FrameLevelDb(raw.data() + f * n, int(n)));
         for (size_t i = f * n; i < (f + 1) * n; ++i)
-            clipped += std::abs(int(raw_[i])) >= 32000;
+            clipped += std::abs(int(raw[i])) >= 32000;
         samples += qint64(n);
     }
     r.clippedShare = samples ? double(clipped) / double(samples) : 0;
@@ -587,39 +526,32 @@ Outcome Decoder::end()
 {
     Outcome out;
     listening_ = false;
-    if (!inUtterance_) {
-        applyGrammar();
-        return out;
-    }
-    inUtterance_ = false;
+    const bool decoding = std::exchange(inUtterance_, false);
     SpeechSpan span;
-    if (!hear(out, span)) { // nobody spoke
-        applyGrammar();
-        return out;
-    }
-    const int firstFrame = regionFirstFrame_;
-    if (!decodeUtterance(commandSearch)) {
-        applyGrammar();
-        return out;
-    }
+    if (decoding && hear(out, span) && decodeUtterance(commandSearch))
+        judge(out, span);
+    // A grammar built while this utterance ran takes over now.
+    applyGrammar();
+    return out;
+}
+
+void Decoder::judge(Outcome& out, const SpeechSpan& span)
+{
     int32 score = 0;
     const char* hyp = ps_get_hyp(ps_, &score);
     out.words = hyp ? QString::fromUtf8(hyp) : QString();
     const Segments sums = sumSegments(ps_);
-    const double ascr = sums.acoustic;
-    const int frames = sums.frames;
-    const double pathScore = score;
     out.hadSpeech = sums.speech;
     out.phrasePhones = int(sums.pronunciation.size());
     out.wordFrames = sums.wordFrames;
-    out.frames = frames;
-    out.heard = activeGrammar_.lookup(out.words);
+    out.frames = sums.frames;
+    out.heard = active_.grammar.lookup(out.words);
     out.margin = 1e9;
     const Rejection& r = settings_.rejection;
     if (sums.speech) {
         // Voice the phrase's words do not account for: the search matched a phrase to part of
         // something longer.
-        const int wordsFrom = firstFrame + sums.firstWordFrame, wordsTo = firstFrame + sums.lastWordFrame;
+        const int wordsFrom = regionFirstFrame_ + sums.firstWordFrame, wordsTo = regionFirstFrame_ + sums.lastWordFrame;
         for (int f = 0; f < int(span.voice.size()); ++f) {
             const bool voice = span.voice[size_t(f)];
             out.voiceBefore += voice && f < wordsFrom;
@@ -629,37 +561,48 @@ Outcome Decoder::end()
         if (out.strayFrames > r.maxStrayFrames)
             out.heard = {};
     }
-    if (!out.heard.command.isEmpty()) {
-        if (othersSearch(out.heard.command) && decodeUtterance(othersSearchName)) {
-            // Whole path scores: the search chose by them, with its penalties for words and silences.
-            if (const char* second = ps_get_hyp(ps_, &score); second && *second) {
-                out.runnerUp = QString::fromUtf8(second);
-                out.margin = (pathScore - score) / double(std::max(1, span.voiceFrames));
-            }
-            ps_set_search(ps_, commandSearch);
-        }
-        if (out.margin < r.minMargin)
-            out.heard = {};
+    if (!out.heard.command.isEmpty())
+        measureMargin(out, span, score);
+    if (!out.heard.command.isEmpty() && out.margin < r.minMargin)
+        out.heard = {};
+    if (!out.heard.command.isEmpty())
+        checkPhones(out, sums);
+}
+
+// How far the winner's whole path score is above that of the best other phrase, per frame of voice.
+void Decoder::measureMargin(Outcome& out, const SpeechSpan& span, int pathScore)
+{
+    if (!othersSearch(out.heard.command) || !decodeUtterance(othersSearchName))
+        return;
+    // Whole path scores: the search chose by them, with its penalties for words and silences.
+    int32 score = 0;
+    if (const char* second = ps_get_hyp(ps_, &score); second && *second) {
+        out.runnerUp = QString::fromUtf8(second);
+        out.margin = (double(pathScore) - score) / double(std::max(1, span.voiceFrames));
     }
-    if (!out.heard.command.isEmpty() && r.phoneReading && readingSearchAdded_ && !sums.pronunciation.isEmpty()) {
+    ps_set_search(ps_, commandSearch);
+}
+
+// The phrase against the utterance read as free phones: speech unlike the phrase fits them far better.
+void Decoder::checkPhones(Outcome& out, const Segments& sums)
+{
+    const Rejection& r = settings_.rejection;
+    if (r.phoneReading && readingSearchAdded_ && !sums.pronunciation.isEmpty()) {
         const QStringList heard = readPhones();
         out.heardPhones = heard.join(QLatin1Char(' '));
         out.phoneEdits = PhoneDistance(heard, sums.pronunciation);
         if (out.phoneEdits > r.editsPerPhone * double(sums.pronunciation.size()) + r.extraEdits)
             out.heard = {};
     }
-    if (!out.heard.command.isEmpty() && r.phonePass && phoneSearchAdded_ && frames > 0) {
+    if (!out.heard.command.isEmpty() && r.phonePass && phoneSearchAdded_ && sums.frames > 0) {
         int phoneFrames = 0;
         const double phones = scoreWithPhones(&phoneFrames);
         if (phoneFrames > 0) {
-            out.phoneGap = (phones - ascr) / double(std::max(frames, phoneFrames));
-            if (out.phoneGap > settings_.rejection.maxPhoneGap)
+            out.phoneGap = (phones - sums.acoustic) / double(std::max(sums.frames, phoneFrames));
+            if (out.phoneGap > r.maxPhoneGap)
                 out.heard = {};
         }
     }
-    // A grammar built while this utterance ran takes over now.
-    applyGrammar();
-    return out;
 }
 
 Outcome Decoder::decode(const std::vector<short>& samples16k)

@@ -2,6 +2,7 @@
 #pragma once
 #include "AudioFrontEnd.h"
 #include "Grammar.h"
+#include "Utterance.h"
 #include "VoiceProfile.h"
 
 #include <memory>
@@ -14,7 +15,7 @@ struct ps_decoder_s;
 
 namespace voice {
 
-struct SpeechSpan;
+struct Segments;
 
 // How speech that is none of the phrases gets turned away.
 struct Rejection {
@@ -103,20 +104,18 @@ public:
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
-    const DecoderSettings& settings() const { return settings_; }
 
-    // Listens for these phrases from the next utterance on. Returns the words the model's dictionary
-    // lacks (their phrases are left out).
-    void setPhrases(const std::vector<voice::VoicePhrase>& phrases, QStringList* unsayable = nullptr);
+    // Listens for these phrases from the next utterance on; those with a word the model's dictionary
+    // lacks are left out.
+    void setPhrases(const std::vector<voice::VoicePhrase>& phrases);
     void setRejection(const Rejection& r);
-    const CommandGrammar& grammar() const { return activeGrammar_; }
 
     void begin();
     void feed(const short* samples, size_t count);
     // The front end's voice decision for each whole 10 ms frame of the utterance so far.
-    const std::vector<bool>& voiced() const { return voiced_; }
+    const std::vector<bool>& voiced() const { return utterance_.voiced(); }
     // Each of those frames' level as the recogniser hears it, in dB.
-    const std::vector<float>& levels() const { return levels_; }
+    const std::vector<float>& levels() const { return utterance_.levels(); }
     Outcome end();
     Outcome decode(const std::vector<short>& samples16k);
     // Ends the utterance as a reading of `sentence` rather than a command.
@@ -143,34 +142,33 @@ private:
     bool decodeUtterance(const char* search); // the buffered utterance through this search
     void applyGrammar();
     double scoreWithPhones(int* frames);
-    float voiceOverRoomDb(const SpeechSpan& span) const;
     bool othersSearch(const QString& winner); // a search for the phrases of every other command
     bool hear(Outcome& out, SpeechSpan& span); // finds the voice and what the recogniser hears of it
+    void judge(Outcome& out, const SpeechSpan& span); // the command search's answer, and its checks
+    void measureMargin(Outcome& out, const SpeechSpan& span, int pathScore);
+    void checkPhones(Outcome& out, const Segments& sums);
     bool useModel(ProfileKind kind);
 
 
     DecoderSettings settings_;
     ps_decoder_s* ps_;
-    std::vector<voice::VoicePhrase> phrases_;
-    CommandGrammar grammar_;       // the latest, waiting for the utterance under way to end
-    CommandGrammar activeGrammar_; // the one the decoder listens with
-    QStringList common_;      // the common words that compete with the latest phrases
-    QStringList competitors_; // of them, those of the grammar waiting to take over
-    std::vector<voice::VoicePhrase> activePhrases_;
-    QStringList activeCompetitors_;
+    // Phrases with their grammar and the common words that compete with them.
+    struct Listened {
+        std::vector<voice::VoicePhrase> phrases;
+        CommandGrammar grammar;
+        QStringList competitors;
+    };
+    Listened latest_;         // waiting for the utterance under way to end
+    Listened active_;         // what the decoder listens with
     bool grammarPending_ = false;
+    QStringList common_;      // the common words that compete with the latest phrases
     bool hasGrammar_ = false;
     bool phoneSearchAdded_ = false;
     bool readingSearchAdded_ = false;
     bool inUtterance_ = false; // listening, with a grammar to decode by
     bool listening_ = false;
     bool garbageWordsAdded_ = false;
-    std::unique_ptr<AudioFrontEnd> frontEnd_;
-    std::vector<short> utterance_; // as heard, whole frames, cleaned or not as settings say
-    std::vector<short> raw_;       // the same frames as the microphone gave them
-    std::vector<short> partial_;   // the start of the next frame
-    std::vector<bool> voiced_;
-    std::vector<float> levels_;
+    Utterance utterance_;
     std::vector<short> region_;    // the part of the utterance that is searched
     int regionFirstFrame_ = 0;
     std::optional<VoiceProfile> profile_;
