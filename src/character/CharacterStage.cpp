@@ -23,6 +23,12 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
                  options.balloonLingerMs, options.timeScale),
       scheduler_(options.idleDelayMs, [this](const Request& r) { execute(r); })
 {
+    wireScheduler();
+    wireWindow();
+}
+
+void CharacterStage::wireScheduler()
+{
     QObject::connect(&scheduler_, &RequestScheduler::started, this, &CharacterStage::requestStarted);
     QObject::connect(&scheduler_, &RequestScheduler::finished, this, &CharacterStage::requestFinished);
     QObject::connect(&scheduler_, &RequestScheduler::idleStarted, this, [this] {
@@ -47,7 +53,10 @@ CharacterStage::CharacterStage(QString id, std::shared_ptr<const CharacterData> 
             window_->setVisible(onScreen_);
     });
     scheduler_.setIdleAllowed(false);
+}
 
+void CharacterStage::wireWindow()
+{
     QObject::connect(window_.get(), &CharacterWindow::dragged, this, [this](const QPoint& p) {
         position_ = p;
         window_->move(p);

@@ -78,6 +78,8 @@ signals:
     void menuAboutToShow(QMenu* menu); // voice input adds its own entry here
 
 private:
+    void wireScheduler();
+    void wireWindow();
     friend class Character;
     void attach(Character* c);
     void detach(Character* c);
