@@ -208,9 +208,7 @@ int main(int argc, char** argv)
         // The clock window's text brings in the fonts, which the character does not need to appear.
         form.start();
         // Held no longer than an utterance heard without a key may last.
-        listenKey = input::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, [&platform](const QString& why) {
-            platform.report.problem(QStringLiteral("No key to talk"), why);
-        });
+        listenKey = input::MakeTalkKey(voice::SpeechEndDetector::Limits{}.longestMs, platform.report);
         coach = startVoice(options, server, form, *listenKey, platform, trace);
     });
     if (!display.notice.isEmpty())

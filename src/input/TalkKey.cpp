@@ -14,8 +14,8 @@ const QString otherWays = QStringLiteral("hold the middle button on the characte
 }
 
 TalkKey::TalkKey(std::unique_ptr<PortalListenKey> portal, std::unique_ptr<ListenKey> x11, bool waylandSession,
-                 int capMs, std::function<void(const QString&)> report)
-    : portal_(std::move(portal)), x11_(std::move(x11)), wayland_(waylandSession), report_(std::move(report))
+                 int capMs, platform::UserReport& report)
+    : portal_(std::move(portal)), x11_(std::move(x11)), wayland_(waylandSession), report_(report)
 {
     cap_.setSingleShot(true);
     cap_.setInterval(capMs);
@@ -88,18 +88,18 @@ void TalkKey::sourceHeld(bool held)
 
 void TalkKey::tell(const QString& why)
 {
-    if (told_ || !report_)
+    if (told_)
         return;
     told_ = true;
-    report_(why);
+    report_.problem(QStringLiteral("No key to talk"), why);
 }
 
-std::unique_ptr<TalkKey> MakeTalkKey(int capMs, std::function<void(const QString&)> report)
+std::unique_ptr<TalkKey> MakeTalkKey(int capMs, platform::UserReport& report)
 {
     const bool wayland = QGuiApplication::platformName() == u"wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     QDBusConnection bus = QDBusConnection::sessionBus();
     auto portal = bus.isConnected() ? std::make_unique<PortalListenKey>(bus) : nullptr;
-    return std::make_unique<TalkKey>(std::move(portal), std::make_unique<ListenKey>(), wayland, capMs, std::move(report));
+    return std::make_unique<TalkKey>(std::move(portal), std::make_unique<ListenKey>(), wayland, capMs, report);
 }
 
 } // namespace input

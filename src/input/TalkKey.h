@@ -1,8 +1,8 @@
 // The push-to-talk key this desktop can give us: the portal's shortcut, the X11 grab, or none.
 #pragma once
+#include "platform/UserReport.h"
 #include <QObject>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 namespace input {
@@ -22,7 +22,7 @@ public:
     // Either source may be null. A Wayland session's X11 grab sees the key only while an X11
     // window has the focus, which the user is told.
     TalkKey(std::unique_ptr<PortalListenKey> portal, std::unique_ptr<ListenKey> x11, bool waylandSession, int capMs,
-            std::function<void(const QString&)> report);
+            platform::UserReport& report);
     ~TalkKey() override;
 
     void start();
@@ -39,7 +39,7 @@ private:
     std::unique_ptr<PortalListenKey> portal_;
     std::unique_ptr<ListenKey> x11_;
     bool wayland_;
-    std::function<void(const QString&)> report_;
+    platform::UserReport& report_;
     QString x11Why_;
     Via via_ = Via::None;
     bool held_ = false;
@@ -48,6 +48,6 @@ private:
 };
 
 // The key for this process: the session bus's portal, and the X server's grab where there is one.
-std::unique_ptr<TalkKey> MakeTalkKey(int capMs, std::function<void(const QString&)> report);
+std::unique_ptr<TalkKey> MakeTalkKey(int capMs, platform::UserReport& report);
 
 } // namespace input

@@ -5,7 +5,7 @@ namespace platform {
 
 QtPlatform::QtPlatform(std::unique_ptr<Clock> clock)
     : notifications_(DesktopNotifications::installedIcon()), report_(&notifications_),
-      settings_({}, [this](const QString& summary, const QString& text) { report_.problem(summary, text); }),
+      settings_({}, report_),
       clock_(clock ? std::move(clock) : std::make_unique<SystemClock>()),
       platform_{settings_, clipboard_, messageBox_, shell_, *clock_, screen_, report_, notifications_,
                 VersionInfo::program()}

@@ -10,10 +10,10 @@
 
 namespace platform {
 
-IniSettingsStore::IniSettingsStore(QString configDir, Reporter report)
+IniSettingsStore::IniSettingsStore(QString configDir, UserReport& report)
     : configDir_(configDir.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
                                      : std::move(configDir)),
-      report_(std::move(report))
+      report_(report)
 {
 }
 
@@ -26,8 +26,7 @@ QString IniSettingsStore::filePath(const QString& appName) const
 
 void IniSettingsStore::report(const QString& summary, const QString& text)
 {
-    if (report_)
-        report_(summary, text);
+    report_.problem(summary, text);
 }
 
 namespace {

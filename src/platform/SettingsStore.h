@@ -1,5 +1,6 @@
 // The per-user settings store, an INI file under the XDG config folder.
 #pragma once
+#include "UserReport.h"
 #include <QString>
 #include <functional>
 #include <memory>
@@ -26,8 +27,7 @@ public:
 // is written. The same problem comes again on each failing save; the report says it once.
 class IniSettingsStore final : public SettingsStore {
 public:
-    using Reporter = std::function<void(const QString& summary, const QString& text)>;
-    explicit IniSettingsStore(QString configDir = {}, Reporter report = {});
+    IniSettingsStore(QString configDir, UserReport& report);
     ~IniSettingsStore() override;
 
     QString GetSetting(const QString& appName, const QString& section, const QString& key,
@@ -42,7 +42,7 @@ private:
     void report(const QString& summary, const QString& text);
 
     QString configDir_;
-    Reporter report_;
+    UserReport& report_;
     QString openApp_;
     std::unique_ptr<QSettings> settings_;
     bool corrupt_ = false;

@@ -12,8 +12,10 @@ void UserReport::problem(const QString& summary, const QString& text)
     if (said_.contains(text))
         return;
     said_.insert(text);
-    std::fprintf(stream_, "Varrow: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stream_);
+    if (stream_) {
+        std::fprintf(stream_, "Varrow: %s\n", text.toLocal8Bit().constData());
+        std::fflush(stream_);
+    }
     if (notifier_) {
         // The terminal line follows "Varrow: "; a notification stands on its own and starts a sentence.
         QString body = text;

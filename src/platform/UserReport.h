@@ -12,7 +12,7 @@ class Notifier;
 class UserReport : public QObject {
     Q_OBJECT
 public:
-    // `notifier` may be null (stderr alone); `stream` is where the terminal line goes.
+    // `notifier` may be null (stderr alone); `stream` is where the terminal line goes, if anywhere.
     explicit UserReport(Notifier* notifier, std::FILE* stream = stderr);
 
     // `summary` is a few words for the notification's title, `text` the whole story: what happened,

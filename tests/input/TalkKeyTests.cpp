@@ -101,16 +101,17 @@ private:
 };
 
 struct Recorder {
+    Recorder() { QObject::connect(&report, &platform::UserReport::reported, [this](const QString&, const QString& m) { told << m; }); }
     std::vector<bool> held;
     QStringList told;
+    platform::UserReport report{nullptr, nullptr};
 };
 
 std::unique_ptr<input::TalkKey> makeKey(const testsupport::SessionBus& bus, Recorder& r, int capMs, bool withX11 = false)
 {
     auto key = std::make_unique<input::TalkKey>(
         std::make_unique<input::PortalListenKey>(QDBusConnection::connectToBus(bus.address(), "client")),
-        withX11 ? std::make_unique<input::ListenKey>() : nullptr, true, capMs,
-        [&r](const QString& why) { r.told << why; });
+        withX11 ? std::make_unique<input::ListenKey>() : nullptr, true, capMs, r.report);
     QObject::connect(key.get(), &input::TalkKey::heldChanged, [&r](bool h) { r.held.push_back(h); });
     return key;
 }

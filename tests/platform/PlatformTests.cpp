@@ -35,7 +35,7 @@ TEST(Settings, CorruptFileIsKeptAsideBeforeAnythingIsWritten)
     QFile old(QFileInfo(t.iniPath()).path() + "/" + kept[0]);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), garbage);
-    EXPECT_EQ(IniSettingsStore(t.dir.path()).GetSetting("Varrow", "Settings", "LastPositionX", "0"), "5");
+    EXPECT_EQ(IniSettingsStore(t.dir.path(), t.report).GetSetting("Varrow", "Settings", "LastPositionX", "0"), "5");
 }
 
 namespace {

@@ -81,10 +81,14 @@ public:
 // Real INI settings in a private temporary directory.
 class TempSettings {
 public:
-    TempSettings() : store(dir.path(), [this](const QString&, const QString& m) { reports.append(m); }) {}
+    TempSettings() : report(nullptr, nullptr), store(dir.path(), report)
+    {
+        QObject::connect(&report, &platform::UserReport::reported, [this](const QString&, const QString& m) { reports.append(m); });
+    }
     QString iniPath() const { return store.filePath(QStringLiteral("Varrow")); }
     QTemporaryDir dir;
     QStringList reports;
+    platform::UserReport report;
     platform::IniSettingsStore store;
 };
 
