@@ -1,11 +1,16 @@
-// The e2e harness: a private X display with a window manager, and the real program run on it.
+// The desktop harness: a private X display with openbox, or a Wayland compositor run headless with
+// XWayland, and the real program run in it.
 #include "Desktop.h"
 
 #include <QColor>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QThread>
 #include <algorithm>
 #include <unistd.h>
@@ -13,18 +18,40 @@
 namespace e2e {
 
 namespace {
+
 const QRgb Background = qRgb(0x3a, 0x6e, 0xa5);
 
-QProcessEnvironment displayEnvironment(const QString& display)
+struct Recipe {
+    const char *name, *program, *desktop; // desktop: XDG_CURRENT_DESKTOP
+};
+constexpr Recipe Recipes[] = {{"x11", "Xvfb", ""}, {"sway", "sway", "sway"}, {"kwin", "kwin_wayland", "KDE"},
+                              {"mutter", "mutter", "GNOME"}};
+constexpr QFile::Permissions Private = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+constexpr QFile::Permissions Runnable = Private | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+
+bool writeFile(const QString& path, const QString& text)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
-    env.remove("PULSE_SERVER");
-    return env;
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0 && f.flush() && f.setPermissions(Runnable);
 }
+
+// A viewable X window from xwininfo's report on it; `managed` says whether a window manager handles it.
+std::optional<Window> parseXwininfo(const QString& info, bool* managed = nullptr)
+{
+    auto field = [&](const char* label) {
+        return QRegularExpression(QString("^\\s*%1:\\s*(.*)$").arg(label), QRegularExpression::MultilineOption)
+            .match(info).captured(1).trimmed();
+    };
+    if (field("Map State") != u"IsViewable")
+        return std::nullopt;
+    if (managed)
+        *managed = field("Override Redirect State") != u"yes";
+    return Window{QRegularExpression("Window id: 0x[0-9a-f]+ \"(.*)\"$", QRegularExpression::MultilineOption)
+                      .match(info).captured(1),
+                  QRect(field("Absolute upper-left X").toInt(), field("Absolute upper-left Y").toInt(),
+                        field("Width").toInt(), field("Height").toInt())};
+}
+
 } // namespace
 
 Ran RunToEnd(const QProcessEnvironment& env, const QString& program, const QStringList& args, int timeoutMs)
@@ -32,14 +59,10 @@ Ran RunToEnd(const QProcessEnvironment& env, const QString& program, const QStri
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(program, args);
-    Ran ran;
-    ran.finished = p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit;
-    if (p.state() != QProcess::NotRunning)
-        Stop(p, 0);
-    ran.code = ran.finished ? p.exitCode() : -1;
-    ran.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    ran.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return ran;
+    const bool finished = p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit;
+    Stop(p, 0);
+    return {finished, finished ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 void Stop(QProcess& p, int graceMs)
@@ -47,49 +70,65 @@ void Stop(QProcess& p, int graceMs)
     if (p.state() == QProcess::NotRunning)
         return;
     p.terminate();
-    if (graceMs > 0 && p.waitForFinished(graceMs))
-        return;
-    p.kill();
-    p.waitForFinished(3000);
+    if (graceMs <= 0 || !p.waitForFinished(graceMs)) {
+        p.kill();
+        p.waitForFinished(3000);
+    }
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
+    for (QDeadlineTimer deadline(timeoutMs); !done(); QThread::msleep(pollMs))
+        if (deadline.hasExpired())
             return false;
-        QThread::msleep(pollMs);
-    }
     return true;
 }
 
-Desktop::Desktop(QSize size, const std::vector<QRect>& monitors)
+QString NameOf(Kind kind)
+{
+    return Recipes[int(kind)].name;
+}
+
+bool Installed(Kind kind)
+{
+    return !QStandardPaths::findExecutable(Recipes[int(kind)].program).isEmpty();
+}
+
+Desktop::Desktop(Kind kind, QSize size, const std::vector<QRect>& monitors) : kind_(kind)
+{
+    server_.setProcessChannelMode(QProcess::MergedChannels);
+    server_.setStandardOutputFile(dir_.filePath("log"));
+    if (!dir_.isValid() || !(kind == Kind::X11 ? startX11(size, monitors) : startCompositor(size)))
+        error_ = NameOf(kind) + " did not start: " + error_ + u'\n' + log();
+}
+
+Desktop::~Desktop()
+{
+    for (auto it = launched_.rbegin(); it != launched_.rend(); ++it)
+        Stop(**it, 5000);
+    pointer_.closeWriteChannel();
+    pointer_.waitForFinished(2000);
+    Stop(pointer_);
+    Stop(server_, 5000);
+}
+
+bool Desktop::startX11(QSize size, const std::vector<QRect>& monitors)
 {
     // The server picks its own display: a guessed one may be held in the abstract namespace by another.
     // Without -noreset it would forget the monitors whenever no client is left between two tools.
-    xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", QString("%1x%2x24").arg(size.width()).arg(size.height()),
-                         "-br", "-nolisten", "tcp", "-noreset"});
-    QByteArray number;
+    const QString displayFile = dir_.filePath("display");
+    server_.start("sh", {"-c", QString("exec Xvfb -displayfd 3 -screen 0 %1x%2x24 -br -nolisten tcp -noreset 3>'%3'")
+                                   .arg(size.width()).arg(size.height()).arg(displayFile)});
+    QString number;
     WaitUntil([&] {
-        xvfb_.waitForReadyRead(50);
-        number += xvfb_.readAllStandardOutput();
-        return number.endsWith('\n') || xvfb_.state() == QProcess::NotRunning;
-    }, 10000, 0);
-    bool ok = false;
-    const int n = number.trimmed().toInt(&ok);
-    if (!ok) {
-        error_ = "Xvfb did not say which display it took: " + xvfb_.errorString();
-        return;
-    }
-    display_ = QString(":%1").arg(n);
+        QFile f(displayFile);
+        return (f.open(QIODevice::ReadOnly) && (number = f.readAll()).endsWith('\n')) ||
+               server_.state() == QProcess::NotRunning;
+    }, 10000, 20);
+    session_.insert("DISPLAY", ':' + number.trimmed());
     // The server listens once the socket is there, but answers a moment later: ask it.
-    if (!WaitUntil([&] { return run("xdpyinfo", {}, 2000).has_value(); }, 10000)) {
-        fail("Xvfb does not answer");
-        return;
-    }
+    if (number.isEmpty() || !WaitUntil([&] { return run("xdpyinfo", {}, 2000).has_value(); }, 10000))
+        return false;
     // Not black: where a window without its shape shows its transparent parts, they show black.
     run("display", {"-window", "root", "xc:" + QColor(Background).name()});
     // Monitors before the window manager, which reads them at its start; 96 dots per inch.
@@ -98,44 +137,115 @@ Desktop::Desktop(QSize size, const std::vector<QRect>& monitors)
         const QString geometry = QString("%1/%2x%3/%4+%5+%6").arg(m.width()).arg(qRound(m.width() * 25.4 / 96))
                                      .arg(m.height()).arg(qRound(m.height() * 25.4 / 96)).arg(m.x()).arg(m.y());
         // The screen's one output goes to the first monitor, which makes it the primary one.
-        if (!run("xrandr", {"--setmonitor", QString("M%1").arg(i), geometry, i == 0 ? "screen" : "none"})) {
-            fail(QString("xrandr could not set monitor %1").arg(i));
-            return;
-        }
+        if (!run("xrandr", {"--setmonitor", QString("M%1").arg(i), geometry, i == 0 ? "screen" : "none"}))
+            return false;
     }
-    wm_.setProcessEnvironment(displayEnvironment(display_));
-    wm_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // openbox announces itself before it manages windows; its start-up command runs once it does.
-    const QString ready = scratch_.filePath("openbox-ready");
-    wm_.start("openbox", {"--sm-disable", "--startup", QString("touch '%1'").arg(ready)});
-    if (!wm_.waitForStarted(5000) || !WaitUntil([&] { return QFile::exists(ready); }, 30000))
-        fail("openbox did not start");
+    const QString ready = dir_.filePath("openbox-ready");
+    return launch("openbox", {"--sm-disable", "--startup", QString("touch '%1'").arg(ready)}) &&
+           WaitUntil([&] { return QFile::exists(ready); }, 30000);
 }
 
-void Desktop::fail(const QString& why)
+bool Desktop::startCompositor(QSize size)
 {
-    error_ = why + " on " + display_;
-    display_.clear();
+    bus_ = std::make_unique<testsupport::SessionBus>();
+    QFile::setPermissions(dir_.path(), Runnable); // sway runs as nobody and reads its config here
+    const QString runtime = dir_.filePath("runtime"), home = dir_.filePath("home");
+    for (const QString& d : {runtime, home, dir_.filePath("client-runtime")}) {
+        QDir().mkpath(d);
+        QFile::setPermissions(d, Private);
+    }
+    // Tells us the displays and stays while the compositor and this folder do (Mutter ends with it).
+    const QString envFile = runtime + "/session.env", script = dir_.filePath("session.sh");
+    writeFile(script, QString("#!/bin/sh\nxhost +si:localuser:root >/dev/null 2>&1\nenv > %1.new && mv %1.new %1\n"
+                              "while kill -0 $PPID 2>/dev/null && [ -e \"$0\" ]; do sleep 1; done\n").arg(envFile));
+    QProcessEnvironment env = environment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.remove("XDG_SESSION_TYPE");
+    const QString w = QString::number(size.width()), h = QString::number(size.height());
+    QString program = Recipes[int(kind_)].program;
+    QStringList args;
+    if (kind_ == Kind::Sway) {
+        const QString config = dir_.filePath("sway.conf");
+        writeFile(config, QString("xwayland enable\noutput HEADLESS-1 resolution %1x%2 position 0 0 bg %3 "
+                                  "solid_color\nexec %4\n").arg(w, h, QColor(Background).name(), script));
+        env.insert("WLR_BACKENDS", "headless");
+        env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
+        env.insert("WLR_RENDERER", "pixman");
+        args = {"-c", config};
+        // sway will not run as root; the session then belongs to nobody, who lets root's clients in.
+        if (::getuid() == 0) {
+            for (const QString& d : {runtime, home})
+                if (::chown(QFile::encodeName(d).constData(), 65534, 65534) != 0)
+                    return false;
+            args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args;
+            program = "setpriv";
+        }
+    } else if (kind_ == Kind::KWin) {
+        // The packaged binary carries a file capability that a container may not grant; a copy has none.
+        program = dir_.filePath("kwin_wayland");
+        if (!QFile::copy("/usr/bin/kwin_wayland", program) || !QFile::setPermissions(program, Runnable))
+            return false;
+        env.insert("KWIN_WAYLAND_NO_PERMISSION_CHECKS", "1"); // this session trusts its tests
+        args = {"--virtual", "--xwayland", "--no-lockscreen", "--width", w, "--height", h, "--socket", "wayland-varrow",
+                script};
+    } else {
+        env.insert("GSETTINGS_BACKEND", "memory");
+        args = {"--headless", "--wayland", "--virtual-monitor", w + u'x' + h, "--wayland-display", "wayland-varrow",
+                "--", script};
+    }
+    server_.setProcessEnvironment(env);
+    server_.start(program, args);
+    if (!WaitUntil([&] { return QFile::exists(envFile) || server_.state() == QProcess::NotRunning; }, 60000))
+        return false;
+    QFile file(envFile);
+    file.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : file.readAll().split('\n'))
+        for (const char* name : {"DISPLAY", "XAUTHORITY", "SWAYSOCK", "WAYLAND_DISPLAY"})
+            if (line.startsWith(QByteArray(name) + '='))
+                session_.insert(name, QString::fromLocal8Bit(line.mid(line.indexOf('=') + 1)));
+    if (!session_.contains("DISPLAY") || !session_.contains("WAYLAND_DISPLAY"))
+        return false;
+    if (!session_.value("WAYLAND_DISPLAY").startsWith(u'/'))
+        session_.insert("WAYLAND_DISPLAY", runtime + u'/' + session_.value("WAYLAND_DISPLAY"));
+    // XWayland may start on the first client only; this is that client.
+    if (!WaitUntil([&] { return run("xdpyinfo", {}, 5000).has_value(); }, 30000, 20) || kind_ != Kind::Sway)
+        return kind_ != Kind::Sway;
+    // The headless seat has no pointer until a device joins; sway's cursor commands then reach clients.
+    pointer_.setProcessEnvironment(environment());
+    pointer_.start(VARROW_WAYLAND_INPUT, {});
+    if (!pointer_.waitForReadyRead(5000) || !pointer_.readAllStandardOutput().startsWith("ready")) {
+        error_ = "no pointer device: " + QString::fromLocal8Bit(pointer_.readAllStandardError());
+        return false;
+    }
+    return WaitUntil([&] { return run("swaymsg", {"-t", "get_version"}).has_value(); }, 10000, 20);
 }
 
 QProcessEnvironment Desktop::environment() const
 {
-    QProcessEnvironment env = displayEnvironment(display_);
-    if (!sessionBus_.isEmpty())
-        env.insert("DBUS_SESSION_BUS_ADDRESS", sessionBus_);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "SWAYSOCK", "QT_QPA_PLATFORM", "PULSE_SERVER",
+                             "DBUS_SESSION_BUS_ADDRESS", "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "I3SOCK"})
+        env.remove(name);
+    env.insert(session_);
+    if (kind_ == Kind::X11) {
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        if (scale_ != 1)
+            env.insert("QT_SCALE_FACTOR", QString::number(scale_));
+    } else {
+        env.insert("XDG_RUNTIME_DIR", dir_.filePath("client-runtime"));
+        env.insert("XDG_SESSION_TYPE", "wayland");
+        env.insert("XDG_CURRENT_DESKTOP", Recipes[int(kind_)].desktop);
+    }
+    if (!busAddress().isEmpty())
+        env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress());
     if (!soundServer_.isEmpty())
         env.insert("PULSE_SERVER", soundServer_);
-    env.insert("SPEECHD_ADDRESS", speechDispatcher_.isEmpty() ? "unix_socket:" + scratch_.filePath("no-speechd.sock")
+    env.insert("SPEECHD_ADDRESS", speechDispatcher_.isEmpty() ? "unix_socket:" + dir_.filePath("no-speechd.sock")
                                                               : speechDispatcher_);
-    if (scale_ != 1)
-        env.insert("QT_SCALE_FACTOR", QString::number(scale_));
     return env;
-}
-
-Desktop::~Desktop()
-{
-    Stop(wm_);
-    Stop(xvfb_);
 }
 
 std::optional<QString> Desktop::run(const QString& program, const QStringList& args, int timeoutMs) const
@@ -144,41 +254,147 @@ std::optional<QString> Desktop::run(const QString& program, const QStringList& a
     return ran.ok() ? std::optional<QString>(ran.out) : std::nullopt;
 }
 
-void Desktop::xdotool(const QStringList& args) const
+bool Desktop::launch(const QString& program, const QStringList& args, const QProcessEnvironment& extra)
 {
-    run("xdotool", args);
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = environment();
+    env.insert(extra);
+    p->setProcessEnvironment(env);
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->setStandardOutputFile(QProcess::nullDevice());
+    p->start(program, args);
+    launched_.push_back(std::move(p));
+    return launched_.back()->waitForStarted(5000);
+}
+
+QString Desktop::log() const
+{
+    QFile f(dir_.filePath("log"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
 }
 
 QImage Desktop::screenshot(const QString& saveAs) const
 {
-    const QString path = saveAs.isEmpty() ? QDir::temp().filePath(QString("varrow-e2e-%1.png").arg(::getpid())) : saveAs;
-    if (!run("import", {"-window", "root", "png:" + path}))
-        return {};
-    QImage image(path);
-    if (saveAs.isEmpty())
-        QFile::remove(path);
-    return image;
+    // KWin and Mutter give their screen only through D-Bus calls of their desktops' own.
+    const QString path = saveAs.isEmpty() ? dir_.filePath("shot.png") : saveAs;
+    const bool taken = kind_ == Kind::X11 ? run("import", {"-window", "root", "png:" + path}).has_value()
+                                          : kind_ == Kind::Sway && run("grim", {path}, 20000).has_value();
+    return taken ? QImage(path).convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+std::vector<Window> Desktop::windows() const
+{
+    std::vector<Window> list;
+    bool managed = true;
+    std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& n) {
+        const QString type = n["type"].toString();
+        if ((type == u"con" || type == u"floating_con") && n.contains("pid") && n["nodes"].toArray().isEmpty()) {
+            const QJsonObject r = n["rect"].toObject(), inner = n["window_rect"].toObject();
+            list.push_back({n["name"].toString(), QRect(r["x"].toInt() + inner["x"].toInt(), r["y"].toInt() + inner["y"].toInt(),
+                                                        inner["width"].toInt(), inner["height"].toInt()),
+                            n["focused"].toBool(), n["shell"].toString() == u"xwayland"});
+        }
+        for (const char* key : {"nodes", "floating_nodes"})
+            for (const QJsonValue& c : n[key].toArray())
+                walk(c.toObject());
+    };
+    if (kind_ == Kind::Sway)
+        walk(QJsonDocument::fromJson(run("swaymsg", {"-r", "-t", "get_tree"}, 5000).value_or("").toUtf8()).object());
+    // The X server's windows that no window manager handles, and elsewhere those the root's EWMH list names.
+    static const QRegularExpression child("^\\s+(0x[0-9a-f]+) \"(.*)\":", QRegularExpression::MultilineOption);
+    for (auto it = child.globalMatch(run("xwininfo", {"-root", "-children"}).value_or("")); it.hasNext();)
+        if (auto w = parseXwininfo(run("xwininfo", {"-id", it.next().captured(1)}).value_or(""), &managed); w && !managed)
+            list.push_back(*w);
+    if (kind_ == Kind::Sway)
+        return list;
+    const QString root = run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING", "_NET_ACTIVE_WINDOW"}).value_or("");
+    const QString active = QRegularExpression("_NET_ACTIVE_WINDOW\\(WINDOW\\): window id # (0x[0-9a-f]+)").match(root).captured(1);
+    for (const QString& id : QRegularExpression("_NET_CLIENT_LIST_STACKING\\(WINDOW\\): window id # (.*)$",
+                                                QRegularExpression::MultilineOption).match(root).captured(1).split(", ", Qt::SkipEmptyParts))
+        if (auto w = parseXwininfo(run("xwininfo", {"-id", id}).value_or(""))) {
+            w->focused = id.toUInt(nullptr, 16) == active.toUInt(nullptr, 16);
+            list.push_back(*w);
+        }
+    return list;
+}
+
+std::optional<Window> Desktop::window(const QString& title) const
+{
+    for (const Window& w : windows())
+        if (title.isNull() ? w.focused : w.title == title)
+            return w;
+    return std::nullopt;
+}
+
+QString Desktop::windowId(const QString& title) const
+{
+    // The one on screen: the program has others of that name.
+    return run("xdotool", {"search", "--onlyvisible", "--name", u'^' + title + u'$'}).value_or("").section(u'\n', 0, 0);
+}
+
+QRect Desktop::frame(const QString& title) const
+{
+    const auto w = parseXwininfo(run("xwininfo", {"-id", windowId(title)}).value_or(""));
+    // _NET_FRAME_EXTENTS: left, right, top, bottom.
+    const auto m = QRegularExpression("= (\\d+), (\\d+), (\\d+), (\\d+)").match(QString::fromStdString(xprop(title, "_NET_FRAME_EXTENTS")));
+    if (!w || !m.hasMatch())
+        return w ? w->rect : QRect();
+    return w->rect.adjusted(-m.captured(1).toInt(), -m.captured(3).toInt(), m.captured(2).toInt(), m.captured(4).toInt());
+}
+
+QRect Desktop::settledFrame(const QString& title) const
+{
+    QRect last = frame(title), now;
+    WaitUntil([&] { now = frame(title); return std::exchange(last, now) == now && now.isValid(); }, 2000, 40);
+    return now;
+}
+
+std::string Desktop::xprop(const QString& title, const QString& property) const
+{
+    return run("xprop", {"-id", windowId(title), property}).value_or("").trimmed().toStdString();
+}
+
+bool Desktop::activate(const QString& title) const
+{
+    return kind_ == Kind::Sway && run("swaymsg", {QString("[title=\"^%1$\"] focus").arg(title)}).has_value();
+}
+
+void Desktop::pointerTo(const QPoint& p) const
+{
+    const QString x = QString::number(p.x()), y = QString::number(p.y());
+    kind_ == Kind::Sway ? run("swaymsg", {"seat", "seat0", "cursor", "set", x, y}) : run("xdotool", {"mousemove", x, y});
+}
+
+void Desktop::button(int button, bool down) const
+{
+    if (kind_ == Kind::Sway)
+        run("swaymsg", {"seat", "seat0", "cursor", down ? "press" : "release", QString("button%1").arg(button)});
+    else
+        run("xdotool", {down ? "mousedown" : "mouseup", QString::number(button)});
+}
+
+void Desktop::drag(const QPoint& from, const QPoint& by, int steps) const
+{
+    pointerTo(from);
+    button(1, true);
+    for (int step = 1; step <= steps; ++step)
+        pointerTo(from + by * step / steps);
+    button(1, false);
 }
 
 Varrow::Varrow(const Desktop& desktop, const QString& home, const QStringList& args, const QString& program,
-               const QString& traceName)
-    : Varrow(desktop.environment(), home, args, program, traceName)
+               const QString& traceName, QProcessEnvironment env)
+    : desktop_(desktop), tracePath_(home + u'/' + traceName + ".txt")
 {
-    desktop_ = &desktop;
-}
-
-Varrow::Varrow(QProcessEnvironment env, const QString& home, const QStringList& args, const QString& program,
-               const QString& traceName)
-    : home_(home), tracePath_(home + u'/' + traceName + ".txt")
-{
-    QDir().mkpath(home_ + "/runtime");
-    QFile::setPermissions(home_ + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir().mkpath(home + "/runtime");
+    QFile::setPermissions(home + "/runtime", Private);
     QFile::remove(tracePath_);
-    env.insert("XDG_CONFIG_HOME", home_ + "/config");
-    env.insert("XDG_RUNTIME_DIR", home_ + "/runtime");
-    env.insert("XDG_DATA_HOME", home_ + "/data");
-    env.insert("XDG_CACHE_HOME", home_ + "/cache");
-    env.insert("XDG_DATA_DIRS", home_ + "/data");
+    if (env.isEmpty())
+        env = desktop.environment();
+    for (const char* dir : {"CONFIG", "DATA", "CACHE"})
+        env.insert(QString("XDG_%1_HOME").arg(dir), home + u'/' + QString(dir).toLower());
+    env.insert("XDG_RUNTIME_DIR", home + "/runtime");
+    env.insert("XDG_DATA_DIRS", home + "/data");
     process_.setProcessEnvironment(env);
     process_.start(program.isEmpty() ? ProgramPath() : program, QStringList{"--trace", tracePath_} + args);
     process_.waitForStarted(5000);
@@ -204,20 +420,19 @@ std::optional<QRegularExpressionMatch> Varrow::waitFor(const QString& pattern, i
 {
     // Lines look like "<ms> <event>"; the pattern matches the event.
     const QRegularExpression re("^\\d+ (?:" + pattern + ")$", QRegularExpression::MultilineOption);
-    QElapsedTimer t;
-    t.start();
-    for (;;) {
+    for (QDeadlineTimer deadline(timeoutMs), ended(QDeadlineTimer::Forever);; errors()) {
         const QString text = trace();
         const qsizetype complete = text.lastIndexOf(u'\n') + 1; // a line still being written doesn't count
-        const QRegularExpressionMatch m = re.match(text.left(complete), consumed_);
-        if (m.hasMatch()) {
+        if (const QRegularExpressionMatch m = re.match(text.left(complete), consumed_); m.hasMatch()) {
             consumed_ = m.capturedEnd() + 1;
             return m;
         }
-        if (t.elapsed() > timeoutMs || (!running() && complete == text.size() && t.elapsed() > 200))
+        // A run that ended may still have its last lines on their way.
+        if (!running() && complete == text.size() && ended.isForever())
+            ended.setRemainingTime(200);
+        if (deadline.hasExpired() || ended.hasExpired())
             return std::nullopt;
         process_.waitForReadyRead(pollMs);
-        errors();
     }
 }
 
@@ -234,22 +449,25 @@ QString Varrow::errors()
     return stderr_ += QString::fromLocal8Bit(process_.readAllStandardError());
 }
 
+QRect Varrow::waitShown(int timeoutMs)
+{
+    const auto shown = waitFor("ready", timeoutMs) ? waitFor("window shown Genie " + Geometry, timeoutMs) : std::nullopt;
+    return shown && waitFor("finished Show", timeoutMs) ? ParseGeometry(*shown, 1) : QRect();
+}
+
 bool Varrow::pick(const QPoint& at, const QString& entry)
 {
-    if (!desktop_)
-        return false;
-    auto pointAt = [scale = desktop_->scale()](const QPoint& p) {
-        return QStringList{"mousemove", QString::number(qRound(p.x() * scale)), QString::number(qRound(p.y() * scale))};
+    auto click = [this](const QPoint& p, int button) {
+        desktop_.pointerTo(QPoint(qRound(p.x() * desktop_.scale()), qRound(p.y() * desktop_.scale())));
+        desktop_.button(button, true);
+        desktop_.button(button, false);
     };
-    desktop_->xdotool(pointAt(at) + QStringList{"click", "3"});
-    if (!waitFor("menu shown .*"))
-        return false;
-    const auto item = waitFor("menu item (\\d+),(\\d+) (\\d+)x(\\d+) " + QRegularExpression::escape(entry), 3000);
-    if (!item)
-        return false;
-    desktop_->xdotool(pointAt(ParseGeometry(*item, 1).center()));
-    desktop_->xdotool({"click", "1"});
-    return true;
+    click(at, 3);
+    const auto item = waitFor("menu shown .*")
+                          ? waitFor("menu item " + Geometry + ' ' + QRegularExpression::escape(entry), 3000) : std::nullopt;
+    if (item)
+        click(ParseGeometry(*item, 1).center(), 1);
+    return item.has_value();
 }
 
 QString ProgramPath()
@@ -293,6 +511,16 @@ double DrawnShare(const QImage& shot, const QRect& area)
 int ColourDistance(QRgb a, QRgb b)
 {
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+}
+
+int ChangedPixels(const QImage& a, const QImage& b, const QRect& area, const QRect& except)
+{
+    int changed = 0;
+    const QRect r = area.intersected(a.rect()).intersected(b.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            changed += !except.contains(x, y) && ColourDistance(a.pixel(x, y), b.pixel(x, y)) > 48;
+    return changed;
 }
 
 QRect ParseGeometry(const QRegularExpressionMatch& m, int first)

@@ -1,5 +1,8 @@
-// The e2e harness: a private X display with a window manager, and the real program run on it.
+// The desktop harness: a private X display with openbox, or a Wayland compositor run headless with
+// XWayland, and the real program run in it.
 #pragma once
+#include "support/SessionBus.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QRect>
@@ -7,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -26,38 +30,76 @@ void Stop(QProcess& p, int graceMs = 3000);
 // Polls `done` until it holds or `timeoutMs` pass; returns whether it held.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10);
 
-// A private X display (Xvfb) with a small window manager, for running the real program.
+enum class Kind { X11, Sway, KWin, Mutter };
+QString NameOf(Kind kind);
+bool Installed(Kind kind);
+
+// A window as the window manager or compositor (or, for X11 windows it leaves unmanaged, the X server) sees it.
+struct Window {
+    QString title;
+    QRect rect;           // outside any decoration
+    bool focused = false; // holds the keyboard focus
+    bool x11 = true;
+};
+
 class Desktop {
 public:
-    // One screen of `size`; `monitors` splits it into RandR monitors, the first one primary.
-    explicit Desktop(QSize size = {1280, 800}, const std::vector<QRect>& monitors = {});
+    // X11: one screen of `size`, which `monitors` splits into RandR monitors, the first one primary.
+    explicit Desktop(Kind kind = Kind::X11, QSize size = {1280, 800}, const std::vector<QRect>& monitors = {});
     ~Desktop();
-    bool ok() const { return !display_.isEmpty(); }
+    bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
-    // The environment a program needs to run on this display.
+
+    // The environment a program needs to run in this session.
     QProcessEnvironment environment() const;
-    // The session bus later programs see; none by default, never the bus of the desktop running the tests.
+    // On X11 the session bus later programs see; none by default, never the bus of the desktop running the tests.
     void setSessionBus(const QString& address) { sessionBus_ = address; }
-    // The sound server later programs use; none by default, never the one of the desktop running the tests.
+    QString busAddress() const { return kind_ == Kind::X11 ? sessionBus_ : bus_->address(); }
+    // The sound server later programs use; none by default.
     void setSoundServer(const QString& address) { soundServer_ = address; }
-    // The speech-dispatcher later programs use (SPEECHD_ADDRESS); by default one that is not there,
-    // so that none is started for them.
+    // The speech-dispatcher later programs use; by default one that is not there, so none is started for them.
     void setSpeechDispatcher(const QString& address) { speechDispatcher_ = address; }
-    // Programs started from now on draw at this many device pixels per logical pixel.
+    // On X11, programs started from now on draw at this many device pixels per logical pixel.
     void setScale(double factor) { scale_ = factor; }
     double scale() const { return scale_; }
 
-    // Runs an X tool (xdotool, import, xwininfo) on this display; returns its stdout, nullopt on failure.
+    // Runs a tool in the session; its stdout, nullopt on failure.
     std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
-    void xdotool(const QStringList& args) const;
+    void xdotool(const QStringList& args) const { run("xdotool", args); }
+    // Starts a program that lives as long as the session (a native terminal, a portal).
+    bool launch(const QString& program, const QStringList& args, const QProcessEnvironment& extra = {});
+    // The whole screen as the user sees it; a null image in KWin and Mutter.
     QImage screenshot(const QString& saveAs = {}) const;
 
+    std::vector<Window> windows() const;
+    std::optional<Window> window(const QString& title) const; // a null title: the focused window
+    // On X11 the window with that title and openbox's frame round it.
+    QRect frame(const QString& title) const;
+    QRect settledFrame(const QString& title) const; // once openbox stops moving it into place
+    std::string xprop(const QString& title, const QString& property) const;
+    // Gives this window the focus as the user would, in sway.
+    bool activate(const QString& title) const;
+
+    // The pointer, in device pixels: sway's own seat there; elsewhere XTEST, which reaches X11 windows only.
+    void pointerTo(const QPoint& p) const;
+    void button(int button, bool down) const;
+    void drag(const QPoint& from, const QPoint& by, int steps = 10) const;
+    QString log() const; // the server's own output so far
+
 private:
-    void fail(const QString& why);
-    QTemporaryDir scratch_;
-    QString display_, error_, sessionBus_, soundServer_, speechDispatcher_;
+    bool startX11(QSize size, const std::vector<QRect>& monitors);
+    bool startCompositor(QSize size);
+    QString windowId(const QString& title) const;
+
+    Kind kind_;
+    QString error_;
+    QTemporaryDir dir_;
+    QProcessEnvironment session_; // DISPLAY and, in a compositor, WAYLAND_DISPLAY and the like
+    QString sessionBus_, soundServer_, speechDispatcher_;
     double scale_ = 1;
-    QProcess xvfb_, wm_;
+    std::unique_ptr<testsupport::SessionBus> bus_;
+    QProcess server_, pointer_;
+    std::vector<std::unique_ptr<QProcess>> launched_;
 };
 
 // One run of the real program with its own settings, runtime dir and trace file.
@@ -65,10 +107,7 @@ class Varrow {
 public:
     // Runs with settings and runtime dir under `home`; two runs with one home are one user's session.
     Varrow(const Desktop& desktop, const QString& home, const QStringList& args = {}, const QString& program = {},
-           const QString& traceName = "trace");
-    // The same in another session (a Wayland compositor); pick() then needs its own input.
-    Varrow(QProcessEnvironment session, const QString& home, const QStringList& args = {}, const QString& program = {},
-           const QString& traceName = "trace");
+           const QString& traceName = "trace", QProcessEnvironment env = {});
     ~Varrow();
 
     // Waits for a trace line matching `pattern` (after the ones already matched); returns its match.
@@ -79,13 +118,15 @@ public:
     bool running() const { return process_.state() != QProcess::NotRunning; }
     qint64 pid() const { return process_.processId(); }
     QString errors(); // stderr so far
+    // Waits until the character stands on the desktop; its window, null when it did not come.
+    QRect waitShown(int timeoutMs = 15000);
 
     // Right-clicks the character at `at` (logical pixels, as traced) and clicks the menu entry with this text.
     bool pick(const QPoint& at, const QString& entry);
 
 private:
-    const Desktop* desktop_ = nullptr;
-    QString home_, tracePath_;
+    const Desktop& desktop_;
+    QString tracePath_;
     QProcess process_;
     qsizetype consumed_ = 0;
     QString stderr_;
@@ -103,6 +144,9 @@ QPoint SavedPlace(const QString& home);
 // How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
 int ColourDistance(QRgb a, QRgb b); // the largest difference of the three channels
+// Pixels that differ clearly between two shots of one place, leaving out `except`.
+int ChangedPixels(const QImage& a, const QImage& b, const QRect& area, const QRect& except = {});
 QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups
+inline const QString Geometry = "(-?\\d+),(-?\\d+) (\\d+)x(\\d+)";
 
 } // namespace e2e

@@ -11,40 +11,20 @@ namespace e2e {
 namespace {
 
 // Notifications stay until closed, and duplicates are shown as they come, so a test can count them.
-const char DunstConfig[] = R"([global]
-    notification_limit = 0
-    stack_duplicates = false
-    history_length = 50
-    markup = full
-    format = "<b>%a: %s</b>\n%b"
-    min_icon_size = 32
-    max_icon_size = 32
-[urgency_low]
-    timeout = 0
-[urgency_normal]
-    timeout = 0
-[urgency_critical]
-    timeout = 0
-)";
+const char DunstConfig[] = "[global]\nnotification_limit=0\nstack_duplicates=false\nhistory_length=50\nmarkup=full\n"
+                           "format=\"<b>%a: %s</b>\\n%b\"\nmin_icon_size=32\nmax_icon_size=32\n[urgency_low]\ntimeout=0\n"
+                           "[urgency_normal]\ntimeout=0\n[urgency_critical]\ntimeout=0\n";
 
 } // namespace
 
 NotificationServer::NotificationServer(Desktop& desktop, bool withDaemon) : desktop_(desktop)
 {
-    if (!bus_.ok()) {
-        error_ = "dbus-daemon did not start";
-        return;
-    }
     desktop_.setSessionBus(bus_.address());
-    if (!withDaemon)
-        return;
-
     QFile dunstrc(dir_.filePath("dunstrc"));
-    if (!dunstrc.open(QIODevice::WriteOnly) || dunstrc.write(DunstConfig) < 0) {
-        error_ = "cannot write the dunst configuration";
+    if (!bus_.ok() || !dunstrc.open(QIODevice::WriteOnly) || dunstrc.write(DunstConfig) < 0 || !dunstrc.flush())
+        error_ = "no session bus or no dunst configuration";
+    if (!withDaemon || !ok())
         return;
-    }
-    dunstrc.close();
     daemon_.setProcessEnvironment(desktop_.environment());
     daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     daemon_.setStandardOutputFile(QProcess::nullDevice());

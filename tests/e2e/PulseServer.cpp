@@ -13,36 +13,32 @@
 namespace e2e {
 
 namespace {
-constexpr int ChunkSamples = 320; // 20 ms, as a sound card delivers it
+QString source(const QString& name, const QString& fifo)
+{
+    return QString("module-pipe-source source_name=%1 file=%2 format=s16le rate=16000 channels=1").arg(name, fifo);
 }
+} // namespace
 
 PulseServer::PulseServer()
 {
     QFile conf(dir_.filePath("server.pa"));
-    if (!conf.open(QIODevice::WriteOnly)) {
-        error_ = "cannot write the PulseAudio configuration";
-        return;
-    }
+    conf.open(QIODevice::WriteOnly);
     conf.write(QString("load-module module-native-protocol-unix auth-anonymous=1 socket=%1\n"
-                       "load-module module-null-sink sink_name=out\n"
-                       "load-module module-pipe-source source_name=mic file=%2 format=s16le rate=16000 channels=1\n"
-                       "set-default-source mic\n")
-                   .arg(dir_.filePath("native"), dir_.filePath("mic.fifo"))
-                   .toUtf8());
+                       "load-module module-null-sink sink_name=out\nload-module %2\nset-default-source mic\n")
+                   .arg(dir_.filePath("native"), source("mic", dir_.filePath("mic.fifo"))).toUtf8());
     conf.close();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", dir_.path());
-    env.insert("XDG_RUNTIME_DIR", dir_.path());
-    env.insert("XDG_CONFIG_HOME", dir_.path());
+    for (const char* dir : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+        env.insert(dir, dir_.path());
     env.remove("DBUS_SESSION_BUS_ADDRESS");
     server_.setProcessEnvironment(env);
+    server_.setProcessChannelMode(QProcess::MergedChannels);
     server_.setStandardOutputFile(dir_.filePath("server.log"));
-    server_.setStandardErrorFile(dir_.filePath("server.log"));
     server_.start("pulseaudio", {"-n", "-F", conf.fileName(), "--exit-idle-time=-1", "--daemonize=no",
                                  "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes"});
-    if (!server_.waitForStarted(5000)
-        || !WaitUntil([&] { return server_.state() != QProcess::Running || pactl({"info"}).has_value(); }, 10000)
-        || server_.state() != QProcess::Running) {
+    if (!server_.waitForStarted(5000) ||
+        !WaitUntil([&] { return server_.state() == QProcess::NotRunning || pactl({"info"}).has_value(); }, 10000) ||
+        server_.state() != QProcess::Running) {
         QFile log(dir_.filePath("server.log"));
         log.open(QIODevice::ReadOnly);
         error_ = "PulseAudio did not start: " + QString::fromLocal8Bit(log.readAll());
@@ -51,11 +47,6 @@ PulseServer::PulseServer()
     pipes_.push_back(dir_.filePath("mic.fifo"));
     running_ = true;
     feeder_ = std::thread([this] { feed(); });
-}
-
-PulseServer::~PulseServer()
-{
-    stop();
 }
 
 void PulseServer::stop()
@@ -70,7 +61,7 @@ void PulseServer::stop()
 std::optional<QString> PulseServer::pactl(const QStringList& args) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    addTo(env);
+    env.insert("PULSE_SERVER", address());
     const Ran ran = RunToEnd(env, "pactl", args, 5000);
     return ran.ok() ? std::optional<QString>(ran.out) : std::nullopt;
 }
@@ -90,24 +81,19 @@ void PulseServer::waitUntilSaid()
 bool PulseServer::addMicrophone(const QString& name)
 {
     const QString fifo = dir_.filePath(name + ".fifo");
-    if (!pactl({"load-module", "module-pipe-source", "source_name=" + name, "file=" + fifo, "format=s16le",
-                "rate=16000", "channels=1"}))
+    if (!pactl(QStringList{"load-module"} + source(name, fifo).split(u' ')))
         return false;
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        pipes_.push_back(fifo);
-    }
+    std::lock_guard<std::mutex> hold(lock_);
+    pipes_.push_back(fifo);
     return pactl({"set-default-source", name}).has_value();
 }
 
 bool PulseServer::removeMicrophone(const QString& name)
 {
-    const std::optional<QString> modules = pactl({"list", "short", "modules"});
-    if (!modules)
-        return false;
-    const QRegularExpression line("^(\\d+)\\tmodule-pipe-source\\tsource_name=" + QRegularExpression::escape(name)
-                                  + "\\s", QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch m = line.match(*modules);
+    const QRegularExpressionMatch m = QRegularExpression("^(\\d+)\\tmodule-pipe-source\\tsource_name=" +
+                                                         QRegularExpression::escape(name) + "\\s",
+                                                         QRegularExpression::MultilineOption)
+                                          .match(pactl({"list", "short", "modules"}).value_or(""));
     return m.hasMatch() && pactl({"unload-module", m.captured(1)}).has_value();
 }
 
@@ -116,9 +102,8 @@ bool PulseServer::removeMicrophone(const QString& name)
 void PulseServer::feed()
 {
     std::vector<int> fds;
-    std::vector<QString> opened;
     auto next = std::chrono::steady_clock::now();
-    std::vector<short> chunk(ChunkSamples);
+    std::vector<short> chunk(320);
     uint32_t seed = 1;
     while (running_) {
         {
@@ -131,18 +116,15 @@ void PulseServer::feed()
                 seed = seed * 1664525u + 1013904223u;
                 v = short(std::clamp(v + (int(seed >> 16) - 32768) * noise_ / 18919, -32768, 32767));
             }
-            for (size_t i = opened.size(); i < pipes_.size(); ++i) {
-                // The server made the fifo and holds it open for reading, so this does not block.
-                fds.push_back(::open(pipes_[i].toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK));
-                opened.push_back(pipes_[i]);
-            }
+            // The server made each fifo and holds it open for reading, so this does not block.
+            while (fds.size() < pipes_.size())
+                fds.push_back(::open(pipes_[fds.size()].toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK));
         }
         for (int fd : fds)
             if (fd >= 0)
                 [[maybe_unused]] const ssize_t w = ::write(fd, chunk.data(), chunk.size() * sizeof(short));
         said_.notify_all();
-        next += std::chrono::milliseconds(20);
-        std::this_thread::sleep_until(next);
+        std::this_thread::sleep_until(next += std::chrono::milliseconds(20));
     }
     for (int fd : fds)
         if (fd >= 0)

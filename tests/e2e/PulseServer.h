@@ -1,13 +1,13 @@
 // A sound server of the test's own: PulseAudio with a microphone fed from memory and a silent speaker.
 #pragma once
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -19,11 +19,10 @@ namespace e2e {
 class PulseServer {
 public:
     PulseServer();
-    ~PulseServer();
+    ~PulseServer() { stop(); }
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
     QString address() const { return "unix:" + dir_.filePath("native"); }
-    void addTo(QProcessEnvironment& env) const { env.insert("PULSE_SERVER", address()); }
 
     // 16 kHz mono samples the microphone hears next, after what it was already told.
     void say(const std::vector<short>& samples);

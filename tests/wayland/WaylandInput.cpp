@@ -20,8 +20,7 @@ const wl_interface pointerManager = {"zwlr_virtual_pointer_manager_v1", 1, 2, ma
 constexpr uint32_t pointerDestroy = 8;
 
 struct Globals {
-    wl_proxy* pointerManager = nullptr;
-    wl_proxy* seat = nullptr;
+    wl_proxy *pointerManager = nullptr, *seat = nullptr;
 };
 
 void global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
@@ -33,32 +32,27 @@ void global(void* data, wl_registry* registry, uint32_t name, const char* interf
         g->seat = static_cast<wl_proxy*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
 }
 
-void globalRemove(void*, wl_registry*, uint32_t) {}
-
-const wl_registry_listener registryListener = {global, globalRemove};
+const wl_registry_listener registryListener = {global, [](void*, wl_registry*, uint32_t) {}};
 
 } // namespace
 
 int main()
 {
     wl_display* display = wl_display_connect(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "no Wayland display\n");
-        return 1;
-    }
     Globals g;
-    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &g);
-    wl_display_roundtrip(display);
+    if (display) {
+        wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &g);
+        wl_display_roundtrip(display);
+    }
     if (!g.pointerManager) {
-        std::fprintf(stderr, "the compositor offers no virtual pointer\n");
+        std::fprintf(stderr, "no Wayland display that offers a virtual pointer\n");
         return 1;
     }
     wl_proxy* device = wl_proxy_marshal_constructor(g.pointerManager, 0, &virtualPointer, g.seat, nullptr);
     wl_display_roundtrip(display);
     std::printf("ready\n");
     std::fflush(stdout);
-    char line[128];
-    while (std::fgets(line, sizeof line, stdin)) {
+    for (char line[128]; std::fgets(line, sizeof line, stdin);) {
     }
     wl_proxy_marshal(device, pointerDestroy);
     wl_proxy_destroy(device);
