@@ -6,44 +6,45 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cstdint>
+#include <mutex>
 
 namespace speech {
 
 namespace {
-// Runs on espeak's thread: the events go on to the UI thread, through the channel of the speaker
-// that asked for the message, for as long as that speaker is there.
-int onSynth(short*, int, espeak_EVENT* events)
-{
-    for (espeak_EVENT* e = events; e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
-        if (e->type != espeakEVENT_WORD && e->type != espeakEVENT_MSG_TERMINATED)
-            continue;
-        if (auto* channel = static_cast<EspeakSpeaker::Channel*>(e->user_data))
-            channel->post(e->unique_identifier, int(e->type), e->text_position);
-    }
-    return 0;
-}
-} // namespace
-
-void EspeakSpeaker::Channel::post(unsigned message, int type, int textPosition)
-{
-    const std::lock_guard lock(mutex);
-    if (EspeakSpeaker* s = target)
-        s->mail_.post([s, message, type, textPosition] { s->handleEvent(message, type, textPosition); });
-}
-
-namespace {
 // A word takes well under this; a library that says nothing for so long plays to no device.
 constexpr int stallMs = 4000;
+// Stopping waits this long for the library to let go of the sound device.
+constexpr int finishMs = 3000;
 
-// The library is one per process, with one callback: a second speaker starting it would take the
-// first one's words and stop it when done. The program's one flag, as the library is its one state.
-std::atomic<bool> libraryTaken{false};
+// The library is one per process, with one callback: which speaker holds it, and where its events go.
+// The program's one piece of such state, as the library is.
+struct Library {
+    std::mutex mutex;
+    bool taken = false;
+    EspeakSpeaker* speaker = nullptr;
+};
+Library& library()
+{
+    static Library l;
+    return l;
+}
+
+// On espeak's thread: the events go to the speaker that holds the library, for as long as it is there.
+int onSynth(short*, int, espeak_EVENT* events)
+{
+    const std::lock_guard lock(library().mutex);
+    EspeakSpeaker* s = library().speaker;
+    for (espeak_EVENT* e = events; s && e && e->type != espeakEVENT_LIST_TERMINATED; ++e)
+        if (e->type == espeakEVENT_WORD || e->type == espeakEVENT_MSG_TERMINATED)
+            s->libraryEvent(unsigned(reinterpret_cast<uintptr_t>(e->user_data)), int(e->type), e->text_position);
+    return 0;
+}
 
 // Off the UI thread: the problem to tell the user, or nothing.
-QString startLibrary(espeak_AUDIO_OUTPUT output)
+QString startLibrary()
 {
-    if (espeak_Initialize(output, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0)
+    if (espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0)
         return QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so speech is "
                               "shown in the balloon only");
     if (espeak_SetVoiceByName("en-us") != EE_OK && espeak_SetVoiceByName("en") != EE_OK) {
@@ -59,9 +60,8 @@ QString startLibrary(espeak_AUDIO_OUTPUT output)
 }
 } // namespace
 
-EspeakSpeaker::EspeakSpeaker() : channel_(std::make_unique<Channel>())
+EspeakSpeaker::EspeakSpeaker()
 {
-    channel_->target = this;
     stall_.setSingleShot(true);
     stall_.setInterval(stallMs);
     connect(&stall_, &QTimer::timeout, this, &EspeakSpeaker::stalled);
@@ -71,48 +71,68 @@ EspeakSpeaker::EspeakSpeaker() : channel_(std::make_unique<Channel>())
 
 EspeakSpeaker::~EspeakSpeaker()
 {
+    if (!holdsLibrary_)
+        return;
     {
-        const std::lock_guard lock(channel_->mutex);
-        channel_->target = nullptr;
+        const std::lock_guard lock(library().mutex);
+        library().speaker = nullptr; // nothing more reaches this object
     }
-    if (starter_.joinable()) {
-        starter_.join();
-        initialized_ = startProblem_.isEmpty();
+    calls_.post([live = live_] {
+        if (*live) {
+            espeak_Cancel();
+            espeak_Terminate(); // joins the library's threads
+        }
+    });
+    // A sound device that never lets go keeps only that thread, and the library stays taken.
+    if (calls_.finish(finishMs)) {
+        const std::lock_guard lock(library().mutex);
+        library().taken = false;
     }
-    if (initialized_) {
-        espeak_Cancel();
-        espeak_Terminate(); // joins the library's threads: nothing reaches the channel after this
-    }
-    if (holdsLibrary_)
-        libraryTaken = false;
+}
+
+void EspeakSpeaker::libraryStarted(const QString& problem)
+{
+    mail_.post([this, problem] { started(problem); });
+}
+
+void EspeakSpeaker::libraryEvent(unsigned chunk, int type, int textPosition)
+{
+    mail_.post([this, chunk, type, textPosition] { handleEvent(chunk, type, textPosition); });
 }
 
 void EspeakSpeaker::prepare()
 {
     if (state_ != State::NotStarted)
         return;
-    if (libraryTaken.exchange(true)) {
+    {
+        const std::lock_guard lock(library().mutex);
+        holdsLibrary_ = !library().taken;
+        if (holdsLibrary_) {
+            library().taken = true;
+            library().speaker = this;
+        }
+    }
+    if (!holdsLibrary_) {
         state_ = State::Failed;
         emit problem(QStringLiteral("espeak-ng is already speaking for another part of this program, so this "
                                     "speech is shown in the balloon only"));
         return;
     }
-    holdsLibrary_ = true;
     state_ = State::Starting;
-    starter_ = std::thread([this] {
-        startProblem_ = startLibrary(AUDIO_OUTPUT_PLAYBACK);
-        mail_.post([this] { started(); });
+    calls_.post([live = live_] {
+        const QString problem = startLibrary();
+        *live = problem.isEmpty();
+        const std::lock_guard lock(library().mutex);
+        if (EspeakSpeaker* s = library().speaker)
+            s->libraryStarted(problem);
     });
 }
 
-void EspeakSpeaker::started()
+void EspeakSpeaker::started(const QString& problem)
 {
-    starter_.join();
-    const QString why = startProblem_;
-    initialized_ = why.isEmpty();
-    state_ = initialized_ ? State::Running : State::Failed;
-    if (!why.isEmpty())
-        emit problem(why);
+    state_ = problem.isEmpty() ? State::Running : State::Failed;
+    if (!problem.isEmpty())
+        emit this->problem(problem);
     if (auto text = std::move(waiting_))
         speak(std::move(text));
 }
@@ -142,9 +162,9 @@ void EspeakSpeaker::stop()
         return;
     }
     text_.reset();
-    message_ = 0;
+    chunk_ = 0;
     stall_.stop();
-    espeak_Cancel();
+    calls_.post([] { espeak_Cancel(); });
 }
 
 void EspeakSpeaker::startChunk()
@@ -162,22 +182,23 @@ void EspeakSpeaker::startChunk()
     chunkOffsets_.clear();
     const QByteArray ssml = SsmlFor(*text_, nextUnit_, end, &chunkOffsets_);
     nextUnit_ = end;
-    unsigned id = 0;
-    const espeak_ERROR r = espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0,
-                                        espeakCHARS_UTF8 | espeakSSML, &id, channel_.get());
-    message_ = id;
+    chunk_ = ++lastChunk_;
     stall_.start();
-    if (r != EE_OK) {
-        // The synthesiser refused the chunk: show the rest in the balloon rather than stall the queue.
-        message_ = 0;
-        reachUnit(int(end) - 1);
-        mail_.post([this, text = text_] { if (text == text_) startChunk(); });
-    }
+    calls_.post([ssml, chunk = chunk_] {
+        unsigned id = 0;
+        if (espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML,
+                         &id, reinterpret_cast<void*>(uintptr_t(chunk))) == EE_OK)
+            return;
+        // The synthesiser refused the chunk: it is shown in the balloon and the rest goes on.
+        const std::lock_guard lock(library().mutex);
+        if (EspeakSpeaker* s = library().speaker)
+            s->libraryEvent(chunk, espeakEVENT_MSG_TERMINATED, 0);
+    });
 }
 
-void EspeakSpeaker::handleEvent(unsigned message, int type, int textPosition)
+void EspeakSpeaker::handleEvent(unsigned chunk, int type, int textPosition)
 {
-    if (!text_ || message != message_)
+    if (!text_ || chunk != chunk_)
         return;
     stall_.start();
     if (type == espeakEVENT_MSG_TERMINATED) {
@@ -201,7 +222,7 @@ void EspeakSpeaker::reachUnit(int unit)
 // rest of the text, and all that follow, are paced in silence rather than waited for forever.
 void EspeakSpeaker::stalled()
 {
-    espeak_Cancel();
+    calls_.post([] { espeak_Cancel(); });
     state_ = State::Failed;
     emit problem(QStringLiteral("the speech synthesiser could not play its sound (the audio device may not be "
                                 "working), so speech is shown in the balloon only"));

@@ -1,14 +1,13 @@
 // espeak-ng in process, playing through the audio device.
 // The library is started off the UI thread by prepare() (or the first text) and stopped with this object.
 #pragma once
+#include "CallThread.h"
 #include "SilentSpeaker.h"
 #include "SpeechEngine.h"
 #include "platform/Mailbox.h"
 
 #include <QTimer>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace speech {
@@ -22,37 +21,34 @@ public:
     void stop() override;
     void prepare() override;
 
-    // What espeak's own thread may reach; it outlives the library's threads.
-    struct Channel {
-        std::mutex mutex;
-        EspeakSpeaker* target = nullptr;
-        // From espeak's thread: hands an event to the target's thread, if the target is still there.
-        void post(unsigned message, int type, int textPosition);
-    };
+    // From the library's threads; each runs on this object's thread. A chunk is one of our numbers.
+    void libraryStarted(const QString& problem);
+    void libraryEvent(unsigned chunk, int type, int textPosition);
 
 private:
-    void started();
+    void started(const QString& problem);
     void startChunk();
-    void handleEvent(unsigned message, int type, int textPosition);
+    void handleEvent(unsigned chunk, int type, int textPosition);
     void reachUnit(int unit);
     void stalled();
 
     enum class State { NotStarted, Starting, Running, Failed } state_ = State::NotStarted;
-    bool initialized_ = false; // the library's threads run until it is terminated
     bool holdsLibrary_ = false;
-    std::thread starter_;       // starts the library, off the UI thread
-    QString startProblem_;      // what went wrong starting it, or empty; written by the starter
     std::shared_ptr<const SpeechText> waiting_; // asked for while the library starts
-    std::unique_ptr<Channel> channel_;
     SilentSpeaker fallback_; // paces the balloon if the library will not start
     std::shared_ptr<const SpeechText> text_;
     size_t nextUnit_ = 0;
     size_t chunkFirstUnit_ = 0;
     std::vector<int> chunkOffsets_; // 1-based code-point position of each unit of the chunk
-    unsigned message_ = 0;          // the library's id of the chunk being said
+    unsigned chunk_ = 0;            // the chunk being said; 0: none
+    unsigned lastChunk_ = 0;
     int lastUnit_ = -1;             // the last unit reported of the text being said
     QTimer stall_;                  // no word from the library for this long: its sound goes nowhere
-    platform::Mailbox mail_{this};  // the starter's and the library's answers, run on this thread
+    platform::Mailbox mail_{this};
+    // Every call into the library, in order and off the UI thread: cancelling waits for the sound
+    // device, most of a second on PulseAudio.
+    CallThread calls_;
+    std::shared_ptr<bool> live_ = std::make_shared<bool>(false); // the library started; read on calls_ only
 };
 
 } // namespace speech
