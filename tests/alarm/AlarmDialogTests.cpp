@@ -58,22 +58,6 @@ protected:
 
 } // namespace
 
-TEST_F(AlarmDialogTest, OpensFromTheAlarmState)
-{
-    const std::tuple<TimeOfDay, bool, QStringList> cases[] = {
-        {*TimeOfDay::fromHms(13, 5, 9), true, {"1", "05", "09", "PM", "On", "Alarm Off"}},
-        {*TimeOfDay::fromHms(12, 30, 0), false, {"12", "30", "00", "PM", "Off", "Alarm On"}},
-        {*TimeOfDay::fromHms(0, 30, 0), false, {"12", "30", "00", "AM", "Off", "Alarm On"}},
-    };
-    for (const auto& [time, armed, shown] : cases) {
-        main.alarmTime = time;
-        main.alarmStatus = armed;
-        open();
-        EXPECT_EQ(boxes() + QStringList({status(), listed().last()}), shown);
-        dialog.reset();
-    }
-}
-
 // Arming and disarming take effect at once; OK stores the time alone, or keeps the old one and says why.
 TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)
 {
@@ -142,8 +126,21 @@ TEST_F(AlarmDialogTest, NumberCommandsFollowTheFocusedBox)
     EXPECT_EQ(numbersPresent(), 60);
 }
 
-TEST_F(AlarmDialogTest, EachActivationPlacesAndIntroducesAndTakesTheCharacter)
+// The dialog opens showing the alarm state, and each activation places and introduces the character.
+TEST_F(AlarmDialogTest, OpensFromTheAlarmStateAndEachActivationTakesTheCharacter)
 {
+    const std::tuple<TimeOfDay, bool, QStringList> cases[] = {
+        {*TimeOfDay::fromHms(13, 5, 9), true, {"1", "05", "09", "PM", "On", "Alarm Off"}},
+        {*TimeOfDay::fromHms(12, 30, 0), false, {"12", "30", "00", "PM", "Off", "Alarm On"}},
+        {*TimeOfDay::fromHms(0, 30, 0), false, {"12", "30", "00", "AM", "Off", "Alarm On"}},
+    };
+    for (const auto& [time, armed, shown] : cases) {
+        main.alarmTime = time;
+        main.alarmStatus = armed;
+        open();
+        EXPECT_EQ(boxes() + QStringList({status(), listed().last()}), shown);
+        dialog.reset();
+    }
     mainAgentA->setLeft(600);
     mainAgentA->setTop(200);
     open();
