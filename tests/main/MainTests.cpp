@@ -69,11 +69,9 @@ TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
 
     // Stored numbers that are no 16-bit whole number fall back and are told; a place off every screen comes back.
     form.reset();
-    setting("LastPositionX", "30000");
-    setting("LastPositionY", "left");
-    setting("HideTime", "");
-    setting("SpeechRate", "-100");
-    setting("SpeechPitch", "101");
+    for (const auto& [key, value] : {std::pair{"LastPositionX", "30000"}, {"LastPositionY", "left"}, {"HideTime", ""},
+                                     {"SpeechRate", "-100"}, {"SpeechPitch", "101"}})
+        setting(key, value);
     frmMain& g = load();
     carriedOut();
     EXPECT_EQ(g.agentA->Left(), QGuiApplication::primaryScreen()->availableGeometry().right() + 1 - 128);

@@ -105,8 +105,9 @@ TEST(SphinxVoiceInput, ReadingsAreCheckedAndCommandsReachTheCharacter)
     genie->Commands().Add("calendar", "Calendar", "Calendar", false);
     genie->Show(true);
     ASSERT_TRUE(waitUntilStill(genie->stage()));
-    voicetest::SampleSource clip;
-    auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<voicetest::SharedSource>(&clip));
+    auto source = std::make_unique<voicetest::SampleSource>();
+    voicetest::SampleSource& clip = *source;
+    auto input = std::make_unique<voice::SphinxVoiceInput>(std::move(source));
     ASSERT_TRUE(input->usable()) << qPrintable(input->usable().why());
     voice::SphinxVoiceInput& in = *input;
     server.setVoiceInput(std::move(input));
