@@ -74,12 +74,7 @@ TEST_F(CalendarTest, StepsLandOnARealDateInRange)
 {
     auto dialog = open();
     CalendarView& cal = view(*dialog);
-    struct Case {
-        QDate start;
-        const char* command;
-        QDate expected;
-    };
-    const Case cases[] = {
+    const std::tuple<QDate, const char*, QDate> cases[] = {
         // Days and months turn over into the next month or year, as a calendar's pages do.
         {{1999, 3, 31}, "nextDay", {1999, 4, 1}},
         {{1999, 3, 1}, "previousDay", {1999, 2, 28}},
@@ -98,10 +93,10 @@ TEST_F(CalendarTest, StepsLandOnARealDateInRange)
         {{9999, 12, 31}, "nextDay", {9999, 12, 31}},
         {{1754, 1, 1}, "previousYear", {1753, 1, 1}},
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(cal.setValue(c.start));
-        say(c.command);
-        EXPECT_EQ(cal.Value(), c.expected) << c.command << " from " << c.start.toString(Qt::ISODate).toStdString();
+    for (const auto& [start, command, expected] : cases) {
+        ASSERT_TRUE(cal.setValue(start));
+        say(command);
+        EXPECT_EQ(cal.Value(), expected) << command << " from " << start.toString(Qt::ISODate).toStdString();
         EXPECT_EQ(cal.selectedDate(), cal.Value());
     }
     EXPECT_EQ(t.messageBox.shown.size(), 3u); // the year box comes with "Previous Year" alone

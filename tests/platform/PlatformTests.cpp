@@ -87,7 +87,8 @@ TEST(UserReport, IconIsTheInstalledThemeNameElseAFile)
     qputenv("XDG_DATA_DIRS", dirs);
 }
 
-TEST(Settings, SixteenBitConversion)
+// Stored numbers and times are read strictly.
+TEST(Settings, NumbersAndTimesReadStrictly)
 {
     EXPECT_EQ(ToInt16("300"), 300);
     EXPECT_EQ(ToInt16(" -5 "), -5);
@@ -97,11 +98,8 @@ TEST(Settings, SixteenBitConversion)
     for (const char* bad : {"", " ", "-", "32768", "-32769", "70000", "99999999999999999999", "12abc", "1.5", "0x10", "1e3",
                             "\xef\xbc\x97" /* full-width 7 */})
         EXPECT_FALSE(ToInt16(QString::fromUtf8(bad)).has_value()) << bad;
-}
 
-// Every second of the day reads back from its text; twelve-hour times are read strictly.
-TEST(TimeTexts, FormatsAndReadBack)
-{
+    // Every second of the day reads back from its text; twelve-hour times are read strictly.
     for (int s = 0; s < 86400; ++s) {
         const TimeOfDay t = *TimeOfDay::fromHms(s / 3600, s / 60 % 60, s % 60);
         ASSERT_EQ(ReadTimeOfDay(TimeText(t)), t) << s;
