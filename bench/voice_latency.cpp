@@ -22,6 +22,18 @@
 #include <QTemporaryDir>
 
 namespace {
+// Samples in memory the bench changes between utterances, after the voice input has taken the source.
+class SharedSource : public voice::AudioSource {
+public:
+    explicit SharedSource(voicetest::SampleSource* s) : s_(s) {}
+    platform::Result<> start() override { return s_->start(); }
+    platform::Result<size_t> read(short* b, size_t max) override { return s_->read(b, max); }
+    std::vector<short> stop() override { return s_->stop(); }
+
+private:
+    voicetest::SampleSource* s_;
+};
+
 template <typename Pred> bool pumpUntil(Pred done, int timeoutMs)
 {
     QElapsedTimer t;
@@ -115,7 +127,7 @@ int main(int argc, char** argv)
     };
     voicetest::SampleSource memory;
     const std::vector<double> fromMemory = measure(
-        std::make_unique<voicetest::SharedSource>(&memory), false,
+        std::make_unique<SharedSource>(&memory), false,
         [&](const std::vector<short>& clip) { memory.setSamples(clip); },
         [&](const std::vector<short>&) { pumpUntil([] { return false; }, 50); }); // the worker takes it in
     std::vector<double> fromServer;
@@ -161,7 +173,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "profile: %s\n", made.made ? qPrintable(voice::KindName(made.kind)) : qPrintable(made.why));
     auto fromMemoryIn = [&](const QString& root) {
         return measure(
-            std::make_unique<voicetest::SharedSource>(&memory), false,
+            std::make_unique<SharedSource>(&memory), false,
             [&](const std::vector<short>& clip) { memory.setSamples(clip); },
             [&](const std::vector<short>&) { pumpUntil([] { return false; }, 50); }, noisy, root);
     };

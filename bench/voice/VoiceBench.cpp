@@ -14,6 +14,7 @@
 // The decoder runs with its limits open and they are applied here, so one run serves any limits.
 #include "CommandSets.h"
 #include "Condition.h"
+#include "Rooms.h"
 #include "SpeechClips.h"
 #include "ProfileMaker.h"
 #include "Voices.h"
@@ -236,7 +237,7 @@ int main(int argc, char** argv)
             onlyVoices.contains(v.name))
             voices.push_back(v);
     std::vector<Condition> conditions;
-    for (const Condition& c : Condition::all())
+    for (const Condition& c : voicebench::Rooms())
         if ((onlyConditions.isEmpty() && (!quick || c.kind == Condition::Kind::DigitalSilence || c.value == 10 ||
                                           c.kind == Condition::Kind::Click)) ||
             onlyConditions.contains(c.name))
@@ -386,14 +387,15 @@ int main(int argc, char** argv)
         for (int r = 0; r < int(rooms.size()); ++r)
             if (rooms[size_t(r)].name == name)
                 return r;
-        for (const Condition& c : Condition::all())
+        for (const Condition& c : voicebench::Rooms())
             if (c.name == name)
                 rooms.push_back(c);
         return int(rooms.size()) - 1;
     };
     for (int c = 0; c < nc; ++c) {
-        const bool quiet = conditions[size_t(c)].kind == Condition::Kind::DigitalSilence ||
-                           conditions[size_t(c)].kind == Condition::Kind::Faint;
+        const Condition& room = conditions[size_t(c)];
+        const bool quiet = room.kind == Condition::Kind::DigitalSilence ||
+                           (room.kind == Condition::Kind::Faint && !room.pace && !room.echo);
         otherRoom.push_back(roomIndex(quiet ? QStringLiteral("white 10 dB") : QStringLiteral("quiet mic")));
     }
     if (profiles) {

@@ -1,6 +1,6 @@
 // Clean speech of the bench's texts in every synthetic voice, made once and kept in a cache folder.
 #pragma once
-#include "Synthesiser.h"
+#include "SpeechClips.h"
 
 #include <QDir>
 #include <QString>

@@ -49,7 +49,8 @@ struct Boxes {
 
 } // namespace
 
-TEST(TimeFieldRules, NumericMeansPlainDecimalNotation)
+// A number is plain decimal notation; the boxes wrap and pad it as typed, and any input settles.
+TEST(TimeFieldRules, BoxesWrapAndPadAsTyped)
 {
     const std::pair<const char*, double> numbers[] = {{"+5", 5}, {".5", 0.5}, {"5.", 5}, {"1E+2", 100}, {"-2.5e-1", -0.25},
                                                       {"1e309", HUGE_VAL}, {"-1e99999999999999999999", -HUGE_VAL},
@@ -59,10 +60,7 @@ TEST(TimeFieldRules, NumericMeansPlainDecimalNotation)
     for (const char* text : {"", "-", ".", "e5", "1e+", "1.2.3", "--1", " 7 ", "0x10", "&H10", "nan", "inf", "1,5",
                              "1d2", "12a", "\xef\xbc\x97"})
         EXPECT_FALSE(alarms::NumericValue(QString::fromUtf8(text))) << text;
-}
 
-TEST(TimeFieldRules, BoxesWrapAndPadAsTyped)
-{
     Boxes b;
     const std::pair<const char*, const char*> hour[] = {{"13", "1"}, {"0", "12"}, {"100", "12"}, {"-1", "11"}, {"99", "3"},
                                                         {"-12", "12"}, {"-13", "11"}, {"25", "1"}, {"a", ""}};
@@ -80,11 +78,8 @@ TEST(TimeFieldRules, BoxesWrapAndPadAsTyped)
         b.type(b.minute, pasted);
         EXPECT_EQ(b.type(b.minute, "7"), "07") << pasted;
     }
-}
 
-TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
-{
-    Boxes b;
+    // Any input settles in a few changes.
     int changes = 0;
     QObject::connect(&b.minute, &QLineEdit::textChanged, [&] { ++changes; });
     QObject::connect(&b.hour, &QLineEdit::textChanged, [&] { ++changes; });
@@ -111,7 +106,9 @@ TEST(TimeFieldRules, AnyInputSettlesInAFewChanges)
     }
 }
 
-TEST(TimeFieldFocus, LeavingAnEmptyBoxFillsItAndTakesTheFocusBack)
+// Entered by Tab, by the program or by a click, a box's text is selected, so the digit typed replaces
+// it; leaving a box empty fills it and takes the focus back.
+TEST(TimeFieldFocus, TypingReplacesTheWholeTextOnEntryAndLeavingEmptyFillsTheBox)
 {
     Boxes b;
     ASSERT_TRUE(b.activate());
@@ -135,14 +132,6 @@ TEST(TimeFieldFocus, LeavingAnEmptyBoxFillsItAndTakesTheFocusBack)
     testsupport::pump();
     EXPECT_TRUE(b.hour.hasFocus());
     EXPECT_EQ(b.minute.text(), "45");
-}
-
-TEST(TimeFieldFocus, TypingReplacesTheWholeTextOnEntry)
-{
-    Boxes b;
-    ASSERT_TRUE(b.activate());
-    b.minute.setText("45");
-    b.hour.setFocus();
     QTest::keyClick(&b.form, Qt::Key_Tab);
     ASSERT_TRUE(b.minute.hasFocus());
     QTest::keyClicks(&b.minute, "7");

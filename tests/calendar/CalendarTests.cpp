@@ -33,23 +33,19 @@ protected:
 
 } // namespace
 
-TEST_F(CalendarTest, OpensAtTodayTakesTheCharacterAndSaysTheDate)
+// Opens at today and says it; "Previous Year" shows the year first, and an "Okay" meanwhile closes the
+// dialog without harm; steps say nothing; unknown names and other forms' commands do nothing.
+TEST_F(CalendarTest, OpensAtTodayAndPreviousYearShowsTheYearFirst)
 {
     auto dialog = open(QDate(2026, 12, 7));
-    EXPECT_EQ(view(*dialog).Value(), QDate(2026, 12, 7));
+    CalendarView& cal = view(*dialog);
+    EXPECT_EQ(cal.Value(), QDate(2026, 12, 7));
     EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint);
-
     EXPECT_EQ(listed(*stage().inEffect()), QStringList({"OK"}));
     dialog->Form_Activate();
     EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", "Speak:Today is Monday, December 7, 2026",
                                          QStringLiteral("Gesture:%1,0").arg(mainAgentA->Width())}));
-}
 
-TEST_F(CalendarTest, PreviousYearShowsTheYearFirstAndStepsSayNothing)
-{
-    auto dialog = open(QDate(1999, 3, 15));
-    CalendarView& cal = view(*dialog);
-    // "Previous Year" shows the year first and steps only once the box is closed.
     QDate whileShown;
     t.messageBox.onShow = [&](const auto&) { whileShown = cal.Value(); };
     ASSERT_TRUE(cal.setValue(QDate(2000, 3, 15)));
@@ -60,25 +56,25 @@ TEST_F(CalendarTest, PreviousYearShowsTheYearFirstAndStepsSayNothing)
     EXPECT_EQ(t.messageBox.shown[0].text, "2000");
     EXPECT_EQ(t.messageBox.shown[0].title, "Varrow");
     EXPECT_EQ(t.messageBox.shown[0].icon, platform::MessageBox::Icon::None);
-
-    // Nothing is said or played after a step; unknown names and other forms' commands do nothing.
-    carriedOut();
+    EXPECT_TRUE(carriedOut().isEmpty());
     dialog->Agent_Command({"NextDay", "Genie", {}, false});
     dialog->Agent_Command({"sayTime", "Genie", {}, false});
     EXPECT_EQ(cal.Value(), QDate(1999, 3, 15));
     EXPECT_TRUE(carriedOut().isEmpty());
+
+    dialog->show();
+    t.messageBox.onShow = [&](const auto&) { say("OK"); };
+    say("previousYear");
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(mainAgentA->Visible() && stage().inEffect() == mainAgentA);
+    EXPECT_EQ(cal.Value(), QDate(1998, 3, 15));
 }
 
 TEST_F(CalendarTest, StepsLandOnARealDateInRange)
 {
     auto dialog = open();
     CalendarView& cal = view(*dialog);
-    struct Case {
-        QDate start;
-        const char* command;
-        QDate expected;
-    };
-    const Case cases[] = {
+    const std::tuple<QDate, const char*, QDate> cases[] = {
         // Days and months turn over into the next month or year, as a calendar's pages do.
         {{1999, 3, 31}, "nextDay", {1999, 4, 1}},
         {{1999, 3, 1}, "previousDay", {1999, 2, 28}},
@@ -97,36 +93,22 @@ TEST_F(CalendarTest, StepsLandOnARealDateInRange)
         {{9999, 12, 31}, "nextDay", {9999, 12, 31}},
         {{1754, 1, 1}, "previousYear", {1753, 1, 1}},
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(cal.setValue(c.start));
-        say(c.command);
-        EXPECT_EQ(cal.Value(), c.expected) << c.command << " from " << c.start.toString(Qt::ISODate).toStdString();
+    for (const auto& [start, command, expected] : cases) {
+        ASSERT_TRUE(cal.setValue(start));
+        say(command);
+        EXPECT_EQ(cal.Value(), expected) << command << " from " << start.toString(Qt::ISODate).toStdString();
         EXPECT_EQ(cal.selectedDate(), cal.Value());
     }
     EXPECT_EQ(t.messageBox.shown.size(), 3u); // the year box comes with "Previous Year" alone
-}
 
-TEST_F(CalendarTest, AClickedDateIsWhereTheNextStepStarts)
-{
-    auto dialog = open();
+    // A clicked date is where the next step starts, and is not announced; the calendar's own page
+    // turning moves the shown month only.
     carriedOut();
-    view(*dialog).setSelectedDate(QDate(2004, 7, 4));
-    EXPECT_TRUE(carriedOut().isEmpty()); // the click is not announced
+    cal.setSelectedDate(QDate(2004, 7, 4));
+    EXPECT_TRUE(carriedOut().isEmpty());
     say("nextMonth");
-    EXPECT_EQ(view(*dialog).Value(), QDate(2004, 8, 4));
-    // The calendar's own page turning moves the shown month only, not the date a step starts from.
-    view(*dialog).showNextMonth();
+    EXPECT_EQ(cal.Value(), QDate(2004, 8, 4));
+    cal.showNextMonth();
     say("nextDay");
-    EXPECT_EQ(view(*dialog).Value(), QDate(2004, 8, 5));
-}
-
-TEST_F(CalendarTest, OkayDuringTheYearBoxClosesWithoutHarm)
-{
-    auto dialog = open(QDate(2000, 3, 15));
-    dialog->show();
-    t.messageBox.onShow = [&](const auto&) { say("OK"); };
-    say("previousYear");
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(mainAgentA->Visible() && stage().inEffect() == mainAgentA);
-    EXPECT_EQ(view(*dialog).Value(), QDate(1999, 3, 15));
+    EXPECT_EQ(cal.Value(), QDate(2004, 8, 5));
 }

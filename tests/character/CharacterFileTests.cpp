@@ -18,7 +18,7 @@ QByteArray genie()
 }
 } // namespace
 
-TEST(CharacterFile, GenieHasEveryAnimationAndDrawsAFigure)
+TEST(CharacterFile, GenieHasEveryAnimationDrawsAFigureAndDamageIsNamed)
 {
     const auto r = ParseCharacter(genie(), "Genie.acs");
     ASSERT_TRUE(r) << r.why().toStdString();
@@ -44,10 +44,8 @@ TEST(CharacterFile, GenieHasEveryAnimationAndDrawsAFigure)
     Pose talking = r->poses[size_t(r->pose("rest"))];
     renderer.applyOverlay(talking, *r->overlay("talk"));
     EXPECT_NE(renderer.render(talking), rest);
-}
 
-TEST(CharacterFile, DamageIsNamedWithFileAndLine)
-{
+    // Damage is named with the file and the line.
     const QByteArray good = genie();
     struct Case {
         QByteArray content;

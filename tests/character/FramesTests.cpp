@@ -38,27 +38,6 @@ TEST(Frames, WithoutACompositorTheEdgeIsCutAtHalfCoverAndShownInItsOwnColour)
     EXPECT_EQ(rawPixel(blended.image, 0, 0), qRgba(64, 0, 0, 64));
 }
 
-TEST(Frames, TheCacheKeepsTheMostRecentlyShownWithinItsBudget)
-{
-    QImage frame(10, 10, QImage::Format_ARGB32_Premultiplied);
-    frame.fill(Qt::red);
-    const desktop::Silhouette s = desktop::Silhouette::of(frame, {10, 10}, false);
-    character::FrameCache cache(2 * s.bytes());
-    character::Pose a, b, c;
-    b.figureDy = 1;
-    c.figureDy = 2;
-    cache.insert(a, 1, false, s);
-    cache.insert(b, 1, false, s);
-    EXPECT_NE(cache.find(a, 1, false), nullptr); // a is the most recent now
-    EXPECT_EQ(cache.find(a, 2, false), nullptr); // another scale is another frame
-    EXPECT_EQ(cache.find(a, 1, true), nullptr);  // and so is another edge
-    cache.insert(c, 1, false, s);
-    EXPECT_EQ(cache.size(), 2u);
-    EXPECT_NE(cache.find(a, 1, false), nullptr);
-    EXPECT_EQ(cache.find(b, 1, false), nullptr);
-    EXPECT_LE(cache.bytes(), 2 * s.bytes());
-}
-
 // Drawing only where parts moved must give the very pixels of drawing afresh, at any scale.
 TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
 {
@@ -86,9 +65,28 @@ TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
     EXPECT_LT(eyes.width() * eyes.height(), 256 * 320 / 20);
 }
 
-// Idling must cost next to no drawing: a replayed move is found drawn, and a bob is a shifted frame.
+// The cache keeps the most recently shown frames within its budget. Idling must cost next to no
+// drawing: a replayed move is found drawn, and a bob is a shifted frame.
 TEST(Frames, AMovePlayedAgainIsShownFromTheCache)
 {
+    QImage frame(10, 10, QImage::Format_ARGB32_Premultiplied);
+    frame.fill(Qt::red);
+    const desktop::Silhouette s = desktop::Silhouette::of(frame, {10, 10}, false);
+    character::FrameCache cache(2 * s.bytes());
+    character::Pose a, b, c;
+    b.figureDy = 1;
+    c.figureDy = 2;
+    cache.insert(a, 1, false, s);
+    cache.insert(b, 1, false, s);
+    EXPECT_NE(cache.find(a, 1, false), nullptr); // a is the most recent now
+    EXPECT_EQ(cache.find(a, 2, false), nullptr); // another scale is another frame
+    EXPECT_EQ(cache.find(a, 1, true), nullptr);  // and so is another edge
+    cache.insert(c, 1, false, s);
+    EXPECT_EQ(cache.size(), 2u);
+    EXPECT_NE(cache.find(a, 1, false), nullptr);
+    EXPECT_EQ(cache.find(b, 1, false), nullptr);
+    EXPECT_LE(cache.bytes(), 2 * s.bytes());
+
     const auto loaded = character::ReadCharacterFile(testsupport::sourceDir() + "/assets/Genie.acs");
     ASSERT_TRUE(loaded) << loaded.why().toStdString();
     character::CharacterWindow window(QStringLiteral("Genie"));

@@ -4,6 +4,7 @@
 #include "character/Agent.h"
 #include "support/CharacterTestSupport.h"
 
+#include <QRegularExpression>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -49,8 +50,7 @@ TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
     EXPECT_EQ(placed, QStringList({"228,500", "84,500", "0,500", "0,500", "4784,500"}));
     ASSERT_TRUE(testsupport::waitUntilStill(genie.stage()));
     // Running it again without a move still points again.
-    EXPECT_EQ(rec.started,
-              QStringList({"Gesture:228,500", "Gesture:84,500", "Gesture:0,500", "Gesture:0,500", "Gesture:4784,500"}));
+    EXPECT_EQ(rec.started, placed.replaceInStrings(QRegularExpression("^"), "Gesture:"));
 
     // The twips are read afresh: at 12 twips per pixel the same window measures fewer twips.
     genie.setLeft(300);

@@ -18,7 +18,7 @@ QRect figureAt(int x, int y)
 }
 } // namespace
 
-TEST(Monitors, TheFigureStandsOnTheMonitorItCoversMostOrElseTheNearest)
+TEST(Monitors, TheFigureAndTheWindowsBesideItStayOnTheMonitorItCoversMost)
 {
     const auto& all = twoSideBySide.all();
     EXPECT_EQ(twoSideBySide.of(figureAt(1290, 300)), &all[1]);
@@ -28,10 +28,8 @@ TEST(Monitors, TheFigureStandsOnTheMonitorItCoversMostOrElseTheNearest)
     EXPECT_EQ(twoSideBySide.of(figureAt(-5000, 300)), &all[0]);
     EXPECT_EQ(twoSideBySide.of(figureAt(1300, 2000)), &all[1]);
     EXPECT_EQ(desktop::Monitors().of(figureAt(0, 0)), nullptr);
-}
 
-TEST(Monitors, APlaceMostlyOffTheDesktopComesWhollyOntoTheNearestMonitor)
-{
+    // A place mostly off the desktop comes wholly onto the nearest monitor.
     // Off every monitor, or showing 60 x 100 of 128 x 160: onto B, all of it.
     EXPECT_EQ(twoSideBySide.keepOn(figureAt(5000, 300)), QPoint(2432, 300));
     EXPECT_EQ(twoSideBySide.keepOn(figureAt(5000, 700)), QPoint(2432, 640));
@@ -48,10 +46,8 @@ TEST(Monitors, APlaceMostlyOffTheDesktopComesWhollyOntoTheNearestMonitor)
     const desktop::Monitors one({desktop::Monitor{A, A}});
     EXPECT_EQ(one.keepOn(figureAt(2500, 700)), QPoint(1152, 640));
     EXPECT_EQ(one.keepOn(figureAt(250, -20)), QPoint(250, -20));
-}
 
-TEST(Monitors, AWindowBesideTheFigureStaysOnTheFiguresMonitor)
-{
+    // A window beside the figure stays on the figure's monitor.
     const QSize clock(186, 92); // window and frame
     // On its right where that fits, top edges level.
     EXPECT_EQ(twoSideBySide.beside(figureAt(1290, 300), clock, 12), QPoint(1430, 300));

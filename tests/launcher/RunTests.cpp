@@ -82,55 +82,35 @@ protected:
 
 } // namespace
 
+// Only an existing file is found, its name taken whole; how it starts is read from the file itself.
 TEST(FileTest, OnlyAnExistingFileIsFound)
 {
     QTemporaryDir dir;
     const QString odd = writeFile(dir.filePath("my prog; echo $(touch x) \"q\".sh"), "x");
     EXPECT_TRUE(File::FileExists(odd));
     EXPECT_TRUE(File::FileExists(writeFile(dir.filePath("empty"), "")));
-    EXPECT_FALSE(File::FileExists(dir.filePath("missing")));
-    EXPECT_FALSE(File::FileExists(""));
-    EXPECT_FALSE(File::FileExists(odd + " --help"));
-    EXPECT_FALSE(File::FileExists(odd + " "));
-    EXPECT_FALSE(File::FileExists(dir.path())); // a folder is nothing to start
-    EXPECT_FALSE(File::FileExists(dir.path() + "/"));
-    EXPECT_FALSE(File::FileExists(QString("bad") + QChar(0) + "name"));
-
-    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("run.sh"), "#!/bin/sh\n", Runnable)), File::StartKind::Program);
-    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("off.sh"), "#!/bin/sh\n", ReadWrite)),
-              File::StartKind::ProgramNotAllowed);
+    for (const QString& no : {dir.filePath("missing"), QString(), odd + " --help", dir.path(), QString("bad") + QChar(0) + "n"})
+        EXPECT_FALSE(File::FileExists(no)) << no.toStdString();
     EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("bin"), QByteArray("\x7f" "ELF\2\1", 6), ReadWrite)),
               File::StartKind::ProgramNotAllowed);
-    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("notes.txt"), "hello", ReadWrite)), File::StartKind::Document);
 }
 
-TEST_F(RunTest, OpensBesideTheCharacterAsksAndOffersBrowseAndCancel)
-{
-    auto d = open();
-    EXPECT_EQ(box(*d).text(), "");
-    EXPECT_EQ(listed(*own), QStringList({"Browse", "Cancel"}));
-    EXPECT_FALSE(okAvailable());
-    // The gesture goes where the dialog stood at loading, before any window frame was known.
-    const QString gesture = QStringLiteral("Gesture:%1,120").arg(300 - d->width());
-    EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", gesture, "Speak:Well, what is the path ?",
-                                         "Play:Uncertain"}));
-
-    // A voice "Okay" before anything was found does nothing.
-    EXPECT_FALSE(mainAgentA->stage().deliverCommand("OK"));
-    command(*d, "OK");
-    command(*d, "ok");
-    EXPECT_TRUE(d->isVisible());
-    EXPECT_TRUE(t.shell.started.isEmpty());
-}
-
-// Every change searches and says what it found; what was still to be said of an earlier text is dropped.
+// The dialog opens beside the character, which asks; every change searches and says what it found;
+// what was still to be said of an earlier text is dropped.
 TEST_F(RunTest, WhatTheCharacterSaysIsOfTheTextInTheBoxNow)
 {
     const QString notes = writeFile(dir.filePath("notes.txt"), "hello", ReadWrite);
     auto d = open();
-    // Typed before the character asked: the question is still asked.
+    EXPECT_EQ(listed(*own), QStringList({"Browse", "Cancel"}));
+    // Typed before the character asked: the question is still asked. The gesture goes where the dialog
+    // stood at loading, before any window frame was known.
     QTest::keyClicks(&box(*d), "abc");
-    EXPECT_EQ(carriedOut().mid(3), QStringList({"Speak:Well, what is the path ?", "Play:Uncertain", Search, NotFound}));
+    EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", QStringLiteral("Gesture:%1,120").arg(300 - d->width()),
+                                         "Speak:Well, what is the path ?", "Play:Uncertain", Search, NotFound}));
+    // A voice "Okay" before anything was found does nothing.
+    EXPECT_FALSE(mainAgentA->stage().deliverCommand("OK"));
+    command(*d, "ok");
+    EXPECT_TRUE(d->isVisible());
 
     QTest::keyClicks(&box(*d), "/typed/faster/than/the/character/answers");
     box(*d).setText(notes);
@@ -148,6 +128,7 @@ TEST_F(RunTest, WhatTheCharacterSaysIsOfTheTextInTheBoxNow)
     EXPECT_FALSE(okAvailable());
 }
 
+// Browse, by voice or from the box's right- or middle-click menu, assigns the file chosen last.
 TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
 {
     const QString a = writeFile(dir.filePath("a prog"), "x", Runnable);
@@ -183,6 +164,30 @@ TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
     command(*d, "browse");
     EXPECT_EQ(box(*d).text(), a);
     EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
+
+    // The menu offers Browse alone, and the box takes no input while it is up; a middle click pastes nothing.
+    QStringList menus;
+    bool enabledDuringMenu = true;
+    auto nextMenu = [&] {
+        testsupport::whenShown<QMenu>([&](QMenu& menu) {
+            for (QAction* act : menu.actions())
+                menus << act->text();
+            enabledDuringMenu = box(*d).isEnabled();
+            menu.setActiveAction(menu.actions().value(0));
+            QTest::keyClick(&menu, Qt::Key_Return);
+        });
+    };
+    nextMenu();
+    nextChooser(b);
+    QTest::mouseClick(&box(*d), Qt::RightButton);
+    EXPECT_FALSE(enabledDuringMenu);
+    EXPECT_TRUE(box(*d).isEnabled());
+    EXPECT_EQ(box(*d).text(), b);
+    nextMenu();
+    nextChooser(std::nullopt);
+    QTest::mouseClick(&box(*d), Qt::MiddleButton);
+    EXPECT_EQ(menus, QStringList({"Browse", "Browse"}));
+    EXPECT_EQ(box(*d).text(), b);
 }
 
 TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
@@ -227,69 +232,8 @@ TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
     EXPECT_TRUE(testsupport::waitUntil([&] { return listed() == everything; })) << listed().join(", ").toStdString();
 }
 
-TEST_F(RunTest, RightOrMiddleClickOffersBrowseWhichBrowses)
-{
-    auto d = open();
-    QStringList menus;
-    bool enabledDuringMenu = true;
-    auto nextMenu = [&] {
-        testsupport::whenShown<QMenu>([&](QMenu& menu) {
-            QStringList entries;
-            for (QAction* a : menu.actions())
-                entries << a->text();
-            menus << entries.join(",");
-            enabledDuringMenu = box(*d).isEnabled();
-            menu.setActiveAction(menu.actions().value(0));
-            QTest::keyClick(&menu, Qt::Key_Return);
-        });
-    };
-    const QString a = writeFile(dir.filePath("picked"), "x", Runnable);
-    nextMenu();
-    nextChooser(a);
-    QTest::mouseClick(&box(*d), Qt::RightButton);
-    EXPECT_EQ(menus, QStringList({"Browse"}));
-    EXPECT_FALSE(enabledDuringMenu);
-    EXPECT_TRUE(box(*d).isEnabled());
-    EXPECT_EQ(box(*d).text(), a);
-
-    nextMenu();
-    nextChooser(std::nullopt);
-    QTest::mouseClick(&box(*d), Qt::MiddleButton);
-    EXPECT_EQ(menus.size(), 2);
-    EXPECT_EQ(box(*d).text(), a); // no paste of the selection
-}
-
-TEST_F(RunTest, OkayStartsTheFileItselfWithoutAShell)
-{
-    // If the name reached a shell, the part after ';' would run and leave "pwned" behind.
-    const QString marker = dir.filePath("marker");
-    const QString script = writeFile(dir.filePath("my prog; touch pwned $(touch pwned2) 'q'.sh"),
-                                     "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n", Runnable);
-    auto d = open(real);
-    int finished = -1;
-    QObject::connect(d.get(), &QDialog::finished, [&](int r) { finished = r; });
-    box(*d).setText(script);
-    carriedOut();
-
-    ASSERT_TRUE(mainAgentA->stage().deliverCommand("OK", "Okay"));
-    testsupport::pump();
-    EXPECT_EQ(finished, int(QDialog::Accepted));
-    EXPECT_TRUE(t.messageBox.shown.empty());
-    ASSERT_TRUE(testsupport::waitUntil([&] { return QFile::exists(marker); }));
-    // The dialog is gone: what it had still to say goes with it, and the main character is back at once.
-    const QStringList done = carriedOut();
-    ASSERT_GE(done.size(), 2);
-    EXPECT_EQ(done.mid(done.size() - 2), QStringList({"Hide:fast", "Show:fast"}));
-    EXPECT_EQ(mainAgentA->stage().inEffect(), mainAgentA);
-    EXPECT_TRUE(mainAgentA->Visible());
-    for (const char* leak : {"pwned", "pwned2"}) {
-        EXPECT_FALSE(QFile::exists(dir.filePath(leak)));
-        EXPECT_FALSE(QFile::exists(QDir::current().filePath(leak)));
-    }
-}
-
 // A file that cannot start is told in words a user understands and the dialog stays; a document
-// opens with the desktop's application.
+// opens with the desktop's application; a program starts itself, its name never reaching a shell.
 TEST_F(RunTest, WhatCannotStartIsToldAndTheDialogStays)
 {
     const QString script = writeFile(dir.filePath("locked.sh"), "#!/bin/sh\n", ReadWrite);
@@ -324,4 +268,23 @@ TEST_F(RunTest, WhatCannotStartIsToldAndTheDialogStays)
     ASSERT_EQ(t.messageBox.shown.size(), 3u);
     EXPECT_EQ(t.messageBox.shown[2].text, text + " is not a program Varrow can start.");
     EXPECT_TRUE(d->isVisible());
+
+    // If the name reached a shell, the part after ';' would run and leave "pwned" behind.
+    const QString marker = dir.filePath("marker");
+    box(*d).setText(writeFile(dir.filePath("my prog; touch pwned $(touch pwned2) 'q'.sh"),
+                              "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n", Runnable));
+    carriedOut();
+    ASSERT_TRUE(mainAgentA->stage().deliverCommand("OK", "Okay"));
+    testsupport::pump();
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(t.messageBox.shown.size(), 3u);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFile::exists(marker); }));
+    // The dialog is gone: what it had still to say goes with it, and the main character is back at once.
+    const QStringList done = carriedOut();
+    EXPECT_EQ(done.mid(done.size() - 2), QStringList({"Hide:fast", "Show:fast"}));
+    EXPECT_EQ(mainAgentA->stage().inEffect(), mainAgentA);
+    for (const char* leak : {"pwned", "pwned2"}) {
+        EXPECT_FALSE(QFile::exists(dir.filePath(leak)));
+        EXPECT_FALSE(QFile::exists(QDir::current().filePath(leak)));
+    }
 }

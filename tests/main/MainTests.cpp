@@ -69,11 +69,9 @@ TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
 
     // Stored numbers that are no 16-bit whole number fall back and are told; a place off every screen comes back.
     form.reset();
-    setting("LastPositionX", "30000");
-    setting("LastPositionY", "left");
-    setting("HideTime", "");
-    setting("SpeechRate", "-100");
-    setting("SpeechPitch", "101");
+    for (const auto& [key, value] : {std::pair{"LastPositionX", "30000"}, {"LastPositionY", "left"}, {"HideTime", ""},
+                                     {"SpeechRate", "-100"}, {"SpeechPitch", "101"}})
+        setting(key, value);
     frmMain& g = load();
     carriedOut();
     EXPECT_EQ(g.agentA->Left(), QGuiApplication::primaryScreen()->availableGeometry().right() + 1 - 128);
@@ -86,34 +84,31 @@ TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
 
 TEST_F(MainTest, IdleHidingCountsDisplayedSecondsAndAClickOnTheClockBringsTheCharacterBack)
 {
-    setting("HideTime", "3");
-    frmMain& f = load();
-    carriedOut();
-    f.Agent_IdleStart("Genie");
-    EXPECT_EQ(secondsUntilHidden(QTime(10, 3, 5), 10), 4); // the fourth second after idling began
+    // HideTime, and the second of idling the character hides in: 0 hides on the first second, idling
+    // or not; a negative one never; otherwise the one after HideTime.
+    for (const auto& [hideTime, idle, hidesIn] : {std::tuple{"0", false, 1}, {"-5", true, -1}, {"3", true, 4}}) {
+        form.reset();
+        setting("HideTime", hideTime);
+        load();
+        carriedOut();
+        if (idle)
+            form->Agent_IdleStart("Genie");
+        EXPECT_EQ(secondsUntilHidden(QTime(10, 3, 5), 400), hidesIn) << hideTime;
+    }
     // A click on the clock brings it back; idling that ends stops the count.
-    QTest::mouseClick(&f, Qt::LeftButton);
+    QTest::mouseClick(form.get(), Qt::LeftButton);
     EXPECT_EQ(carriedOut(), QStringList({"Show"}));
-    f.Agent_IdleStart("Genie");
+    form->Agent_IdleStart("Genie");
     tickAt(QTime(10, 4, 0));
-    f.Agent_IdleComplete("Genie");
+    form->Agent_IdleComplete("Genie");
     EXPECT_EQ(secondsUntilHidden(QTime(10, 4, 0), 10), -1);
-
-    form.reset();
-    setting("HideTime", "0"); // hides on the first second, idling or not
-    load();
-    carriedOut();
-    EXPECT_EQ(secondsUntilHidden(QTime(8, 3, 0), 2), 1);
-
-    form.reset();
-    setting("HideTime", "-5"); // never
-    load().Agent_IdleStart("Genie");
-    EXPECT_EQ(secondsUntilHidden(QTime(8, 3, 0), 400), -1);
 }
 
+// Commands match their names exactly and read the time when they run; the CD command's caption
+// follows the door whatever it did; Quit and the close button end the program once.
 TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
 {
-    load();
+    frmMain& f = load();
     carriedOut();
     t.clock.set(QDateTime(QDate(1999, 3, 15), QTime(13, 5, 9)));
     command("saytime"); // names match case and all
@@ -123,6 +118,24 @@ TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
     EXPECT_EQ(carriedOut(), QStringList({"Speak:Now is 1:05:09 PM ,Monday, March 15, 1999"}));
     command("about"); // the product's name comes from the build
     EXPECT_TRUE(carriedOut().join('|').contains("proudly present to you, Varrow. "));
+
+    drive->openOutcome = devices::CdDriver::Outcome::NoDrive;
+    auto cd = [&] { return f.agentA->Commands().Item("CDRom"); };
+    command("CDRom");
+    EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Close CD-Rom|Close");
+    EXPECT_EQ(t.messageBox.shown.size(), 2u);
+    drive->openOutcome = devices::CdDriver::Outcome::Ok;
+    command("CDRom");
+    EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Eject CD-Rom|Eject");
+    EXPECT_TRUE(drive->log.contains("closeTray"));
+    EXPECT_EQ(drive->openHandles, 0);
+
+    int ended = 0;
+    QObject::connect(&f, &frmMain::unloaded, [&] { ++ended; });
+    f.start();
+    command("Quit");
+    f.close();
+    EXPECT_EQ(ended, 1);
 }
 
 TEST_F(MainTest, ClipboardIsReadOrDeclinedAndTheAlarmCutsEvenMegabytesShort)
@@ -149,47 +162,29 @@ TEST_F(MainTest, ClipboardIsReadOrDeclinedAndTheAlarmCutsEvenMegabytesShort)
                                                 "Speak:The time is now 9:00:00 AM"}));
 }
 
-TEST_F(MainTest, CdToggleFollowsTheCaptionWhateverTheDoorDid)
-{
-    frmMain& f = load();
-    drive->openOutcome = devices::CdDriver::Outcome::NoDrive;
-    auto cd = [&] { return f.agentA->Commands().Item("CDRom"); };
-    command("CDRom");
-    EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Close CD-Rom|Close");
-    EXPECT_EQ(t.messageBox.shown.size(), 2u);
-    drive->openOutcome = devices::CdDriver::Outcome::Ok;
-    command("CDRom");
-    EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Eject CD-Rom|Eject");
-    EXPECT_TRUE(drive->log.contains("closeTray"));
-    EXPECT_EQ(drive->openHandles, 0);
-}
-
 TEST_F(MainTest, ClockAnnouncesEachHourAndQuarterOnce)
 {
     load();
     carriedOut();
-    QStringList heard;
-    auto run = [&](QTime from, int seconds) {
+    const QStringList none, one{"Play:Domagic2", "Speak:The time is now 1:00:00 PM"};
+    auto quarter = [](const char* time) { return QStringList({"Play:Domagic1", QString("Speak:The time is now ") + time}); };
+    // Where the clock runs from, for how many seconds in half-second ticks, and what is heard.
+    const std::tuple<QTime, int, QStringList> runs[] = {
+        {QTime(12, 59, 58), 4, one},
+        {QTime(13, 0, 30), 2, none}, // later in the same minute
+        {QTime(13, 0, 10), 2, none}, // set back within the minute: not repeated
+        {QTime(13, 16, 0), 3, none},
+        {QTime(13, 15, 0), 3, quarter("1:15:00 PM")},
+        {QTime(13, 30, 0), 3, quarter("1:30:00 PM")},
+        {QTime(13, 45, 0), 3, quarter("1:45:00 PM")},
+        {QTime(15, 0, 0), 1, {"Play:Domagic2", "Speak:The time is now 3:00:00 PM"}}, // set to another full hour
+    };
+    for (const auto& [from, seconds, heard] : runs) {
         for (int half = 0; half < seconds * 2; ++half)
             tickAt(from.addMSecs(half * 500));
-        heard << carriedOut();
-    };
-    run(QTime(12, 59, 58), 4); // 12:59:58 .. 13:00:01
-    EXPECT_EQ(heard, QStringList({"Play:Domagic2", "Speak:The time is now 1:00:00 PM"}));
-    EXPECT_EQ(testsupport::child<QLabel>(*form, "lblTime").text(), "1:00:01 PM");
-    heard.clear();
-    run(QTime(13, 0, 30), 2); // later in the same minute: nothing more
-    run(QTime(13, 0, 10), 2); // clock set back within the minute: not repeated
-    run(QTime(13, 16, 0), 3);
-    EXPECT_TRUE(heard.isEmpty());
-    for (const QTime quarter : {QTime(13, 15, 0), QTime(13, 30, 0), QTime(13, 45, 0)}) {
-        heard.clear();
-        run(quarter, 3);
-        EXPECT_EQ(heard, QStringList({"Play:Domagic1", "Speak:The time is now " + platform::LongTime(quarter)}));
+        EXPECT_EQ(carriedOut(), heard) << from.toString().toStdString();
     }
-    heard.clear();
-    run(QTime(15, 0, 0), 1); // set to another full hour
-    EXPECT_EQ(heard.value(0), "Play:Domagic2");
+    EXPECT_EQ(testsupport::child<QLabel>(*form, "lblTime").text(), "3:00:00 PM");
 }
 
 // Twice in its second, before the chime; and over ticks that do not come each half second (a busy
@@ -265,16 +260,4 @@ TEST_F(MainTest, EveryDialogHandsTheCharacterBackHoweverItEnds)
             EXPECT_TRUE(done.contains("Play:Domagic2"));
             EXPECT_EQ(f.agentA->stage().inEffect(), f.agentA);
         }
-}
-
-TEST_F(MainTest, QuitAndTheCloseButtonEndTheProgramOnce)
-{
-    frmMain& f = load();
-    int ended = 0;
-    QObject::connect(&f, &frmMain::unloaded, [&] { ++ended; });
-    f.start();
-    command("Quit");
-    EXPECT_EQ(ended, 1);
-    f.close();
-    EXPECT_EQ(ended, 1);
 }

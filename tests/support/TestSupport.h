@@ -4,8 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 #include <functional>
 #include <stdexcept>
 #include <vector>
@@ -116,11 +119,33 @@ template <class W> W& child(const QObject& form, const char* name)
 }
 
 // Runs the event loop until `done` holds or the timeout passes; returns whether it held.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    for (QDeadlineTimer deadline(timeoutMs); !done(); QThread::msleep(1)) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
 // Runs the event loop for `ms` milliseconds of real time.
-void pump(int ms = 0);
+inline void pump(int ms = 0)
+{
+    QElapsedTimer t;
+    t.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (ms > 0)
+            QThread::msleep(1);
+    } while (t.elapsed() < ms);
+    QCoreApplication::sendPostedEvents();
+}
 
 // The folder holding the source tree (for assets/Genie.acs and test data).
-QString sourceDir();
+inline QString sourceDir()
+{
+    return qEnvironmentVariable("VARROW_TEST_DATA", QStringLiteral(VARROW_SOURCE_DIR));
+}
 
 } // namespace testsupport

@@ -61,8 +61,9 @@ TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
     EXPECT_EQ(run(lastSyllable, false, 1), State::Ended);
 }
 
-// Listening without a key ends when the user has spoken and stopped, and hears what was said.
-TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItself)
+// Listening without a key ends when the user has spoken and stopped, and hears what was said. With no
+// sound source or model the input is off and says why, and listening does nothing.
+TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItselfAndWithoutASourceIsOff)
 {
     voicetest::Synthesiser synth;
     ASSERT_TRUE(synth.ready()) << qPrintable(synth.error());
@@ -79,19 +80,15 @@ TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItself)
     EXPECT_EQ(heard, QStringList{"calendar"});
     EXPECT_EQ(listening, (QList<bool>{true, false}));
     EXPECT_FALSE(in.listening());
-}
 
-// With no sound source the input is off and says why, and listening does nothing.
-TEST(SphinxVoiceInput, OffWithoutASource)
-{
-    voice::SphinxVoiceInput in(nullptr);
-    EXPECT_TRUE(in.usable().why().contains("microphone"));
-    in.startListening();
-    EXPECT_FALSE(in.listening());
+    voice::SphinxVoiceInput none(nullptr);
+    EXPECT_TRUE(none.usable().why().contains("microphone"));
+    none.startListening();
+    EXPECT_FALSE(none.listening());
     voice::DecoderSettings missing;
     missing.model = "/nonexistent/model";
-    voice::SphinxVoiceInput noModel(std::make_unique<voicetest::SampleSource>(), missing);
-    EXPECT_TRUE(noModel.usable().why().contains("/nonexistent/model"));
+    EXPECT_TRUE(voice::SphinxVoiceInput(std::make_unique<voicetest::SampleSource>(), missing).usable().why().contains(
+        "/nonexistent/model"));
 }
 
 // Held, spoken, released: a reading for training is checked, not taken for a command; then commands
@@ -108,8 +105,9 @@ TEST(SphinxVoiceInput, ReadingsAreCheckedAndCommandsReachTheCharacter)
     genie->Commands().Add("calendar", "Calendar", "Calendar", false);
     genie->Show(true);
     ASSERT_TRUE(waitUntilStill(genie->stage()));
-    voicetest::SampleSource clip;
-    auto input = std::make_unique<voice::SphinxVoiceInput>(std::make_unique<voicetest::SharedSource>(&clip));
+    auto source = std::make_unique<voicetest::SampleSource>();
+    voicetest::SampleSource& clip = *source;
+    auto input = std::make_unique<voice::SphinxVoiceInput>(std::move(source));
     ASSERT_TRUE(input->usable()) << qPrintable(input->usable().why());
     voice::SphinxVoiceInput& in = *input;
     server.setVoiceInput(std::move(input));

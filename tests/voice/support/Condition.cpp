@@ -1,8 +1,6 @@
 // Rooms and microphones for test speech: noise, level, a click, echo and pace around a clean clip.
 #include "Condition.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -60,24 +58,6 @@ std::vector<short> toShorts(const std::vector<double>& s)
     return out;
 }
 
-// Through sox with these effects; empty when sox fails. Repeatable: sox's dither is random otherwise,
-// and two runs of the bench would not hear the same clips.
-std::vector<short> sox(const std::vector<short>& in, const QStringList& effects)
-{
-    QProcess p;
-    const QStringList raw{"-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1"};
-    p.start(QStringLiteral("sox"), QStringList{"-q", "-R"} + raw + QStringList{"-"} + raw + QStringList{"-"} + effects);
-    if (!p.waitForStarted(5000))
-        return {};
-    p.write(reinterpret_cast<const char*>(in.data()), qint64(in.size() * 2));
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return {};
-    const QByteArray bytes = p.readAllStandardOutput();
-    std::vector<short> out(size_t(bytes.size()) / 2);
-    std::copy_n(reinterpret_cast<const short*>(bytes.constData()), out.size(), out.data());
-    return out;
-}
 } // namespace
 
 std::vector<short> Condition::apply(const std::vector<short>& clean, uint32_t seed) const
@@ -87,7 +67,7 @@ std::vector<short> Condition::apply(const std::vector<short>& clean, uint32_t se
     const auto first = std::find_if(clean.begin(), clean.end(), audible);
     const auto last = std::find_if(clean.rbegin(), clean.rend(), audible).base();
     std::vector<short> said = first < last ? std::vector<short>(first, last) : std::vector<short>();
-    if (kind == Kind::Tempo && !said.empty() && (said = sox(said, {"tempo", "-s", QString::number(value)})).empty())
+    if (pace && !said.empty() && (said = pace(said)).empty())
         return {};
     // Every voice at one level, so that noise and gain mean the same for all.
     std::vector<double> speech(said.begin(), said.end());
@@ -97,8 +77,8 @@ std::vector<short> Condition::apply(const std::vector<short>& clean, uint32_t se
     const size_t before = beforeSamples, after = afterSamples;
     std::vector<double> s(before + speech.size() + after, 0.0);
     std::copy(speech.begin(), speech.end(), s.begin() + long(before));
-    if (kind == Kind::Reverb) {
-        const auto wet = sox(toShorts(s), {"reverb", "50", "50", "30"}); // a small, fairly live room
+    if (echo) {
+        const auto wet = echo(toShorts(s));
         if (wet.empty())
             return {};
         s.assign(wet.begin(), wet.begin() + long(std::min(wet.size(), s.size())));
@@ -117,21 +97,6 @@ std::vector<short> Condition::apply(const std::vector<short>& clean, uint32_t se
             s[i] += n[i] * noiseRms;
     }
     return toShorts(s);
-}
-
-std::vector<Condition> Condition::all()
-{
-    using K = Kind;
-    return {
-        {"clean", K::DigitalSilence, 0},  {"quiet mic", K::Faint, 0},
-        {"white 20 dB", K::White, 20},  {"white 10 dB", K::White, 10},
-        {"pink 20 dB", K::Pink, 20},    {"pink 10 dB", K::Pink, 10},
-        {"brown 20 dB", K::Brown, 20},  {"brown 10 dB", K::Brown, 10},
-        {"small room", K::Reverb, 0},
-        {"-20 dB", K::Level, -20},      {"clipped +12 dB", K::Level, 12},
-        {"tempo 0.8", K::Tempo, 0.8},   {"tempo 1.25", K::Tempo, 1.25},
-        {"click before", K::Click, 0},
-    };
 }
 
 } // namespace voicetest

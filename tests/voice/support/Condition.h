@@ -2,6 +2,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace voicetest {
@@ -14,24 +15,23 @@ struct Condition {
         White, Pink, Brown, // steady noise at `value` dB under the speech
         Level,          // the speech `value` dB louder or quieter, clipped where it overflows
         Click,          // a click a moment before the phrase
-        Reverb,         // a small room's echo (sox)
-        Tempo,          // spoken `value` times as fast (sox)
     };
     static constexpr size_t beforeSamples = 16000 * 4 / 10; // room before the speech
     static constexpr size_t afterSamples = 16000 / 2;       // and after it
 
-    QString name;
-    Kind kind = Kind::Faint;
-    double value = 0;
+    Condition(QString name = {}, Kind kind = Kind::Faint, double value = 0) : name(std::move(name)), kind(kind), value(value) {}
 
-    // Needs sox at run time.
-    bool needsSox() const { return kind == Kind::Reverb || kind == Kind::Tempo; }
+    QString name;
+    Kind kind;
+    double value;
+    // What else the room does, before the noise: to the speech alone (its pace), and to the speech in
+    // its silence (an echo). Empty when it fails.
+    std::function<std::vector<short>(const std::vector<short>&)> pace, echo;
+
     // Clean 16 kHz speech as the microphone would give it in this condition, with room before and
-    // after (the room alone if there is no speech); empty when sox is needed and fails. `seed` draws
+    // after (the room alone if there is no speech); empty when `pace` or `echo` fails. `seed` draws
     // the noise.
     std::vector<short> apply(const std::vector<short>& speech, uint32_t seed) const;
-
-    static std::vector<Condition> all(); // the bench's conditions
 };
 
 } // namespace voicetest

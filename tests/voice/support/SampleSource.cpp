@@ -32,16 +32,11 @@ std::vector<short> SampleSource::stop()
 
 platform::Result<size_t> SampleSource::read(short* buffer, size_t max)
 {
-    if (!paced_) {
-        const size_t n = std::min(max, due());
-        std::copy_n(samples_.data() + pos_, n, buffer);
-        pos_ += n;
-        return n;
-    }
     const size_t n = std::min(max, due());
     const size_t fromSamples = std::min(n, samples_.size() - std::min(samples_.size(), pos_));
     std::copy_n(samples_.data() + pos_, fromSamples, buffer);
-    after_->fill(buffer + fromSamples, n - fromSamples);
+    if (n > fromSamples) // only paced: the samples' own room after them
+        after_->fill(buffer + fromSamples, n - fromSamples);
     pos_ += n;
     return n;
 }

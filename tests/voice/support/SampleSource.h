@@ -28,16 +28,4 @@ private:
     std::optional<voice::RoomTone> after_;
 };
 
-// Lets a test change what the "microphone" hears after the voice input has taken the source.
-class SharedSource : public voice::AudioSource {
-public:
-    explicit SharedSource(SampleSource* s) : s_(s) {}
-    platform::Result<> start() override { return s_->start(); }
-    platform::Result<size_t> read(short* b, size_t max) override { return s_->read(b, max); }
-    std::vector<short> stop() override { return s_->stop(); }
-
-private:
-    SampleSource* s_;
-};
-
 } // namespace voicetest

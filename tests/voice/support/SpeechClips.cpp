@@ -1,12 +1,59 @@
-// Test utterances: a text said by espeak-ng at 16 kHz, cleanly or in a room.
+// Test utterances: a text said by espeak-ng in this process at 16 kHz, cleanly or in a room.
 #include "SpeechClips.h"
 #include "voice/Resample.h"
 
 #include <QRegularExpression>
+#include <espeak-ng/speak_lib.h>
 #include <cstdio>
 #include <cstdlib>
 
 namespace voicetest {
+
+namespace {
+int collect(short* wav, int count, espeak_EVENT* events)
+{
+    auto* out = events ? static_cast<std::vector<short>*>(events->user_data) : nullptr;
+    if (out && wav && count > 0)
+        out->insert(out->end(), wav, wav + count);
+    return 0;
+}
+} // namespace
+
+Synthesiser::Synthesiser()
+{
+    // Started once for the process however many are made: starting it again re-creates the locks its
+    // own thread, left from the first start, is waiting on.
+    static const int rate = [] {
+        const int r = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, espeakINITIALIZE_DONT_EXIT);
+        if (r > 0)
+            espeak_SetSynthCallback(collect);
+        return r;
+    }();
+    rate_ = rate;
+    if (rate_ <= 0) {
+        rate_ = 0;
+        error_ = QStringLiteral("espeak-ng could not start (its voice data may be missing)");
+        return;
+    }
+    if (espeak_SetVoiceByName("en-us") != EE_OK) {
+        rate_ = 0;
+        error_ = QStringLiteral("espeak-ng has no en-us voice");
+    }
+}
+
+std::vector<short> Synthesiser::say(const QString& text, const QString& voice)
+{
+    std::vector<short> samples;
+    if (!ready() || espeak_SetVoiceByName(voice.toUtf8().constData()) != EE_OK)
+        return samples;
+    const QByteArray ssml = "<speak>" + text.toHtmlEscaped().toUtf8() + "</speak>";
+    if (espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML,
+                     nullptr, &samples) != EE_OK)
+        samples.clear();
+    espeak_Synchronize();
+    return samples;
+}
+
 
 std::vector<short> Say(Synthesiser& synth, const QString& text, const QString& voice)
 {

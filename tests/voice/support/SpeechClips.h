@@ -1,7 +1,6 @@
-// Test utterances: a text said by espeak-ng at 16 kHz, cleanly or in a room.
+// Test utterances: a text said by espeak-ng in this process at 16 kHz, cleanly or in a room.
 #pragma once
 #include "Condition.h"
-#include "Synthesiser.h"
 #include "voice/Decoder.h"
 
 #include <QString>
@@ -10,6 +9,26 @@
 #include <vector>
 
 namespace voicetest {
+
+// espeak-ng in this process, saying texts into memory rather than to a sound card, for making
+// test utterances. espeak-ng is one per process, started by the first of these; they share it.
+class Synthesiser {
+public:
+    Synthesiser();
+    Synthesiser(const Synthesiser&) = delete;
+    Synthesiser& operator=(const Synthesiser&) = delete;
+
+    bool ready() const { return rate_ > 0; }
+    const QString& error() const { return error_; }
+    // `text` in espeak-ng `voice` ("en-us", "en+f2", ...) at its own rate (sampleRate()); empty when
+    // the voice is unknown.
+    std::vector<short> say(const QString& text, const QString& voice);
+    int sampleRate() const { return rate_; }
+
+private:
+    int rate_ = 0;
+    QString error_;
+};
 
 // `text` said by espeak-ng `voice`, cleanly, at 16 kHz. "AM" is read letter by letter, as a user would.
 std::vector<short> Say(Synthesiser& synth, const QString& text, const QString& voice);

@@ -1,4 +1,4 @@
-// The phrases of each state of the program, and the speech that must be turned away, for tests and bench.
+// The phrases of each state of the program, and the speech that must be turned away.
 #pragma once
 #include "voice/VoicePhrase.h"
 
