@@ -29,10 +29,10 @@ constexpr Recipe Recipes[] = {{"x11", "Xvfb", ""}, {"sway", "sway", "sway"}, {"k
 constexpr QFile::Permissions Private = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 constexpr QFile::Permissions Runnable = Private | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
 
-bool writeFile(const QString& path, const QString& text)
+// The largest difference of the three channels.
+int ColourDistance(QRgb a, QRgb b)
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0 && f.flush() && f.setPermissions(Runnable);
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 // A viewable X window from xwininfo's report on it; `managed` says whether a window manager handles it.
@@ -82,6 +82,18 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
         if (deadline.hasExpired())
             return false;
     return true;
+}
+
+QString ReadText(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+bool WriteText(const QString& path, const QString& text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0 && f.flush() && f.setPermissions(Runnable);
 }
 
 QString NameOf(Kind kind)
@@ -157,7 +169,7 @@ bool Desktop::startCompositor(QSize size)
     }
     // Tells us the displays and stays while the compositor and this folder do (Mutter ends with it).
     const QString envFile = runtime + "/session.env", script = dir_.filePath("session.sh");
-    writeFile(script, QString("#!/bin/sh\nxhost +si:localuser:root >/dev/null 2>&1\nenv > %1.new && mv %1.new %1\n"
+    WriteText(script, QString("#!/bin/sh\nxhost +si:localuser:root >/dev/null 2>&1\nenv > %1.new && mv %1.new %1\n"
                               "while kill -0 $PPID 2>/dev/null && [ -e \"$0\" ]; do sleep 1; done\n").arg(envFile));
     QProcessEnvironment env = environment();
     env.insert("XDG_RUNTIME_DIR", runtime);
@@ -169,7 +181,7 @@ bool Desktop::startCompositor(QSize size)
     QStringList args;
     if (kind_ == Kind::Sway) {
         const QString config = dir_.filePath("sway.conf");
-        writeFile(config, QString("xwayland enable\noutput HEADLESS-1 resolution %1x%2 position 0 0 bg %3 "
+        WriteText(config, QString("xwayland enable\noutput HEADLESS-1 resolution %1x%2 position 0 0 bg %3 "
                                   "solid_color\nexec %4\n").arg(w, h, QColor(Background).name(), script));
         env.insert("WLR_BACKENDS", "headless");
         env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
@@ -200,12 +212,10 @@ bool Desktop::startCompositor(QSize size)
     server_.start(program, args);
     if (!WaitUntil([&] { return QFile::exists(envFile) || server_.state() == QProcess::NotRunning; }, 60000))
         return false;
-    QFile file(envFile);
-    file.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : file.readAll().split('\n'))
+    for (const QString& line : ReadText(envFile).split(u'\n'))
         for (const char* name : {"DISPLAY", "XAUTHORITY", "SWAYSOCK", "WAYLAND_DISPLAY"})
-            if (line.startsWith(QByteArray(name) + '='))
-                session_.insert(name, QString::fromLocal8Bit(line.mid(line.indexOf('=') + 1)));
+            if (line.startsWith(QString(name) + u'='))
+                session_.insert(name, line.section(u'=', 1));
     if (!session_.contains("DISPLAY") || !session_.contains("WAYLAND_DISPLAY"))
         return false;
     if (!session_.value("WAYLAND_DISPLAY").startsWith(u'/'))
@@ -256,21 +266,14 @@ std::optional<QString> Desktop::run(const QString& program, const QStringList& a
 
 bool Desktop::launch(const QString& program, const QStringList& args, const QProcessEnvironment& extra)
 {
-    auto p = std::make_unique<QProcess>();
+    QProcess& p = *launched_.emplace_back(std::make_unique<QProcess>());
     QProcessEnvironment env = environment();
     env.insert(extra);
-    p->setProcessEnvironment(env);
-    p->setProcessChannelMode(QProcess::MergedChannels);
-    p->setStandardOutputFile(QProcess::nullDevice());
-    p->start(program, args);
-    launched_.push_back(std::move(p));
-    return launched_.back()->waitForStarted(5000);
-}
-
-QString Desktop::log() const
-{
-    QFile f(dir_.filePath("log"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(program, args);
+    return p.waitForStarted(5000);
 }
 
 QImage Desktop::screenshot(const QString& saveAs) const
@@ -367,10 +370,8 @@ void Desktop::pointerTo(const QPoint& p) const
 
 void Desktop::button(int button, bool down) const
 {
-    if (kind_ == Kind::Sway)
-        run("swaymsg", {"seat", "seat0", "cursor", down ? "press" : "release", QString("button%1").arg(button)});
-    else
-        run("xdotool", {down ? "mousedown" : "mouseup", QString::number(button)});
+    kind_ == Kind::Sway ? run("swaymsg", {"seat", "seat0", "cursor", down ? "press" : "release", QString("button%1").arg(button)})
+                        : run("xdotool", {down ? "mousedown" : "mouseup", QString::number(button)});
 }
 
 void Desktop::drag(const QPoint& from, const QPoint& by, int steps) const
@@ -403,12 +404,6 @@ Varrow::Varrow(const Desktop& desktop, const QString& home, const QStringList& a
 Varrow::~Varrow()
 {
     Stop(process_, 5000);
-}
-
-QString Varrow::trace() const
-{
-    QFile f(tracePath_);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
 bool Varrow::traced(const QString& pattern) const
@@ -506,11 +501,6 @@ double DrawnShare(const QImage& shot, const QRect& area)
         for (int x = r.left(); x <= r.right(); ++x)
             drawn += ColourDistance(shot.pixel(x, y), Background) > 24;
     return r.isEmpty() ? 0 : double(drawn) / (qint64(r.width()) * r.height());
-}
-
-int ColourDistance(QRgb a, QRgb b)
-{
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 int ChangedPixels(const QImage& a, const QImage& b, const QRect& area, const QRect& except)

@@ -29,6 +29,9 @@ Ran RunToEnd(const QProcessEnvironment& env, const QString& program, const QStri
 void Stop(QProcess& p, int graceMs = 3000);
 // Polls `done` until it holds or `timeoutMs` pass; returns whether it held.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10);
+// A file's text, empty when it cannot be read; writes one, readable and runnable by all.
+QString ReadText(const QString& path);
+bool WriteText(const QString& path, const QString& text);
 
 enum class Kind { X11, Sway, KWin, Mutter };
 QString NameOf(Kind kind);
@@ -84,7 +87,7 @@ public:
     void pointerTo(const QPoint& p) const;
     void button(int button, bool down) const;
     void drag(const QPoint& from, const QPoint& by, int steps = 10) const;
-    QString log() const; // the server's own output so far
+    QString log() const { return ReadText(dir_.filePath("log")); } // the server's own output so far
 
 private:
     bool startX11(QSize size, const std::vector<QRect>& monitors);
@@ -113,7 +116,7 @@ public:
     // Waits for a trace line matching `pattern` (after the ones already matched); returns its match.
     std::optional<QRegularExpressionMatch> waitFor(const QString& pattern, int timeoutMs = 15000, int pollMs = 15);
     bool traced(const QString& pattern) const; // anywhere in the trace so far
-    QString trace() const;
+    QString trace() const { return ReadText(tracePath_); }
     std::optional<int> waitForExit(int timeoutMs = 10000); // exit code, nullopt if still running
     bool running() const { return process_.state() != QProcess::NotRunning; }
     qint64 pid() const { return process_.processId(); }
@@ -143,7 +146,6 @@ QPoint SavedPlace(const QString& home);
 
 // How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
-int ColourDistance(QRgb a, QRgb b); // the largest difference of the three channels
 // Pixels that differ clearly between two shots of one place, leaving out `except`.
 int ChangedPixels(const QImage& a, const QImage& b, const QRect& area, const QRect& except = {});
 QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups

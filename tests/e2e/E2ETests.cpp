@@ -170,13 +170,11 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
         if (c.title == "Run") {
             // A text that may be executed, as /etc/hostname is on some systems, typed faster than the character
             // answers: it speaks of the path in the box now, through a refusal and through Browse.
-            QFile text(home.path() + "/hostname");
-            ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("host\n") == 5 && text.flush() &&
-                        text.setPermissions(text.permissions() | QFile::ExeOwner));
-            text.close();
+            const QString text = home.path() + "/hostname";
+            ASSERT_TRUE(WriteText(text, "host\n")); // runnable
             desktop->xdotool({"type", "--delay", "80", QString(50, u'x')});
             desktop->xdotool({"key", "ctrl+a"});
-            desktop->xdotool({"type", "--delay", "80", text.fileName()});
+            desktop->xdotool({"type", "--delay", "80", text});
             const QString found = "started Speak \\\\Emp\\\\Yes ! I found it\\.";
             const auto said = v.waitFor(found, 10000);
             ASSERT_TRUE(said) << v.trace().toStdString();
@@ -234,10 +232,7 @@ TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
     seedSettings("LastPositionY", "1.5");
     // A quiet room for the talk key to listen to.
     const QString microphone = home.path() + "/quiet.raw";
-    QFile quiet(microphone);
-    ASSERT_TRUE(quiet.open(QIODevice::WriteOnly));
-    quiet.write(QByteArray(16000, '\0'));
-    quiet.close();
+    ASSERT_TRUE(WriteText(microphone, QString(16000, QChar())));
     Varrow v(*desktop, home.path(), {"--microphone-file", microphone});
     start(v);
     ASSERT_TRUE(waitUntilAllShown(server, v)) << v.trace().toStdString() << server.displayed();
@@ -283,9 +278,7 @@ TEST_F(EndToEnd, APlaceThatCannotBeSavedOrNoSoundServerIsToldOnceWithWhereAndWhy
     // A file where the settings folder should be: no one, root included, can save there.
     const QString folder = QFileInfo(SettingsFile(home.path())).path();
     QDir().mkpath(QFileInfo(folder).path());
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(WriteText(folder, {}));
 
     Varrow v(*desktop, home.path());
     const QRect character = start(v);

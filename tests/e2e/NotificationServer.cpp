@@ -1,7 +1,6 @@
 // A private session bus on a test display, with or without dunst owning the notification service.
 #include "NotificationServer.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QFileInfo>
@@ -20,15 +19,15 @@ const char DunstConfig[] = "[global]\nnotification_limit=0\nstack_duplicates=fal
 NotificationServer::NotificationServer(Desktop& desktop, bool withDaemon) : desktop_(desktop)
 {
     desktop_.setSessionBus(bus_.address());
-    QFile dunstrc(dir_.filePath("dunstrc"));
-    if (!bus_.ok() || !dunstrc.open(QIODevice::WriteOnly) || dunstrc.write(DunstConfig) < 0 || !dunstrc.flush())
+    const QString dunstrc = dir_.filePath("dunstrc");
+    if (!bus_.ok() || !WriteText(dunstrc, DunstConfig))
         error_ = "no session bus or no dunst configuration";
     if (!withDaemon || !ok())
         return;
     daemon_.setProcessEnvironment(desktop_.environment());
     daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     daemon_.setStandardOutputFile(QProcess::nullDevice());
-    daemon_.start("dunst", {"-config", dunstrc.fileName()});
+    daemon_.start("dunst", {"-config", dunstrc});
     if (!WaitUntil([&] { return displayed() >= 0 || daemon_.state() == QProcess::NotRunning; }, 10000, 20) || displayed() < 0)
         error_ = "dunst did not take the notification service";
 }

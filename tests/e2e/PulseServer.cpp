@@ -2,7 +2,6 @@
 #include "PulseServer.h"
 #include "Desktop.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -21,12 +20,10 @@ QString source(const QString& name, const QString& fifo)
 
 PulseServer::PulseServer()
 {
-    QFile conf(dir_.filePath("server.pa"));
-    conf.open(QIODevice::WriteOnly);
-    conf.write(QString("load-module module-native-protocol-unix auth-anonymous=1 socket=%1\n"
-                       "load-module module-null-sink sink_name=out\nload-module %2\nset-default-source mic\n")
-                   .arg(dir_.filePath("native"), source("mic", dir_.filePath("mic.fifo"))).toUtf8());
-    conf.close();
+    const QString conf = dir_.filePath("server.pa");
+    WriteText(conf, QString("load-module module-native-protocol-unix auth-anonymous=1 socket=%1\n"
+                            "load-module module-null-sink sink_name=out\nload-module %2\nset-default-source mic\n")
+                        .arg(dir_.filePath("native"), source("mic", dir_.filePath("mic.fifo"))));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* dir : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
         env.insert(dir, dir_.path());
@@ -34,14 +31,12 @@ PulseServer::PulseServer()
     server_.setProcessEnvironment(env);
     server_.setProcessChannelMode(QProcess::MergedChannels);
     server_.setStandardOutputFile(dir_.filePath("server.log"));
-    server_.start("pulseaudio", {"-n", "-F", conf.fileName(), "--exit-idle-time=-1", "--daemonize=no",
+    server_.start("pulseaudio", {"-n", "-F", conf, "--exit-idle-time=-1", "--daemonize=no",
                                  "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes"});
     if (!server_.waitForStarted(5000) ||
         !WaitUntil([&] { return server_.state() == QProcess::NotRunning || pactl({"info"}).has_value(); }, 10000) ||
         server_.state() != QProcess::Running) {
-        QFile log(dir_.filePath("server.log"));
-        log.open(QIODevice::ReadOnly);
-        error_ = "PulseAudio did not start: " + QString::fromLocal8Bit(log.readAll());
+        error_ = "PulseAudio did not start: " + ReadText(dir_.filePath("server.log"));
         return;
     }
     pipes_.push_back(dir_.filePath("mic.fifo"));

@@ -11,8 +11,7 @@ void SpeechDaemon::start(const QString& pulseAddress)
 {
     const QString socket = dir_.filePath("speechd.sock");
     auto write = [&](const QString& name, const QString& text) {
-        QFile f(dir_.filePath(name));
-        return QDir(dir_.path()).mkpath("modules") && f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0;
+        return QDir(dir_.path()).mkpath("modules") && WriteText(dir_.filePath(name), text);
     };
     if (!write("modules/espeak-ng.conf", "EspeakIndexing 1\n")
         || !write("speechd.conf", QString("SocketPath \"%1\"\nTimeout 0\nLogLevel 2\nLogDir \"%2\"\nDefaultLanguage \"en\"\n"

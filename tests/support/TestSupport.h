@@ -29,7 +29,6 @@ public:
     explicit ManualClock(QDateTime t = QDateTime(QDate(2026, 3, 15), QTime(9, 0, 0))) : now_(t) {}
     QDateTime now() const override { return now_; }
     void set(const QDateTime& t) { now_ = t; }
-    void set(const QTime& t) { now_ = QDateTime(now_.date(), t); }
 
 private:
     QDateTime now_;
