@@ -47,7 +47,21 @@ if [ "${VARROW_SANITIZE:-0}" = 1 ]; then
     ctest_args="-LE e2e|wayland|package"
     build_targets="app_tests platform_tests desktop_tests speech_tests input_tests character_tests devices_tests main_tests alarm_tests calendar_tests
         launcher_tests voice_tests"
+    # The speech test's sound server, started here: one the test started itself would be forked from
+    # a checked process, which scrambles the checker's view of the locks taken after it.
+    pulse_dir="$(mktemp -d)"
+    printf 'load-module module-native-protocol-unix socket=%s/native auth-anonymous=1\nload-module module-null-sink sink_name=out\nset-default-sink out\n' \
+        "$pulse_dir" > "$pulse_dir/server.pa"
+    HOME="$pulse_dir" XDG_RUNTIME_DIR="$pulse_dir" XDG_CONFIG_HOME="$pulse_dir" DBUS_SESSION_BUS_ADDRESS= \
+        pulseaudio -n -F "$pulse_dir/server.pa" --exit-idle-time=-1 --daemonize=no --disallow-exit \
+        --use-pid-file=no --disable-shm=yes > "$pulse_dir/log" 2>&1 &
+    pulse_pid=$!
+    trap 'kill "$pulse_pid" 2>/dev/null || true' EXIT
+    for _ in $(seq 100); do [ -S "$pulse_dir/native" ] && break; sleep 0.1; done
+    export VARROW_TEST_PULSE_SERVER="unix:$pulse_dir/native"
     run_suite "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_TSAN=ON
+    kill "$pulse_pid" 2>/dev/null || true
+    unset VARROW_TEST_PULSE_SERVER
     ctest_args="-LE wayland"
     build_targets=""
     run_suite "$root/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROW_SANITIZE=ON
