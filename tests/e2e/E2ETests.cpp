@@ -96,7 +96,7 @@ TEST_F(EndToEnd, AFirstStartStandsTopLeftRefusesASecondInstanceSpeaksAtOnceAndSt
     // The window manager's close (Alt+F4) on the clock ends the program.
     desktop->xdotool({"search", "--onlyvisible", "--name", "^Varrow$", "windowactivate", "--sync"});
     desktop->xdotool({"key", "alt+F4"}); // apart: a key sent to a window found leaves Alt held
-    EXPECT_EQ(v.waitForExit(), 0) << v.trace().toStdString();
+    EXPECT_EQ(v.waitForExit(), 0) << v.errors().toStdString();
 }
 
 // With a session bus but no notification server, the terminal alone is told of problems.
