@@ -85,12 +85,12 @@ class Speaker {
 public:
     explicit Speaker(const QString& server)
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, 16000, 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, 16000, 1};
         pa_buffer_attr attr{};
         attr.maxlength = uint32_t(-1);
         attr.fragsize = Chunk * sizeof(short); // when a chunk comes tells when it sounded, within 10 ms
         stream_ = pa_simple_new(server.toLocal8Bit().constData(), "varrow-bench", PA_STREAM_RECORD, "out.monitor",
-                                "speaker", &spec, nullptr, &attr, nullptr);
+                                "speaker", &format, nullptr, &attr, nullptr);
         if (stream_)
             thread_ = std::thread([this] { hear(); });
     }

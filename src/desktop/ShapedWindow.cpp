@@ -22,7 +22,7 @@ xcb_connection_t* x11Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-// A compositor owns this selection while it runs (the window manager specification's rule).
+// A compositor owns this selection while it runs, as EWMH has it.
 bool compositorRuns(xcb_connection_t* c)
 {
     constexpr char name[] = "_NET_WM_CM_S0";

@@ -44,8 +44,8 @@ platform::Result<> Microphone::start()
         return platform::Failure{found.why()};
     }
     device_ = *found;
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
-    stream_ = pa_stream_new(server_->context(), "Voice command", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, Rate, 1};
+    stream_ = pa_stream_new(server_->context(), "Voice command", &format, nullptr);
     pa_buffer_attr attr{};
     attr.maxlength = uint32_t(-1);
     attr.fragsize = FragmentBytes;

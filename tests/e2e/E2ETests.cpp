@@ -230,10 +230,12 @@ TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
     seedSettings("HideTime", "1");
     seedSettings("LastPositionX", "abc");
     seedSettings("LastPositionY", "1.5");
-    // A quiet room for the talk key to listen to.
-    const QString microphone = home.path() + "/quiet.raw";
-    ASSERT_TRUE(WriteText(microphone, QString(16000, QChar())));
-    Varrow v(*desktop, home.path(), {"--microphone-file", microphone});
+    // A quiet room for the talk key to listen to, through a sound server.
+    PulseServer pulse;
+    ASSERT_TRUE(pulse.ok()) << pulse.error().toStdString();
+    desktop->setSoundServer(pulse.address());
+    Varrow v(*desktop, home.path());
+    desktop->setSoundServer({});
     start(v);
     ASSERT_TRUE(waitUntilAllShown(server, v)) << v.trace().toStdString() << server.displayed();
     desktop->screenshot(shot("notifications"));

@@ -12,10 +12,10 @@ namespace e2e {
 SinkMonitor::SinkMonitor(const QString& pulseAddress)
 {
     constexpr int Rate = 22050, BlockFrames = Rate / 100;
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, Rate, 1};
     const pa_buffer_attr attr{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1), BlockFrames * 2}; // 10 ms
     int err = 0;
-    stream_ = pa_simple_new(pulseAddress.toUtf8().constData(), "test", PA_STREAM_RECORD, "out.monitor", "monitor", &spec,
+    stream_ = pa_simple_new(pulseAddress.toUtf8().constData(), "test", PA_STREAM_RECORD, "out.monitor", "monitor", &format,
                             nullptr, &attr, &err);
     if (!stream_) {
         error = QString("cannot record out.monitor: ") + pa_strerror(err);
