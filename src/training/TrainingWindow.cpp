@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace training {
 
@@ -29,8 +30,8 @@ QString ReadingAgain(voice::Reading::Problem problem)
     return {};
 }
 
-TrainingWindow::TrainingWindow(QStringList sentences, bool learning, QWidget* parent)
-    : QWidget(parent, Qt::Window), sentences_(std::move(sentences))
+TrainingWindow::TrainingWindow(QStringList sentences, int count, bool learning, QWidget* parent)
+    : QWidget(parent, Qt::Window), sentences_(sentences.mid(0, count)), spares_(sentences.mid(count))
 {
     setWindowTitle(QStringLiteral("Teach Genie your voice"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -59,6 +60,8 @@ TrainingWindow::TrainingWindow(QStringList sentences, bool learning, QWidget* pa
     read_ = new QPushButton(QStringLiteral("&Read"));
     read_->setDefault(true);
     redo_ = new QPushButton(QStringLiteral("Read the &previous one again"));
+    another_ = new QPushButton(QStringLiteral("&Another sentence"));
+    another_->setEnabled(!spares_.isEmpty());
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
 
     auto* top = new QHBoxLayout;
@@ -66,6 +69,7 @@ TrainingWindow::TrainingWindow(QStringList sentences, bool learning, QWidget* pa
     top->addWidget(progress_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(redo_);
+    buttons->addWidget(another_);
     buttons->addStretch(1);
     buttons->addWidget(read_);
     buttons->addWidget(cancel);
@@ -82,6 +86,11 @@ TrainingWindow::TrainingWindow(QStringList sentences, bool learning, QWidget* pa
     connect(redo_, &QPushButton::clicked, this, [this] {
         readings_.pop_back();
         showSentence(current_ - 1, QStringLiteral("Read this one again."));
+    });
+    // A word the user does not know, or one the recogniser keeps mishearing, need not stop the session.
+    connect(another_, &QPushButton::clicked, this, [this] {
+        spares_ << std::exchange(sentences_[current_], spares_.takeFirst());
+        showSentence(current_, QStringLiteral("Here is another one."));
     });
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -100,6 +109,7 @@ void TrainingWindow::showSentence(int index, const QString& note)
 void TrainingWindow::setListening(bool listening)
 {
     read_->setEnabled(!listening);
+    another_->setEnabled(!listening && !spares_.isEmpty());
     redo_->setEnabled(!listening && current_ > 0);
     if (listening)
         note_->setText(QStringLiteral("Listening…"));

@@ -15,11 +15,12 @@ namespace training {
 
 // One sentence at a time: the user reads it while holding the talk key, or after pressing Read until
 // they stop. A reading that cannot be used is asked again with the reason; Redo takes the one before
-// again; Cancel keeps nothing.
+// again; Another swaps one the user cannot say for a spare; Cancel keeps nothing.
 class TrainingWindow : public QWidget {
     Q_OBJECT
 public:
-    TrainingWindow(QStringList sentences, bool learning, QWidget* parent = nullptr);
+    // The first `count` sentences are read; the rest are spares.
+    TrainingWindow(QStringList sentences, int count, bool learning, QWidget* parent = nullptr);
     void begin() { showSentence(0, {}); } // once its signals are connected
 
     // What the recogniser made of the user's reading of the sentence shown.
@@ -42,7 +43,7 @@ protected:
 private:
     void showSentence(int index, const QString& note);
 
-    QStringList sentences_;
+    QStringList sentences_, spares_;
     std::vector<voice::Reading> readings_;
     int current_ = 0;
     bool done_ = false;
@@ -53,6 +54,7 @@ private:
     QCheckBox* learning_;
     QPushButton* read_;
     QPushButton* redo_;
+    QPushButton* another_;
 };
 
 // Why a reading is asked again, said to the user.

@@ -65,10 +65,10 @@ void VoiceCoach::teach()
     const QStringList& all = voice::TrainingSentences();
     const int from = int(QRandomGenerator::global()->bounded(quint32(all.size())));
     QStringList sentences;
-    for (int i = 0; i < SessionSentences; ++i)
+    for (int i = 0; i < all.size(); ++i)
         sentences << all[(from + i) % all.size()];
     learning_.dropPending();
-    auto* w = new TrainingWindow(sentences, false);
+    auto* w = new TrainingWindow(sentences, SessionSentences, false);
     window_ = w;
     connect(w, &TrainingWindow::sentenceShown, &input_, [this](const QString& s) { input_.readSentence(s); });
     connect(w, &TrainingWindow::readRequested, &input_, &voice::VoiceInput::listenForPhrase);

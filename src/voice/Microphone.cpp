@@ -117,11 +117,12 @@ std::vector<short> Microphone::stop()
         return rest;
     }
     // What the microphone heard before the key went up is still on its way to us: the end of the phrase.
+    // A busy machine may have left us seconds behind; all of it is the user's, so none is cut off.
     pa_usec_t held = 0;
     int negative = 0;
     if (pa_stream_get_latency(stream_, &held, &negative) < 0 || negative)
         held = 0;
-    const size_t due = std::min<size_t>(size_t(held * Rate / 1000000), Rate / 2);
+    const size_t due = std::min<size_t>(size_t(held * Rate / 1000000), Rate * 10);
     QElapsedTimer clock;
     clock.start();
     rest.resize(due);
