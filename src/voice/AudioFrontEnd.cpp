@@ -84,6 +84,14 @@ float FrameLevelDb(const short* frame, int count)
     return float(10 * std::log10(sum / std::max(1, count) + 1));
 }
 
+float Median(std::vector<float> values)
+{
+    if (values.empty())
+        return 0;
+    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
 platform::Result<std::unique_ptr<AudioFrontEnd>> MakeFrontEnd(const FrontEndSettings& settings)
 {
     auto f = std::make_unique<WebRtcFrontEnd>(settings);

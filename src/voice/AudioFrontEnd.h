@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 namespace voice {
 
@@ -52,6 +53,8 @@ private:
 
 // A frame's level in decibels over one step of a 16-bit sample.
 float FrameLevelDb(const short* frame, int count);
+// The middle of the values, 0 of none.
+float Median(std::vector<float> values);
 
 // nullptr with why if the library cannot start.
 platform::Result<std::unique_ptr<AudioFrontEnd>> MakeFrontEnd(const FrontEndSettings& settings);

@@ -489,8 +489,7 @@ Reading Decoder::endReading(const QString& sentence)
         samples += qint64(n);
     }
     r.clippedShare = samples ? double(clipped) / double(samples) : 0;
-    std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
-    r.levelDb = levels.empty() ? 0 : levels[levels.size() / 2];
+    r.levelDb = Median(std::move(levels));
     const std::vector<QStringList> forms = SpokenForms(sentence);
     const QStringList words = forms.empty() ? QStringList() : forms.front();
     addDictionaryWords(words);

@@ -1,5 +1,6 @@
 // Makes a microphone's voice profile from its recordings in the background, and keeps it only if it helps.
 #include "ProfileBuilder.h"
+#include "AudioFrontEnd.h"
 #include "Grammar.h"
 #include "SpokenWords.h"
 
@@ -49,8 +50,7 @@ Room roomOf(const std::vector<StoredRecording>& recordings)
     for (const auto& r : recordings)
         if (r.room.quiet == room.quiet)
             levels.push_back(r.room.voiceOverRoomDb);
-    std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
-    room.voiceOverRoomDb = levels.empty() ? 0 : levels[levels.size() / 2];
+    room.voiceOverRoomDb = Median(std::move(levels));
     return room;
 }
 } // namespace

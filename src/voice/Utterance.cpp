@@ -10,12 +10,6 @@ namespace {
 // A key held down for minutes must not grow without bound; commands are a few seconds long.
 const size_t maxSamples = 16000 * 20;
 const int regionPadFrames = 25; // searched around the voice, so its first and last sounds are whole
-
-float median(std::vector<float> v)
-{
-    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
 } // namespace
 
 Utterance::Utterance(std::unique_ptr<AudioFrontEnd> frontEnd) : frontEnd_(std::move(frontEnd)) {}
@@ -59,7 +53,7 @@ float Utterance::voiceOverRoomDb(const SpeechSpan& span) const
         else if (!voiced_[size_t(f)] && (f < span.first - regionPadFrames || f > span.last + regionPadFrames))
             room.push_back(level);
     }
-    return voice.empty() || room.empty() ? 0 : median(voice) - median(room);
+    return voice.empty() || room.empty() ? 0 : Median(voice) - Median(room);
 }
 
 Utterance::Cut Utterance::cut(const FrontEndSettings& settings) const
