@@ -1,5 +1,6 @@
 // The stock model's mixture weights as the training tools read them, rebuilt from the decoder's copy.
 #include "MixtureWeights.h"
+#include "ByteReader.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -29,24 +30,17 @@ platform::Result<Sendump> readSendump(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return platform::Fail(QStringLiteral("%1 cannot be read").arg(path));
     const QByteArray b = f.readAll();
-    qsizetype at = 0;
-    auto int32 = [&](qint32& v) {
-        if (at + 4 > b.size())
-            return false;
-        std::memcpy(&v, b.constData() + at, 4);
-        at += 4;
-        return true;
-    };
+    ByteReader r{b};
     Sendump d;
     int clusters = 0, bits = 8;
     // Length-prefixed strings up to an empty one; the counts are among them.
     for (qint32 n = 0;;) {
-        if (!int32(n) || n < 0 || n > 4096 || at + n > b.size())
+        if (!r.read(n) || n < 0 || n > 4096 || r.at + n > b.size())
             return platform::Fail(QStringLiteral("%1 is not a model's mixture weights").arg(path));
         if (n == 0)
             break;
-        const QByteArray s = b.mid(at, n);
-        at += n;
+        const QByteArray s = b.mid(r.at, n);
+        r.at += n;
         auto value = [&](const char* key, int& v) {
             if (s.startsWith(key))
                 v = QByteArray(s.mid(qsizetype(std::strlen(key)))).replace(char(0), "").trimmed().toInt();
@@ -56,13 +50,13 @@ platform::Result<Sendump> readSendump(const QString& path)
         value("cluster_bits ", bits);
     }
     qint32 rows = 0, cols = 0;
-    if (clusters != 0 || bits != 8 || !int32(rows) || !int32(cols) || rows <= 0 || cols <= 0 || d.features <= 0)
+    if (clusters != 0 || bits != 8 || !r.read(rows) || !r.read(cols) || rows <= 0 || cols <= 0 || d.features <= 0)
         return platform::Fail(QStringLiteral("%1 is packed in a way this cannot read").arg(path));
     d.codewords = rows, d.senones = cols;
     const qsizetype size = qsizetype(d.features) * rows * cols;
-    if (at + size > b.size())
+    if (r.at + size > b.size())
         return platform::Fail(QStringLiteral("%1 is cut short").arg(path));
-    d.q = b.mid(at, size);
+    d.q = b.mid(r.at, size);
     return d;
 }
 

@@ -1,5 +1,6 @@
 // A speaker's adapted acoustic model as stored for one microphone, and the room it was made in.
 #include "VoiceProfile.h"
+#include "ByteReader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,40 +38,34 @@ platform::Result<GaussianFile> readGaussians(const QString& path)
     const qsizetype end = b.indexOf("endhdr\n");
     if (!b.startsWith("s3\n") || end < 0)
         return platform::Fail(QStringLiteral("%1 is not a model file").arg(path));
-    qsizetype at = end + 7;
-    auto word = [&](quint32& v) {
-        if (at + 4 > b.size())
-            return false;
-        std::memcpy(&v, b.constData() + at, 4);
-        at += 4;
-        return true;
-    };
+    ByteReader r{b, end + 7};
     GaussianFile g;
     quint32 magic = 0, mgau = 0, feats = 0, density = 0, n = 0;
-    if (!word(magic) || magic != 0x11223344 || !word(mgau) || !word(feats) || !word(density) || feats == 0 || feats > 8)
+    if (!r.read(magic) || magic != 0x11223344 || !r.read(mgau) || !r.read(feats) || !r.read(density) || feats == 0
+        || feats > 8)
         return platform::Fail(QStringLiteral("%1 is not a model file of this machine's byte order").arg(path));
-    const qsizetype dimsFrom = at - 12;
+    const qsizetype dimsFrom = r.at - 12;
     quint32 sum = rotateAdd(rotateAdd(rotateAdd(0, mgau), feats), density);
     quint64 perDensity = 0;
     for (quint32 i = 0; i < feats; ++i) {
         quint32 len = 0;
-        if (!word(len))
+        if (!r.read(len))
             return platform::Fail(QStringLiteral("%1 is cut short").arg(path));
         sum = rotateAdd(sum, len);
         perDensity += len;
     }
-    if (!word(n) || quint64(n) != quint64(mgau) * density * perDensity || at + qsizetype(n) * 4 + 4 > b.size())
+    if (!r.read(n) || quint64(n) != quint64(mgau) * density * perDensity || r.at + qsizetype(n) * 4 + 4 > b.size())
         return platform::Fail(QStringLiteral("%1 is cut short").arg(path));
     sum = rotateAdd(sum, n);
-    g.dims = b.mid(dimsFrom, at - dimsFrom);
+    g.dims = b.mid(dimsFrom, r.at - dimsFrom);
     g.values.resize(n);
     for (float& v : g.values) {
         quint32 w = 0;
-        word(w);
+        r.read(w);
         std::memcpy(&v, &w, 4);
         sum = rotateAdd(sum, w);
     }
-    word(g.stored);
+    r.read(g.stored);
     g.computed = sum;
     return g;
 }
