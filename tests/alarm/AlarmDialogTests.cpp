@@ -1,10 +1,8 @@
 // The alarm dialog: what it opens with, arming, storing the time, number commands, and handing the character back.
 #include "alarm/frmSettingAlarm.h"
 
-#include "desktop/FormActivation.h"
 #include "support/CharacterTestSupport.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -23,20 +21,7 @@ protected:
         own = mainAgentA->stage().inEffect(); // the dialog's own connection
         return *dialog;
     }
-    bool activate()
-    {
-        dialog->show();
-        dialog->activateWindow();
-        if (!QTest::qWaitForWindowActive(dialog.get(), 300))
-            QApplication::setActiveWindow(dialog.get()); // the offscreen platform does not always pass it on
-        return testsupport::waitUntil([&] { return dialog->isActiveWindow(); }, 2000);
-    }
     void command(const QString& name) { MainCharacterTest::command(*dialog, name); }
-    QStringList boxes() const
-    {
-        return {box("txtAlarmTimeHour").text(), box("txtAlarmTimeMinute").text(), box("txtAlarmTimeSecond").text(),
-                box("txtAlarmTimeAMPM").text()};
-    }
     QStringList listed() const { return MainCharacterTest::listed(*own); }
     QString status() const { return testsupport::child<QLabel>(*dialog, "lblAlarmStatus").text(); }
     bool has(const QString& name) const { return own->Commands().Item(name) != nullptr; }
@@ -47,10 +32,8 @@ protected:
             n += has(QString::number(i));
         return n;
     }
-
     QLineEdit& box(const char* name) const { return testsupport::child<QLineEdit>(*dialog, name); }
 
-    desktop::FormActivation activation;
     alarms::AlarmState main;
     character::Character* own = nullptr;
     std::unique_ptr<frmSettingAlarm> dialog;
@@ -94,7 +77,7 @@ TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)
 TEST_F(AlarmDialogTest, NumberCommandsFollowTheFocusedBox)
 {
     open();
-    ASSERT_TRUE(activate());
+    ASSERT_TRUE(testsupport::activate(*dialog));
     EXPECT_TRUE(box("txtAlarmTimeHour").hasFocus());
     EXPECT_EQ(numbersPresent(), 12);
     // The box, the commands said in it, what it then shows, and the numbers then offered.
@@ -135,7 +118,10 @@ TEST_F(AlarmDialogTest, OpensFromTheAlarmStateAndEachActivationTakesTheCharacter
         main.alarmTime = time;
         main.alarmStatus = armed;
         open();
-        EXPECT_EQ(boxes() + QStringList({status(), listed().last()}), shown);
+        QStringList seen;
+        for (const char* b : {"txtAlarmTimeHour", "txtAlarmTimeMinute", "txtAlarmTimeSecond", "txtAlarmTimeAMPM"})
+            seen << box(b).text();
+        EXPECT_EQ(seen + QStringList({status(), listed().last()}), shown);
         dialog.reset();
     }
     mainAgentA->setLeft(600);
@@ -143,7 +129,7 @@ TEST_F(AlarmDialogTest, OpensFromTheAlarmStateAndEachActivationTakesTheCharacter
     open();
     EXPECT_FALSE(mainAgentA->Visible());
     EXPECT_TRUE(own->Visible());
-    ASSERT_TRUE(activate());
+    ASSERT_TRUE(testsupport::activate(*dialog));
     EXPECT_EQ(carriedOut().filter(QRegularExpression("^(Gesture|Speak|Play)")).join('|').remove(QRegularExpression("\\d+,\\d+")),
               "Gesture:|Speak:In this dialog you can set you alarm.|Play:RestPose");
 

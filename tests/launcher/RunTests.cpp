@@ -22,19 +22,15 @@ const QString Found = QStringLiteral("Speak:\\Emp\\Yes ! I found it.");
 const QString NotFound = QStringLiteral("Speak:Sorry, there's \\Emp\\no such file !");
 const QString Search = QStringLiteral("Play:Search");
 
-QString writeFile(const QString& path, const QByteArray& content, QFile::Permissions perms = {})
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(content);
-    f.close();
-    if (perms)
-        f.setPermissions(perms);
-    return path;
-}
-
 constexpr QFile::Permissions ReadWrite = QFile::ReadOwner | QFile::WriteOwner;
 constexpr QFile::Permissions Runnable = ReadWrite | QFile::ExeOwner;
+
+QString writeFile(const QString& path, const QByteArray& content, QFile::Permissions perms = ReadWrite)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(content) == content.size() && f.setPermissions(perms));
+    return path;
+}
 
 class RunTest : public testsupport::MainCharacterTest {
 protected:
@@ -71,7 +67,6 @@ protected:
         });
     }
 
-    desktop::FormActivation activation;
     character::Character* own = nullptr; // the dialog's connection
     platform::QtShell shell; // the real one, for the runs that start a file
     platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report, t.notifier,
@@ -91,7 +86,7 @@ TEST(FileTest, OnlyAnExistingFileIsFound)
     EXPECT_TRUE(File::FileExists(writeFile(dir.filePath("empty"), "")));
     for (const QString& no : {dir.filePath("missing"), QString(), odd + " --help", dir.path(), QString("bad") + QChar(0) + "n"})
         EXPECT_FALSE(File::FileExists(no)) << no.toStdString();
-    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("bin"), QByteArray("\x7f" "ELF\2\1", 6), ReadWrite)),
+    EXPECT_EQ(File::HowToStart(writeFile(dir.filePath("bin"), QByteArray("\x7f" "ELF\2\1", 6))),
               File::StartKind::ProgramNotAllowed);
 }
 
@@ -99,7 +94,7 @@ TEST(FileTest, OnlyAnExistingFileIsFound)
 // what was still to be said of an earlier text is dropped.
 TEST_F(RunTest, WhatTheCharacterSaysIsOfTheTextInTheBoxNow)
 {
-    const QString notes = writeFile(dir.filePath("notes.txt"), "hello", ReadWrite);
+    const QString notes = writeFile(dir.filePath("notes.txt"), "hello");
     auto d = open();
     EXPECT_EQ(listed(*own), QStringList({"Browse", "Cancel"}));
     // Typed before the character asked: the question is still asked. The gesture goes where the dialog
@@ -195,8 +190,8 @@ TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
     QTemporaryDir dir;
     writeFile(dir.filePath("tool"), "\x7f" "ELF", Runnable);
     writeFile(dir.filePath("run.sh"), "#!/bin/sh\n", Runnable);
-    writeFile(dir.filePath("SETUP.EXE"), "MZ", ReadWrite);
-    writeFile(dir.filePath("notes.txt"), "hello", ReadWrite);
+    writeFile(dir.filePath("SETUP.EXE"), "MZ");
+    writeFile(dir.filePath("notes.txt"), "hello");
     QDir(dir.path()).mkdir("sub");
 
     QWidget parent;
@@ -236,9 +231,9 @@ TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
 // opens with the desktop's application; a program starts itself, its name never reaching a shell.
 TEST_F(RunTest, WhatCannotStartIsToldAndTheDialogStays)
 {
-    const QString script = writeFile(dir.filePath("locked.sh"), "#!/bin/sh\n", ReadWrite);
+    const QString script = writeFile(dir.filePath("locked.sh"), "#!/bin/sh\n");
     const QString text = writeFile(dir.filePath("hostname"), "varrow-host\n", Runnable);
-    const QString notes = writeFile(dir.filePath("my notes.txt"), "hello", ReadWrite);
+    const QString notes = writeFile(dir.filePath("my notes.txt"), "hello");
     auto d = open();
     box(*d).setText(script);
     carriedOut();

@@ -4,6 +4,7 @@
 #include "character/Agent.h"
 #include "character/CharacterServer.h"
 #include "character/CharacterStage.h"
+#include "desktop/FormActivation.h"
 #include "speech/SilentSpeaker.h"
 
 #include <QApplication>
@@ -52,8 +53,8 @@ public:
     {
         using K = character::Request::Kind;
         switch (r.kind) {
-        case K::Show: return r.fast ? QStringLiteral("Show:fast") : QStringLiteral("Show");
-        case K::Hide: return r.fast ? QStringLiteral("Hide:fast") : QStringLiteral("Hide");
+        case K::Show:
+        case K::Hide: return QString(r.kind == K::Show ? "Show" : "Hide") + (r.fast ? ":fast" : "");
         case K::Play: return QStringLiteral("Play:") + r.name;
         case K::Speak: return QStringLiteral("Speak:") + r.name;
         case K::Gesture: return QStringLiteral("Gesture:%1,%2").arg(r.at.x()).arg(r.at.y());
@@ -121,6 +122,7 @@ protected:
 
     FastCharacterServer server{100000};
     TestPlatform t;
+    desktop::FormActivation activation;
     std::unique_ptr<StageRecorder> recorder;
 
 private:

@@ -24,11 +24,8 @@ SessionBus::SessionBus()
                                                   QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                                                   QStringLiteral("--print-address=1")});
     QByteArray out;
-    for (QDeadlineTimer deadline(10000); !out.endsWith('\n') && daemon_.state() != QProcess::NotRunning &&
-                                         !deadline.hasExpired();) {
-        daemon_.waitForReadyRead(50);
+    for (QDeadlineTimer deadline(10000); !out.endsWith('\n') && daemon_.waitForReadyRead(deadline.remainingTime());)
         out += daemon_.readAllStandardOutput();
-    }
     if (out.endsWith('\n'))
         address_ = QString::fromLocal8Bit(out).trimmed();
 }

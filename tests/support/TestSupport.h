@@ -2,12 +2,12 @@
 #pragma once
 #include "platform/Platform.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <functional>
 #include <stdexcept>
@@ -26,12 +26,11 @@ namespace testsupport {
 // A clock that stands still until the test moves it.
 class ManualClock final : public platform::Clock {
 public:
-    explicit ManualClock(QDateTime t = QDateTime(QDate(2026, 3, 15), QTime(9, 0, 0))) : now_(t) {}
     QDateTime now() const override { return now_; }
     void set(const QDateTime& t) { now_ = t; }
 
 private:
-    QDateTime now_;
+    QDateTime now_{QDate(2026, 3, 15), QTime(9, 0, 0)};
 };
 
 // Records every message box instead of showing it; `onShow` may act while the "box" is up.
@@ -128,16 +127,24 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
     return true;
 }
 
+// Shows the window and brings it in front, so that its controls get real focus events.
+inline bool activate(QWidget& w)
+{
+    w.show();
+    w.activateWindow();
+    if (!QTest::qWaitForWindowActive(&w, 300))
+        QApplication::setActiveWindow(&w); // the offscreen platform does not always pass it on
+    return waitUntil([&] { return w.isActiveWindow(); }, 2000);
+}
+
 // Runs the event loop for `ms` milliseconds of real time.
 inline void pump(int ms = 0)
 {
-    QElapsedTimer t;
-    t.start();
-    do {
+    for (QDeadlineTimer deadline(ms);; QThread::msleep(1)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (ms > 0)
-            QThread::msleep(1);
-    } while (t.elapsed() < ms);
+        if (deadline.hasExpired())
+            break;
+    }
     QCoreApplication::sendPostedEvents();
 }
 
