@@ -6,14 +6,9 @@
 
 TEST(DisplayChoice, XWaylandWhereThereIsOneNativeWaylandOnlyWhereItIsAllThereIs)
 {
-    struct Case {
-        DisplayEnvironment env; // platform, DISPLAY, WAYLAND_DISPLAY
-        bool plugin;
-        QByteArray platform;
-        bool usable;
-        bool told;
-    };
-    const Case cases[] = {
+    // The session (platform asked for, DISPLAY, WAYLAND_DISPLAY), whether Qt has its Wayland plugin, the platform
+    // the program asks for, whether it can run, and whether the user is told of the choice.
+    const std::tuple<DisplayEnvironment, bool, QByteArray, bool, bool> cases[] = {
         {{"", ":0", ""}, true, "", true, false},                  // plain X11
         {{"", ":0", "wayland-0"}, true, "xcb", true, false},      // XWayland
         {{"", "", "wayland-0"}, true, "wayland", true, true},     // Wayland only
@@ -24,13 +19,12 @@ TEST(DisplayChoice, XWaylandWhereThereIsOneNativeWaylandOnlyWhereItIsAllThereIs)
         {{"wayland", ":0", "w"}, true, "", true, true},           // asked, and there
         {{"offscreen", ":0", "w"}, true, "", true, false},        // someone else's choice
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.env.platform.toStdString() + "|" + c.env.display.toStdString() + "|" +
-                     c.env.waylandDisplay.toStdString());
-        const DisplayChoice d = ChooseDisplay(c.env, [](const QByteArray& display) { return display == ":0"; }, c.plugin);
-        EXPECT_EQ(d.platform, c.platform);
-        EXPECT_EQ(d.usable(), c.usable) << d.problem.toStdString();
-        EXPECT_EQ(!d.notice.isEmpty(), c.told) << d.notice.toStdString();
+    for (const auto& [env, plugin, platform, usable, told] : cases) {
+        SCOPED_TRACE((env.platform + '|' + env.display + '|' + env.waylandDisplay).toStdString());
+        const DisplayChoice d = ChooseDisplay(env, [](const QByteArray& display) { return display == ":0"; }, plugin);
+        EXPECT_EQ(d.platform, platform);
+        EXPECT_EQ(d.usable(), usable) << d.problem.toStdString();
+        EXPECT_EQ(!d.notice.isEmpty(), told) << d.notice.toStdString();
         EXPECT_FALSE(d.problem.contains(u'\n'));
     }
 }

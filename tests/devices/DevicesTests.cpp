@@ -23,36 +23,30 @@ struct Rig {
 TEST(CdDoor, EachOutcomeShowsItsBoxesAndLeavesNothingOpen)
 {
     enum Call { Open, Close, OpenWithoutDoor };
-    struct Case {
-        Outcome open, door;
-        Call call;
-        int result;
-        QStringList log, boxes; // each box contains its line
-    };
-    const Case cases[] = {
-        {Outcome::Ok, Outcome::Ok, Open, 0, {"open", "eject", "release"}, {}},
-        {Outcome::Ok, Outcome::Ok, Close, 0, {"open", "closeTray", "release"}, {}},
-        {Outcome::Ok, Outcome::Ok, OpenWithoutDoor, 0, {"open", "release"}, {}},
+    // How the drive opens and moves its door, the call, what the drive was asked, and a line of each box shown.
+    const std::tuple<Outcome, Outcome, Call, QStringList, QStringList> cases[] = {
+        {Outcome::Ok, Outcome::Ok, Open, {"open", "eject", "release"}, {}},
+        {Outcome::Ok, Outcome::Ok, Close, {"open", "closeTray", "release"}, {}},
+        {Outcome::Ok, Outcome::Ok, OpenWithoutDoor, {"open", "release"}, {}},
         // The second box tells why nothing happened, not that the tray should be open.
-        {Outcome::NoDrive, Outcome::Ok, Open, -1, {"open"}, {"No CD drive was found on this computer.",
+        {Outcome::NoDrive, Outcome::Ok, Open, {"open"}, {"No CD drive was found on this computer.",
              "The command was not carried out because the CD drive it names was not opened."}},
-        {Outcome::Ok, Outcome::Busy, Close, -1, {"open", "closeTray", "release"}, {"busy or its door is locked"}},
-        {Outcome::Ok, Outcome::CannotClose, Close, -1, {"open", "closeTray", "release"}, {"cannot close its tray"}},
-        {Outcome::Ok, Outcome::PermissionDenied, Close, -1, {"open", "closeTray", "release"}, {"\"cdrom\" group"}},
-        {Outcome::Ok, Outcome::Failed, Close, -1, {"open", "closeTray", "release"},
-         {"reported an error: Input/output error."}},
+        {Outcome::Ok, Outcome::Busy, Close, {"open", "closeTray", "release"}, {"busy or its door is locked"}},
+        {Outcome::Ok, Outcome::CannotClose, Close, {"open", "closeTray", "release"}, {"cannot close its tray"}},
+        {Outcome::Ok, Outcome::PermissionDenied, Close, {"open", "closeTray", "release"}, {"\"cdrom\" group"}},
+        {Outcome::Ok, Outcome::Failed, Close, {"open", "closeTray", "release"}, {"reported an error: Input/output error."}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.log.join(' ').toStdString() + " " + c.boxes.join(' ').toStdString());
+    for (const auto& [open, door, call, log, boxes] : cases) {
+        SCOPED_TRACE((log + boxes).join(' ').toStdString());
         Rig r;
-        r.drive->openOutcome = c.open;
-        r.drive->doorOutcome = c.door;
-        EXPECT_EQ(c.call == Close ? r.functions.CloseCDDoor(1, false) : r.functions.OpenCDDoor(1, c.call == OpenWithoutDoor),
-                  c.result);
-        EXPECT_EQ(r.drive->log, c.log);
-        ASSERT_EQ(r.boxes.shown.size(), size_t(c.boxes.size()));
-        for (int i = 0; i < c.boxes.size(); ++i)
-            EXPECT_TRUE(r.boxes.shown[i].text.contains(c.boxes[i])) << r.boxes.shown[i].text.toStdString();
+        r.drive->openOutcome = open;
+        r.drive->doorOutcome = door;
+        const int result = call == Close ? r.functions.CloseCDDoor(1, false) : r.functions.OpenCDDoor(1, call != Open);
+        EXPECT_EQ(result, boxes.isEmpty() ? 0 : -1);
+        EXPECT_EQ(r.drive->log, log);
+        ASSERT_EQ(r.boxes.shown.size(), size_t(boxes.size()));
+        for (int i = 0; i < boxes.size(); ++i)
+            EXPECT_TRUE(r.boxes.shown[i].text.contains(boxes[i])) << r.boxes.shown[i].text.toStdString();
         EXPECT_TRUE(r.mci.openAliases().isEmpty());
         EXPECT_EQ(r.drive->openHandles, 0);
     }

@@ -41,15 +41,14 @@ protected:
         mainAgentA->setTop(120);
     }
 
-    std::unique_ptr<frmRun> open(platform::Platform& p)
+    void open(platform::Platform& p)
     {
-        auto d = std::make_unique<frmRun>(p, server, activation, mainAgentA);
+        d.reset();
+        d = std::make_unique<frmRun>(p, server, activation, mainAgentA);
         own = mainAgentA->stage().inEffect();
         d->show();
-        return d;
     }
-    std::unique_ptr<frmRun> open() { return open(t.platform); }
-    static QLineEdit& box(frmRun& d) { return testsupport::child<QLineEdit>(d, "txtRunProgram"); }
+    QLineEdit& box() const { return testsupport::child<QLineEdit>(*d, "txtRunProgram"); }
     bool okAvailable() const
     {
         const character::CharacterCommand* ok = own->Commands().Item("OK");
@@ -67,12 +66,15 @@ protected:
         });
     }
 
+    void browse(std::optional<QString> pick) { nextChooser(pick); command(*d, "browse"); }
+
     character::Character* own = nullptr; // the dialog's connection
     platform::QtShell shell; // the real one, for the runs that start a file
     platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report, t.notifier,
                             t.platform.version};
     QTemporaryDir dir;
     QStringList chooser;
+    std::unique_ptr<frmRun> d;
 };
 
 } // namespace
@@ -95,11 +97,11 @@ TEST(FileTest, OnlyAnExistingFileIsFound)
 TEST_F(RunTest, WhatTheCharacterSaysIsOfTheTextInTheBoxNow)
 {
     const QString notes = writeFile(dir.filePath("notes.txt"), "hello");
-    auto d = open();
+    open(t.platform);
     EXPECT_EQ(listed(*own), QStringList({"Browse", "Cancel"}));
     // Typed before the character asked: the question is still asked. The gesture goes where the dialog
     // stood at loading, before any window frame was known.
-    QTest::keyClicks(&box(*d), "abc");
+    QTest::keyClicks(&box(), "abc");
     EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", QStringLiteral("Gesture:%1,120").arg(300 - d->width()),
                                          "Speak:Well, what is the path ?", "Play:Uncertain", Search, NotFound}));
     // A voice "Okay" before anything was found does nothing.
@@ -107,18 +109,18 @@ TEST_F(RunTest, WhatTheCharacterSaysIsOfTheTextInTheBoxNow)
     command(*d, "ok");
     EXPECT_TRUE(d->isVisible());
 
-    QTest::keyClicks(&box(*d), "/typed/faster/than/the/character/answers");
-    box(*d).setText(notes);
+    QTest::keyClicks(&box(), "/typed/faster/than/the/character/answers");
+    box().setText(notes);
     EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
     EXPECT_TRUE(okAvailable());
     EXPECT_EQ(listed(*own), QStringList({"Browse", "Cancel", "OK"}));
 
-    box(*d).selectAll();
-    QTest::keyClick(&box(*d), Qt::Key_Backspace);
-    EXPECT_EQ(box(*d).text(), "");
+    box().selectAll();
+    QTest::keyClick(&box(), Qt::Key_Backspace);
+    EXPECT_EQ(box().text(), "");
     EXPECT_EQ(carriedOut(), QStringList({Search, NotFound}));
 
-    box(*d).setText(dir.path());
+    box().setText(dir.path());
     EXPECT_EQ(carriedOut(), QStringList({Search, "Speak:Sorry, that's a \\Emp\\folder !"}));
     EXPECT_FALSE(okAvailable());
 }
@@ -128,61 +130,55 @@ TEST_F(RunTest, BrowseAssignsTheFileChosenLast)
 {
     const QString a = writeFile(dir.filePath("a prog"), "x", Runnable);
     const QString b = writeFile(dir.filePath("b prog"), "x", Runnable);
-    auto d = open();
+    open(t.platform);
     carriedOut();
 
     // Nothing chosen yet this opening: a cancelled chooser empties a typed path, and what was still
     // to be said of it goes.
-    QTest::keyClicks(&box(*d), "ab");
-    nextChooser(std::nullopt);
-    command(*d, "browse");
-    EXPECT_EQ(box(*d).text(), "");
+    QTest::keyClicks(&box(), "ab");
+    browse(std::nullopt);
+    EXPECT_EQ(box().text(), "");
     EXPECT_EQ(carriedOut().filter("Speak:"), QStringList({NotFound}));
     EXPECT_EQ(chooser, QStringList({"Browse|Programs (*.Exe *.Bat *.Com);;All files (*)|"}));
 
-    nextChooser(a);
-    command(*d, "browse");
-    EXPECT_EQ(box(*d).text(), a);
+    browse(a);
+    EXPECT_EQ(box().text(), a);
     EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
     EXPECT_TRUE(okAvailable());
 
     // Cancelled again: the text is already the last choice, so no test runs.
-    nextChooser(std::nullopt);
-    command(*d, "browse");
+    browse(std::nullopt);
     EXPECT_EQ(carriedOut(), QStringList());
     EXPECT_EQ(chooser.last(), "Browse|Programs (*.Exe *.Bat *.Com);;All files (*)|" + a);
 
     // A typed path is replaced by the last choice, once.
-    box(*d).setText(b);
+    box().setText(b);
     carriedOut();
-    nextChooser(std::nullopt);
-    command(*d, "browse");
-    EXPECT_EQ(box(*d).text(), a);
+    browse(std::nullopt);
+    EXPECT_EQ(box().text(), a);
     EXPECT_EQ(carriedOut(), QStringList({Search, Found}));
 
     // The menu offers Browse alone, and the box takes no input while it is up; a middle click pastes nothing.
     QStringList menus;
     bool enabledDuringMenu = true;
-    auto nextMenu = [&] {
+    auto browseFromMenu = [&](Qt::MouseButton button, std::optional<QString> pick) {
         testsupport::whenShown<QMenu>([&](QMenu& menu) {
             for (QAction* act : menu.actions())
                 menus << act->text();
-            enabledDuringMenu = box(*d).isEnabled();
+            enabledDuringMenu = box().isEnabled();
             menu.setActiveAction(menu.actions().value(0));
             QTest::keyClick(&menu, Qt::Key_Return);
         });
+        nextChooser(pick);
+        QTest::mouseClick(&box(), button);
     };
-    nextMenu();
-    nextChooser(b);
-    QTest::mouseClick(&box(*d), Qt::RightButton);
+    browseFromMenu(Qt::RightButton, b);
     EXPECT_FALSE(enabledDuringMenu);
-    EXPECT_TRUE(box(*d).isEnabled());
-    EXPECT_EQ(box(*d).text(), b);
-    nextMenu();
-    nextChooser(std::nullopt);
-    QTest::mouseClick(&box(*d), Qt::MiddleButton);
+    EXPECT_TRUE(box().isEnabled());
+    EXPECT_EQ(box().text(), b);
+    browseFromMenu(Qt::MiddleButton, std::nullopt);
     EXPECT_EQ(menus, QStringList({"Browse", "Browse"}));
-    EXPECT_EQ(box(*d).text(), b);
+    EXPECT_EQ(box().text(), b);
 }
 
 TEST(ProgramChooserTest, ProgramsAreListedWithOrWithoutAnExtension)
@@ -234,8 +230,8 @@ TEST_F(RunTest, WhatCannotStartIsToldAndTheDialogStays)
     const QString script = writeFile(dir.filePath("locked.sh"), "#!/bin/sh\n");
     const QString text = writeFile(dir.filePath("hostname"), "varrow-host\n", Runnable);
     const QString notes = writeFile(dir.filePath("my notes.txt"), "hello");
-    auto d = open();
-    box(*d).setText(script);
+    open(t.platform);
+    box().setText(script);
     carriedOut();
     command(*d, "OK");
     ASSERT_EQ(t.messageBox.shown.size(), 1u);
@@ -244,7 +240,7 @@ TEST_F(RunTest, WhatCannotStartIsToldAndTheDialogStays)
     EXPECT_EQ(carriedOut(), QStringList({"Play:Decline", "Speak:Sorry, I can't start this file !"}));
     EXPECT_EQ(mainAgentA->stage().inEffect(), own);
 
-    box(*d).setText(notes);
+    box().setText(notes);
     t.shell.openResult = platform::Fail("No application is set up to open my notes.txt.");
     command(*d, "OK");
     EXPECT_EQ(t.shell.opened, QStringList({notes}));
@@ -256,9 +252,8 @@ TEST_F(RunTest, WhatCannotStartIsToldAndTheDialogStays)
     EXPECT_TRUE(t.shell.started.isEmpty());
 
     // A text that may be executed, which the system refuses to start.
-    d.reset();
-    d = open(real);
-    box(*d).setText(text);
+    open(real);
+    box().setText(text);
     command(*d, "OK");
     ASSERT_EQ(t.messageBox.shown.size(), 3u);
     EXPECT_EQ(t.messageBox.shown[2].text, text + " is not a program Varrow can start.");
@@ -266,7 +261,7 @@ TEST_F(RunTest, WhatCannotStartIsToldAndTheDialogStays)
 
     // If the name reached a shell, the part after ';' would run and leave "pwned" behind.
     const QString marker = dir.filePath("marker");
-    box(*d).setText(writeFile(dir.filePath("my prog; touch pwned $(touch pwned2) 'q'.sh"),
+    box().setText(writeFile(dir.filePath("my prog; touch pwned $(touch pwned2) 'q'.sh"),
                               "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n", Runnable));
     carriedOut();
     ASSERT_TRUE(mainAgentA->stage().deliverCommand("OK", "Okay"));

@@ -23,6 +23,7 @@ protected:
         const platform::Result<bool> running = form->Form_Load();
         EXPECT_TRUE(running && *running) << running.why().toStdString();
         record(form->agentA->stage());
+        atStart = carriedOut();
         return *form;
     }
     void setting(const QString& key, const QString& value) { t.settings.store.SaveSetting("Varrow", "Settings", key, value); }
@@ -50,6 +51,7 @@ protected:
     devices::MciInterpreter interpreter{std::unique_ptr<devices::CdDriver>(drive)};
     devices::MCIFunction mci{t.messageBox, "Varrow", interpreter};
     std::unique_ptr<frmMain> form;
+    QStringList atStart; // what the figure carried out as the form loaded
 };
 
 } // namespace
@@ -61,7 +63,7 @@ TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
     frmMain& f = load();
     EXPECT_EQ(QPoint(f.agentA->Left(), f.agentA->Top()), QPoint(250, -20));
     // Nothing is said at start-up, and placing the character is no drag: nothing is saved.
-    EXPECT_EQ(carriedOut(), QStringList({"Show"}));
+    EXPECT_EQ(atStart, QStringList({"Show"}));
     EXPECT_EQ(listed(*f.agentA), QStringList({"Eject CD-Rom", "Read Clipboard", "Say the time", "Show the Calendar",
                                               "Set the alarm", "Run ...", "About", "Quit"}));
 
@@ -71,13 +73,11 @@ TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
                                      {"SpeechRate", "-100"}, {"SpeechPitch", "101"}})
         setting(key, value);
     frmMain& g = load();
-    carriedOut();
     const int right = QGuiApplication::primaryScreen()->availableGeometry().right() + 1;
     EXPECT_EQ(QPoint(g.agentA->Left(), g.agentA->Top()), QPoint(right - 128, 0));
     EXPECT_EQ(t.notifier.shown.filter("A setting was not understood|").size(), 3);
-    EXPECT_EQ(t.notifier.shown.filter("Speech").join(u'\n'),
-              "A setting was not understood|The setting SpeechPitch holds \"101\", which is not a whole number from -100 to "
-              "100; speech-dispatcher's own pitch is used instead.");
+    EXPECT_EQ(t.notifier.shown.filter("Speech").join(u'\n'), "A setting was not understood|The setting SpeechPitch holds "
+              "\"101\", which is not a whole number from -100 to 100; speech-dispatcher's own pitch is used instead.");
 }
 
 TEST_F(MainTest, IdleHidingCountsDisplayedSecondsAndAClickOnTheClockBringsTheCharacterBack)
@@ -88,7 +88,6 @@ TEST_F(MainTest, IdleHidingCountsDisplayedSecondsAndAClickOnTheClockBringsTheCha
         form.reset();
         setting("HideTime", hideTime);
         load();
-        carriedOut();
         if (idle)
             form->Agent_IdleStart("Genie");
         EXPECT_EQ(secondsUntilHidden(QTime(10, 3, 5), 400), hidesIn) << hideTime;
@@ -107,7 +106,6 @@ TEST_F(MainTest, IdleHidingCountsDisplayedSecondsAndAClickOnTheClockBringsTheCha
 TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
 {
     frmMain& f = load();
-    carriedOut();
     t.clock.set(QDateTime(QDate(1999, 3, 15), QTime(13, 5, 9)));
     command("saytime"); // names match case and all
     command("tellHollin"); // the action has no command of its own
@@ -139,7 +137,6 @@ TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
 TEST_F(MainTest, ClipboardIsReadOrDeclinedAndTheAlarmCutsEvenMegabytesShort)
 {
     frmMain& f = load();
-    carriedOut();
     t.clipboard.text = "Buy milk";
     command("readClip");
     EXPECT_EQ(carriedOut(), QStringList({"Speak:Buy milk"})); // "Reading" is cancelled, the speech is not
@@ -163,7 +160,6 @@ TEST_F(MainTest, ClipboardIsReadOrDeclinedAndTheAlarmCutsEvenMegabytesShort)
 TEST_F(MainTest, ClockAnnouncesEachHourAndQuarterOnce)
 {
     load();
-    carriedOut();
     const QStringList none, one{"Play:Domagic2", "Speak:The time is now 1:00:00 PM"};
     auto quarter = [](const char* time) { return QStringList({"Play:Domagic1", QString("Speak:The time is now ") + time}); };
     // Where the clock runs from, for how many seconds in half-second ticks, and what is heard.
@@ -229,7 +225,6 @@ TEST_F(MainTest, TheAlarmRingsInItsSecondOrOnceForASecondTheClockStepsOverAndIsT
 TEST_F(MainTest, EveryDialogHandsTheCharacterBackHoweverItEnds)
 {
     frmMain& f = load();
-    carriedOut();
     const QStringList anyDialog{"close", "Escape"};
     int hour = 14;
     for (const auto& [open, ways] : {std::pair{"calendar", QStringList{"OK"} + anyDialog},
