@@ -11,9 +11,12 @@
 using desktop::Silhouette;
 
 namespace {
-QRgb rawPixel(const QImage& image, int x, int y)
+character::CharacterData genie()
 {
-    return reinterpret_cast<const QRgb*>(image.constScanLine(y))[x];
+    auto loaded = character::ReadCharacterFile(testsupport::sourceDir() + "/assets/Genie.acs");
+    if (!loaded)
+        throw std::runtime_error(loaded.why().toStdString());
+    return std::move(*loaded);
 }
 } // namespace
 
@@ -30,20 +33,18 @@ TEST(Frames, WithoutACompositorTheEdgeIsCutAtHalfCoverAndShownInItsOwnColour)
     const desktop::Silhouette cut = desktop::Silhouette::of(drawn, {4, 2}, false);
     EXPECT_EQ(cut.shape, QRegion(2, 0, 2, 2));
     EXPECT_EQ(cut.offset, QPoint(2, 0));
-    EXPECT_EQ(rawPixel(cut.image, 0, 1), qRgba(255, 0, 0, 255)) << "a dark fringe";
+    EXPECT_EQ(cut.image.pixel(0, 1), qRgba(255, 0, 0, 255)) << "a dark fringe";
     EXPECT_EQ(cut.size, QSize(4, 2));
     // A compositor blends every drawn pixel: all of them belong to the window, as drawn.
     const desktop::Silhouette blended = desktop::Silhouette::of(drawn, {4, 2}, true);
     EXPECT_EQ(blended.shape, QRegion(1, 0, 3, 2));
-    EXPECT_EQ(rawPixel(blended.image, 0, 0), qRgba(64, 0, 0, 64));
+    EXPECT_EQ(blended.image.pixel(0, 0), qRgba(64, 0, 0, 64)); // premultiplied, as drawn
 }
 
 // Drawing only where parts moved must give the very pixels of drawing afresh, at any scale.
 TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
 {
-    const auto loaded = character::ReadCharacterFile(testsupport::sourceDir() + "/assets/Genie.acs");
-    ASSERT_TRUE(loaded) << loaded.why().toStdString();
-    const character::CharacterData& data = *loaded;
+    const character::CharacterData data = genie();
     const character::Renderer renderer(data);
     auto pose = [&](const char* name) {
         character::Pose p = data.poses[size_t(data.pose(QLatin1String(name)))];
@@ -87,13 +88,12 @@ TEST(Frames, AMovePlayedAgainIsShownFromTheCache)
     EXPECT_EQ(cache.find(b, 1, false), nullptr);
     EXPECT_LE(cache.bytes(), 2 * s.bytes());
 
-    const auto loaded = character::ReadCharacterFile(testsupport::sourceDir() + "/assets/Genie.acs");
-    ASSERT_TRUE(loaded) << loaded.why().toStdString();
+    const character::CharacterData data = genie();
     character::CharacterWindow window(QStringLiteral("Genie"));
-    character::AnimationPlayer player(*loaded, window, 0.25, 20);
+    character::AnimationPlayer player(data, window, 0.25, 20);
     auto play = [&](const char* name) {
         bool done = false;
-        player.play(*loaded->animation(QLatin1String(name)), [&] { done = true; });
+        player.play(*data.animation(QLatin1String(name)), [&] { done = true; });
         return testsupport::waitUntil([&] { return done; });
     };
     const size_t atRest = player.framesDrawn();

@@ -10,7 +10,9 @@
 
 using character::PlaceBeside;
 
-TEST(PlaceDialog, TheLeftEdgeIsThatOfTheMonitorTheCharacterStandsOn)
+class PlaceDialog : public testsupport::MainCharacterTest {};
+
+TEST_F(PlaceDialog, TheLeftEdgeIsThatOfTheMonitorTheCharacterStandsOn)
 {
     const double W = 193 * 15.0; // the calendar
     // Just inside B, which starts at 1280: no room on B, so to the right rather than across the seam.
@@ -25,17 +27,10 @@ TEST(PlaceDialog, TheLeftEdgeIsThatOfTheMonitorTheCharacterStandsOn)
     EXPECT_EQ(PlaceBeside(-1200, 0, 128, W, 15, 15, -1280).gestureX, -1072);
 }
 
-TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
+TEST_F(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
 {
-    testsupport::FastCharacterServer server(100000);
-    character::Agent agent(server);
-    ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok());
-    character::Character& genie = *agent.Characters().Item("Genie");
+    character::Character& genie = *mainAgentA;
     ASSERT_EQ(genie.Width(), 128);
-    genie.Show(true);
-    ASSERT_TRUE(testsupport::waitUntilStill(genie.stage()));
-    testsupport::StageRecorder rec(genie.stage());
-    const platform::FixedScreenMetrics screen(15, 15);
     QWidget dialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
     dialog.setFixedSize(216, 150);
 
@@ -44,13 +39,12 @@ TEST(PlaceDialog, MovesTheWindowAndQueuesAGestureEachTimeItRuns)
     QStringList placed;
     for (int left : {100, 300, 216, 216, 5000}) {
         genie.setLeft(left);
-        character::PlaceDialogBesideCharacter(dialog, genie, screen);
+        character::PlaceDialogBesideCharacter(dialog, genie, t.screen);
         placed << QStringLiteral("%1,%2").arg(dialog.frameGeometry().x()).arg(dialog.frameGeometry().y());
     }
     EXPECT_EQ(placed, QStringList({"228,500", "84,500", "0,500", "0,500", "4784,500"}));
-    ASSERT_TRUE(testsupport::waitUntilStill(genie.stage()));
     // Running it again without a move still points again.
-    EXPECT_EQ(rec.started, placed.replaceInStrings(QRegularExpression("^"), "Gesture:"));
+    EXPECT_EQ(carriedOut(), placed.replaceInStrings(QRegularExpression("^"), "Gesture:"));
 
     // The twips are read afresh: at 12 twips per pixel the same window measures fewer twips.
     genie.setLeft(300);

@@ -24,7 +24,7 @@ TEST(FormActivation, OnlyTrackedFormsHearItAndEachOnceWhateverOtherTrackersExist
     Form a(heard, "a"), b(heard, "b"), untracked(heard, "u");
     tracker.track(a, a);
     tracker.track(b, b);
-    for (QWidget* w : {static_cast<QWidget*>(&a), static_cast<QWidget*>(&untracked), static_cast<QWidget*>(&b)}) {
+    for (Form* w : {&a, &untracked, &b}) {
         w->show();
         QApplication::setActiveWindow(w);
         ASSERT_TRUE(testsupport::waitUntil([&] { return QGuiApplication::focusWindow() == w->windowHandle(); }));

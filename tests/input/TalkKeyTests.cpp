@@ -76,21 +76,21 @@ private:
     QString trigger_;
 };
 
-struct Recorder {
-    Recorder() { QObject::connect(&report, &platform::UserReport::reported, [this](const QString&, const QString& m) { told << m; }); }
+// A talk key through the portal on `bus` (and the X grab, `withX11`), and what it did and told the user.
+struct Talk {
+    Talk(const testsupport::SessionBus& bus, int capMs, bool withX11 = false)
+        : key(std::make_unique<input::PortalListenKey>(QDBusConnection::connectToBus(bus.address(), "client")),
+              withX11 ? std::make_unique<input::ListenKey>() : nullptr, true, capMs, report)
+    {
+        QObject::connect(&report, &platform::UserReport::reported,
+                         [this](const QString&, const QString& m) { told << m; });
+        QObject::connect(&key, &input::TalkKey::heldChanged, [this](bool h) { held.push_back(h); });
+    }
     std::vector<bool> held;
     QStringList told;
     platform::UserReport report{nullptr, nullptr};
+    input::TalkKey key;
 };
-
-std::unique_ptr<input::TalkKey> makeKey(const testsupport::SessionBus& bus, Recorder& r, int capMs, bool withX11 = false)
-{
-    auto key = std::make_unique<input::TalkKey>(
-        std::make_unique<input::PortalListenKey>(QDBusConnection::connectToBus(bus.address(), "client")),
-        withX11 ? std::make_unique<input::ListenKey>() : nullptr, true, capMs, r.report);
-    QObject::connect(key.get(), &input::TalkKey::heldChanged, [&r](bool h) { r.held.push_back(h); });
-    return key;
-}
 
 } // namespace
 
@@ -98,10 +98,9 @@ TEST(TalkKey, PortalShortcutFollowsTheKeyAndTheCapEndsAForgottenRelease)
 {
     testsupport::SessionBus bus;
     FakePortal portal(QDBusConnection::connectToBus(bus.address(), "portal"));
-    Recorder r;
-    auto key = makeKey(bus, r, 300);
-    key->start();
-    ASSERT_TRUE(testsupport::waitUntil([&] { return key->via() == input::TalkKey::Via::Portal; }));
+    Talk r(bus, 300);
+    r.key.start();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return r.key.via() == input::TalkKey::Via::Portal; }));
     ASSERT_EQ(portal.asked.size(), 1);
     EXPECT_EQ(portal.asked[0].first, "talk");
     EXPECT_EQ(portal.asked[0].second.value("preferred_trigger").toString(), "Pause");
@@ -135,15 +134,14 @@ TEST(TalkKey, WithoutPortalOrGrabTheUserIsToldOnceOfTheOtherWays)
         if (portalThere != NoPortal)
             portal = std::make_unique<FakePortal>(QDBusConnection::connectToBus(bus.address(), "portal"), portalThere == Declines ? 1 : 0,
                                                   QString());
-        Recorder r;
-        auto key = makeKey(bus, r, 10000, true); // no X server here: the grab fails too
-        key->start();
+        Talk r(bus, 10000, true); // no X server here: the grab fails too
+        r.key.start();
         ASSERT_TRUE(testsupport::waitUntil([&] { return !r.told.isEmpty(); }, 10000));
         QCoreApplication::processEvents();
         EXPECT_EQ(r.told.size(), 1);
         EXPECT_TRUE(r.told[0].contains("middle button")) << r.told[0].toStdString();
         EXPECT_TRUE(r.told[0].contains("\"Listen\"")) << r.told[0].toStdString();
-        EXPECT_EQ(key->via(), input::TalkKey::Via::None);
+        EXPECT_EQ(r.key.via(), input::TalkKey::Via::None);
         EXPECT_TRUE(r.held.empty());
         if (portal)
             QDBusConnection::disconnectFromBus("portal");

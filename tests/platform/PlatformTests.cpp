@@ -38,18 +38,6 @@ TEST(Settings, CorruptFileIsKeptAsideBeforeAnythingIsWritten)
     EXPECT_EQ(IniSettingsStore(t.dir.path(), t.report).GetSetting("Varrow", "Settings", "LastPositionX", "0"), "5");
 }
 
-namespace {
-QString readAll(std::FILE* f)
-{
-    std::rewind(f);
-    QByteArray text;
-    char buf[256];
-    while (const size_t n = std::fread(buf, 1, sizeof buf, f))
-        text.append(buf, qsizetype(n));
-    return QString::fromLocal8Bit(text);
-}
-} // namespace
-
 TEST(UserReport, WithoutASessionBusStderrAlone)
 {
     // No bus named and none in the runtime dir: nothing is started or waited for.
@@ -66,8 +54,10 @@ TEST(UserReport, WithoutASessionBusStderrAlone)
     UserReport report(&desktop, out);
     report.problem("Voice commands are off", "No microphone was found, so voice commands are off.");
     report.problem("Voice commands are off", "No microphone was found, so voice commands are off.");
-    EXPECT_EQ(readAll(out), "Varrow: No microphone was found, so voice commands are off.\n");
-    std::fclose(out);
+    std::rewind(out);
+    QFile written;
+    ASSERT_TRUE(written.open(out, QIODevice::ReadOnly, QFile::AutoCloseHandle));
+    EXPECT_EQ(written.readAll(), "Varrow: No microphone was found, so voice commands are off.\n");
     socket.remove();
     if (!given.isEmpty())
         qputenv("DBUS_SESSION_BUS_ADDRESS", given);
@@ -90,11 +80,8 @@ TEST(UserReport, IconIsTheInstalledThemeNameElseAFile)
 // Stored numbers and times are read strictly.
 TEST(Settings, NumbersAndTimesReadStrictly)
 {
-    EXPECT_EQ(ToInt16("300"), 300);
-    EXPECT_EQ(ToInt16(" -5 "), -5);
-    EXPECT_EQ(ToInt16("+7"), 7);
-    EXPECT_EQ(ToInt16("32767"), 32767);
-    EXPECT_EQ(ToInt16("-32768"), -32768);
+    for (const auto& [text, n] : {std::pair{" -5 ", -5}, {"+7", 7}, {"32767", 32767}, {"-32768", -32768}})
+        EXPECT_EQ(ToInt16(text), n) << text;
     for (const char* bad : {"", " ", "-", "32768", "-32769", "70000", "99999999999999999999", "12abc", "1.5", "0x10", "1e3",
                             "\xef\xbc\x97" /* full-width 7 */})
         EXPECT_FALSE(ToInt16(QString::fromUtf8(bad)).has_value()) << bad;

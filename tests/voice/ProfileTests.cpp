@@ -9,17 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
-const QString model = voice::DecoderSettings{}.model;
-
-QStringList texts(const std::vector<voice::StoredRecording>& recordings)
-{
-    QStringList t;
-    for (const auto& r : recordings)
-        t << r.text;
-    return t;
-}
-} // namespace
+static const QString model = voice::DecoderSettings{}.model;
 
 // Only with consent; an undone command (said again, or cancelled) is not kept; bounded in number;
 // every so many the profile is due again; Forget leaves nothing.
@@ -45,7 +35,9 @@ TEST(CommandLearning, KeepsWhatWasNotUndoneWithinBounds)
     learning.heard("Cancel"); // the dialog it opened, cancelled
     say("Date");
     say("Now");
-    EXPECT_EQ(texts(store.recordings("mic")), (QStringList{"Time", "Date"}));
+    const auto first = store.recordings("mic");
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].text + first[1].text, "TimeDate");
     for (int i = 0; i < voice::ProfileStore::MaxCommands + 5; ++i)
         say(i % 2 ? "Date" : "Now");
     const auto kept = store.recordings("mic");
@@ -101,16 +93,15 @@ TEST(VoiceProfile, DamagedFilesAreRefusedAndTheRoomChoosesTheModel)
     EXPECT_EQ(d.modelFor({false, 10}), voice::ProfileKind::Transform);
     EXPECT_EQ(d.modelFor({true, 50}), voice::ProfileKind::Full);
 
+    // A value that is no number, then a short means file, then a short transform.
     QFile means(p.meansPath());
-    ASSERT_TRUE(means.open(QIODevice::ReadWrite));
-    means.seek(5000);
-    means.write("\x7f\x7f\x7f\x7f");
+    ASSERT_TRUE(means.open(QIODevice::ReadWrite) && means.seek(5000) && means.write("\x7f\x7f\x7f\x7f") == 4);
     means.close();
     EXPECT_FALSE(voice::VoiceProfile::load(folder, model));
-    ASSERT_TRUE(QFile::resize(p.meansPath(), 4000));
-    EXPECT_FALSE(voice::VoiceProfile::load(folder, model));
-    ASSERT_TRUE(QFile::resize(p.transformPath(), 100));
-    EXPECT_FALSE(voice::VoiceProfile::load(folder, model));
+    for (const auto& [path, size] : {std::pair{p.meansPath(), 4000}, {p.transformPath(), 100}}) {
+        ASSERT_TRUE(QFile::resize(path, size));
+        EXPECT_FALSE(voice::VoiceProfile::load(folder, model)) << qPrintable(path);
+    }
 }
 
 // The training tools' mixture weights, rebuilt from the decoder's own: every one loads back as it was.

@@ -61,12 +61,21 @@ TEST(SpeechEndDetector, EndsAfterSpeechAndGivesUpOnSilence)
     EXPECT_EQ(run(lastSyllable, false, 1), State::Ended);
 }
 
+// Speech to say, and the character service with Genie shown to hear it.
+class SphinxVoiceInput : public MainCharacterTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(synth.ready()) << qPrintable(synth.error());
+        MainCharacterTest::SetUp();
+    }
+    voicetest::Synthesiser synth;
+};
+
 // Listening without a key ends when the user has spoken and stopped, and hears what was said. With no
 // sound source or model the input is off and says why, and listening does nothing.
-TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItselfAndWithoutASourceIsOff)
+TEST_F(SphinxVoiceInput, ListeningForAPhraseEndsByItselfAndWithoutASourceIsOff)
 {
-    voicetest::Synthesiser synth;
-    ASSERT_TRUE(synth.ready()) << qPrintable(synth.error());
     voice::SphinxVoiceInput in(
         std::make_unique<voicetest::SampleSource>(voicetest::SpeechClip(synth, "Calendar", "en-us", 5), true));
     in.setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
@@ -93,18 +102,11 @@ TEST(SphinxVoiceInput, ListeningForAPhraseEndsByItselfAndWithoutASourceIsOff)
 
 // Held, spoken, released: a reading for training is checked, not taken for a command; then commands
 // reach the character again, and a disabled one never does.
-TEST(SphinxVoiceInput, ReadingsAreCheckedAndCommandsReachTheCharacter)
+TEST_F(SphinxVoiceInput, ReadingsAreCheckedAndCommandsReachTheCharacter)
 {
-    voicetest::Synthesiser synth;
-    ASSERT_TRUE(synth.ready()) << qPrintable(synth.error());
-    FastCharacterServer server;
-    character::Agent agent(server);
-    ASSERT_TRUE(agent.Characters().Load("Genie", "Genie.acs").ok());
-    character::Character* genie = agent.Characters().Item("Genie");
+    character::Character* genie = mainAgentA;
     genie->Commands().Add("sayTime", "Say the time", "Time");
     genie->Commands().Add("calendar", "Calendar", "Calendar", false);
-    genie->Show(true);
-    ASSERT_TRUE(waitUntilStill(genie->stage()));
     auto source = std::make_unique<voicetest::SampleSource>();
     voicetest::SampleSource& clip = *source;
     auto input = std::make_unique<voice::SphinxVoiceInput>(std::move(source));

@@ -1,5 +1,6 @@
 // The recogniser's parts: spoken forms, grammar, pronunciations, recognition in every room, room tone.
 #include "SpeechClips.h"
+#include "../../bench/voice/CommandSets.h" // the benchmark's phrases and other speech
 #include "voice/AudioFrontEnd.h"
 #include "voice/Decoder.h"
 #include "voice/Grammar.h"
@@ -60,78 +61,52 @@ protected:
 // misses of the set's phrases. Wrong commands are what the floors guard most.
 TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
 {
-    const auto owned = voicetest::OpenDecoder();
-    voice::Decoder& decoder = *owned;
+    const auto decoder = voicetest::OpenDecoder();
     using P = std::vector<voice::VoicePhrase>;
-    P hourBox{{"setHour", "Hour"}, {"setMinute", "Minute"}, {"setSecond", "Second"}, {"setAM", "AM"}, {"setPM", "PM"},
-              {"OK", "Okay"}, {"Cancel", "Cancel"}, {"setAlarmOn", "Alarm On"}};
-    for (int n = 1; n <= 12; ++n)
-        hourBox.push_back({QString::number(n), QString::number(n)});
-    const P sets[] = {
-        {{"CDRom", "Eject"}, {"readClip", "Clipboard"}, {"sayTime", "Time"}, {"sayDate", "Date"}, {"sayNow", "Now"},
-         {"calendar", "Calendar"}, {"setAlarm", "Alarm"}, {"run", "Run"}, {"about", "About"}, {"Quit", "Quit"}},
-        {{"OK", "Okay"}, {"nextYear", "Next Year"}, {"nextMonth", "Next Month"}, {"nextDay", "Next Day"},
-         {"previousYear", "Previous Year"}, {"previousMonth", "Previous Month"}, {"previousDay", "Previous Day"}},
-        hourBox};
-    // Each voice says its own other speech, and its own near misses (the phrase, and what is said instead).
-    const QStringList sentences[] = {
-        {"What is the weather like today", "That was a really good film", "My phone is ringing", "Yesterday was very cold",
-         "Never mind", "Wait a moment", "Yes please", "Good night", "Is it raining outside", "Pick up the children at four"},
-        {"Please pass the salt", "Good morning everybody", "Send the report to Maria", "The train was late again",
-         "Lunch is ready", "Volume up", "Sorry", "Go away", "The dog wants a walk", "Really"}};
-    const std::vector<std::pair<QString, QString>> nearMisses[] = {
-        {{"Eject", "Reject"}, {"Clipboard", "Clapboard"}, {"Time", "Timer"}, {"Time", "Dime"}, {"Date", "Gate"},
-         {"Now", "Cow"}, {"Calendar", "Colander"}, {"Alarm", "Alarming"}, {"Alarm", "Hello"}, {"Run", "Ran"},
-         {"About", "Abort"}, {"Quit", "Quiet"}, {"Quit", "Quick"}, {"Hour", "Power"}, {"Minute", "Limit"},
-         {"Second", "Beckoned"}, {"AM", "I am"}, {"PM", "B M"}, {"Okay", "Hockey"}, {"Cancel", "Cancel that"},
-         {"Alarm On", "Alarm Song"}, {"Next Year", "Next Ear"}, {"Next Month", "Next Mouth"}, {"Next Month", "Next time"},
-         {"Next Day", "Next Way"}, {"Previous Year", "Previous Years"}, {"Previous Day", "Previous Days"}, {"10", "Tin"},
-         {"9", "Nina"}, {"6", "Sixth"}, {"2", "Tooth"}, {"12", "Twelfth"}, {"1", "Won ton"}},
-        {{"Eject", "Ejects"}, {"Clipboard", "Keyboard"}, {"Time", "Tide"}, {"Date", "Dates"}, {"Date", "Data"},
-         {"Now", "Noun"}, {"Calendar", "Calendars"}, {"Alarm", "Alarms"}, {"Run", "Rum"}, {"Run", "Sun"},
-         {"About", "A boat"}, {"Quit", "Clip"}, {"Hour", "Tower"}, {"Minute", "Minutes"}, {"Second", "Seconds"},
-         {"AM", "A N"}, {"PM", "P N"}, {"Okay", "Obey"}, {"Cancel", "Cancelled"}, {"Cancel", "Council"},
-         {"Alarm On", "Alarm Gone"}, {"Next Year", "Text Year"}, {"Next Month", "Next Months"}, {"Next Day", "Next Days"},
-         {"Previous Year", "Previous"}, {"Previous Month", "Previous Mouth"}, {"Previous Day", "Previous Way"},
-         {"10", "Tim"}, {"5", "Fine"}, {"7", "Seventh"}, {"4", "Fort"}, {"3", "Tree"}, {"5", "Fifth"}, {"11", "Eleventh"},
-         {"8", "Hate"}}};
+    const auto live = LiveCommandSets();
+    const P sets[] = {live[0].phrases, live[2].phrases, live[4].phrases}; // main, calendar, alarm's hour box
+    // Each voice says its own other speech, and its own near misses (the phrase, and what is said instead):
+    // from the benchmark's lists, by place, every sixth sentence and every other near miss.
+    QStringList sentences[2];
+    std::vector<NearMiss> nearMisses[2];
+    for (size_t i = 0; i < OutOfGrammarSentences().size(); i += 3)
+        sentences[i / 3 % 2] << OutOfGrammarSentences()[i];
+    for (size_t i = 0; i < NearMisses().size(); ++i)
+        nearMisses[i % 2].push_back(NearMisses()[i]);
     using K = Condition::Kind;
     const Condition slice[] = {{"clean", K::DigitalSilence, 0}, {"white 20 dB", K::White, 20}, {"white 10 dB", K::White, 10},
                                {"pink 20 dB", K::Pink, 20},     {"pink 10 dB", K::Pink, 10},   {"brown 20 dB", K::Brown, 20},
                                {"brown 10 dB", K::Brown, 10},   {"-20 dB", K::Level, -20},     {"clipped +12 dB", K::Level, 12},
                                {"click before", K::Click, 0}};
-    const size_t rooms = std::size(slice);
     int right = 0, wrong = 0, total = 0, away = 0, others = 0;
     QStringList missed;
     uint32_t seed = 7;
+    // What `voice` heard of `text` in the next room, noted where it is not `command`.
+    auto hear = [&](const QString& voice, const QString& text, const QString& command) {
+        const Condition& room = slice[seed % std::size(slice)];
+        const QString heard = decoder->decode(SpeechClip(synth, text, voice, seed++, room)).heard.command;
+        if (heard != command)
+            missed << QStringLiteral("%1 in %2: %3 -> %4").arg(voice, room.name, text, heard);
+        return heard;
+    };
     for (int v = 0; v < 2; ++v) {
         const QString voice = v == 0 ? "en-us" : "en+f2";
         for (const P& set : sets) {
-            decoder.setPhrases(set);
-            QStringList phrases;
+            decoder->setPhrases(set);
+            QStringList phrases, other = sentences[v];
             for (const auto& p : set) {
                 phrases << p.phrase;
-                const Condition& room = slice[seed % rooms];
-                const auto out = decoder.decode(SpeechClip(synth, p.phrase, voice, seed++, room));
+                const QString heard = hear(voice, p.phrase, p.command);
+                right += heard == p.command;
+                wrong += heard != p.command && !heard.isEmpty();
                 ++total;
-                if (out.heard.command == p.command)
-                    ++right;
-                else if (!out.heard.command.isEmpty())
-                    ++wrong;
-                if (out.heard.command != p.command)
-                    missed << QStringLiteral("%1 in %2: %3 -> %4").arg(voice, room.name, p.phrase, out.heard.command);
             }
-            QStringList other = sentences[v];
             for (const auto& [phrase, said] : nearMisses[v])
                 if (phrases.contains(phrase))
                     other << said;
             for (const QString& text : other) {
-                const Condition& room = slice[seed % rooms];
-                const auto out = decoder.decode(SpeechClip(synth, text, voice, seed++, room));
-                away += out.heard.command.isEmpty();
+                away += hear(voice, text, {}).isEmpty();
                 ++others;
-                if (!out.heard.command.isEmpty())
-                    missed << voice + ": " + text + " -> " + out.heard.command;
             }
         }
     }
@@ -147,26 +122,26 @@ TEST_F(Recognition, PhrasesUnderstoodInEveryRoomAndOtherSpeechTurnedAway)
 // it distorts the voice, and the microphone's sound is heard.
 TEST_F(Recognition, GrammarChangeDuringUtteranceIsSafeAndAQuietRoomIsHeardUncleaned)
 {
-    const auto owned = voicetest::OpenDecoder();
-    voice::Decoder& decoder = *owned;
-    decoder.setPhrases({{"sayTime", "Time"}, {"calendar", "Calendar"}});
+    const auto decoder = voicetest::OpenDecoder();
+    decoder->setPhrases({{"sayTime", "Time"}, {"calendar", "Calendar"}});
     const auto clip = SpeechClip(synth, "Time", "en-us", 3);
-    decoder.begin();
-    decoder.feed(clip.data(), clip.size() / 2);
-    decoder.setPhrases({{"nextMonth", "Next Month"}, {"nextDay", "Next Day"}});
-    decoder.feed(clip.data() + clip.size() / 2, clip.size() - clip.size() / 2);
-    EXPECT_EQ(decoder.end().heard.command, "sayTime");
-    EXPECT_NE(decoder.decode(clip).heard.command, "sayTime");
-    EXPECT_EQ(decoder.decode(SpeechClip(synth, "Next Month", "en-us", 4)).heard.command, "nextMonth");
-    decoder.setPhrases({});
-    EXPECT_TRUE(decoder.decode(clip).heard.command.isEmpty());
+    decoder->begin();
+    decoder->feed(clip.data(), clip.size() / 2);
+    decoder->setPhrases({{"nextMonth", "Next Month"}, {"nextDay", "Next Day"}});
+    decoder->feed(clip.data() + clip.size() / 2, clip.size() - clip.size() / 2);
+    EXPECT_EQ(decoder->end().heard.command, "sayTime");
+    EXPECT_NE(decoder->decode(clip).heard.command, "sayTime");
+    EXPECT_EQ(decoder->decode(SpeechClip(synth, "Next Month", "en-us", 4)).heard.command, "nextMonth");
+    decoder->setPhrases({});
+    EXPECT_TRUE(decoder->decode(clip).heard.command.isEmpty());
 
-    decoder.setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
-    const auto quiet = decoder.decode(SpeechClip(synth, "Calendar", "en-us", 5));
+    decoder->setPhrases({{"sayTime", "Time"}, {"sayDate", "Date"}, {"calendar", "Calendar"}});
+    const auto quiet = decoder->decode(SpeechClip(synth, "Calendar", "en-us", 5));
     EXPECT_TRUE(quiet.rawSound) << quiet.voiceOverRoomDb;
     EXPECT_EQ(quiet.heard.command, "calendar");
-    for (const Condition& noisy : {Condition{"pink 10 dB", Condition::Kind::Pink, 10}, Condition{"white 20 dB", Condition::Kind::White, 20}}) {
-        const auto out = decoder.decode(SpeechClip(synth, "Calendar", "en-us", 6, noisy));
+    for (const Condition& noisy : {Condition{"pink 10 dB", Condition::Kind::Pink, 10},
+                                   Condition{"white 20 dB", Condition::Kind::White, 20}}) {
+        const auto out = decoder->decode(SpeechClip(synth, "Calendar", "en-us", 6, noisy));
         EXPECT_FALSE(out.rawSound) << qPrintable(noisy.name) << " " << out.voiceOverRoomDb;
         EXPECT_EQ(out.heard.command, "calendar") << qPrintable(noisy.name);
     }
@@ -214,17 +189,22 @@ TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
 
         auto made = voice::MakeFrontEnd({});
         ASSERT_TRUE(made) << qPrintable(made.why());
-        auto& front = *made;
-        std::vector<bool> voiced;
-        voice::SpeechEndDetector detector;
-        int endedAt = -1;
-        for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= clip.size(); at += voice::AudioFrontEnd::FrameSamples) {
-            const auto heard = front->process(clip.data() + at);
-            voiced.push_back(heard.voice);
-            if (detector.frame(heard.voice, heard.levelDb) == voice::SpeechEndDetector::State::Ended && endedAt < 0)
-                endedAt = int(voiced.size()) - 1;
-        }
-        const auto span = voice::SpeechSpan::find(voiced);
+        // Frame by frame through the front end into `detector`: which frames were voice, and where it ended.
+        auto listen = [&front = *made](std::vector<short> s, voice::SpeechEndDetector& detector, int& endedAt) {
+            constexpr size_t n = voice::AudioFrontEnd::FrameSamples;
+            std::vector<bool> voiced;
+            for (size_t at = 0; at + n <= s.size(); at += n) {
+                const auto heard = front->process(s.data() + at);
+                voiced.push_back(heard.voice);
+                if (detector.frame(heard.voice, heard.levelDb) == voice::SpeechEndDetector::State::Ended && endedAt < 0)
+                    endedAt = int(voiced.size()) - 1;
+            }
+            front->reset();
+            return voiced;
+        };
+        voice::SpeechEndDetector detector, waiting;
+        int endedAt = -1, never = -1;
+        const auto span = voice::SpeechSpan::find(listen(clip, detector, endedAt));
         EXPECT_NEAR(span.first, start, 10) << qPrintable(room.name);
         EXPECT_NEAR(span.last, end, 25) << qPrintable(room.name);
         EXPECT_GE(endedAt, end) << qPrintable(room.name);
@@ -232,12 +212,7 @@ TEST_F(Recognition, VoiceFoundAndItsEndHeardInEveryRoom)
 
         std::vector<short> nobody(16000 * 6);
         voice::RoomTone(room.apply(std::vector<short>(1), 2)).fill(nobody.data(), nobody.size());
-        front->reset();
-        voice::SpeechEndDetector waiting;
-        for (size_t at = 0; at + voice::AudioFrontEnd::FrameSamples <= nobody.size(); at += voice::AudioFrontEnd::FrameSamples) {
-            const auto heard = front->process(nobody.data() + at);
-            waiting.frame(heard.voice, heard.levelDb);
-        }
+        listen(nobody, waiting, never);
         EXPECT_EQ(waiting.state(), voice::SpeechEndDetector::State::GaveUp) << qPrintable(room.name);
     }
 }

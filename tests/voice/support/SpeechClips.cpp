@@ -29,38 +29,26 @@ Synthesiser::Synthesiser()
             espeak_SetSynthCallback(collect);
         return r;
     }();
-    rate_ = rate;
-    if (rate_ <= 0) {
-        rate_ = 0;
+    if (rate <= 0)
         error_ = QStringLiteral("espeak-ng could not start (its voice data may be missing)");
-        return;
-    }
-    if (espeak_SetVoiceByName("en-us") != EE_OK) {
-        rate_ = 0;
+    else if (espeak_SetVoiceByName("en-us") != EE_OK)
         error_ = QStringLiteral("espeak-ng has no en-us voice");
-    }
+    else
+        rate_ = rate;
 }
-
-std::vector<short> Synthesiser::say(const QString& text, const QString& voice)
-{
-    std::vector<short> samples;
-    if (!ready() || espeak_SetVoiceByName(voice.toUtf8().constData()) != EE_OK)
-        return samples;
-    const QByteArray ssml = "<speak>" + text.toHtmlEscaped().toUtf8() + "</speak>";
-    if (espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML,
-                     nullptr, &samples) != EE_OK)
-        samples.clear();
-    espeak_Synchronize();
-    return samples;
-}
-
 
 std::vector<short> Say(Synthesiser& synth, const QString& text, const QString& voice)
 {
+    std::vector<short> samples;
+    if (!synth.ready() || espeak_SetVoiceByName(voice.toUtf8().constData()) != EE_OK)
+        return samples;
     const QRegularExpression abbreviation(QStringLiteral("\\b([A-Z])([A-Z])\\b"));
     const QString said = QString(text).replace(abbreviation, QStringLiteral("\\1 \\2"));
-    const std::vector<short> raw = synth.say(said, voice);
-    return raw.empty() ? raw : voice::Resample(raw, synth.sampleRate(), 16000);
+    const QByteArray ssml = "<speak>" + said.toHtmlEscaped().toUtf8() + "</speak>";
+    const bool ok = espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0,
+                                 espeakCHARS_UTF8 | espeakSSML, nullptr, &samples) == EE_OK;
+    espeak_Synchronize();
+    return ok && !samples.empty() ? voice::Resample(samples, synth.sampleRate(), 16000) : std::vector<short>();
 }
 
 std::vector<short> SpeechClip(Synthesiser& synth, const QString& text, const QString& voice, uint32_t seed,

@@ -15,14 +15,8 @@ namespace voicetest {
 class Synthesiser {
 public:
     Synthesiser();
-    Synthesiser(const Synthesiser&) = delete;
-    Synthesiser& operator=(const Synthesiser&) = delete;
-
     bool ready() const { return rate_ > 0; }
     const QString& error() const { return error_; }
-    // `text` in espeak-ng `voice` ("en-us", "en+f2", ...) at its own rate (sampleRate()); empty when
-    // the voice is unknown.
-    std::vector<short> say(const QString& text, const QString& voice);
     int sampleRate() const { return rate_; }
 
 private:
@@ -30,7 +24,8 @@ private:
     QString error_;
 };
 
-// `text` said by espeak-ng `voice`, cleanly, at 16 kHz. "AM" is read letter by letter, as a user would.
+// `text` said by espeak-ng `voice` ("en-us", "en+f2", ...), cleanly, at 16 kHz; empty when the voice is
+// unknown. "AM" is read letter by letter, as a user would.
 std::vector<short> Say(Synthesiser& synth, const QString& text, const QString& voice);
 
 // `text` said by espeak-ng `voice` in `room` (a quiet microphone unless given), at 16 kHz, with the
