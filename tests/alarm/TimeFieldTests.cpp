@@ -88,7 +88,6 @@ TEST(TimeFieldRules, BoxesWrapAndPadAsTyped)
         // Within reach of single steps: each step's own rounding shows, as one change after another gives it.
         {"-1234.1", "25.90000000000009", "1.900000000000091"},
         {"12.5", "12.5", "12"},                // less than one unit past the top: settles at the top
-        {"60.25", "00.25", "12"},
     };
     for (const auto& [typed, minute, hour] : cases) {
         SCOPED_TRACE(typed.left(20).toStdString());
@@ -155,7 +154,7 @@ TEST(TimeFieldArrows, StepTheFocusedBoxTheOtherWayRoundAndNeverTakeTheFocus)
     const std::tuple<QLineEdit*, const char*, const char*, const char*> steps[] = {
         {&b.minute, "59", "D", "00"}, {&b.minute, "00", "U", "59"}, {&b.minute, "05", "U", "04"},
         {&b.minute, "04", "DD", "06"}, {&b.hour, "12", "D", "1"},    {&b.hour, "1", "U", "12"},
-        {&b.second, "", "UD", ""},
+        {&b.second, "", "UD", ""},     {&b.ampm, "AM", "U", "PM"},   {&b.ampm, "pm", "D", "AM"},
     };
     for (const auto& [box, text, clicks, shown] : steps) {
         box->setFocus();
@@ -166,17 +165,10 @@ TEST(TimeFieldArrows, StepTheFocusedBoxTheOtherWayRoundAndNeverTakeTheFocus)
         EXPECT_TRUE(box->hasFocus());
     }
 
-    // The AM/PM box switches on every entry and on either arrow; leaving does nothing.
+    // The AM/PM box switches on either arrow, as above, and on every entry; leaving does nothing.
     const QString before = b.ampm.text();
-    b.ampm.setFocus();
-    EXPECT_NE(b.ampm.text(), before);
-    b.click("UpDownUp");
-    EXPECT_EQ(b.ampm.text(), before);
     b.hour.setFocus();
     EXPECT_EQ(b.ampm.text(), before);
     b.ampm.setFocus();
-    b.ampm.setText("pm"); // anything but "AM" becomes "AM"
-    b.click("UpDownDown");
-    EXPECT_EQ(b.ampm.text(), "AM");
-    EXPECT_TRUE(b.ampm.hasFocus());
+    EXPECT_NE(b.ampm.text(), before);
 }

@@ -44,13 +44,12 @@ TEST_F(CalendarTest, OpensAtTodayAndPreviousYearShowsTheYearFirst)
                                          QStringLiteral("Gesture:%1,0").arg(mainAgentA->Width())}));
 
     QDate whileShown;
-    t.messageBox.onShow = [&](const auto&) { whileShown = cal.Value(); };
+    t.messageBox.onShow = [&] { whileShown = cal.Value(); };
     ASSERT_TRUE(cal.setValue(QDate(2000, 3, 15)));
     say("previousYear");
     EXPECT_EQ(cal.Value(), QDate(1999, 3, 15));
     EXPECT_EQ(whileShown, QDate(2000, 3, 15));
-    ASSERT_EQ(t.messageBox.shown.size(), 1u);
-    EXPECT_EQ(t.messageBox.shown[0].text, "2000");
+    EXPECT_EQ(t.messageBox.shown, QStringList({"2000"}));
     EXPECT_TRUE(carriedOut().isEmpty());
     dialog->Agent_Command({"NextDay", "Genie", {}, false});
     dialog->Agent_Command({"sayTime", "Genie", {}, false});
@@ -58,7 +57,7 @@ TEST_F(CalendarTest, OpensAtTodayAndPreviousYearShowsTheYearFirst)
     EXPECT_TRUE(carriedOut().isEmpty());
 
     dialog->show();
-    t.messageBox.onShow = [&](const auto&) { say("OK"); };
+    t.messageBox.onShow = [&] { say("OK"); };
     say("previousYear");
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(mainAgentA->Visible() && stage().inEffect() == mainAgentA);
@@ -93,7 +92,7 @@ TEST_F(CalendarTest, StepsLandOnARealDateInRange)
         EXPECT_EQ(cal.Value(), expected) << command << " from " << start.toString(Qt::ISODate).toStdString();
         EXPECT_EQ(cal.selectedDate(), cal.Value());
     }
-    EXPECT_EQ(t.messageBox.shown.size(), 2u); // the year box comes with "Previous Year" alone
+    EXPECT_EQ(t.messageBox.shown.size(), 2); // the year box comes with "Previous Year" alone
 
     // A clicked date is where the next step starts, and is not announced; the calendar's own page
     // turning moves the shown month only.

@@ -44,9 +44,9 @@ TEST(CdDoor, EachOutcomeShowsItsBoxesAndLeavesNothingOpen)
         const int result = call == Close ? r.functions.CloseCDDoor(1, false) : r.functions.OpenCDDoor(1, call != Open);
         EXPECT_EQ(result, boxes.isEmpty() ? 0 : -1);
         EXPECT_EQ(r.drive->log, log);
-        ASSERT_EQ(r.boxes.shown.size(), size_t(boxes.size()));
+        ASSERT_EQ(r.boxes.shown.size(), boxes.size());
         for (int i = 0; i < boxes.size(); ++i)
-            EXPECT_TRUE(r.boxes.shown[i].text.contains(boxes[i])) << r.boxes.shown[i].text.toStdString();
+            EXPECT_TRUE(r.boxes.shown[i].contains(boxes[i])) << r.boxes.shown[i].toStdString();
         EXPECT_TRUE(r.mci.openAliases().isEmpty());
         EXPECT_EQ(r.drive->openHandles, 0);
     }
@@ -62,7 +62,7 @@ TEST(CdDoor, EachOutcomeShowsItsBoxesAndLeavesNothingOpen)
     testsupport::RecordingMessageBox boxes;
     MCIFunction functions(boxes, "Varrow", mci);
     EXPECT_EQ(functions.OpenCDDoor(0, false), -1);
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[0].text, "No CD drive was found on this computer.");
+    ASSERT_EQ(boxes.shown.size(), 2);
+    EXPECT_EQ(boxes.shown[0], "No CD drive was found on this computer.");
     EXPECT_TRUE(mci.openAliases().isEmpty());
 }

@@ -119,7 +119,7 @@ TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
     auto cd = [&] { return f.agentA->Commands().Item("CDRom"); };
     command("CDRom");
     EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Close CD-Rom|Close");
-    EXPECT_EQ(t.messageBox.shown.size(), 2u);
+    EXPECT_EQ(t.messageBox.shown.size(), 2);
     drive->openOutcome = devices::CdDriver::Outcome::Ok;
     command("CDRom");
     EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Eject CD-Rom|Eject");

@@ -11,7 +11,6 @@
 #include <QThread>
 #include <functional>
 #include <stdexcept>
-#include <vector>
 
 #include <ostream>
 
@@ -33,21 +32,17 @@ private:
     QDateTime now_{QDate(2026, 3, 15), QTime(9, 0, 0)};
 };
 
-// Records every message box instead of showing it; `onShow` may act while the "box" is up.
+// Records the text of every message box instead of showing it; `onShow` may act while the "box" is up.
 class RecordingMessageBox final : public platform::MessageBox {
 public:
-    struct Shown {
-        QString text, title;
-        Icon icon;
-    };
-    void MsgBox(const QString& text, const QString& title, Icon icon, const QRect&) override
+    void MsgBox(const QString& text, const QString&, Icon, const QRect&) override
     {
-        shown.push_back({text, title, icon});
+        shown << text;
         if (onShow)
-            onShow(shown.back());
+            onShow();
     }
-    std::vector<Shown> shown;
-    std::function<void(const Shown&)> onShow;
+    QStringList shown;
+    std::function<void()> onShow;
 };
 
 class FakeClipboard final : public platform::Clipboard {
