@@ -19,8 +19,6 @@ namespace e2e {
 
 namespace {
 
-const QRgb Background = qRgb(0x3a, 0x6e, 0xa5);
-
 struct Recipe {
     const char *name, *program, *desktop; // desktop: XDG_CURRENT_DESKTOP
 };
@@ -84,6 +82,29 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
     return true;
 }
 
+bool StartUntil(QProcess& p, const QString& program, const QStringList& args, const std::function<bool()>& ready,
+                int timeoutMs)
+{
+    p.start(program, args);
+    bool up = false;
+    WaitUntil([&] { return p.state() == QProcess::NotRunning || (up = ready()); }, timeoutMs);
+    return up && p.state() != QProcess::NotRunning;
+}
+
+QProcessEnvironment PrivateEnvironment(const QString& dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+        env.insert(name, dir);
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    return env;
+}
+
+bool MakePrivateDir(const QString& path)
+{
+    return QDir().mkpath(path) && QFile::setPermissions(path, Private);
+}
+
 QString ReadText(const QString& path)
 {
     QFile f(path);
@@ -129,17 +150,14 @@ bool Desktop::startX11(QSize size, const std::vector<QRect>& monitors)
     // The server picks its own display: a guessed one may be held in the abstract namespace by another.
     // Without -noreset it would forget the monitors whenever no client is left between two tools.
     const QString displayFile = dir_.filePath("display");
-    server_.start("sh", {"-c", QString("exec Xvfb -displayfd 3 -screen 0 %1x%2x24 -br -nolisten tcp -noreset 3>'%3'")
-                                   .arg(size.width()).arg(size.height()).arg(displayFile)});
     QString number;
-    WaitUntil([&] {
-        QFile f(displayFile);
-        return (f.open(QIODevice::ReadOnly) && (number = f.readAll()).endsWith('\n')) ||
-               server_.state() == QProcess::NotRunning;
-    }, 10000, 20);
+    const QString xvfb = QString("exec Xvfb -displayfd 3 -screen 0 %1x%2x24 -br -nolisten tcp -noreset 3>'%3'")
+                             .arg(size.width()).arg(size.height()).arg(displayFile);
+    if (!StartUntil(server_, "sh", {"-c", xvfb}, [&] { return (number = ReadText(displayFile)).endsWith('\n'); }))
+        return false;
     session_.insert("DISPLAY", ':' + number.trimmed());
     // The server listens once the socket is there, but answers a moment later: ask it.
-    if (number.isEmpty() || !WaitUntil([&] { return run("xdpyinfo", {}, 2000).has_value(); }, 10000))
+    if (!WaitUntil([&] { return run("xdpyinfo", {}, 2000).has_value(); }, 10000))
         return false;
     // Not black: where a window without its shape shows its transparent parts, they show black.
     run("display", {"-window", "root", "xc:" + QColor(Background).name()});
@@ -163,10 +181,8 @@ bool Desktop::startCompositor(QSize size)
     bus_ = std::make_unique<testsupport::SessionBus>();
     QFile::setPermissions(dir_.path(), Runnable); // sway runs as nobody and reads its config here
     const QString runtime = dir_.filePath("runtime"), home = dir_.filePath("home");
-    for (const QString& d : {runtime, home, dir_.filePath("client-runtime")}) {
-        QDir().mkpath(d);
-        QFile::setPermissions(d, Private);
-    }
+    for (const QString& d : {runtime, home, dir_.filePath("client-runtime")})
+        MakePrivateDir(d);
     // Tells us the displays and stays while the compositor and this folder do (Mutter ends with it).
     const QString envFile = runtime + "/session.env", script = dir_.filePath("session.sh");
     WriteText(script, QString("#!/bin/sh\nxhost +si:localuser:root >/dev/null 2>&1\nenv > %1.new && mv %1.new %1\n"
@@ -209,8 +225,7 @@ bool Desktop::startCompositor(QSize size)
                 "--", script};
     }
     server_.setProcessEnvironment(env);
-    server_.start(program, args);
-    if (!WaitUntil([&] { return QFile::exists(envFile) || server_.state() == QProcess::NotRunning; }, 60000))
+    if (!StartUntil(server_, program, args, [&] { return QFile::exists(envFile); }, 60000))
         return false;
     for (const QString& line : ReadText(envFile).split(u'\n'))
         for (const char* name : {"DISPLAY", "XAUTHORITY", "SWAYSOCK", "WAYLAND_DISPLAY"})
@@ -256,12 +271,6 @@ QProcessEnvironment Desktop::environment() const
     env.insert("SPEECHD_ADDRESS", speechDispatcher_.isEmpty() ? "unix_socket:" + dir_.filePath("no-speechd.sock")
                                                               : speechDispatcher_);
     return env;
-}
-
-std::optional<QString> Desktop::run(const QString& program, const QStringList& args, int timeoutMs) const
-{
-    const Ran ran = RunToEnd(environment(), program, args, timeoutMs);
-    return ran.ok() ? std::optional<QString>(ran.out) : std::nullopt;
 }
 
 bool Desktop::launch(const QString& program, const QStringList& args, const QProcessEnvironment& extra)
@@ -321,20 +330,6 @@ std::vector<Window> Desktop::windows() const
     return list;
 }
 
-std::optional<Window> Desktop::window(const QString& title) const
-{
-    for (const Window& w : windows())
-        if (title.isNull() ? w.focused : w.title == title)
-            return w;
-    return std::nullopt;
-}
-
-QString Desktop::windowId(const QString& title) const
-{
-    // The one on screen: the program has others of that name.
-    return run("xdotool", {"search", "--onlyvisible", "--name", u'^' + title + u'$'}).value_or("").section(u'\n', 0, 0);
-}
-
 QRect Desktop::frame(const QString& title) const
 {
     const auto w = parseXwininfo(run("xwininfo", {"-id", windowId(title)}).value_or(""));
@@ -352,13 +347,11 @@ QRect Desktop::settledFrame(const QString& title) const
     return now;
 }
 
-std::string Desktop::xprop(const QString& title, const QString& property) const
-{
-    return run("xprop", {"-id", windowId(title), property}).value_or("").trimmed().toStdString();
-}
-
 bool Desktop::activate(const QString& title) const
 {
+    if (kind_ == Kind::X11) // once it is there
+        return run("xdotool", {"search", "--sync", "--onlyvisible", "--name", u'^' + title + u'$', "windowactivate", "--sync"})
+            .has_value();
     return kind_ == Kind::Sway && run("swaymsg", {QString("[title=\"^%1$\"] focus").arg(title)}).has_value();
 }
 
@@ -387,8 +380,7 @@ Varrow::Varrow(const Desktop& desktop, const QString& home, const QStringList& a
                const QString& traceName, QProcessEnvironment env)
     : desktop_(desktop), tracePath_(home + u'/' + traceName + ".txt")
 {
-    QDir().mkpath(home + "/runtime");
-    QFile::setPermissions(home + "/runtime", Private);
+    MakePrivateDir(home + "/runtime");
     QFile::remove(tracePath_);
     if (env.isEmpty())
         env = desktop.environment();
@@ -399,16 +391,6 @@ Varrow::Varrow(const Desktop& desktop, const QString& home, const QStringList& a
     process_.setProcessEnvironment(env);
     process_.start(program.isEmpty() ? ProgramPath() : program, QStringList{"--trace", tracePath_} + args);
     process_.waitForStarted(5000);
-}
-
-Varrow::~Varrow()
-{
-    Stop(process_, 5000);
-}
-
-bool Varrow::traced(const QString& pattern) const
-{
-    return QRegularExpression(pattern, QRegularExpression::MultilineOption).match(trace()).hasMatch();
 }
 
 std::optional<QRegularExpressionMatch> Varrow::waitFor(const QString& pattern, int timeoutMs, int pollMs)
@@ -439,11 +421,6 @@ std::optional<int> Varrow::waitForExit(int timeoutMs)
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }
 
-QString Varrow::errors()
-{
-    return stderr_ += QString::fromLocal8Bit(process_.readAllStandardError());
-}
-
 QRect Varrow::waitShown(int timeoutMs)
 {
     const auto shown = waitFor("ready", timeoutMs) ? waitFor("window shown Genie " + Geometry, timeoutMs) : std::nullopt;
@@ -452,16 +429,11 @@ QRect Varrow::waitShown(int timeoutMs)
 
 bool Varrow::pick(const QPoint& at, const QString& entry)
 {
-    auto click = [this](const QPoint& p, int button) {
-        desktop_.pointerTo(QPoint(qRound(p.x() * desktop_.scale()), qRound(p.y() * desktop_.scale())));
-        desktop_.button(button, true);
-        desktop_.button(button, false);
-    };
-    click(at, 3);
+    desktop_.click((QPointF(at) * desktop_.scale()).toPoint(), 3);
     const auto item = waitFor("menu shown .*")
                           ? waitFor("menu item " + Geometry + ' ' + QRegularExpression::escape(entry), 3000) : std::nullopt;
     if (item)
-        click(ParseGeometry(*item, 1).center(), 1);
+        desktop_.click((QPointF(ParseGeometry(*item, 1).center()) * desktop_.scale()).toPoint());
     return item.has_value();
 }
 
@@ -471,20 +443,9 @@ QString ProgramPath()
     return qEnvironmentVariable("VARROW_E2E_PROGRAM", VARROW_PROGRAM);
 }
 
-QString SettingsFile(const QString& home)
-{
-    return home + "/config/Varrow/Varrow.ini";
-}
-
 void SetSetting(const QString& home, const QString& key, const QVariant& value)
 {
     QSettings(SettingsFile(home), QSettings::IniFormat).setValue("Settings/" + key, value);
-}
-
-void SeedPlace(const QString& home, QPoint place)
-{
-    SetSetting(home, "LastPositionX", place.x());
-    SetSetting(home, "LastPositionY", place.y());
 }
 
 QPoint SavedPlace(const QString& home)
@@ -511,12 +472,6 @@ int ChangedPixels(const QImage& a, const QImage& b, const QRect& area, const QRe
         for (int x = r.left(); x <= r.right(); ++x)
             changed += !except.contains(x, y) && ColourDistance(a.pixel(x, y), b.pixel(x, y)) > 48;
     return changed;
-}
-
-QRect ParseGeometry(const QRegularExpressionMatch& m, int first)
-{
-    return QRect(m.captured(first).toInt(), m.captured(first + 1).toInt(), m.captured(first + 2).toInt(),
-                 m.captured(first + 3).toInt());
 }
 
 } // namespace e2e

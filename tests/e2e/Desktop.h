@@ -29,6 +29,12 @@ Ran RunToEnd(const QProcessEnvironment& env, const QString& program, const QStri
 void Stop(QProcess& p, int graceMs = 3000);
 // Polls `done` until it holds or `timeoutMs` pass; returns whether it held.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10);
+// Starts a program and waits until `ready` holds; false if it never did or the program ended.
+bool StartUntil(QProcess& p, const QString& program, const QStringList& args, const std::function<bool()>& ready,
+                int timeoutMs = 10000);
+// The environment of a daemon of the test's own: its home and runtime in `dir`, and no session bus.
+QProcessEnvironment PrivateEnvironment(const QString& dir);
+bool MakePrivateDir(const QString& path); // readable by its owner alone
 // A file's text, empty when it cannot be read; writes one, readable and runnable by all.
 QString ReadText(const QString& path);
 bool WriteText(const QString& path, const QString& text);
@@ -67,7 +73,11 @@ public:
     double scale() const { return scale_; }
 
     // Runs a tool in the session; its stdout, nullopt on failure.
-    std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
+    std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 10000) const
+    {
+        const Ran ran = RunToEnd(environment(), program, args, timeoutMs);
+        return ran.ok() ? std::optional<QString>(ran.out) : std::nullopt;
+    }
     void xdotool(const QStringList& args) const { run("xdotool", args); }
     // Starts a program that lives as long as the session (a native terminal, a portal).
     bool launch(const QString& program, const QStringList& args, const QProcessEnvironment& extra = {});
@@ -75,24 +85,44 @@ public:
     QImage screenshot(const QString& saveAs = {}) const;
 
     std::vector<Window> windows() const;
-    std::optional<Window> window(const QString& title) const; // a null title: the focused window
+    std::optional<Window> window(const QString& title) const // a null title: the focused window
+    {
+        for (const Window& w : windows())
+            if (title.isNull() ? w.focused : w.title == title)
+                return w;
+        return std::nullopt;
+    }
     // On X11 the window with that title and openbox's frame round it.
     QRect frame(const QString& title) const;
     QRect settledFrame(const QString& title) const; // once openbox stops moving it into place
-    std::string xprop(const QString& title, const QString& property) const;
-    // Gives this window the focus as the user would, in sway.
+    std::string xprop(const QString& title, const QString& property) const
+    {
+        return run("xprop", {"-id", windowId(title), property}).value_or("").trimmed().toStdString();
+    }
+    // Gives this window the focus as the user would, in sway; on X11 waits for it and activates it.
     bool activate(const QString& title) const;
 
     // The pointer, in device pixels: sway's own seat there; elsewhere XTEST, which reaches X11 windows only.
     void pointerTo(const QPoint& p) const;
     void button(int button, bool down) const;
+    void click(const QPoint& p, int which = 1) const
+    {
+        pointerTo(p);
+        button(which, true);
+        button(which, false);
+    }
     void drag(const QPoint& from, const QPoint& by, int steps = 10) const;
     QString log() const { return ReadText(dir_.filePath("log")); } // the server's own output so far
 
 private:
     bool startX11(QSize size, const std::vector<QRect>& monitors);
     bool startCompositor(QSize size);
-    QString windowId(const QString& title) const;
+    // The one on screen: the program has others of that name.
+    QString windowId(const QString& title) const
+    {
+        const auto found = run("xdotool", {"search", "--onlyvisible", "--name", u'^' + title + u'$'});
+        return found.value_or("").section(u'\n', 0, 0);
+    }
 
     Kind kind_;
     QString error_;
@@ -111,16 +141,19 @@ public:
     // Runs with settings and runtime dir under `home`; two runs with one home are one user's session.
     Varrow(const Desktop& desktop, const QString& home, const QStringList& args = {}, const QString& program = {},
            const QString& traceName = "trace", QProcessEnvironment env = {});
-    ~Varrow();
+    ~Varrow() { Stop(process_, 5000); }
 
     // Waits for a trace line matching `pattern` (after the ones already matched); returns its match.
     std::optional<QRegularExpressionMatch> waitFor(const QString& pattern, int timeoutMs = 15000, int pollMs = 15);
-    bool traced(const QString& pattern) const; // anywhere in the trace so far
+    bool traced(const QString& pattern) const // anywhere in the trace so far
+    {
+        return QRegularExpression(pattern, QRegularExpression::MultilineOption).match(trace()).hasMatch();
+    }
     QString trace() const { return ReadText(tracePath_); }
     std::optional<int> waitForExit(int timeoutMs = 10000); // exit code, nullopt if still running
     bool running() const { return process_.state() != QProcess::NotRunning; }
     qint64 pid() const { return process_.processId(); }
-    QString errors(); // stderr so far
+    QString errors() { return stderr_ += QString::fromLocal8Bit(process_.readAllStandardError()); } // stderr so far
     // Waits until the character stands on the desktop; its window, null when it did not come.
     QRect waitShown(int timeoutMs = 15000);
 
@@ -139,16 +172,26 @@ private:
 QString ProgramPath();
 
 // The settings of runs with this home: the file, one setting written, and the place saved last.
-QString SettingsFile(const QString& home);
+inline QString SettingsFile(const QString& home) { return home + "/config/Varrow/Varrow.ini"; }
 void SetSetting(const QString& home, const QString& key, const QVariant& value);
-void SeedPlace(const QString& home, QPoint place);
+inline void SeedPlace(const QString& home, QPoint p)
+{
+    SetSetting(home, "LastPositionX", p.x());
+    SetSetting(home, "LastPositionY", p.y());
+}
 QPoint SavedPlace(const QString& home);
 
+// The desktop's background: not black, or a window's missing shape or a dark fringe would not show.
+inline const QRgb Background = qRgb(0x3a, 0x6e, 0xa5);
 // How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
 // Pixels that differ clearly between two shots of one place, leaving out `except`.
 int ChangedPixels(const QImage& a, const QImage& b, const QRect& area, const QRect& except = {});
-QRect ParseGeometry(const QRegularExpressionMatch& m, int first); // "x,y wxh" captured as four groups
+inline QRect ParseGeometry(const QRegularExpressionMatch& m, int first) // "x,y wxh" captured as four groups
+{
+    return QRect(m.captured(first).toInt(), m.captured(first + 1).toInt(), m.captured(first + 2).toInt(),
+                 m.captured(first + 3).toInt());
+}
 inline const QString Geometry = "(-?\\d+),(-?\\d+) (\\d+)x(\\d+)";
 
 } // namespace e2e

@@ -1,11 +1,12 @@
 // The real program on a real (virtual) X display with a window manager, driven with X input events.
 #include "DesktopTest.h"
-#include "NotificationServer.h"
 #include "PulseServer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <csignal>
 
 using namespace e2e;
@@ -13,6 +14,61 @@ using namespace e2e;
 namespace {
 
 class EndToEnd : public DesktopTest {};
+
+// A private session bus on the test display, with or without dunst owning the notification service.
+class NotificationServer {
+public:
+    // The desktop's programs use this bus from now on; without `withDaemon` nobody owns the service.
+    NotificationServer(Desktop& desktop, bool withDaemon) : desktop_(desktop)
+    {
+        desktop_.setSessionBus(bus_.address());
+        // Notifications stay until closed, and duplicates are shown as they come, so a test can count them.
+        const QString dunstrc = dir_.filePath("dunstrc");
+        if (!bus_.ok() || !WriteText(dunstrc, "[global]\nnotification_limit=0\nstack_duplicates=false\n"
+                                              "history_length=50\nmarkup=full\nformat=\"<b>%a: %s</b>\\n%b\"\n"
+                                              "min_icon_size=32\nmax_icon_size=32\n[urgency_low]\ntimeout=0\n"
+                                              "[urgency_normal]\ntimeout=0\n[urgency_critical]\ntimeout=0\n"))
+            error = "no session bus or no dunst configuration";
+        daemon_.setProcessEnvironment(desktop_.environment());
+        daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        daemon_.setStandardOutputFile(QProcess::nullDevice());
+        if (withDaemon && error.isEmpty() &&
+            !StartUntil(daemon_, "dunst", {"-config", dunstrc}, [&] { return displayed() >= 0; }))
+            error = "dunst did not take the notification service";
+    }
+    ~NotificationServer()
+    {
+        Stop(daemon_);
+        desktop_.setSessionBus({});
+    }
+    int displayed() const // -1 when dunst does not answer
+    {
+        bool ok = false;
+        const int n = desktop_.run("dunstctl", {"count", "displayed"}).value_or(QString()).trimmed().toInt(&ok);
+        return ok ? n : -1;
+    }
+    // Closes those on show; returns all so far, oldest first, as "application|icon file|summary|body".
+    QStringList closeAll() const
+    {
+        desktop_.run("dunstctl", {"close-all"});
+        // {"type": "aa{sv}", "data": [[{"appname": {"type": "s", "data": "Varrow"}, ...}, ...]]}, newest first
+        QStringList all;
+        const QString history = desktop_.run("dunstctl", {"history"}).value_or(QString());
+        for (const QJsonValue& n : QJsonDocument::fromJson(history.toUtf8())["data"][0].toArray()) {
+            auto field = [&](const char* name) { return n[QLatin1String(name)]["data"].toString(); };
+            all.prepend(QStringList{field("appname"), QFileInfo(field("icon_path")).fileName(), field("summary"),
+                                    field("body")}.join(u'|'));
+        }
+        return all;
+    }
+    QString error; // empty once it runs
+
+private:
+    Desktop& desktop_;
+    QTemporaryDir dir_;
+    testsupport::SessionBus bus_;
+    QProcess daemon_;
+};
 
 // When a trace line was written, in ms since the start: the line starts with it.
 qint64 at(const QRegularExpressionMatch& m)
@@ -82,19 +138,17 @@ TEST_F(EndToEnd, AFirstStartStandsTopLeftRefusesASecondInstanceSpeaksAtOnceAndSt
     ASSERT_TRUE(v.waitFor("window hidden The\\S* .*", 15000));
     ASSERT_TRUE(v.pick(character.center(), "About"));
     ASSERT_TRUE(v.waitFor("window shown Hollin\\S* .*", 15000)) << v.trace().toStdString();
-    desktop->xdotool({"mousemove", QString::number(character.center().x()), QString::number(character.center().y()),
-                      "click", "1"});
+    desktop->click(character.center());
     ASSERT_TRUE(v.waitFor("finished Speak \\\\map=.*", 2000)) << v.trace().toStdString();
     const auto next = v.waitFor("window shown Congratulation\\S* " + Geometry, 15000);
     ASSERT_TRUE(next) << v.trace().toStdString();
-    const QPoint inBalloon = ParseGeometry(*next, 1).center();
-    desktop->xdotool({"mousemove", QString::number(inBalloon.x()), QString::number(inBalloon.y()), "click", "1"});
+    desktop->click(ParseGeometry(*next, 1).center());
     ASSERT_TRUE(v.waitFor("finished Speak Congratulation.*", 2000)) << v.trace().toStdString();
     desktop->screenshot(shot("stopped"));
     ASSERT_TRUE(v.waitFor("started Speak Any comments .*")) << v.trace().toStdString();
     EXPECT_FALSE(v.traced("started Speak Yes Sir!")) << "a click is no drag";
     // The window manager's close (Alt+F4) on the clock ends the program.
-    desktop->xdotool({"search", "--onlyvisible", "--name", "^Varrow$", "windowactivate", "--sync"});
+    desktop->activate("Varrow");
     desktop->xdotool({"key", "alt+F4"}); // apart: a key sent to a window found leaves Alt held
     EXPECT_EQ(v.waitForExit(), 0) << v.errors().toStdString();
 }
@@ -103,7 +157,7 @@ TEST_F(EndToEnd, AFirstStartStandsTopLeftRefusesASecondInstanceSpeaksAtOnceAndSt
 TEST_F(EndToEnd, ADamagedCharacterFileIsReportedAndStartUpFails)
 {
     NotificationServer bus(*desktop, false);
-    ASSERT_TRUE(bus.ok()) << bus.error().toStdString();
+    ASSERT_EQ(bus.error, "");
     seedSettings("HideTime", "abc");
     // A copy of the program with a truncated Genie.acs beside it, where it looks first: whatever is
     // installed on this machine, that is the file it reads.
@@ -189,7 +243,7 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
             EXPECT_FALSE(ParseGeometry(*box, 1).intersects(character.united(ParseGeometry(*balloon, 1))));
             // The chooser opens among the programs: a name is enough.
             ASSERT_TRUE(v.pick(character.center(), "Browse"));
-            desktop->xdotool({"search", "--sync", "--onlyvisible", "--name", "^Browse$", "windowactivate", "--sync"});
+            desktop->activate("Browse");
             desktop->xdotool({"type", "--delay", "40", "true"});
             desktop->xdotool({"key", "--delay", "500", "Return", "Return"}); // the first may close the completions
             ASSERT_TRUE(v.waitFor(found)) << v.trace().toStdString();
@@ -226,7 +280,7 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
 TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
 {
     NotificationServer server(*desktop, true);
-    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    ASSERT_EQ(server.error, "");
     seedSettings("HideTime", "1");
     seedSettings("LastPositionX", "abc");
     seedSettings("LastPositionY", "1.5");
@@ -254,8 +308,7 @@ TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
 
     const QRect clock = desktop->frame("Varrow");
     ASSERT_TRUE(clock.isValid());
-    desktop->xdotool({"mousemove", QString::number(clock.center().x()), QString::number(clock.center().y() + 10),
-                      "click", "1"});
+    desktop->click(clock.center() + QPoint(0, 10));
     ASSERT_TRUE(v.waitFor("window shown Genie .*", 5000)) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor("finished Show"));
     desktop->screenshot(shot("back-after-click"));
@@ -276,7 +329,7 @@ TEST_F(EndToEnd, AHiddenCharacterComesBackOnAClickOnTheClockAndWhenTheUserTalks)
 TEST_F(EndToEnd, APlaceThatCannotBeSavedOrNoSoundServerIsToldOnceWithWhereAndWhy)
 {
     NotificationServer server(*desktop, true);
-    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    ASSERT_EQ(server.error, "");
     // A file where the settings folder should be: no one, root included, can save there.
     const QString folder = QFileInfo(SettingsFile(home.path())).path();
     QDir().mkpath(QFileInfo(folder).path());

@@ -143,7 +143,7 @@ TEST_F(RealMicrophone, TeachingGenieMakesAProfileThatIsUsedAndForgetDeletesIt)
     QString sentence = shown->captured(1);
     int swapped = 0;
     auto another = [&](int n) {
-        desktop->xdotool({"search", "--sync", "--onlyvisible", "--name", "^Teach Genie your voice$", "windowactivate", "--sync"});
+        desktop->activate("Teach Genie your voice");
         desktop->xdotool({"key", "alt+a"});
         const auto other = v.waitFor(QString("training sentence %1/20 (.*)").arg(n));
         const bool changed = other && other->captured(1) != std::exchange(sentence, other ? other->captured(1) : sentence);
@@ -174,7 +174,7 @@ TEST_F(RealMicrophone, TeachingGenieMakesAProfileThatIsUsedAndForgetDeletesIt)
     ASSERT_TRUE(v.waitFor("voice heard sayDate \\(Date\\)")) << v.trace().toStdString();
 
     ASSERT_TRUE(v.pick(character.center(), "Forget my voice"));
-    desktop->xdotool({"search", "--sync", "--onlyvisible", "--name", "^Forget my voice$", "windowactivate", "--sync"});
+    desktop->activate("Forget my voice");
     desktop->xdotool({"key", "alt+y"});
     ASSERT_TRUE(v.waitFor("voice forgotten")) << v.trace().toStdString();
     EXPECT_FALSE(QDir(home.path() + "/data/Varrow/voice").exists());

@@ -9,23 +9,8 @@ using namespace e2e;
 
 namespace {
 
-const QRgb Background = qRgb(0xc8, 0xd0, 0xd8);
-
 class HighResolution : public DesktopTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        desktop = new Desktop;
-        // Over a light desktop a dark fringe shows; over the default black one it would not.
-        if (desktop->ok())
-            desktop->run("xsetroot", {"-solid", "#c8d0d8"});
-    }
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        desktop->setScale(1);
-    }
-
     // A screenshot once `area` shows something drawn: a window is painted a moment after it is shown.
     static QImage shotOnceDrawn(const QRect& area, const QString& name)
     {
@@ -101,17 +86,9 @@ TEST_F(HighResolution, AtTwiceTheResolutionAllIsDrawnAfreshWithoutAFringeAndLine
     // Not the 1x figure enlarged in 2 x 2 steps: the edges and the lines inside are drawn finer.
     const QImage blocky = one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     blocky.save(shot("figure-1x-enlarged"));
-    int differing = 0, figure = 0;
-    for (int y = 0; y < two.height(); ++y)
-        for (int x = 0; x < two.width(); ++x) {
-            const QRgb a = two.pixel(x, y), b = blocky.pixel(x, y);
-            if (a == Background && b == Background)
-                continue;
-            ++figure;
-            if (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 48)
-                ++differing;
-        }
-    EXPECT_GT(differing, figure / 25) << "the figure at 2x is its 1x drawing enlarged";
+    const int differing = ChangedPixels(two, blocky, two.rect());
+    EXPECT_GT(differing, DrawnShare(two, two.rect()) * two.width() * two.height() / 25)
+        << "the figure at 2x is its 1x drawing enlarged";
     EXPECT_EQ(edgePixels(screen, device, nearBlack), 0) << "a dark fringe at 2x";
 
     // The balloon: its outline whole at the corners and the tail, nowhere cut down to the fill.
