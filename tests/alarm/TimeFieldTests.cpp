@@ -17,21 +17,16 @@ struct Boxes {
     {
         int x = 0;
         for (QLineEdit* b : {&hour, &minute, &second, &ampm}) {
-            b->setText("00");
+            b->setText(b == &ampm ? "AM" : "00");
             b->setGeometry(x += 45, 5, 40, 25);
         }
-        ampm.setText("AM");
         ampm.setReadOnly(true);
         arrows.setGeometry(x + 45, 5, 16, 25);
         QObject::connect(&arrows, &alarms::UpDownArrows::UpClick, &fields, &alarms::TimeFields::UpDown_UpClick);
         QObject::connect(&arrows, &alarms::UpDownArrows::DownClick, &fields, &alarms::TimeFields::UpDown_DownClick);
         fields.attach(nullptr);
     }
-    QString type(QLineEdit& box, const QString& text)
-    {
-        box.setText(text);
-        return box.text();
-    }
+    QString type(QLineEdit& box, const QString& text) { box.setText(text); return box.text(); }
     void click(const char* arrow) { QTest::mouseClick(&testsupport::child<QToolButton>(arrows, arrow), Qt::LeftButton); }
 
     QWidget form;

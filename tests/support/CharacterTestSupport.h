@@ -42,12 +42,9 @@ class StageRecorder : public QObject {
 public:
     explicit StageRecorder(character::CharacterStage& stage)
     {
-        connect(&stage, &character::CharacterStage::requestStarted, this, [this](const character::Request& r) {
-            started << describe(r);
-        });
-        connect(&stage, &character::CharacterStage::requestFinished, this, [this](const character::Request& r) {
-            finished << describe(r);
-        });
+        using S = character::CharacterStage;
+        connect(&stage, &S::requestStarted, this, [this](const character::Request& r) { started << describe(r); });
+        connect(&stage, &S::requestFinished, this, [this](const character::Request& r) { finished << describe(r); });
     }
     static QString describe(const character::Request& r)
     {

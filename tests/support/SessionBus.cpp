@@ -20,9 +20,8 @@ SessionBus::SessionBus()
     config.close();
     // As root it complains that it may not raise its file limit; nothing a test needs to see.
     daemon_.setStandardErrorFile(QProcess::nullDevice());
-    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
-                                                  QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                                                  QStringLiteral("--print-address=1")});
+    daemon_.start(QStringLiteral("dbus-daemon"),
+                  {"--config-file=" + config.fileName(), "--nofork", "--nopidfile", "--print-address=1"});
     QByteArray out;
     for (QDeadlineTimer deadline(10000); !out.endsWith('\n') && daemon_.waitForReadyRead(deadline.remainingTime());)
         out += daemon_.readAllStandardOutput();

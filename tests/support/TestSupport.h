@@ -53,16 +53,8 @@ public:
 
 class RecordingShell final : public platform::Shell {
 public:
-    platform::Result<> StartProgram(const QString& path) override
-    {
-        started.append(path);
-        return {};
-    }
-    platform::Result<> OpenDocument(const QString& path) override
-    {
-        opened.append(path);
-        return openResult;
-    }
+    platform::Result<> StartProgram(const QString& path) override { started.append(path); return {}; }
+    platform::Result<> OpenDocument(const QString& path) override { opened.append(path); return openResult; }
     QStringList started, opened;
     platform::Result<> openResult;
 };
