@@ -457,21 +457,15 @@ QPoint SavedPlace(const QString& home)
 double DrawnShare(const QImage& shot, const QRect& area)
 {
     const QRect r = area.intersected(shot.rect());
-    qint64 drawn = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            drawn += ColourDistance(shot.pixel(x, y), Background) > 24;
+    const int drawn = CountPixels(r, [&](int x, int y) { return ColourDistance(shot.pixel(x, y), Background) > 24; });
     return r.isEmpty() ? 0 : double(drawn) / (qint64(r.width()) * r.height());
 }
 
 int ChangedPixels(const QImage& a, const QImage& b, const QRect& area, const QRect& except)
 {
-    int changed = 0;
-    const QRect r = area.intersected(a.rect()).intersected(b.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            changed += !except.contains(x, y) && ColourDistance(a.pixel(x, y), b.pixel(x, y)) > 48;
-    return changed;
+    return CountPixels(area.intersected(a.rect()).intersected(b.rect()), [&](int x, int y) {
+        return !except.contains(x, y) && ColourDistance(a.pixel(x, y), b.pixel(x, y)) > 48;
+    });
 }
 
 } // namespace e2e

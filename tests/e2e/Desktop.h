@@ -183,6 +183,15 @@ QPoint SavedPlace(const QString& home);
 
 // The desktop's background: not black, or a window's missing shape or a dark fringe would not show.
 inline const QRgb Background = qRgb(0x3a, 0x6e, 0xa5);
+// How many pixels of `area` are `counted`.
+inline int CountPixels(const QRect& area, const std::function<bool(int x, int y)>& counted)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += counted(x, y);
+    return n;
+}
 // How much of `area` differs from the desktop's background colour.
 double DrawnShare(const QImage& shot, const QRect& area);
 // Pixels that differ clearly between two shots of one place, leaving out `except`.

@@ -161,14 +161,10 @@ TEST_F(EndToEnd, ADamagedCharacterFileIsReportedAndStartUpFails)
     seedSettings("HideTime", "abc");
     // A copy of the program with a truncated Genie.acs beside it, where it looks first: whatever is
     // installed on this machine, that is the file it reads.
-    const QString lonely = home.path() + "/bin/varrow";
-    QDir().mkpath(home.path() + "/bin");
-    ASSERT_TRUE(QFile::copy(ProgramPath(), lonely));
-    QFile::setPermissions(lonely, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile genie(QFileInfo(ProgramPath()).dir().filePath("Genie.acs")), damaged(home.path() + "/bin/Genie.acs");
-    ASSERT_TRUE(genie.open(QIODevice::ReadOnly) && damaged.open(QIODevice::WriteOnly));
-    damaged.write(genie.read(genie.size() / 2));
-    damaged.close();
+    const QString lonely = home.path() + "/bin/varrow", damaged = home.path() + "/bin/Genie.acs";
+    const QFileInfo genie(QFileInfo(ProgramPath()).dir().filePath("Genie.acs"));
+    ASSERT_TRUE(QDir().mkpath(home.path() + "/bin") && QFile::copy(ProgramPath(), lonely));
+    ASSERT_TRUE(QFile::copy(genie.filePath(), damaged) && QFile::resize(damaged, genie.size() / 2));
 
     Varrow v(*desktop, home.path(), {}, lonely);
     ASSERT_TRUE(v.waitFor("window shown Varrow " + Geometry)) << v.trace().toStdString() << v.errors().toStdString();
@@ -360,11 +356,9 @@ TEST_F(EndToEnd, APlaceThatCannotBeSavedOrNoSoundServerIsToldOnceWithWhereAndWhy
 TEST(NoDesktop, HelpAndVersionAnswerAndAStartSaysInOneLineWhatIsMissing)
 {
     QTemporaryDir home;
-    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment bare = PrivateEnvironment(home.path());
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         bare.remove(name);
-    bare.insert("XDG_RUNTIME_DIR", home.path());
-    bare.insert("XDG_CONFIG_HOME", home.path());
     // No DISPLAY, one with no server, and xcb asked for with no DISPLAY.
     for (const auto& [name, value] : {std::pair{"LC_ALL", "C.UTF-8"}, {"DISPLAY", ":4711"}, {"QT_QPA_PLATFORM", "xcb"}}) {
         QProcessEnvironment env = bare;

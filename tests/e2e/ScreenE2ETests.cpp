@@ -35,19 +35,10 @@ protected:
     // Drawn pixels beside the desktop that `counted` picks by colour (a dark fringe, a missing outline).
     static int edgePixels(const QImage& screen, const QRect& area, const std::function<bool(QRgb)>& counted)
     {
-        int n = 0;
-        const QRect r = area.intersected(screen.rect().adjusted(1, 1, -1, -1));
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            for (int x = r.left(); x <= r.right(); ++x) {
-                const QRgb c = screen.pixel(x, y);
-                if (c == Background)
-                    continue;
-                const bool edge = screen.pixel(x - 1, y) == Background || screen.pixel(x + 1, y) == Background ||
-                                  screen.pixel(x, y - 1) == Background || screen.pixel(x, y + 1) == Background;
-                if (edge && counted(c))
-                    ++n;
-            }
-        return n;
+        return CountPixels(area.intersected(screen.rect().adjusted(1, 1, -1, -1)), [&](int x, int y) {
+            const auto bare = [&](int dx, int dy) { return screen.pixel(x + dx, y + dy) == Background; };
+            return !bare(0, 0) && (bare(-1, 0) || bare(1, 0) || bare(0, -1) || bare(0, 1)) && counted(screen.pixel(x, y));
+        });
     }
     static bool nearBlack(QRgb c) { return std::max({qRed(c), qGreen(c), qBlue(c)}) < 20; }
 };
