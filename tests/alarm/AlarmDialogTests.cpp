@@ -15,11 +15,11 @@ namespace {
 
 class AlarmDialogTest : public testsupport::MainCharacterTest {
 protected:
-    frmSettingAlarm& open()
+    void open()
     {
+        dialog.reset();
         dialog = std::make_unique<frmSettingAlarm>(t.platform, server, activation, mainAgentA, main);
         own = mainAgentA->stage().inEffect(); // the dialog's own connection
-        return *dialog;
     }
     void command(const QString& name) { MainCharacterTest::command(*dialog, name); }
     QStringList listed() const { return MainCharacterTest::listed(*own); }
@@ -55,7 +55,6 @@ TEST_F(AlarmDialogTest, ArmingTakesEffectAtOnceAndOkStoresOnlyTheTime)
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(main.alarmStatus); // the cancel keeps the arming and the old time
     EXPECT_EQ(main.alarmTime, *TimeOfDay::fromHms(6, 15, 0));
-    dialog.reset();
 
     open();
     command("setAlarmOff");
@@ -122,10 +121,7 @@ TEST_F(AlarmDialogTest, OpensFromTheAlarmStateAndEachActivationTakesTheCharacter
         for (const char* b : {"txtAlarmTimeHour", "txtAlarmTimeMinute", "txtAlarmTimeSecond", "txtAlarmTimeAMPM"})
             seen << box(b).text();
         EXPECT_EQ(seen + QStringList({status(), listed().last()}), shown);
-        dialog.reset();
     }
-    mainAgentA->setLeft(600);
-    mainAgentA->setTop(200);
     open();
     EXPECT_FALSE(mainAgentA->Visible());
     EXPECT_TRUE(own->Visible());

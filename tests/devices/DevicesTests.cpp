@@ -34,7 +34,7 @@ TEST(CdDoor, EachOutcomeShowsItsBoxesAndLeavesNothingOpen)
         {Outcome::Ok, Outcome::Busy, Close, {"open", "closeTray", "release"}, {"busy or its door is locked"}},
         {Outcome::Ok, Outcome::CannotClose, Close, {"open", "closeTray", "release"}, {"cannot close its tray"}},
         {Outcome::Ok, Outcome::PermissionDenied, Close, {"open", "closeTray", "release"}, {"\"cdrom\" group"}},
-        {Outcome::Ok, Outcome::Failed, Close, {"open", "closeTray", "release"}, {"reported an error: Input/output error."}},
+        {Outcome::Ok, Outcome::Failed, Close, {"open", "closeTray", "release"}, {"an error: Input/output error."}},
     };
     for (const auto& [open, door, call, log, boxes] : cases) {
         SCOPED_TRACE((log + boxes).join(' ').toStdString());

@@ -210,8 +210,9 @@ TEST_F(MainTest, TheAlarmRingsInItsSecondOrOnceForASecondTheClockStepsOverAndIsT
     EXPECT_EQ(carriedOut().filter("It's now"), QStringList({"Speak:It's now 7:32:07 AM.", "Speak:It's now 7:32:07 AM.",
                                                             "Speak:It's now 11:59:55 PM."}));
     EXPECT_EQ(t.notifier.shown.filter(QRegularExpression("^Alarm\\|It's now")).size(), 4); // each ring is shown too
-    EXPECT_EQ(t.notifier.shown.last(), "Missed alarm|The alarm of 7:32:07 AM did not ring: the clock went from 6:00:00 AM "
-                                       "to 9:14:00 AM at once (the computer was asleep, or its clock was set).");
+    EXPECT_EQ(t.notifier.shown.last(),
+              "Missed alarm|The alarm of 7:32:07 AM did not ring: the clock went from 6:00:00 AM to 9:14:00 AM at once "
+              "(the computer was asleep, or its clock was set).");
     EXPECT_TRUE(f.alarm.alarmStatus); // firing does not disarm
 }
 
