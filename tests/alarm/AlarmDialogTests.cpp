@@ -15,12 +15,7 @@ namespace {
 
 class AlarmDialogTest : public testsupport::MainCharacterTest {
 protected:
-    void open()
-    {
-        dialog.reset();
-        dialog = std::make_unique<frmSettingAlarm>(t.platform, server, activation, mainAgentA, main);
-        own = mainAgentA->stage().inEffect(); // the dialog's own connection
-    }
+    void open() { openDialog(dialog, t.platform, main); }
     void command(const QString& name) { MainCharacterTest::command(*dialog, name); }
     QStringList listed() const { return MainCharacterTest::listed(*own); }
     QString status() const { return testsupport::child<QLabel>(*dialog, "lblAlarmStatus").text(); }
@@ -35,7 +30,6 @@ protected:
     QLineEdit& box(const char* name) const { return testsupport::child<QLineEdit>(*dialog, name); }
 
     alarms::AlarmState main;
-    character::Character* own = nullptr;
     std::unique_ptr<frmSettingAlarm> dialog;
 };
 

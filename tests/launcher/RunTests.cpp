@@ -41,13 +41,7 @@ protected:
         mainAgentA->setTop(120);
     }
 
-    void open(platform::Platform& p)
-    {
-        d.reset();
-        d = std::make_unique<frmRun>(p, server, activation, mainAgentA);
-        own = mainAgentA->stage().inEffect();
-        d->show();
-    }
+    void open(platform::Platform& p) { openDialog(d, p); d->show(); }
     QLineEdit& box() const { return testsupport::child<QLineEdit>(*d, "txtRunProgram"); }
     bool okAvailable() const
     {
@@ -68,7 +62,6 @@ protected:
 
     void browse(std::optional<QString> pick) { nextChooser(pick); command(*d, "browse"); }
 
-    character::Character* own = nullptr; // the dialog's connection
     platform::QtShell shell; // the real one, for the runs that start a file
     platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report, t.notifier,
                             t.platform.version};

@@ -134,9 +134,17 @@ protected:
         record(mainAgentA->stage());
         carriedOut();
     }
+    // Opens a dialog of the main form's afresh; `own` is then the dialog's own connection to the character.
+    template <class D, class... More> void openDialog(std::unique_ptr<D>& dialog, platform::Platform& p, More&... more)
+    {
+        dialog.reset();
+        dialog = std::make_unique<D>(p, server, activation, mainAgentA, more...);
+        own = mainAgentA->stage().inEffect();
+    }
 
     character::Agent mainAgent{server};
     character::Character* mainAgentA = nullptr;
+    character::Character* own = nullptr;
 };
 
 } // namespace testsupport
