@@ -15,18 +15,19 @@ protected:
         mainAgentA->Commands().Add("sayTime", "Say the time", "Time");
     }
     character::CharacterStage& stage() { return mainAgentA->stage(); }
-    std::unique_ptr<frmCalendar> open(const QDate& today = QDate(1999, 3, 15))
+    CalendarView& open(const QDate& today = QDate(1999, 3, 15))
     {
         t.clock.set(QDateTime(today, QTime(10, 20, 0)));
-        return std::make_unique<frmCalendar>(t.platform, server, activation, mainAgentA);
+        openDialog(dialog, t.platform);
+        return testsupport::child<CalendarView>(*dialog, "MonthView");
     }
-    static CalendarView& view(frmCalendar& d) { return testsupport::child<CalendarView>(d, "MonthView"); }
     // As the user would say it: through the connection in effect.
     void say(const QString& name)
     {
         ASSERT_TRUE(stage().deliverCommand(name)) << name.toStdString();
         testsupport::pump();
     }
+    std::unique_ptr<frmCalendar> dialog;
 };
 
 } // namespace
@@ -35,10 +36,9 @@ protected:
 // dialog without harm; steps say nothing; unknown names and other forms' commands do nothing.
 TEST_F(CalendarTest, OpensAtTodayAndPreviousYearShowsTheYearFirst)
 {
-    auto dialog = open(QDate(2026, 12, 7));
-    CalendarView& cal = view(*dialog);
+    CalendarView& cal = open(QDate(2026, 12, 7));
     EXPECT_EQ(cal.Value(), QDate(2026, 12, 7));
-    EXPECT_EQ(listed(*stage().inEffect()), QStringList({"OK"}));
+    EXPECT_EQ(listed(*own), QStringList({"OK"}));
     dialog->Form_Activate();
     EXPECT_EQ(carriedOut(), QStringList({"Hide:fast", "Show:fast", "Speak:Today is Monday, December 7, 2026",
                                          QStringLiteral("Gesture:%1,0").arg(mainAgentA->Width())}));
@@ -66,8 +66,7 @@ TEST_F(CalendarTest, OpensAtTodayAndPreviousYearShowsTheYearFirst)
 
 TEST_F(CalendarTest, StepsLandOnARealDateInRange)
 {
-    auto dialog = open();
-    CalendarView& cal = view(*dialog);
+    CalendarView& cal = open();
     const std::tuple<QDate, const char*, QDate> cases[] = {
         // Days and months turn over into the next month or year, as a calendar's pages do.
         {{1999, 3, 31}, "nextDay", {1999, 4, 1}},

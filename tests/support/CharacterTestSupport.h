@@ -110,7 +110,7 @@ protected:
     }
     template <class Form> static void command(Form& form, const QString& name)
     {
-        form.Agent_Command(character::UserInput{name, QStringLiteral("Genie"), {}, false});
+        form.Agent_Command({name, "Genie", {}, false});
     }
 
     FastCharacterServer server{100000};
