@@ -139,8 +139,6 @@ Desktop::~Desktop()
 {
     for (auto it = launched_.rbegin(); it != launched_.rend(); ++it)
         Stop(**it, 5000);
-    pointer_.closeWriteChannel();
-    pointer_.waitForFinished(2000);
     Stop(pointer_);
     Stop(server_, 5000);
 }
