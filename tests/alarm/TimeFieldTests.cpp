@@ -26,7 +26,11 @@ struct Boxes {
         QObject::connect(&arrows, &alarms::UpDownArrows::DownClick, &fields, &alarms::TimeFields::UpDown_DownClick);
         fields.attach(nullptr);
     }
-    QString type(QLineEdit& box, const QString& text) { box.setText(text); return box.text(); }
+    QString type(QLineEdit& box, const QString& text)
+    {
+        box.setText(text);
+        return box.text();
+    }
     void click(const char* arrow) { QTest::mouseClick(&testsupport::child<QToolButton>(arrows, arrow), Qt::LeftButton); }
 
     QWidget form;

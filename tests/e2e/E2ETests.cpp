@@ -353,6 +353,26 @@ TEST_F(EndToEnd, APlaceThatCannotBeSavedOrNoSoundServerIsToldOnceWithWhereAndWhy
     EXPECT_EQ(v.errors().count("Varrow: Settings could not be saved"), 1) << v.errors().toStdString();
 }
 
+// In a Wayland session Varrow chooses XWayland for itself; a program started from Run keeps the user's choice.
+TEST_F(EndToEnd, AProgramStartedFromRunInheritsNotTheWindowSystemVarrowChose)
+{
+    QProcessEnvironment env = desktop->environment();
+    env.insert("WAYLAND_DISPLAY", "wayland-elsewhere");
+    env.remove("QT_QPA_PLATFORM");
+    Varrow v(*desktop, home.path(), {}, {}, "trace", env);
+    const QRect character = start(v);
+    const QString script = home.path() + "/show-env", seen = home.path() + "/env.txt";
+    ASSERT_TRUE(WriteText(script, QString("#!/bin/sh\nenv > %1.new && mv %1.new %1\n").arg(seen)));
+    ASSERT_TRUE(v.pick(character.center(), "Run ..."));
+    ASSERT_TRUE(v.waitFor("started Speak Well, what is the path \\?")) << v.trace().toStdString();
+    desktop->xdotool({"type", "--delay", "20", script});
+    ASSERT_TRUE(v.waitFor("started Speak \\\\Emp\\\\Yes ! I found it\\.", 10000)) << v.trace().toStdString();
+    ASSERT_TRUE(v.pick(character.center(), "OK"));
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(seen); }, 10000)) << v.trace().toStdString();
+    EXPECT_TRUE(ReadText(seen).contains("WAYLAND_DISPLAY=wayland-elsewhere"));
+    EXPECT_FALSE(ReadText(seen).contains("QT_QPA_PLATFORM")) << ReadText(seen).toStdString();
+}
+
 TEST(NoDesktop, HelpAndVersionAnswerAndAStartSaysInOneLineWhatIsMissing)
 {
     QTemporaryDir home;

@@ -41,7 +41,11 @@ protected:
         mainAgentA->setTop(120);
     }
 
-    void open(platform::Platform& p) { openDialog(d, p); d->show(); }
+    void open(platform::Platform& p)
+    {
+        openDialog(d, p);
+        d->show();
+    }
     QLineEdit& box() const { return testsupport::child<QLineEdit>(*d, "txtRunProgram"); }
     bool okAvailable() const
     {
@@ -60,7 +64,11 @@ protected:
         });
     }
 
-    void browse(std::optional<QString> pick) { nextChooser(pick); command(*d, "browse"); }
+    void browse(std::optional<QString> pick)
+    {
+        nextChooser(pick);
+        command(*d, "browse");
+    }
 
     platform::QtShell shell; // the real one, for the runs that start a file
     platform::Platform real{t.settings.store, t.clipboard, t.messageBox, shell, t.clock, t.screen, t.report, t.notifier,

@@ -76,8 +76,9 @@ TEST(EspeakSpeaker, ReportsEachWordCanGoMidSentenceAndIsOnePerProcess)
     // The ThreadSanitizer run hands over a sound server started outside: a process started from here
     // (Qt forks with the memory shared until exec) would scramble the checker's view of our locks.
     std::optional<e2e::PulseServer> pulse;
-    if (qEnvironmentVariableIsEmpty("VARROW_TEST_PULSE_SERVER"))
+    if (qEnvironmentVariableIsEmpty("VARROW_TEST_PULSE_SERVER")) {
         ASSERT_EQ(pulse.emplace().error(), "");
+    }
     qputenv("PULSE_SERVER", pulse ? pulse->address().toUtf8() : qgetenv("VARROW_TEST_PULSE_SERVER"));
     const QString eight = QStringLiteral("one two three four five six seven eight");
     auto speaker = std::make_unique<EspeakSpeaker>();

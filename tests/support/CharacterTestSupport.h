@@ -92,7 +92,11 @@ inline bool waitUntilStill(character::CharacterStage& stage, int timeoutMs = 100
 // A fast character service, test platform services, and what the figure of one stage carried out.
 class CharacterTest : public ::testing::Test {
 protected:
-    void record(character::CharacterStage& s) { stage_ = &s; recorder = std::make_unique<StageRecorder>(s); }
+    void record(character::CharacterStage& s)
+    {
+        stage_ = &s;
+        recorder = std::make_unique<StageRecorder>(s);
+    }
     // Runs the queue dry, then returns what the figure carried out since the last call.
     QStringList carriedOut()
     {

@@ -24,7 +24,11 @@ public:
     }
     Status eject(int) override { return door("eject"); }
     Status closeTray(int) override { return door("closeTray"); }
-    void release(int) override { log << "release"; --openHandles; }
+    void release(int) override
+    {
+        log << "release";
+        --openHandles;
+    }
 
 private:
     Status door(const QString& what) { log << what; return {doorOutcome, "Input/output error"}; }

@@ -54,7 +54,11 @@ public:
 class RecordingShell final : public platform::Shell {
 public:
     platform::Result<> StartProgram(const QString& path) override { started.append(path); return {}; }
-    platform::Result<> OpenDocument(const QString& path) override { opened.append(path); return openResult; }
+    platform::Result<> OpenDocument(const QString& path) override
+    {
+        opened.append(path);
+        return openResult;
+    }
     QStringList started, opened;
     platform::Result<> openResult;
 };
