@@ -16,6 +16,10 @@ constexpr int Rate = 16000;
 // the key goes up.
 constexpr uint32_t FragmentBytes = 480 * sizeof(short);
 constexpr int OpenMs = 2000;
+constexpr size_t MostBehind = Rate * 20; // a key held that long is let go of by the recogniser first
+// Turns of the server's loop with nothing for us before what had come is taken to be all there is:
+// the sound comes in fragments between the server's other messages.
+constexpr int QuietTurns = 50;
 } // namespace
 
 Microphone::~Microphone()
@@ -117,19 +121,25 @@ std::vector<short> Microphone::stop()
         return rest;
     }
     // What the microphone heard before the key went up is still on its way to us: the end of the phrase.
-    // A busy machine may have left us seconds behind; all of it is the user's, so none is cut off.
+    // A reader that a busy machine left behind has seconds of it here already; all of it is the user's.
+    short chunk[4096];
+    for (int idle = 0; idle < QuietTurns && rest.size() < MostBehind && server_->pump(0) && streaming();) {
+        const size_t n = take(chunk, std::size(chunk));
+        idle = n > 0 ? 0 : idle + 1;
+        rest.insert(rest.end(), chunk, chunk + n);
+    }
+    // Then what the server still holds.
     pa_usec_t held = 0;
     int negative = 0;
-    if (pa_stream_get_latency(stream_, &held, &negative) < 0 || negative)
+    if (!streaming() || pa_stream_get_latency(stream_, &held, &negative) < 0 || negative)
         held = 0;
-    const size_t due = std::min<size_t>(size_t(held * Rate / 1000000), Rate * 10);
+    const size_t due = rest.size() + std::min<size_t>(size_t(held * Rate / 1000000), Rate / 2);
     QElapsedTimer clock;
     clock.start();
-    rest.resize(due);
-    size_t got = 0;
-    while (got < due && clock.elapsed() < qint64(held / 1000) + 100 && server_->pump(10) && streaming())
-        got += take(rest.data() + got, due - got);
-    rest.resize(got);
+    while (rest.size() < due && clock.elapsed() < qint64(held / 1000) + 100 && server_->pump(10) && streaming()) {
+        const size_t n = take(chunk, std::min(std::size(chunk), due - rest.size()));
+        rest.insert(rest.end(), chunk, chunk + n);
+    }
     close();
     return rest;
 }

@@ -2,6 +2,7 @@
 #include "DesktopTest.h"
 #include "PulseServer.h"
 #include "SpeechClips.h"
+#include "voice/Microphone.h"
 
 #include <QThread>
 #include <csignal>
@@ -159,8 +160,9 @@ TEST_F(RealMicrophone, TeachingGenieMakesAProfileThatIsUsedAndForgetDeletesIt)
                 sentence = next->captured(2);
                 break;
             }
-            if (attempt % 2 == 0) // as a user would, after two tries
+            if (attempt % 2 == 0) { // as a user would, after two tries
                 ASSERT_TRUE(another(n)) << v.trace().toStdString();
+            }
         }
     ASSERT_TRUE(v.waitFor("voice profile made for mic: mllr.*", 180000)) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor("started Speak I have learnt your voice.*")) << v.trace().toStdString();
@@ -192,6 +194,17 @@ TEST_F(RealMicrophone, TheMicrophoneNamedInTheSettingsIsHeard)
     ASSERT_TRUE(pulse.pactl({"set-default-source", "mic"}));
     ASSERT_TRUE(talk(v, pause, clip("Time"), "voice profile for headset: none")) << v.trace().toStdString();
     ASSERT_TRUE(v.waitFor("voice heard sayTime \\(Time\\)")) << v.trace().toStdString();
+}
+
+// A reader left behind by a busy machine still gets all that was said before the key went up.
+TEST_F(RealMicrophone, AllThatWasSaidIsKeptWhenTheReaderFellBehind)
+{
+    qputenv("PULSE_SERVER", pulse.address().toUtf8());
+    voice::Microphone mic;
+    ASSERT_TRUE(mic.start());
+    pulse.say(std::vector<short>(16000 * 2, 3000)); // two seconds, read by no one until the key goes up
+    pulse.waitUntilSaid();
+    EXPECT_GT(mic.stop().size(), 16000u * 3 / 2);
 }
 
 } // namespace
