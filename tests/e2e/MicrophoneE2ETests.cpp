@@ -73,6 +73,7 @@ TEST_F(RealMicrophone, EveryWayToTalkIsHeardAndAMicrophoneThatGoesIsToldOnce)
     // user has finished, in a steady noise 20 dB under the voice: the room never goes quiet.
     ASSERT_TRUE(talk(v, middle, clip("Now", true), "voice heard sayNow \\(Now\\)")) << v.trace().toStdString();
     pulse.setNoise(300);
+    ASSERT_TRUE(v.waitFor("started Speak Now is .*", 10000)) << v.trace().toStdString(); // after the date
     ASSERT_TRUE(v.pick(character.center(), "Listen"));
     ASSERT_TRUE(v.waitFor("voice listening"));
     // At once, though espeak-ng takes most of a second to let go of the sound server.
