@@ -3,6 +3,7 @@
 #include "BenchTable.h"
 #include "e2e/Desktop.h"
 #include "e2e/PulseServer.h"
+#include "e2e/SinkMonitor.h"
 #include "e2e/SpeechDaemon.h"
 
 #include <QCoreApplication>
@@ -13,14 +14,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
-#include <pulse/simple.h>
-#include <thread>
 #include <optional>
 #include <unistd.h>
 
@@ -80,65 +77,14 @@ double cpuSeconds(qint64 pid)
 
 using Moment = std::chrono::steady_clock::time_point;
 
-// What a sound server's speaker "out" plays, heard on its monitor as a person in the room would.
-class Speaker {
-public:
-    explicit Speaker(const QString& server)
-    {
-        const pa_sample_spec format{PA_SAMPLE_S16LE, 16000, 1};
-        pa_buffer_attr attr{};
-        attr.maxlength = uint32_t(-1);
-        attr.fragsize = Chunk * sizeof(short); // when a chunk comes tells when it sounded, within 10 ms
-        stream_ = pa_simple_new(server.toLocal8Bit().constData(), "varrow-bench", PA_STREAM_RECORD, "out.monitor",
-                                "speaker", &format, nullptr, &attr, nullptr);
-        if (stream_)
-            thread_ = std::thread([this] { hear(); });
-    }
-    ~Speaker()
-    {
-        running_ = false;
-        if (thread_.joinable())
-            thread_.join();
-        if (stream_)
-            pa_simple_free(stream_);
-    }
-    // When it began to sound at or after `since`, if it has.
-    std::optional<Moment> soundSince(Moment since)
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        const auto it = std::lower_bound(onsets_.begin(), onsets_.end(), since);
-        return it == onsets_.end() ? std::nullopt : std::optional<Moment>(*it);
-    }
-
-private:
-    static constexpr int Chunk = 160;
-    void hear()
-    {
-        std::vector<short> chunk(Chunk);
-        bool sounding = false;
-        while (running_ && pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(short), nullptr) == 0) {
-            const bool loud = std::any_of(chunk.begin(), chunk.end(), [](short s) { return std::abs(s) > 100; });
-            if (loud && !sounding) {
-                std::lock_guard<std::mutex> hold(lock_);
-                onsets_.push_back(std::chrono::steady_clock::now());
-            }
-            sounding = loud;
-        }
-    }
-    pa_simple* stream_ = nullptr;
-    std::atomic<bool> running_{true};
-    std::mutex lock_;
-    std::vector<Moment> onsets_; // each time it began to sound after silence
-    std::thread thread_;
-};
-
 struct Heard {
     double soundMs = -1, balloonMs = -1;
 };
 
 // "Say the time" from Genie's menu: from the click on the entry to the first sound out of the speaker
 // and to the balloon on the screen.
-Heard sayTheTime(const e2e::Desktop& desktop, e2e::Varrow& v, Speaker& speaker, const QRect& character)
+Heard sayTheTime(const e2e::Desktop& desktop, e2e::Varrow& v, const e2e::SinkMonitor& speaker,
+                  const QRect& character)
 {
     Heard heard;
     auto pointAt = [](const QPoint& p) { return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())}; };
@@ -152,9 +98,9 @@ Heard sayTheTime(const e2e::Desktop& desktop, e2e::Varrow& v, Speaker& speaker, 
     const auto since = [clicked](Moment t) { return std::chrono::duration<double, std::milli>(t - clicked).count(); };
     if (v.waitFor(QStringLiteral("window shown The(?:_\\S*)? .*"), 10000, 1))
         heard.balloonMs = since(std::chrono::steady_clock::now());
-    e2e::WaitUntil([&] { return speaker.soundSince(clicked).has_value(); }, 5000);
-    if (const auto sound = speaker.soundSince(clicked))
-        heard.soundMs = since(*sound);
+    e2e::WaitUntil([&] { return !speaker.sound(clicked).empty(); }, 5000);
+    if (const auto sound = speaker.sound(clicked); !sound.empty())
+        heard.soundMs = since(sound.front());
     v.waitFor(QStringLiteral("window hidden The\\S* .*"), 15000); // and the balloon is gone again
     return heard;
 }
@@ -183,7 +129,7 @@ void speechLatency(e2e::Desktop& desktop, bench::Table& table, int runs, bool th
             continue;
         const QRect character = e2e::ParseGeometry(*shown, 1);
         QThread::msleep(1000); // a user's first command comes a moment after Genie stands there
-        Speaker speaker(pulse.address());
+        const e2e::SinkMonitor speaker(pulse.address());
         const Heard first = sayTheTime(desktop, v, speaker, character);
         QThread::msleep(1000);
         const Heard later = sayTheTime(desktop, v, speaker, character);
