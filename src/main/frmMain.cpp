@@ -16,6 +16,8 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <QScreen>
 
 using platform::TimeOfDay;
@@ -50,7 +52,12 @@ frmMain::frmMain(platform::Platform& platform, character::CharacterServer& serve
     setObjectName(QStringLiteral("frmMain"));
     // No control box: the window manager's close (Alt+F4) still ends the program through closeEvent.
     desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title);
-    setWindowIcon(QIcon(QStringLiteral(":/varrow/varrow-32.png")));
+    // The resource lives in a static library: unnamed here, the linker would leave it out.
+    Q_INIT_RESOURCE(varrow);
+    // Read as the PNG it is: left to find out, Qt would load every image plugin it has.
+    QImageReader icon(QStringLiteral(":/varrow/varrow-32.png"), "png");
+    icon.setAutoDetectImageFormat(false);
+    setWindowIcon(QIcon(QPixmap::fromImage(icon.read())));
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };
     setFixedSize(px(2760, TX), px(1035, TY));

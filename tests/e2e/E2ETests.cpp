@@ -113,6 +113,8 @@ TEST_F(EndToEnd, AFirstStartStandsTopLeftRefusesASecondInstanceSpeaksAtOnceAndSt
 
     // Title bar and fixed border, no control box: only moving is offered.
     EXPECT_EQ(desktop->xprop("Varrow", "_MOTIF_WM_HINTS"), "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x4, 0xa, 0x0, 0x0");
+    EXPECT_NE(desktop->xprop("Varrow", "_NET_WM_ICON").find("Icon (32 x 32)"), std::string::npos)
+        << "no icon for the task bar";
     // This window manager draws a minimise button all the same; minimised, the clock comes straight back.
     desktop->xdotool({"search", "--onlyvisible", "--name", "^Varrow$", "windowminimize"});
     ASSERT_TRUE(v.waitFor("window hidden Varrow .*")) << v.trace().toStdString();
