@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
@@ -58,7 +59,11 @@ bool XServerAnswers(const QByteArray& display)
 bool WaylandPluginInstalled()
 {
     const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
-    return !QDir(plugins).entryList({QStringLiteral("libqwayland-*.so")}, QDir::Files).isEmpty();
+    // By hand: a name filter would compile a regular expression, and load its library, at every start.
+    const QStringList files = QDir(plugins).entryList(QDir::Files);
+    return std::any_of(files.begin(), files.end(), [](const QString& f) {
+        return f.startsWith(QLatin1String("libqwayland-")) && f.endsWith(QLatin1String(".so"));
+    });
 }
 
 DisplayChoice ChooseDisplay(const DisplayEnvironment& env, const XServerProbe& xAnswers, bool waylandPlugin)

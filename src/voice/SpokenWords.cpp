@@ -1,7 +1,6 @@
 // The ways a voice phrase can be said, in dictionary words: numbers spelled out, capitals lettered.
 #include "SpokenWords.h"
 
-#include <QRegularExpression>
 
 namespace voice {
 
@@ -53,9 +52,31 @@ QString NumberWords(qint64 n)
     return digits.join(QLatin1Char(' '));
 }
 
+namespace {
+// Runs of ASCII digits, and runs of ASCII letters and apostrophes; anything else parts them. Written
+// out: a regular expression here would bring its library into memory at start for this alone.
+QStringList tokens(const QString& phrase)
+{
+    bool (*const digit)(QChar) = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    bool (*const letter)(QChar) = [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'\'';
+    };
+    QStringList found;
+    for (qsizetype i = 0; i < phrase.size();) {
+        const auto same = digit(phrase[i]) ? digit : letter(phrase[i]) ? letter : nullptr;
+        qsizetype end = i + 1;
+        while (same && end < phrase.size() && same(phrase[end]))
+            ++end;
+        if (same)
+            found << phrase.mid(i, end - i);
+        i = end;
+    }
+    return found;
+}
+} // namespace
+
 std::vector<QStringList> SpokenForms(const QString& phrase)
 {
-    static const QRegularExpression tokenRe(QStringLiteral("[0-9]+|[A-Za-z']+"));
     std::vector<QStringList> forms{QStringList{}};
     auto append = [&forms](const std::vector<QStringList>& choices) {
         std::vector<QStringList> grown;
@@ -64,9 +85,7 @@ std::vector<QStringList> SpokenForms(const QString& phrase)
                 grown.push_back(f + c);
         forms = std::move(grown);
     };
-    auto it = tokenRe.globalMatch(phrase);
-    while (it.hasNext()) {
-        const QString token = it.next().captured();
+    for (const QString& token : tokens(phrase)) {
         if (token.front().isDigit()) {
             bool ok = false;
             const qint64 n = token.size() <= 12 ? token.toLongLong(&ok) : 0;
