@@ -33,9 +33,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the libraries load at run time, which dpkg-shlibdeps cannot see: Qt's X11 platform plugin,
-# the speech synthesiser's voices and the recogniser's English model.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, espeak-ng-data, pocketsphinx-en-us")
+# What is loaded at run time, which dpkg-shlibdeps cannot see: Qt's X11 platform plugin, the
+# libraries Varrow opens when first needed (recogniser, front end, sound server, synthesiser), the
+# synthesiser's voices and the recogniser's English model.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libpocketsphinx3, libsphinxbase3, libwebrtc-audio-processing1, \
+libpulse0, libespeak-ng1, espeak-ng-data, pocketsphinx-en-us")
 # The run dialog opens documents with the desktop's own program through xdg-open; Genie speaks in
 # the voice the user chose in speech-dispatcher where it is installed (espeak-ng in process otherwise);
 # teaching Genie a voice runs the speech model's training tools.

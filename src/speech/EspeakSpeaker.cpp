@@ -2,6 +2,7 @@
 #include "EspeakSpeaker.h"
 
 #include "SpeechSsml.h"
+#include "platform/Library.h"
 
 #include <espeak-ng/speak_lib.h>
 
@@ -10,6 +11,31 @@
 #include <mutex>
 
 namespace speech {
+
+// Opened as the speaker starts: with speech-dispatcher there, the library and the sound libraries
+// it brings are never loaded.
+struct EspeakFunctions {
+    decltype(&::espeak_Initialize) espeak_Initialize = nullptr;
+    decltype(&::espeak_SetVoiceByName) espeak_SetVoiceByName = nullptr;
+    decltype(&::espeak_SetSynthCallback) espeak_SetSynthCallback = nullptr;
+    decltype(&::espeak_Synth) espeak_Synth = nullptr;
+    decltype(&::espeak_Cancel) espeak_Cancel = nullptr;
+    decltype(&::espeak_Terminate) espeak_Terminate = nullptr;
+
+    // Why the library cannot be used, or nothing.
+    QString open()
+    {
+        const auto library = platform::Library::Open(QStringLiteral("espeak-ng"), 1);
+        if (!library)
+            return library.why();
+        const bool all = library->find(espeak_Initialize, "espeak_Initialize")
+                         && library->find(espeak_SetVoiceByName, "espeak_SetVoiceByName")
+                         && library->find(espeak_SetSynthCallback, "espeak_SetSynthCallback")
+                         && library->find(espeak_Synth, "espeak_Synth") && library->find(espeak_Cancel, "espeak_Cancel")
+                         && library->find(espeak_Terminate, "espeak_Terminate");
+        return all ? QString() : QStringLiteral("it is not the version Varrow was built for");
+    }
+};
 
 namespace {
 // A word takes well under this; a library that says nothing for so long plays to no device.
@@ -42,25 +68,28 @@ int onSynth(short*, int, espeak_EVENT* events)
 }
 
 // Off the UI thread: the problem to tell the user, or nothing.
-QString startLibrary()
+QString startLibrary(EspeakFunctions& espeak)
 {
-    if (espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0)
+    if (const QString why = espeak.open(); !why.isEmpty())
+        return QStringLiteral("the speech synthesiser espeak-ng cannot be used (%1), so speech is shown in the balloon "
+                              "only").arg(why);
+    if (espeak.espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0)
         return QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so speech is "
                               "shown in the balloon only");
-    if (espeak_SetVoiceByName("en-us") != EE_OK && espeak_SetVoiceByName("en") != EE_OK) {
-        espeak_Terminate();
+    if (espeak.espeak_SetVoiceByName("en-us") != EE_OK && espeak.espeak_SetVoiceByName("en") != EE_OK) {
+        espeak.espeak_Terminate();
         return QStringLiteral("the speech synthesiser has no English voice, so speech is shown in the balloon only");
     }
-    espeak_SetSynthCallback(onSynth);
+    espeak.espeak_SetSynthCallback(onSynth);
     // The library opens the sound server's stream at its first sound, which takes a second or more:
     // a moment of silence has it do so now, on its own thread, rather than when the user is waiting.
     static const char silence[] = "<speak><break time=\"1ms\"/></speak>";
-    espeak_Synth(silence, sizeof silence, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
+    espeak.espeak_Synth(silence, sizeof silence, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
     return {};
 }
 } // namespace
 
-EspeakSpeaker::EspeakSpeaker()
+EspeakSpeaker::EspeakSpeaker() : espeak_(std::make_shared<EspeakFunctions>())
 {
     stall_.setSingleShot(true);
     stall_.setInterval(stallMs);
@@ -77,10 +106,10 @@ EspeakSpeaker::~EspeakSpeaker()
         const std::lock_guard lock(library().mutex);
         library().speaker = nullptr; // nothing more reaches this object
     }
-    calls_.post([live = live_] {
+    calls_.post([live = live_, espeak = espeak_] {
         if (*live) {
-            espeak_Cancel();
-            espeak_Terminate(); // joins the library's threads
+            espeak->espeak_Cancel();
+            espeak->espeak_Terminate(); // joins the library's threads
         }
     });
     // A sound device that never lets go keeps only that thread, and the library stays taken.
@@ -119,8 +148,8 @@ void EspeakSpeaker::prepare()
         return;
     }
     state_ = State::Starting;
-    calls_.post([live = live_] {
-        const QString problem = startLibrary();
+    calls_.post([live = live_, espeak = espeak_] {
+        const QString problem = startLibrary(*espeak);
         *live = problem.isEmpty();
         const std::lock_guard lock(library().mutex);
         if (EspeakSpeaker* s = library().speaker)
@@ -164,7 +193,7 @@ void EspeakSpeaker::stop()
     text_.reset();
     chunk_ = 0;
     stall_.stop();
-    calls_.post([] { espeak_Cancel(); });
+    calls_.post([espeak = espeak_] { espeak->espeak_Cancel(); });
 }
 
 void EspeakSpeaker::startChunk()
@@ -184,9 +213,9 @@ void EspeakSpeaker::startChunk()
     nextUnit_ = end;
     chunk_ = ++lastChunk_;
     stall_.start();
-    calls_.post([ssml, chunk = chunk_] {
+    calls_.post([ssml, chunk = chunk_, espeak = espeak_] {
         unsigned id = 0;
-        if (espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML,
+        if (espeak->espeak_Synth(ssml.constData(), size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakSSML,
                          &id, reinterpret_cast<void*>(uintptr_t(chunk))) == EE_OK)
             return;
         // The synthesiser refused the chunk: it is shown in the balloon and the rest goes on.
@@ -222,7 +251,7 @@ void EspeakSpeaker::reachUnit(int unit)
 // rest of the text, and all that follow, are paced in silence rather than waited for forever.
 void EspeakSpeaker::stalled()
 {
-    calls_.post([] { espeak_Cancel(); });
+    calls_.post([espeak = espeak_] { espeak->espeak_Cancel(); });
     state_ = State::Failed;
     emit problem(QStringLiteral("the speech synthesiser could not play its sound (the audio device may not be "
                                 "working), so speech is shown in the balloon only"));

@@ -12,6 +12,8 @@
 
 namespace speech {
 
+struct EspeakFunctions;
+
 class EspeakSpeaker final : public SpeechEngine {
     Q_OBJECT
 public:
@@ -49,6 +51,7 @@ private:
     // device, most of a second on PulseAudio.
     CallThread calls_;
     std::shared_ptr<bool> live_ = std::make_shared<bool>(false); // the library started; read on calls_ only
+    std::shared_ptr<EspeakFunctions> espeak_; // looked up on calls_ as the library starts, used there only
 };
 
 } // namespace speech

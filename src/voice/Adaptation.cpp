@@ -2,7 +2,7 @@
 #include "Adaptation.h"
 #include "MixtureWeights.h"
 
-#include <pocketsphinx.h>
+#include "SphinxLibrary.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,14 +13,6 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <unistd.h>
-
-// libpocketsphinx has these, without a header.
-extern "C" {
-struct bin_mdef_s;
-bin_mdef_s* bin_mdef_read(cmd_ln_t* config, const char* filename);
-int bin_mdef_write_text(bin_mdef_s* m, const char* filename);
-int bin_mdef_free(bin_mdef_s* m);
-}
 
 namespace voice {
 
@@ -62,12 +54,14 @@ platform::Result<> Adaptation::prepareBase()
         return platform::Fail(QStringLiteral("%1 cannot be made").arg(setup_.base));
     const QString mdef = setup_.base + QStringLiteral("/mdef.txt"), mixw = setup_.base + QStringLiteral("/mixture_weights");
     if (QFileInfo(mdef).size() == 0) {
-        // Quiet already: the library's log is process-wide, and the first decoder turned it off.
-        bin_mdef_s* m = bin_mdef_read(nullptr, (setup_.model + QStringLiteral("/mdef")).toLocal8Bit().constData());
+        const platform::Result<SphinxLibrary> sphinx = SphinxLibrary::Open();
+        if (!sphinx)
+            return platform::Fail(sphinx.why());
+        bin_mdef_s* m = sphinx->bin_mdef_read(nullptr, (setup_.model + QStringLiteral("/mdef")).toLocal8Bit().constData());
         const QString part = mdef + QStringLiteral(".part");
-        const bool written = m && bin_mdef_write_text(m, part.toLocal8Bit().constData()) == 0;
+        const bool written = m && sphinx->bin_mdef_write_text(m, part.toLocal8Bit().constData()) == 0;
         if (m)
-            bin_mdef_free(m);
+            sphinx->bin_mdef_free(m);
         QFile::remove(mdef);
         if (!written || !QFile::rename(part, mdef))
             return platform::Fail(QStringLiteral("the speech model's definition could not be written to %1").arg(mdef));

@@ -1,5 +1,6 @@
 // Microphone sound cleaned in 10 ms frames before the recogniser hears it, and which frames hold a voice.
 #include "AudioFrontEnd.h"
+#include "platform/Library.h"
 
 #include <webrtc/modules/audio_processing/include/audio_processing.h>
 #include <webrtc/modules/interface/module_common_types.h>
@@ -11,12 +12,14 @@ namespace voice {
 
 namespace {
 
+using MakeProcessing = webrtc::AudioProcessing*();
+
 // WebRTC's audio processing, as PulseAudio and PipeWire use it. Its voice decision told speech from
 // steady noise far better than speexdsp's, whose own warning calls its decision a stopgap.
 class WebRtcFrontEnd : public AudioFrontEnd {
 public:
-    explicit WebRtcFrontEnd(const FrontEndSettings& s)
-        : AudioFrontEnd(s.cleanForDecoder), aggressiveness_(s.aggressiveness), suppression_(s.suppression)
+    WebRtcFrontEnd(const FrontEndSettings& s, MakeProcessing* make)
+        : AudioFrontEnd(s.cleanForDecoder), make_(make), aggressiveness_(s.aggressiveness), suppression_(s.suppression)
     {
         restart();
     }
@@ -25,7 +28,7 @@ public:
 private:
     void restart() override
     {
-        apm_.reset(webrtc::AudioProcessing::Create());
+        apm_.reset(make_());
         if (!apm_)
             return;
         apm_->high_pass_filter()->Enable(true);
@@ -59,6 +62,7 @@ private:
         return apm_->voice_detection()->stream_has_voice();
     }
 
+    MakeProcessing* make_;
     int aggressiveness_, suppression_;
     std::unique_ptr<webrtc::AudioProcessing> apm_;
     webrtc::AudioFrame frame_;
@@ -94,7 +98,15 @@ float Median(std::vector<float> values)
 
 platform::Result<std::unique_ptr<AudioFrontEnd>> MakeFrontEnd(const FrontEndSettings& settings)
 {
-    auto f = std::make_unique<WebRtcFrontEnd>(settings);
+    const auto library = platform::Library::Open(QStringLiteral("webrtc_audio_processing"), 1);
+    MakeProcessing* make = nullptr;
+    // webrtc::AudioProcessing::Create(), by its C++ name: the rest of the library is reached through
+    // the object it makes.
+    if (!library || !library->find(make, "_ZN6webrtc15AudioProcessing6CreateEv"))
+        return platform::Fail(QStringLiteral("the audio front end is not installed (%1); install "
+                                             "libwebrtc-audio-processing1")
+                                  .arg(library ? QStringLiteral("no AudioProcessing::Create") : library.why()));
+    auto f = std::make_unique<WebRtcFrontEnd>(settings, make);
     if (!f->ok())
         return platform::Fail(QStringLiteral("the audio front end could not start"));
     return std::unique_ptr<AudioFrontEnd>(std::move(f));

@@ -4,9 +4,8 @@
 #include "Pronunciation.h"
 #include "SpeechEnd.h"
 #include "SpokenWords.h"
+#include "SphinxLibrary.h"
 
-#include <pocketsphinx.h>
-#include <sphinxbase/err.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,40 +32,36 @@ const char* const othersSearchName = "others";
 const char* const sentenceSearch = "sentence";
 const char* const checkSearch = "check";
 
-struct Quiet {
-    Quiet() { err_set_logfp(nullptr); }
-};
-
 // A dictionary word's phones; empty if it is not there.
-QStringList phonesOf(ps_decoder_t* ps, const char* word)
+QStringList phonesOf(const SphinxLibrary& sphinx, ps_decoder_t* ps, const char* word)
 {
     QStringList phones;
-    if (char* p = ps_lookup_word(ps, word)) {
+    if (char* p = sphinx.ps_lookup_word(ps, word)) {
         phones = QString::fromLatin1(p).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        ckd_free(p);
+        sphinx.ckd_free(p);
     }
     return phones;
 }
 
 // The last hypothesis's acoustic score, its length in frames, and whether it holds a real word.
-Segments sumSegments(ps_decoder_t* ps)
+Segments sumSegments(const SphinxLibrary& sphinx, ps_decoder_t* ps)
 {
     Segments sums;
-    for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+    for (ps_seg_t* seg = sphinx.ps_seg_iter(ps); seg; seg = sphinx.ps_seg_next(seg)) {
         int32 a = 0, l = 0, b = 0;
         int sf = 0, ef = 0;
-        ps_seg_prob(seg, &a, &l, &b);
-        ps_seg_frames(seg, &sf, &ef);
+        sphinx.ps_seg_prob(seg, &a, &l, &b);
+        sphinx.ps_seg_frames(seg, &sf, &ef);
         sums.acoustic += a;
         sums.frames = std::max(sums.frames, ef + 1);
-        const char* w = ps_seg_word(seg);
+        const char* w = sphinx.ps_seg_word(seg);
         if (w && w[0] != '<' && w[0] != '[') {
             sums.speech = true;
             sums.wordFrames += ef - sf + 1;
             if (sums.firstWordFrame < 0)
                 sums.firstWordFrame = sf;
             sums.lastWordFrame = ef;
-            sums.pronunciation << phonesOf(ps, w);
+            sums.pronunciation << phonesOf(sphinx, ps, w);
         }
     }
     return sums;
@@ -83,41 +78,44 @@ QString MissingModelFile(const DecoderSettings& s)
 
 platform::Result<std::unique_ptr<Decoder>> Decoder::Open(DecoderSettings settings)
 {
-    // The library's own log would go to stderr. It is process-wide: a "-logfn" per decoder would
-    // close the log file another thread's decoder is writing to, and hang both.
-    static Quiet quiet;
     if (const QString missing = MissingModelFile(settings); !missing.isEmpty())
         return platform::Fail(QStringLiteral("the speech model is missing (%1); install pocketsphinx-en-us").arg(missing));
+    auto opened = SphinxLibrary::Open();
+    if (!opened)
+        return platform::Fail(opened.why());
+    auto sphinx = std::make_unique<const SphinxLibrary>(*opened);
     const QByteArray hmm = settings.model.toLocal8Bit();
     // An empty dictionary: the grammar's words are added with their first pronunciation only, as
     // alternates let unrelated sounds in, and loading all of it costs 150 ms and 20 MB.
-    cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", "/dev/null",
-                                   // Our front end finds the voice; the library's own dropping of quiet frames
-                                   // would leave word times that do not match the sound.
-                                   "-remove_silence", "no", nullptr);
+    cmd_ln_t* config = sphinx->cmd_ln_init(nullptr, sphinx->ps_args(), TRUE, "-hmm", hmm.constData(), "-dict",
+                                           "/dev/null",
+                                           // Our front end finds the voice; the library's own dropping of quiet
+                                           // frames would leave word times that do not match the sound.
+                                           "-remove_silence", "no", nullptr);
     if (!config)
         return platform::Fail(QStringLiteral("the speech recogniser rejected its settings"));
-    ps_decoder_s* ps = ps_init(config);
-    cmd_ln_free_r(config);
+    ps_decoder_s* ps = sphinx->ps_init(config);
+    sphinx->cmd_ln_free_r(config);
     if (!ps)
         return platform::Fail(QStringLiteral("the speech recogniser could not load its model from %1").arg(settings.model));
     auto frontEnd = MakeFrontEnd(settings.frontEnd);
     if (!frontEnd) {
-        ps_free(ps);
+        sphinx->ps_free(ps);
         return platform::Fail(frontEnd.why());
     }
-    return std::unique_ptr<Decoder>(new Decoder(std::move(settings), ps, std::move(*frontEnd)));
+    return std::unique_ptr<Decoder>(new Decoder(std::move(settings), std::move(sphinx), ps, std::move(*frontEnd)));
 }
 
-Decoder::Decoder(DecoderSettings settings, ps_decoder_s* ps, std::unique_ptr<AudioFrontEnd> frontEnd)
-    : settings_(std::move(settings)), ps_(ps), utterance_(std::move(frontEnd))
+Decoder::Decoder(DecoderSettings settings, std::unique_ptr<const SphinxLibrary> sphinx, ps_decoder_s* ps,
+                 std::unique_ptr<AudioFrontEnd> frontEnd)
+    : settings_(std::move(settings)), sphinx_(std::move(sphinx)), ps_(ps), utterance_(std::move(frontEnd))
 {
     setRejection(settings_.rejection);
 }
 
 Decoder::~Decoder()
 {
-    ps_free(ps_);
+    sphinx_->ps_free(ps_);
 }
 
 void Decoder::setRejection(const Rejection& r)
@@ -127,39 +125,39 @@ void Decoder::setRejection(const Rejection& r)
         const QStringList& words = GarbageWords();
         for (int i = 0; i < words.size(); ++i) {
             const QByteArray w = words[i].toLatin1(), phone = words[i].mid(8).toUpper().toLatin1();
-            ps_add_word(ps_, w.constData(), phone.constData(), i + 1 == words.size());
+            sphinx_->ps_add_word(ps_, w.constData(), phone.constData(), i + 1 == words.size());
         }
         garbageWordsAdded_ = true;
     }
     if (r.phoneReading && !readingSearchAdded_ && QFileInfo::exists(settings_.phoneModel)) {
         // Plain phones and narrow beams: with context phones and the library's beams the reading
         // takes longer than the utterance and 60 MB more.
-        cmd_ln_t* config = ps_get_config(ps_);
-        const double beam = cmd_ln_float64_r(config, "-beam"), pbeam = cmd_ln_float64_r(config, "-pbeam");
-        const long plain = cmd_ln_boolean_r(config, "-allphone_ci");
-        cmd_ln_set_float64_r(config, "-beam", 1e-20);
-        cmd_ln_set_float64_r(config, "-pbeam", 1e-20);
-        cmd_ln_set_boolean_r(config, "-allphone_ci", TRUE);
-        readingSearchAdded_ = ps_set_allphone_file(ps_, readingSearch, settings_.phoneModel.toLocal8Bit().constData()) == 0;
-        cmd_ln_set_float64_r(config, "-beam", beam);
-        cmd_ln_set_float64_r(config, "-pbeam", pbeam);
-        cmd_ln_set_boolean_r(config, "-allphone_ci", plain);
+        cmd_ln_t* config = sphinx_->ps_get_config(ps_);
+        const double beam = sphinx_->cmd_ln_float_r(config, "-beam"), pbeam = sphinx_->cmd_ln_float_r(config, "-pbeam");
+        const long plain = sphinx_->cmd_ln_int_r(config, "-allphone_ci");
+        sphinx_->cmd_ln_set_float_r(config, "-beam", double(1e-20));
+        sphinx_->cmd_ln_set_float_r(config, "-pbeam", double(1e-20));
+        sphinx_->cmd_ln_set_int_r(config, "-allphone_ci", TRUE);
+        readingSearchAdded_ = sphinx_->ps_set_allphone_file(ps_, readingSearch, settings_.phoneModel.toLocal8Bit().constData()) == 0;
+        sphinx_->cmd_ln_set_float_r(config, "-beam", double(beam));
+        sphinx_->cmd_ln_set_float_r(config, "-pbeam", double(pbeam));
+        sphinx_->cmd_ln_set_int_r(config, "-allphone_ci", plain);
         if (hasGrammar_)
-            ps_set_search(ps_, commandSearch);
+            sphinx_->ps_set_search(ps_, commandSearch);
     }
     if (r.phonePass && !phoneSearchAdded_) {
         // Free phones: the best any speech can score, the yardstick for how well a phrase fits.
         // A grammar loop, as it scores with the same context phones as the phrases.
         const QByteArray loop = "#JSGF V1.0;\ngrammar phones;\npublic <phones> = ( " +
                                 GarbageWords().join(QStringLiteral(" | ")).toLatin1() + " )+;\n";
-        cmd_ln_t* config = ps_get_config(ps_);
-        const double lw = cmd_ln_float32_r(config, "-lw");
+        cmd_ln_t* config = sphinx_->ps_get_config(ps_);
+        const double lw = sphinx_->cmd_ln_float_r(config, "-lw");
         if (r.loopWeight > 0)
-            cmd_ln_set_float32_r(config, "-lw", r.loopWeight);
-        phoneSearchAdded_ = ps_set_jsgf_string(ps_, phoneSearch, loop.constData()) == 0;
-        cmd_ln_set_float32_r(config, "-lw", lw);
+            sphinx_->cmd_ln_set_float_r(config, "-lw", double(r.loopWeight));
+        phoneSearchAdded_ = sphinx_->ps_set_jsgf_string(ps_, phoneSearch, loop.constData()) == 0;
+        sphinx_->cmd_ln_set_float_r(config, "-lw", double(lw));
         if (hasGrammar_)
-            ps_set_search(ps_, commandSearch);
+            sphinx_->ps_set_search(ps_, commandSearch);
     }
     if (!latest_.phrases.empty())
         setPhrases(std::vector<voice::VoicePhrase>(latest_.phrases));
@@ -172,7 +170,7 @@ bool Decoder::pronounceable(const QString& word) const
 
 QStringList Decoder::pronunciation(const QString& word) const
 {
-    return phonesOf(ps_, word.toUtf8().constData());
+    return phonesOf(*sphinx_, ps_, word.toUtf8().constData());
 }
 
 void Decoder::addDictionaryWords(QStringList words)
@@ -185,7 +183,7 @@ void Decoder::addDictionaryWords(QStringList words)
     const QHash<QString, QString> found = FirstPronunciations(settings_.dictionary, missing);
     int left = int(found.size());
     for (auto it = found.begin(); it != found.end(); ++it)
-        ps_add_word(ps_, it.key().toUtf8().constData(), it.value().toLatin1().constData(), --left == 0);
+        sphinx_->ps_add_word(ps_, it.key().toUtf8().constData(), it.value().toLatin1().constData(), --left == 0);
 }
 
 QStringList Decoder::competitorsFor(const std::vector<voice::VoicePhrase>& phrases)
@@ -256,8 +254,8 @@ void Decoder::applyGrammar()
     hasGrammar_ = false;
     if (active_.grammar.empty())
         return;
-    if (ps_set_jsgf_string(ps_, commandSearch, active_.grammar.jsgf.constData()) == 0 &&
-        ps_set_search(ps_, commandSearch) == 0)
+    if (sphinx_->ps_set_jsgf_string(ps_, commandSearch, active_.grammar.jsgf.constData()) == 0 &&
+        sphinx_->ps_set_search(ps_, commandSearch) == 0)
         hasGrammar_ = true;
 }
 
@@ -278,11 +276,11 @@ void Decoder::feed(const short* samples, size_t count)
 
 bool Decoder::decodeUtterance(const char* search)
 {
-    if (ps_set_search(ps_, search) != 0 || ps_start_utt(ps_) != 0)
+    if (sphinx_->ps_set_search(ps_, search) != 0 || sphinx_->ps_start_utt(ps_) != 0)
         return false;
     // The model normalises over the whole utterance, so it is decoded in one go once it has ended.
-    ps_process_raw(ps_, region_.data(), region_.size(), FALSE, TRUE);
-    ps_end_utt(ps_);
+    sphinx_->ps_process_raw(ps_, region_.data(), region_.size(), FALSE, TRUE);
+    sphinx_->ps_end_utt(ps_);
     return true;
 }
 
@@ -292,12 +290,12 @@ double Decoder::scoreWithPhones(int* frames)
     double ascr = 0;
     if (decodeUtterance(phoneSearch)) {
         int32 score = 0;
-        ps_get_hyp(ps_, &score);
-        const Segments sums = sumSegments(ps_);
+        sphinx_->ps_get_hyp(ps_, &score);
+        const Segments sums = sumSegments(*sphinx_, ps_);
         ascr = sums.acoustic;
         *frames = sums.frames;
     }
-    ps_set_search(ps_, commandSearch);
+    sphinx_->ps_set_search(ps_, commandSearch);
     return ascr;
 }
 
@@ -305,14 +303,14 @@ QStringList Decoder::readPhones()
 {
     QStringList phones;
     if (decodeUtterance(readingSearch)) {
-        for (ps_seg_t* seg = ps_seg_iter(ps_); seg; seg = ps_seg_next(seg)) {
+        for (ps_seg_t* seg = sphinx_->ps_seg_iter(ps_); seg; seg = sphinx_->ps_seg_next(seg)) {
             // All of it, not only where the phrase was placed: speech beside a phrase is a sign of none.
-            const char* p = ps_seg_word(seg);
+            const char* p = sphinx_->ps_seg_word(seg);
             if (p && p[0] != '+' && p[0] != '<' && p[0] != '[' && qstrcmp(p, "SIL") != 0)
                 phones << QString::fromLatin1(p);
         }
     }
-    ps_set_search(ps_, commandSearch);
+    sphinx_->ps_set_search(ps_, commandSearch);
     return phones;
 }
 
@@ -330,8 +328,8 @@ bool Decoder::othersSearch(const QString& winner)
     const CommandGrammar g = BuildGrammar(others, [this](const QString& w) { return !pronunciation(w).isEmpty(); },
                                           settings_.rejection.garbageWeight, active_.competitors);
     // Made afresh each time under one name: kept for every winner, they would cost megabytes.
-    const bool made = !g.empty() && ps_set_jsgf_string(ps_, othersSearchName, g.jsgf.constData()) == 0;
-    ps_set_search(ps_, commandSearch);
+    const bool made = !g.empty() && sphinx_->ps_set_jsgf_string(ps_, othersSearchName, g.jsgf.constData()) == 0;
+    sphinx_->ps_set_search(ps_, commandSearch);
     return made;
 }
 
@@ -425,13 +423,13 @@ bool Decoder::useModel(ProfileKind kind)
         (full ? profileCopy_->filePath(QStringLiteral("variances")) : settings_.model + QStringLiteral("/variances")).toLocal8Bit();
     const QByteArray transform =
         profileCopy_->filePath(kind == ProfileKind::Transform ? QStringLiteral("mllr_matrix") : QStringLiteral("identity")).toLocal8Bit();
-    ps_mllr_t* mllr = ps_mllr_read(transform.constData());
+    ps_mllr_t* mllr = sphinx_->ps_mllr_read(transform.constData());
     if (!mllr)
         return false;
-    cmd_ln_t* config = ps_get_config(ps_);
-    cmd_ln_set_str_r(config, "_mean", means.constData());
-    cmd_ln_set_str_r(config, "_var", variances.constData());
-    ps_update_mllr(ps_, mllr); // the decoder keeps it, and frees it with the next
+    cmd_ln_t* config = sphinx_->ps_get_config(ps_);
+    sphinx_->cmd_ln_set_str_r(config, "_mean", means.constData());
+    sphinx_->cmd_ln_set_str_r(config, "_var", variances.constData());
+    sphinx_->ps_update_mllr(ps_, mllr); // the decoder keeps it, and frees it with the next
 
     inUse_ = kind;
     return true;
@@ -451,14 +449,14 @@ QString Decoder::recognise(const std::vector<short>& heard, const QStringList& v
     const QByteArray jsgf = "#JSGF V1.0;\ngrammar check;\npublic <s> = <w>+;\n<w> = " +
                             known.join(QStringLiteral(" | ")).toUtf8() + ";\n";
     QString hyp;
-    if (ps_set_jsgf_string(ps_, checkSearch, jsgf.constData()) == 0) {
+    if (sphinx_->ps_set_jsgf_string(ps_, checkSearch, jsgf.constData()) == 0) {
         region_ = heard;
         if (decodeUtterance(checkSearch))
-            if (const char* h = ps_get_hyp(ps_, nullptr))
+            if (const char* h = sphinx_->ps_get_hyp(ps_, nullptr))
                 hyp = QString::fromUtf8(h);
     }
     if (hasGrammar_)
-        ps_set_search(ps_, commandSearch);
+        sphinx_->ps_set_search(ps_, commandSearch);
     return hyp;
 }
 
@@ -498,12 +496,12 @@ Reading Decoder::endReading(const QString& sentence)
         r.problem = Reading::Problem::Clipped;
     else if (r.levelDb < limits.quietestDb || (!out.rawSound && out.voiceOverRoomDb < limits.lowestOverRoomDb))
         r.problem = Reading::Problem::TooQuiet;
-    else if (words.isEmpty() || ps_set_jsgf_string(ps_, sentenceSearch, jsgf.constData()) != 0
+    else if (words.isEmpty() || sphinx_->ps_set_jsgf_string(ps_, sentenceSearch, jsgf.constData()) != 0
              || !decodeUtterance(sentenceSearch))
         r.problem = Reading::Problem::Mismatch;
     else {
-        const char* hyp = ps_get_hyp(ps_, nullptr);
-        const Segments sums = sumSegments(ps_);
+        const char* hyp = sphinx_->ps_get_hyp(ps_, nullptr);
+        const Segments sums = sumSegments(*sphinx_, ps_);
         r.problem = hyp && *hyp && sums.speech ? Reading::Problem::None : Reading::Problem::Mismatch;
         const int wordsFrom = regionFirstFrame_ + sums.firstWordFrame, wordsTo = regionFirstFrame_ + sums.lastWordFrame;
         for (int f = 0; f < int(span.voice.size()); ++f)
@@ -516,7 +514,7 @@ Reading Decoder::endReading(const QString& sentence)
             r.problem = Reading::Problem::Mismatch;
     }
     if (hasGrammar_)
-        ps_set_search(ps_, commandSearch);
+        sphinx_->ps_set_search(ps_, commandSearch);
     applyGrammar();
     return r;
 }
@@ -537,9 +535,9 @@ Outcome Decoder::end()
 void Decoder::judge(Outcome& out, const SpeechSpan& span)
 {
     int32 score = 0;
-    const char* hyp = ps_get_hyp(ps_, &score);
+    const char* hyp = sphinx_->ps_get_hyp(ps_, &score);
     out.words = hyp ? QString::fromUtf8(hyp) : QString();
-    const Segments sums = sumSegments(ps_);
+    const Segments sums = sumSegments(*sphinx_, ps_);
     out.hadSpeech = sums.speech;
     out.phrasePhones = int(sums.pronunciation.size());
     out.wordFrames = sums.wordFrames;
@@ -575,11 +573,11 @@ void Decoder::measureMargin(Outcome& out, const SpeechSpan& span, int pathScore)
         return;
     // Whole path scores: the search chose by them, with its penalties for words and silences.
     int32 score = 0;
-    if (const char* second = ps_get_hyp(ps_, &score); second && *second) {
+    if (const char* second = sphinx_->ps_get_hyp(ps_, &score); second && *second) {
         out.runnerUp = QString::fromUtf8(second);
         out.margin = (double(pathScore) - score) / double(std::max(1, span.voiceFrames));
     }
-    ps_set_search(ps_, commandSearch);
+    sphinx_->ps_set_search(ps_, commandSearch);
 }
 
 // The phrase against the utterance read as free phones: speech unlike the phrase fits them far better.

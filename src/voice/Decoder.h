@@ -16,6 +16,7 @@ struct ps_decoder_s;
 namespace voice {
 
 struct Segments;
+struct SphinxLibrary;
 
 // How speech that is none of the phrases gets turned away.
 struct Rejection {
@@ -133,7 +134,8 @@ public:
     QString recognise(const std::vector<short>& heard, const QStringList& vocabulary, ProfileKind model);
 
 private:
-    Decoder(DecoderSettings settings, ps_decoder_s* ps, std::unique_ptr<AudioFrontEnd> frontEnd);
+    Decoder(DecoderSettings settings, std::unique_ptr<const SphinxLibrary> sphinx, ps_decoder_s* ps,
+            std::unique_ptr<AudioFrontEnd> frontEnd);
     bool pronounceable(const QString& word) const;
     void addDictionaryWords(QStringList words);
     QStringList pronunciation(const QString& word) const;
@@ -151,6 +153,7 @@ private:
 
 
     DecoderSettings settings_;
+    std::unique_ptr<const SphinxLibrary> sphinx_;
     ps_decoder_s* ps_;
     // Phrases with their grammar and the common words that compete with them.
     struct Listened {

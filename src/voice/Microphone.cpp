@@ -1,8 +1,7 @@
 // The desktop's microphone, through its sound server (PulseAudio, or PipeWire's PulseAudio service).
 #include "Microphone.h"
 
-#include <pulse/error.h>
-#include <pulse/stream.h>
+#include "PulseLibrary.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -27,12 +26,9 @@ Microphone::~Microphone()
     close();
 }
 
-platform::Result<> Microphone::probe()
+const PulseLibrary& Microphone::pa() const
 {
-    const platform::Result<MicrophoneInfo> found = FindMicrophone(source_);
-    if (!found)
-        return platform::Failure{found.why()};
-    return {};
+    return server_->pulse();
 }
 
 platform::Result<> Microphone::start()
@@ -49,7 +45,7 @@ platform::Result<> Microphone::start()
     }
     device_ = *found;
     const pa_sample_spec format{PA_SAMPLE_S16LE, Rate, 1};
-    stream_ = pa_stream_new(server_->context(), "Voice command", &format, nullptr);
+    stream_ = pa().pa_stream_new(server_->context(), "Voice command", &format, nullptr);
     pa_buffer_attr attr{};
     attr.maxlength = uint32_t(-1);
     attr.fragsize = FragmentBytes;
@@ -57,9 +53,9 @@ platform::Result<> Microphone::start()
     // Not moved when the microphone goes: a recording of another source is not what the user said.
     const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE | PA_STREAM_INTERPOLATE_TIMING
                                          | PA_STREAM_AUTO_TIMING_UPDATE);
-    if (!stream_ || pa_stream_connect_record(stream_, name.constData(), &attr, flags) < 0
-        || !server_->pumpUntil([&] { return pa_stream_get_state(stream_) != PA_STREAM_CREATING; }, OpenMs)
-        || pa_stream_get_state(stream_) != PA_STREAM_READY) {
+    if (!stream_ || pa().pa_stream_connect_record(stream_, name.constData(), &attr, flags) < 0
+        || !server_->pumpUntil([&] { return pa().pa_stream_get_state(stream_) != PA_STREAM_CREATING; }, OpenMs)
+        || pa().pa_stream_get_state(stream_) != PA_STREAM_READY) {
         const QString why = server_->lastError();
         close();
         return platform::Fail(QStringLiteral("The microphone %1 could not be opened (%2), so voice commands are off.")
@@ -70,7 +66,7 @@ platform::Result<> Microphone::start()
 
 bool Microphone::streaming() const
 {
-    return server_ && server_->alive() && stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY;
+    return server_ && server_->alive() && stream_ && pa().pa_stream_get_state(stream_) == PA_STREAM_READY;
 }
 
 platform::Failure Microphone::lost() const
@@ -84,17 +80,17 @@ size_t Microphone::take(short* buffer, size_t max)
     size_t n = std::min(max, pending_.size());
     std::copy_n(pending_.begin(), n, buffer);
     pending_.erase(pending_.begin(), pending_.begin() + long(n));
-    while (n < max && pa_stream_readable_size(stream_) > 0) {
+    while (n < max && pa().pa_stream_readable_size(stream_) > 0) {
         const void* data = nullptr;
         size_t bytes = 0;
-        if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0)
+        if (pa().pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0)
             break;
         const size_t samples = bytes / sizeof(short);
         std::vector<short> fragment(samples);
         if (data)
             std::memcpy(fragment.data(), data, samples * sizeof(short));
         // A hole in the recording reads as silence.
-        pa_stream_drop(stream_);
+        pa().pa_stream_drop(stream_);
         const size_t used = std::min(max - n, samples);
         std::copy_n(fragment.begin(), used, buffer + n);
         pending_.insert(pending_.end(), fragment.begin() + long(used), fragment.end());
@@ -131,7 +127,7 @@ std::vector<short> Microphone::stop()
     // Then what the server still holds.
     pa_usec_t held = 0;
     int negative = 0;
-    if (!streaming() || pa_stream_get_latency(stream_, &held, &negative) < 0 || negative)
+    if (!streaming() || pa().pa_stream_get_latency(stream_, &held, &negative) < 0 || negative)
         held = 0;
     const size_t due = rest.size() + std::min<size_t>(size_t(held * Rate / 1000000), Rate / 2);
     QElapsedTimer clock;
@@ -147,8 +143,8 @@ std::vector<short> Microphone::stop()
 void Microphone::close()
 {
     if (stream_) {
-        pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
+        pa().pa_stream_disconnect(stream_);
+        pa().pa_stream_unref(stream_);
     }
     stream_ = nullptr;
     server_.reset();

@@ -18,7 +18,6 @@ public:
     // `source`: the server's name for it; empty follows the desktop's default input.
     explicit Microphone(QString source = {}) : source_(std::move(source)) {}
     ~Microphone() override;
-    platform::Result<> probe() override;
     platform::Result<> start() override;
     platform::Result<size_t> read(short* buffer, size_t max) override;
     std::vector<short> stop() override;
@@ -26,6 +25,7 @@ public:
     QString name() const override { return device_.name; }
 
 private:
+    const PulseLibrary& pa() const; // of the open connection
     size_t take(short* buffer, size_t max); // what has arrived, up to max
     bool streaming() const;
     platform::Failure lost() const;

@@ -1,10 +1,7 @@
 // One connection to the desktop's sound server (PulseAudio, or PipeWire's PulseAudio service).
 #include "SoundServer.h"
 
-#include <pulse/context.h>
-#include <pulse/error.h>
-#include <pulse/introspect.h>
-#include <pulse/mainloop.h>
+#include "PulseLibrary.h"
 
 #include <QElapsedTimer>
 #include <optional>
@@ -49,45 +46,51 @@ platform::Failure NoServer(const QString& why)
 }
 } // namespace
 
-SoundServer::SoundServer() : loop_(pa_mainloop_new())
+SoundServer::SoundServer(std::unique_ptr<const PulseLibrary> pulse) : pulse_(std::move(pulse))
 {
-    context_ = pa_context_new(pa_mainloop_get_api(loop_), "Varrow");
+    loop_ = pulse_->pa_mainloop_new();
+    context_ = pulse_->pa_context_new(pulse_->pa_mainloop_get_api(loop_), "Varrow");
 }
 
 SoundServer::~SoundServer()
 {
     if (context_) {
-        pa_context_disconnect(context_);
-        pa_context_unref(context_);
+        pulse_->pa_context_disconnect(context_);
+        pulse_->pa_context_unref(context_);
     }
-    pa_mainloop_free(loop_);
+    pulse_->pa_mainloop_free(loop_);
 }
 
 platform::Result<std::unique_ptr<SoundServer>> SoundServer::connect()
 {
-    std::unique_ptr<SoundServer> server(new SoundServer);
-    if (!server->context_ || pa_context_connect(server->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
-        || !server->pumpUntil([&] { return pa_context_get_state(server->context_) == PA_CONTEXT_READY; }, AnswerMs))
+    auto pulse = PulseLibrary::Open();
+    if (!pulse)
+        return NoServer(pulse.why());
+    std::unique_ptr<SoundServer> server(new SoundServer(std::make_unique<const PulseLibrary>(*pulse)));
+    const PulseLibrary& pa = *server->pulse_;
+    if (!server->context_ || pa.pa_context_connect(server->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
+        || !server->pumpUntil([&] { return pa.pa_context_get_state(server->context_) == PA_CONTEXT_READY; }, AnswerMs))
         return NoServer(server->context_ ? server->lastError() : QStringLiteral("out of memory"));
     return server;
 }
 
 bool SoundServer::alive() const
 {
-    const pa_context_state_t state = pa_context_get_state(context_);
+    const pa_context_state_t state = pulse_->pa_context_get_state(context_);
     return state != PA_CONTEXT_FAILED && state != PA_CONTEXT_TERMINATED;
 }
 
 QString SoundServer::lastError() const
 {
-    return QString::fromUtf8(pa_strerror(pa_context_errno(context_)));
+    return QString::fromUtf8(pulse_->pa_strerror(pulse_->pa_context_errno(context_)));
 }
 
 bool SoundServer::pump(int waitMs)
 {
     if (!alive())
         return false;
-    if (pa_mainloop_prepare(loop_, waitMs * 1000) < 0 || pa_mainloop_poll(loop_) < 0 || pa_mainloop_dispatch(loop_) < 0)
+    if (pulse_->pa_mainloop_prepare(loop_, waitMs * 1000) < 0 || pulse_->pa_mainloop_poll(loop_) < 0
+        || pulse_->pa_mainloop_dispatch(loop_) < 0)
         return false;
     return alive();
 }
@@ -109,7 +112,7 @@ platform::Result<MicrophoneInfo> SoundServer::microphone(const QString& wanted)
     SourceQuery q;
     QString name = wanted;
     if (name.isEmpty()) {
-        pa_operation_unref(pa_context_get_server_info(context_, OnServerInfo, &q));
+        pulse_->pa_operation_unref(pulse_->pa_context_get_server_info(context_, OnServerInfo, &q));
         if (!pumpUntil([&] { return q.answered; }, AnswerMs))
             return NoServer(lastError());
         name = q.defaultSource;
@@ -117,7 +120,8 @@ platform::Result<MicrophoneInfo> SoundServer::microphone(const QString& wanted)
     if (!name.isEmpty()) {
         q.answered = false;
         const QByteArray utf8 = name.toUtf8();
-        pa_operation_unref(pa_context_get_source_info_by_name(context_, utf8.constData(), OnSourceInfo, &q));
+        pulse_->pa_operation_unref(
+            pulse_->pa_context_get_source_info_by_name(context_, utf8.constData(), OnSourceInfo, &q));
         if (!pumpUntil([&] { return q.answered; }, AnswerMs))
             return NoServer(lastError());
     }
@@ -130,14 +134,6 @@ platform::Result<MicrophoneInfo> SoundServer::microphone(const QString& wanted)
         return platform::Fail(QStringLiteral("The sound server has no microphone (only %1, which records what is "
                                              "played), so voice commands are off.").arg(q.found->description));
     return *q.found;
-}
-
-platform::Result<MicrophoneInfo> FindMicrophone(const QString& wanted)
-{
-    auto server = SoundServer::connect();
-    if (!server)
-        return platform::Failure{server.why()};
-    return (*server)->microphone(wanted);
 }
 
 } // namespace voice

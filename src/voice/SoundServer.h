@@ -11,6 +11,8 @@ struct pa_mainloop;
 
 namespace voice {
 
+struct PulseLibrary;
+
 struct MicrophoneInfo {
     QString name;        // the server's name for the source
     QString description; // what the desktop shows the user
@@ -35,14 +37,13 @@ public:
     bool alive() const;
     QString lastError() const;
     pa_context* context() const { return context_; }
+    const PulseLibrary& pulse() const { return *pulse_; }
 
 private:
-    SoundServer();
+    explicit SoundServer(std::unique_ptr<const PulseLibrary> pulse);
+    std::unique_ptr<const PulseLibrary> pulse_;
     pa_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
 };
-
-// The microphone that would be used now, without recording from it.
-platform::Result<MicrophoneInfo> FindMicrophone(const QString& wanted = {});
 
 } // namespace voice

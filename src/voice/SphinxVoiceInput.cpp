@@ -31,8 +31,8 @@ public:
     {
         poll_ = new QTimer(this);
         connect(poll_, &QTimer::timeout, this, &VoiceWorker::readChunk);
-        if (const platform::Result<> there = source_->probe(); !there)
-            emit microphoneFailed(there.why());
+        // The sound server is not asked at start: its library, and the dozen it brings, stay out of
+        // memory until the user first talks, and whatever is wrong is told then.
     }
     void tearDown()
     {

@@ -16,8 +16,6 @@ namespace voice {
 class AudioSource {
 public:
     virtual ~AudioSource() = default;
-    // Whether there is something to record from, without recording.
-    virtual platform::Result<> probe() { return {}; }
     // A fresh recording; the reason voice is off when there is nothing to record from.
     virtual platform::Result<> start() = 0;
     // Up to `max` samples at 16 kHz mono that have arrived since the last read; a failure means the

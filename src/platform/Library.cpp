@@ -1,0 +1,14 @@
+// A system library opened when a feature first needs it rather than at start, and its functions.
+#include "Library.h"
+
+namespace platform {
+
+Result<Library> Library::Open(const QString& name, int version)
+{
+    auto library = std::make_shared<QLibrary>(name, version);
+    if (!library->load())
+        return Fail(library->errorString());
+    return Library(std::move(library));
+}
+
+} // namespace platform

@@ -1,0 +1,36 @@
+// The recogniser's libraries, opened by the first decoder instead of at start.
+#include "SphinxLibrary.h"
+#include "platform/Library.h"
+
+#include <QStringList>
+
+namespace voice {
+
+platform::Result<SphinxLibrary> SphinxLibrary::Open()
+{
+    const auto recogniser = platform::Library::Open(QStringLiteral("pocketsphinx"), 3);
+    if (!recogniser)
+        return platform::Fail(QStringLiteral("the speech recogniser is not installed (%1); install libpocketsphinx3")
+                                  .arg(recogniser.why()));
+    const auto base = platform::Library::Open(QStringLiteral("sphinxbase"), 3);
+    if (!base)
+        return platform::Fail(QStringLiteral("the speech recogniser is not installed (%1); install libsphinxbase3")
+                                  .arg(base.why()));
+    SphinxLibrary sphinx;
+    QStringList missing;
+#define VARROW_SPHINX_FIND(name)                                                                                       \
+    if (!recogniser->find(sphinx.name, #name) && !base->find(sphinx.name, #name))                                      \
+        missing << QStringLiteral(#name);
+    VARROW_SPHINX_FUNCTIONS(VARROW_SPHINX_FIND)
+#undef VARROW_SPHINX_FIND
+    if (!missing.isEmpty())
+        return platform::Fail(QStringLiteral("the speech recogniser installed is not the one Varrow was built for (it "
+                                             "lacks %1)").arg(missing.join(QStringLiteral(", "))));
+    // The library's own log would go to stderr. It is process-wide: a "-logfn" per decoder would
+    // close the log file another thread's decoder is writing to, and hang both.
+    static const bool quiet = (sphinx.err_set_logfp(nullptr), true);
+    (void)quiet;
+    return sphinx;
+}
+
+} // namespace voice
