@@ -117,12 +117,10 @@ TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
     auto cd = [&] { return f.agentA->Commands().Item("CDRom"); };
     command("CDRom");
     EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Close CD-Rom|Close");
-    EXPECT_EQ(t.messageBox.shown.size(), 2);
     drive->openOutcome = devices::CdDriver::Outcome::Ok;
     command("CDRom");
     EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Eject CD-Rom|Eject");
-    EXPECT_TRUE(drive->log.contains("closeTray"));
-    EXPECT_EQ(drive->openHandles, 0);
+    EXPECT_TRUE(drive->log.contains("closeTray")); // what each outcome shows and leaves open: CdDoor
 
     int ended = 0;
     QObject::connect(&f, &frmMain::unloaded, [&] { ++ended; });
