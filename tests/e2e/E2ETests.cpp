@@ -220,16 +220,13 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
         EXPECT_GT(DrawnShare(screen, desktop->frame(c.title).adjusted(4, 24, -4, -4)), 0.5);
         EXPECT_EQ(c.hints.isEmpty() ? "" : desktop->xprop(c.title, "_MOTIF_WM_HINTS"), c.hints.toStdString());
         if (c.title == "Run") {
-            // A text that may be executed, as /etc/hostname is on some systems, typed faster than the character
-            // answers: it speaks of the path in the box now, through a refusal and through Browse.
+            // A text that may be executed, as /etc/hostname is on some systems. (That what is said is of the
+            // text in the box now, however fast it is typed: RunTest.)
             const QString text = home.path() + "/hostname";
             ASSERT_TRUE(WriteText(text, "host\n")); // runnable
-            desktop->xdotool({"type", "--delay", "80", QString(50, u'x')});
-            desktop->xdotool({"key", "ctrl+a"});
             desktop->xdotool({"type", "--delay", "80", text});
             const QString found = "started Speak \\\\Emp\\\\Yes ! I found it\\.";
-            const auto said = v.waitFor(found, 10000);
-            ASSERT_TRUE(said) << v.trace().toStdString();
+            ASSERT_TRUE(v.waitFor(found, 10000)) << v.trace().toStdString();
             // The refusal's box stands clear of the character and its balloon.
             ASSERT_TRUE(v.pick(character.center(), "OK"));
             ASSERT_TRUE(v.waitFor("finished Speak Sorry, I can't start this file !")) << v.trace().toStdString();
@@ -245,8 +242,6 @@ TEST_F(EndToEnd, EachDialogStandsBesideTheCharacterPointsAtItsCornerAndHandsItBa
             desktop->xdotool({"type", "--delay", "40", "true"});
             desktop->xdotool({"key", "--delay", "500", "Return", "Return"}); // the first may close the completions
             ASSERT_TRUE(v.waitFor(found)) << v.trace().toStdString();
-            const QString since = v.trace().mid(v.trace().indexOf(said->captured(0)));
-            EXPECT_FALSE(since.contains("started Speak Sorry, there's")) << since.toStdString();
         }
         ASSERT_TRUE(v.pick(character.center(), c.close)) << v.trace().toStdString();
         const auto gone = v.waitFor("window hidden " + traced + " .*");

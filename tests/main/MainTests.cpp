@@ -64,8 +64,6 @@ TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
     EXPECT_EQ(QPoint(f.agentA->Left(), f.agentA->Top()), QPoint(250, -20));
     // Nothing is said at start-up, and placing the character is no drag: nothing is saved.
     EXPECT_EQ(atStart, QStringList({"Show"}));
-    EXPECT_EQ(listed(*f.agentA), QStringList({"Eject CD-Rom", "Read Clipboard", "Say the time", "Show the Calendar",
-                                              "Set the alarm", "Run ...", "About", "Quit"}));
 
     // Stored numbers that are no 16-bit whole number fall back and are told; a place off every screen comes back.
     form.reset();
@@ -119,12 +117,10 @@ TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
     auto cd = [&] { return f.agentA->Commands().Item("CDRom"); };
     command("CDRom");
     EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Close CD-Rom|Close");
-    EXPECT_EQ(t.messageBox.shown.size(), 2);
     drive->openOutcome = devices::CdDriver::Outcome::Ok;
     command("CDRom");
     EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Eject CD-Rom|Eject");
-    EXPECT_TRUE(drive->log.contains("closeTray"));
-    EXPECT_EQ(drive->openHandles, 0);
+    EXPECT_TRUE(drive->log.contains("closeTray")); // what each outcome shows and leaves open: CdDoor
 
     int ended = 0;
     QObject::connect(&f, &frmMain::unloaded, [&] { ++ended; });
