@@ -111,8 +111,10 @@ TEST_F(RealMicrophone, EveryWayToTalkIsHeardAndAMicrophoneThatGoesIsToldOnce)
         ASSERT_TRUE(v.waitFor(serverGoes ? "voice refused No sound server answered .*" : "voice refused .*"))
             << v.trace().toStdString();
         desktop->xdotool({"keyup", "Pause"});
-        // A headset plugged in becomes the default input: the next press hears it.
+        // A headset plugged in becomes the default input: the next press hears it, and not the rest
+        // of what was said to the microphone unplugged.
         if (!serverGoes) {
+            pulse.waitUntilSaid();
             ASSERT_TRUE(pulse.addMicrophone("headset"));
             ASSERT_TRUE(talk(v, pause, clip("Time"), "voice heard sayTime \\(Time\\)")) << v.trace().toStdString();
         }
