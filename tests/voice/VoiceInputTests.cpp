@@ -105,11 +105,10 @@ TEST_F(SphinxVoiceInput, ReadingsAreCheckedCommandsReachTheCharacterAndWithoutAS
     const QString sentence = voice::TrainingSentences().front();
     in.readSentence(sentence);
     say(sentence);
-    say("Please pass the salt");
-    say({});
+    // Another sentence, or none: RealMicrophone.TeachingGenie...
     say(sentence, {"noise", voicetest::Condition::Kind::White, 2});
     say(sentence, {"loud", voicetest::Condition::Kind::Level, 18});
-    EXPECT_EQ(readings, (QList<P>{P::None, P::Mismatch, P::Empty, P::TooQuiet, P::Clipped}));
+    EXPECT_EQ(readings, (QList<P>{P::None, P::TooQuiet, P::Clipped}));
     in.readSentence({});
     say("Time");
     say("Calendar");
