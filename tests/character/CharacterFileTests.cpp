@@ -54,7 +54,6 @@ TEST(CharacterFile, GenieHasEveryAnimationDrawsAFigureAndDamageIsNamed)
         {"varrow-character 1\nsize 64 64\npart a - 0 0\n  ellipse pink none 0 1 1 1 1\nend\n", "line 4"},
         {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\n ellipse c none 0 1 1 1 1\npose rest\n"
          "animation X\n  frame nope 100\nend\n", "\"nope\""},
-        {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\n path c c 1 M 1 2 C 3\npose rest\nend\n", "line 5"},
         {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\n ellipse c none 0 1e308 1 1 1\npose rest\nend\n",
          "not a usable number"},
         {"varrow-character 1\nsize 64 64\ncolour c #ffffff\npart a - 0 0\npose walk\nend\n", "\"rest\""},
