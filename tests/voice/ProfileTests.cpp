@@ -83,11 +83,6 @@ TEST(VoiceProfile, DamagedFilesAreRefusedAndTheRoomChoosesTheModel)
     EXPECT_EQ(d.modelFor({false, 12}), voice::ProfileKind::Full);
     EXPECT_EQ(d.modelFor({false, 25}), voice::ProfileKind::Transform);
     EXPECT_EQ(d.modelFor({true, 45}), voice::ProfileKind::None);
-    auto quiet = *loaded;
-    quiet.room = {true, 45};
-    ASSERT_TRUE(d.setProfile(quiet));
-    EXPECT_EQ(d.modelFor({false, 10}), voice::ProfileKind::Transform);
-    EXPECT_EQ(d.modelFor({true, 50}), voice::ProfileKind::Full);
 
     // A value that is no number, then a short means file, then a short transform.
     QFile means(p.meansPath());
