@@ -78,14 +78,10 @@ TEST_F(CalendarTest, StepsLandOnARealDateInRange)
     }
     EXPECT_EQ(t.messageBox.shown.size(), 2); // the year box comes with "Previous Year" alone
 
-    // A clicked date is where the next step starts, and is not announced; the calendar's own page
-    // turning moves the shown month only.
+    // A clicked date is where the next step starts, and is not announced.
     carriedOut();
     cal.setSelectedDate(QDate(2004, 7, 4));
     EXPECT_TRUE(carriedOut().isEmpty());
     say("nextMonth");
     EXPECT_EQ(cal.Value(), QDate(2004, 8, 4));
-    cal.showNextMonth();
-    say("nextDay");
-    EXPECT_EQ(cal.Value(), QDate(2004, 8, 5));
 }
