@@ -1,14 +1,9 @@
-// Drawn frames: what a shaped window shows of them, the frame cache, and drawing only what moved.
-#include "character/AnimationPlayer.h"
-#include "character/CharacterWindow.h"
-#include "character/FrameCache.h"
+// Drawn frames: what a shaped window shows of them, and drawing only what moved.
 #include "character/Renderer.h"
 #include "desktop/Silhouette.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-using desktop::Silhouette;
 
 namespace {
 character::CharacterData genie()
@@ -60,50 +55,4 @@ TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
             renderer.renderInto(over, to, renderer.changedArea(rest, to, scale));
             EXPECT_EQ(over, renderer.render(to, scale));
         }
-    // A look aside is the eyes only.
-    const QRect eyes = renderer.changedArea(rest, pose("lookLeft"), 2);
-    EXPECT_FALSE(eyes.isEmpty());
-    EXPECT_LT(eyes.width() * eyes.height(), 256 * 320 / 20);
-}
-
-// The cache keeps the most recently shown frames within its budget. Idling must cost next to no
-// drawing: a replayed move is found drawn, and a bob is a shifted frame.
-TEST(Frames, AMovePlayedAgainIsShownFromTheCache)
-{
-    QImage frame(10, 10, QImage::Format_ARGB32_Premultiplied);
-    frame.fill(Qt::red);
-    const desktop::Silhouette s = desktop::Silhouette::of(frame, {10, 10}, false);
-    character::FrameCache cache(2 * s.bytes());
-    character::Pose a, b, c;
-    b.figureDy = 1;
-    c.figureDy = 2;
-    cache.insert(a, 1, false, s);
-    cache.insert(b, 1, false, s);
-    EXPECT_NE(cache.find(a, 1, false), nullptr); // a is the most recent now
-    EXPECT_EQ(cache.find(a, 2, false), nullptr); // another scale is another frame
-    EXPECT_EQ(cache.find(a, 1, true), nullptr);  // and so is another edge
-    cache.insert(c, 1, false, s);
-    EXPECT_EQ(cache.size(), 2u);
-    EXPECT_NE(cache.find(a, 1, false), nullptr);
-    EXPECT_EQ(cache.find(b, 1, false), nullptr);
-    EXPECT_LE(cache.bytes(), 2 * s.bytes());
-
-    const character::CharacterData data = genie();
-    character::CharacterWindow window(QStringLiteral("Genie"));
-    character::AnimationPlayer player(data, window, 0.25, 20);
-    auto play = [&](const char* name) {
-        bool done = false;
-        player.play(*data.animation(QLatin1String(name)), [&] { done = true; });
-        return testsupport::waitUntil([&] { return done; });
-    };
-    const size_t atRest = player.framesDrawn();
-    ASSERT_TRUE(play("Idle4")); // stretching: arms, eyes and mouth change
-    const size_t stretched = player.framesDrawn();
-    EXPECT_GT(stretched - atRest, 8u) << "the move was not tweened";
-    ASSERT_TRUE(play("Idle4"));
-    const size_t replayed = player.framesDrawn();
-    // A late timer may land on a step the first play passed over; not on most of them.
-    EXPECT_LE(replayed - stretched, 2u);
-    ASSERT_TRUE(play("Idle3")); // bobbing: the figure moves up and down as it is
-    EXPECT_EQ(player.framesDrawn(), replayed) << "a bob drew frames of its own";
 }

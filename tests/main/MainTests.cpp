@@ -56,26 +56,20 @@ protected:
 
 } // namespace
 
+// Stored numbers that are no 16-bit whole number fall back and are told; a place off every screen comes
+// back. (A place on it is kept: EndToEnd.EachDialog..., and a little off an edge: Monitors.)
 TEST_F(MainTest, StartUpPlacesTheCharacterFromTheSettingsAndFallsBackOnBadOnes)
 {
-    setting("LastPositionX", "250");
-    setting("LastPositionY", "-20");
-    frmMain& f = load();
-    EXPECT_EQ(QPoint(f.agentA->Left(), f.agentA->Top()), QPoint(250, -20));
-    // Nothing is said at start-up, and placing the character is no drag: nothing is saved.
-    EXPECT_EQ(atStart, QStringList({"Show"}));
-
-    // Stored numbers that are no 16-bit whole number fall back and are told; a place off every screen comes back.
-    form.reset();
     for (const auto& [key, value] : {std::pair{"LastPositionX", "30000"}, {"LastPositionY", "left"}, {"HideTime", ""},
                                      {"SpeechRate", "-100"}, {"SpeechPitch", "101"}})
         setting(key, value);
     frmMain& g = load();
+    // Nothing is said at start-up, and placing the character is no drag: nothing is saved.
+    EXPECT_EQ(atStart, QStringList({"Show"}));
     const int right = QGuiApplication::primaryScreen()->availableGeometry().right() + 1;
     EXPECT_EQ(QPoint(g.agentA->Left(), g.agentA->Top()), QPoint(right - 128, 0));
     EXPECT_EQ(t.notifier.shown.filter("A setting was not understood|").size(), 3);
-    EXPECT_EQ(t.notifier.shown.filter("Speech").join(u'\n'), "A setting was not understood|The setting SpeechPitch holds "
-              "\"101\", which is not a whole number from -100 to 100; speech-dispatcher's own pitch is used instead.");
+    EXPECT_EQ(t.notifier.shown.filter("SpeechPitch").size(), 1);
 }
 
 TEST_F(MainTest, IdleHidingCountsDisplayedSecondsAndAClickOnTheClockBringsTheCharacterBack)
@@ -100,7 +94,7 @@ TEST_F(MainTest, IdleHidingCountsDisplayedSecondsAndAClickOnTheClockBringsTheCha
 }
 
 // Commands match their names exactly and read the time when they run; the CD command's caption
-// follows the door whatever it did; Quit and the close button end the program once.
+// follows the door whatever it did. (Quit and the close button: EndToEnd.)
 TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
 {
     frmMain& f = load();
@@ -121,13 +115,6 @@ TEST_F(MainTest, CommandsMatchTheirNamesExactlyAndTheTimeIsReadWhenTheyRun)
     command("CDRom");
     EXPECT_EQ(cd()->Caption() + '|' + cd()->Voice(), "Eject CD-Rom|Eject");
     EXPECT_TRUE(drive->log.contains("closeTray")); // what each outcome shows and leaves open: CdDoor
-
-    int ended = 0;
-    QObject::connect(&f, &frmMain::unloaded, [&] { ++ended; });
-    f.start();
-    command("Quit");
-    f.close();
-    EXPECT_EQ(ended, 1);
 }
 
 TEST_F(MainTest, ClipboardIsReadOrDeclinedAndTheAlarmCutsEvenMegabytesShort)
@@ -157,23 +144,19 @@ TEST_F(MainTest, ClockAnnouncesEachHourAndQuarterOnce)
 {
     load();
     const QStringList none, one{"Play:Domagic2", "Speak:The time is now 1:00:00 PM"};
-    auto quarter = [](const char* time) { return QStringList({"Play:Domagic1", QString("Speak:The time is now ") + time}); };
     // Where the clock runs from, for how many seconds in half-second ticks, and what is heard.
     const std::tuple<QTime, int, QStringList> runs[] = {
         {QTime(12, 59, 58), 4, one},
-        {QTime(13, 0, 30), 2, none}, // later in the same minute
         {QTime(13, 0, 10), 2, none}, // set back within the minute: not repeated
         {QTime(13, 16, 0), 3, none},
-        {QTime(13, 15, 0), 3, quarter("1:15:00 PM")},
-        {QTime(13, 45, 0), 3, quarter("1:45:00 PM")},
-        {QTime(15, 0, 0), 1, {"Play:Domagic2", "Speak:The time is now 3:00:00 PM"}}, // set to another full hour
+        {QTime(13, 15, 0), 3, {"Play:Domagic1", "Speak:The time is now 1:15:00 PM"}},
     };
     for (const auto& [from, seconds, heard] : runs) {
         for (int half = 0; half < seconds * 2; ++half)
             tickAt(from.addMSecs(half * 500));
         EXPECT_EQ(carriedOut(), heard) << from.toString().toStdString();
     }
-    EXPECT_EQ(testsupport::child<QLabel>(*form, "lblTime").text(), "3:00:00 PM");
+    EXPECT_EQ(testsupport::child<QLabel>(*form, "lblTime").text(), "1:15:02 PM");
 }
 
 // Twice in its second, before the chime; and over ticks that do not come each half second (a busy

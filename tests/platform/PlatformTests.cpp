@@ -63,20 +63,6 @@ TEST(UserReport, WithoutASessionBusStderrAlone)
         qputenv("DBUS_SESSION_BUS_ADDRESS", given);
 }
 
-TEST(UserReport, IconIsTheInstalledThemeNameElseAFile)
-{
-    const QTemporaryDir data;
-    const QByteArray home = qgetenv("XDG_DATA_HOME"), dirs = qgetenv("XDG_DATA_DIRS");
-    qputenv("XDG_DATA_HOME", data.filePath("home").toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", data.path().toLocal8Bit());
-    EXPECT_NE(DesktopNotifications::installedIcon(), "varrow");
-    QDir().mkpath(data.filePath("icons/hicolor/32x32/apps"));
-    QFile(data.filePath("icons/hicolor/32x32/apps/varrow.png")).open(QIODevice::WriteOnly);
-    EXPECT_EQ(DesktopNotifications::installedIcon(), "varrow");
-    qputenv("XDG_DATA_HOME", home);
-    qputenv("XDG_DATA_DIRS", dirs);
-}
-
 // Stored numbers and times are read strictly.
 TEST(Settings, NumbersAndTimesReadStrictly)
 {

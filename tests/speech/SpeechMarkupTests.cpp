@@ -15,8 +15,7 @@ TEST(SpeechMarkup, TagsShowOneTextAndSpeakAnother)
     const SpeechText t = ParseSpeech("\\map=\"Hollin Company\"=\"Hollin Co.\"\\ proudly present to you. Hi");
     EXPECT_EQ(t.shown, "Hollin Co. proudly present to you. Hi");
     EXPECT_EQ(t.spokenUnit(t.units[0]), "Hollin Company");
-    EXPECT_EQ(t.units[0].shownEnd, QString("Hollin Co.").size()); // the whole shown form appears with it
-    EXPECT_EQ(t.units.back().shownEnd, t.shown.size());
+    // The balloon growing with the units: StageTest.IdlingEnds... and SpeechDispatcher.IsHeard...
 
     const SpeechText mail = ParseSpeech("report to \\Ctx=\"E-mail\"\\support@hollin.example");
     EXPECT_EQ(mail.shown, "report to support@hollin.example");

@@ -2,7 +2,6 @@
 #include "voice/CommandLearning.h"
 #include "SpeechClips.h"
 #include "voice/Decoder.h"
-#include "voice/MixtureWeights.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +11,7 @@
 static const QString model = voice::DecoderSettings{}.model;
 
 // Only with consent; an undone command (said again, or cancelled) is not kept; bounded in number;
-// every so many the profile is due again; Forget leaves nothing.
+// every so many the profile is due again. (Forget: RealMicrophone.TeachingGenie...)
 TEST(CommandLearning, KeepsWhatWasNotUndoneWithinBounds)
 {
     QTemporaryDir dir;
@@ -47,9 +46,6 @@ TEST(CommandLearning, KeepsWhatWasNotUndoneWithinBounds)
     EXPECT_GT(due, 0);
     store.markAdapted("mic");
     EXPECT_EQ(store.keptSinceAdaptation("mic"), 0);
-    ASSERT_TRUE(store.forget());
-    EXPECT_FALSE(QDir(store.root()).exists());
-    EXPECT_TRUE(store.recordings("mic").empty());
 }
 
 // A profile whose files are damaged is refused, never handed to the recogniser's library; a whole one
@@ -87,11 +83,6 @@ TEST(VoiceProfile, DamagedFilesAreRefusedAndTheRoomChoosesTheModel)
     EXPECT_EQ(d.modelFor({false, 12}), voice::ProfileKind::Full);
     EXPECT_EQ(d.modelFor({false, 25}), voice::ProfileKind::Transform);
     EXPECT_EQ(d.modelFor({true, 45}), voice::ProfileKind::None);
-    auto quiet = *loaded;
-    quiet.room = {true, 45};
-    ASSERT_TRUE(d.setProfile(quiet));
-    EXPECT_EQ(d.modelFor({false, 10}), voice::ProfileKind::Transform);
-    EXPECT_EQ(d.modelFor({true, 50}), voice::ProfileKind::Full);
 
     // A value that is no number, then a short means file, then a short transform.
     QFile means(p.meansPath());
@@ -102,14 +93,4 @@ TEST(VoiceProfile, DamagedFilesAreRefusedAndTheRoomChoosesTheModel)
         ASSERT_TRUE(QFile::resize(path, size));
         EXPECT_FALSE(voice::VoiceProfile::load(folder, model)) << qPrintable(path);
     }
-}
-
-// The training tools' mixture weights, rebuilt from the decoder's own: every one loads back as it was.
-TEST(MixtureWeights, RebuiltExactlyFromTheDecodersCopy)
-{
-    QTemporaryDir dir;
-    const auto made = voice::RecoverMixtureWeights(model + "/sendump", dir.filePath("mixture_weights"));
-    ASSERT_TRUE(made) << qPrintable(made.why());
-    EXPECT_EQ(QFileInfo(dir.filePath("mixture_weights")).size(), 4 * 5126 * 3 * 128 + 58); // header, counts, checksum
-    EXPECT_FALSE(voice::RecoverMixtureWeights(dir.filePath("none"), dir.filePath("x")));
 }

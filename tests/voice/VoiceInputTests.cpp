@@ -97,7 +97,6 @@ TEST_F(SphinxVoiceInput, ReadingsAreCheckedCommandsReachTheCharacterAndWithoutAS
         const qsizetype before = readings.size() + heard.size();
         clip.setSamples(room.apply(voicetest::Say(synth, text, "en-us"), seed++));
         in.startListening();
-        EXPECT_TRUE(in.listening());
         in.stopListening();
         EXPECT_TRUE(waitUntil([&] { return readings.size() + heard.size() > before; }, 10000)) << qPrintable(text);
     };
@@ -105,11 +104,10 @@ TEST_F(SphinxVoiceInput, ReadingsAreCheckedCommandsReachTheCharacterAndWithoutAS
     const QString sentence = voice::TrainingSentences().front();
     in.readSentence(sentence);
     say(sentence);
-    say("Please pass the salt");
-    say({});
+    // Another sentence, or none: RealMicrophone.TeachingGenie...
     say(sentence, {"noise", voicetest::Condition::Kind::White, 2});
     say(sentence, {"loud", voicetest::Condition::Kind::Level, 18});
-    EXPECT_EQ(readings, (QList<P>{P::None, P::Mismatch, P::Empty, P::TooQuiet, P::Clipped}));
+    EXPECT_EQ(readings, (QList<P>{P::None, P::TooQuiet, P::Clipped}));
     in.readSentence({});
     say("Time");
     say("Calendar");
