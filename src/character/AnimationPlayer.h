@@ -33,7 +33,6 @@ public:
 
     int scaled(int ms) const { return int(ms * timeScale_); }
     // Frames drawn so far; the others shown came from the cache.
-    size_t framesDrawn() const { return drawing_.framesDrawn(); }
 
 private:
     void enterFrame();

@@ -31,11 +31,9 @@ void FigureDrawing::show(Pose p, const std::vector<const Overlay*>& overlays)
     Pose still = p;
     still.figureDx = still.figureDy = 0;
     const desktop::Silhouette* frame = cache_.find(still, scale, compositing);
-    if (!frame) {
+    if (!frame)
         frame = &cache_.insert(still, scale, compositing,
                                desktop::Silhouette::of(draw(still, scale), data_.size, compositing));
-        ++framesDrawn_;
-    }
     // Where the frame differs from the one shown is known from the parts alone, unless the figure
     // as a whole moved.
     std::optional<QRect> changed;

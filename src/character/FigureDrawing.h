@@ -20,7 +20,6 @@ public:
     // The window needs everything again (its scale or its compositing changed).
     void forget() { drawn_.reset(); }
     // Frames drawn so far; the others shown came from the cache.
-    size_t framesDrawn() const { return framesDrawn_; }
 
 private:
     QImage draw(const Pose& pose, qreal scale);
@@ -29,7 +28,6 @@ private:
     CharacterWindow& window_;
     Renderer renderer_;
     FrameCache cache_;
-    size_t framesDrawn_ = 0;
     std::optional<Pose> drawn_; // with overlays applied: what the window shows now
     Pose drawnStill_;           // what is shown, the figure's own move aside
     QPoint drawnShift_;

@@ -16,8 +16,6 @@ public:
     // most recent.
     const desktop::Silhouette* find(const Pose& pose, qreal scale, bool compositing);
     const desktop::Silhouette& insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame);
-    size_t size() const { return entries_.size(); }
-    qsizetype bytes() const { return bytes_; }
 
 private:
     struct Entry {
