@@ -11,4 +11,11 @@ Result<Library> Library::Open(const QString& name, int version)
     return Library(std::move(library));
 }
 
+Result<> FunctionTable::complete() const
+{
+    if (missing_.isEmpty())
+        return {};
+    return Fail(QStringLiteral("it lacks %1").arg(missing_.join(QStringLiteral(", "))));
+}
+
 } // namespace platform

@@ -3,7 +3,10 @@
 #include "Result.h"
 
 #include <QLibrary>
+#include <QStringList>
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 namespace platform {
 
@@ -25,6 +28,28 @@ public:
 private:
     explicit Library(std::shared_ptr<QLibrary> library) : library_(std::move(library)) {}
     std::shared_ptr<QLibrary> library_; // never unloaded: code of it may still run on other threads
+};
+
+// Fills a table of functions from one or more libraries, so that a library of another version is
+// told with every function it lacks rather than failing at the first call.
+class FunctionTable {
+public:
+    FunctionTable(std::initializer_list<const Library*> libraries) : libraries_(libraries) {}
+
+    template <typename F> void operator()(F*& function, const char* symbol)
+    {
+        for (const Library* library : libraries_)
+            if (library->find(function, symbol))
+                return;
+        missing_ << QString::fromLatin1(symbol);
+    }
+
+    // Succeeds if every function was found, else fails with their names.
+    Result<> complete() const;
+
+private:
+    std::vector<const Library*> libraries_;
+    QStringList missing_;
 };
 
 } // namespace platform

@@ -22,18 +22,21 @@ struct EspeakFunctions {
     decltype(&::espeak_Cancel) espeak_Cancel = nullptr;
     decltype(&::espeak_Terminate) espeak_Terminate = nullptr;
 
-    // Why the library cannot be used, or nothing.
-    QString open()
+    platform::Result<> open()
     {
         const auto library = platform::Library::Open(QStringLiteral("espeak-ng"), 1);
         if (!library)
-            return library.why();
-        const bool all = library->find(espeak_Initialize, "espeak_Initialize")
-                         && library->find(espeak_SetVoiceByName, "espeak_SetVoiceByName")
-                         && library->find(espeak_SetSynthCallback, "espeak_SetSynthCallback")
-                         && library->find(espeak_Synth, "espeak_Synth") && library->find(espeak_Cancel, "espeak_Cancel")
-                         && library->find(espeak_Terminate, "espeak_Terminate");
-        return all ? QString() : QStringLiteral("it is not the version Varrow was built for");
+            return platform::Fail(library.why());
+        platform::FunctionTable table{&*library};
+        table(espeak_Initialize, "espeak_Initialize");
+        table(espeak_SetVoiceByName, "espeak_SetVoiceByName");
+        table(espeak_SetSynthCallback, "espeak_SetSynthCallback");
+        table(espeak_Synth, "espeak_Synth");
+        table(espeak_Cancel, "espeak_Cancel");
+        table(espeak_Terminate, "espeak_Terminate");
+        if (const auto all = table.complete(); !all)
+            return platform::Fail(QStringLiteral("it is not the version Varrow was built for: ") + all.why());
+        return {};
     }
 };
 
@@ -67,18 +70,19 @@ int onSynth(short*, int, espeak_EVENT* events)
     return 0;
 }
 
-// Off the UI thread: the problem to tell the user, or nothing.
-QString startLibrary(EspeakFunctions& espeak)
+// Off the UI thread: started, or the problem to tell the user.
+platform::Result<> startLibrary(EspeakFunctions& espeak)
 {
-    if (const QString why = espeak.open(); !why.isEmpty())
-        return QStringLiteral("the speech synthesiser espeak-ng cannot be used (%1), so speech is shown in the balloon "
-                              "only").arg(why);
+    if (const auto opened = espeak.open(); !opened)
+        return platform::Fail(QStringLiteral("the speech synthesiser espeak-ng cannot be used (%1), so speech is shown "
+                                             "in the balloon only").arg(opened.why()));
     if (espeak.espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0)
-        return QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so speech is "
-                              "shown in the balloon only");
+        return platform::Fail(QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so speech is "
+                              "shown in the balloon only"));
     if (espeak.espeak_SetVoiceByName("en-us") != EE_OK && espeak.espeak_SetVoiceByName("en") != EE_OK) {
         espeak.espeak_Terminate();
-        return QStringLiteral("the speech synthesiser has no English voice, so speech is shown in the balloon only");
+        return platform::Fail(
+            QStringLiteral("the speech synthesiser has no English voice, so speech is shown in the balloon only"));
     }
     espeak.espeak_SetSynthCallback(onSynth);
     // The library opens the sound server's stream at its first sound, which takes a second or more:
@@ -149,11 +153,11 @@ void EspeakSpeaker::prepare()
     }
     state_ = State::Starting;
     calls_.post([live = live_, espeak = espeak_] {
-        const QString problem = startLibrary(*espeak);
-        *live = problem.isEmpty();
+        const auto started = startLibrary(*espeak);
+        *live = started.ok();
         const std::lock_guard lock(library().mutex);
         if (EspeakSpeaker* s = library().speaker)
-            s->libraryStarted(problem);
+            s->libraryStarted(started.why());
     });
 }
 

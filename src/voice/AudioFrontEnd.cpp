@@ -99,13 +99,16 @@ float Median(std::vector<float> values)
 platform::Result<std::unique_ptr<AudioFrontEnd>> MakeFrontEnd(const FrontEndSettings& settings)
 {
     const auto library = platform::Library::Open(QStringLiteral("webrtc_audio_processing"), 1);
-    MakeProcessing* make = nullptr;
+    if (!library)
+        return platform::Fail(QStringLiteral("the audio front end is not installed (%1); install "
+                                             "libwebrtc-audio-processing1").arg(library.why()));
     // webrtc::AudioProcessing::Create(), by its C++ name: the rest of the library is reached through
     // the object it makes.
-    if (!library || !library->find(make, "_ZN6webrtc15AudioProcessing6CreateEv"))
-        return platform::Fail(QStringLiteral("the audio front end is not installed (%1); install "
-                                             "libwebrtc-audio-processing1")
-                                  .arg(library ? QStringLiteral("no AudioProcessing::Create") : library.why()));
+    MakeProcessing* make = nullptr;
+    platform::FunctionTable table{&*library};
+    table(make, "_ZN6webrtc15AudioProcessing6CreateEv");
+    if (const auto all = table.complete(); !all)
+        return platform::Fail(QStringLiteral("the audio front end is not the one Varrow was built for (%1)").arg(all.why()));
     auto f = std::make_unique<WebRtcFrontEnd>(settings, make);
     if (!f->ok())
         return platform::Fail(QStringLiteral("the audio front end could not start"));

@@ -2,8 +2,6 @@
 #include "PulseLibrary.h"
 #include "platform/Library.h"
 
-#include <QStringList>
-
 namespace voice {
 
 platform::Result<PulseLibrary> PulseLibrary::Open()
@@ -13,15 +11,13 @@ platform::Result<PulseLibrary> PulseLibrary::Open()
         return platform::Fail(QStringLiteral("the sound server's client library is not installed (%1); install "
                                              "libpulse0").arg(library.why()));
     PulseLibrary pulse;
-    QStringList missing;
-#define VARROW_PULSE_FIND(name)                                                                                        \
-    if (!library->find(pulse.name, #name))                                                                             \
-        missing << QStringLiteral(#name);
+    platform::FunctionTable table{&*library};
+#define VARROW_PULSE_FIND(name) table(pulse.name, #name);
     VARROW_PULSE_FUNCTIONS(VARROW_PULSE_FIND)
 #undef VARROW_PULSE_FIND
-    if (!missing.isEmpty())
-        return platform::Fail(QStringLiteral("the sound server's client library lacks %1")
-                                  .arg(missing.join(QStringLiteral(", "))));
+    if (const auto all = table.complete(); !all)
+        return platform::Fail(
+            QStringLiteral("the sound server's client library is not the one Varrow was built for (%1)").arg(all.why()));
     return pulse;
 }
 

@@ -2,8 +2,6 @@
 #include "SphinxLibrary.h"
 #include "platform/Library.h"
 
-#include <QStringList>
-
 namespace voice {
 
 platform::Result<SphinxLibrary> SphinxLibrary::Open()
@@ -17,15 +15,13 @@ platform::Result<SphinxLibrary> SphinxLibrary::Open()
         return platform::Fail(QStringLiteral("the speech recogniser is not installed (%1); install libsphinxbase3")
                                   .arg(base.why()));
     SphinxLibrary sphinx;
-    QStringList missing;
-#define VARROW_SPHINX_FIND(name)                                                                                       \
-    if (!recogniser->find(sphinx.name, #name) && !base->find(sphinx.name, #name))                                      \
-        missing << QStringLiteral(#name);
+    platform::FunctionTable table{&*recogniser, &*base};
+#define VARROW_SPHINX_FIND(name) table(sphinx.name, #name);
     VARROW_SPHINX_FUNCTIONS(VARROW_SPHINX_FIND)
 #undef VARROW_SPHINX_FIND
-    if (!missing.isEmpty())
-        return platform::Fail(QStringLiteral("the speech recogniser installed is not the one Varrow was built for (it "
-                                             "lacks %1)").arg(missing.join(QStringLiteral(", "))));
+    if (const auto all = table.complete(); !all)
+        return platform::Fail(
+            QStringLiteral("the speech recogniser installed is not the one Varrow was built for (%1)").arg(all.why()));
     // The library's own log would go to stderr. It is process-wide: a "-logfn" per decoder would
     // close the log file another thread's decoder is writing to, and hang both.
     static const bool quiet = (sphinx.err_set_logfp(nullptr), true);
