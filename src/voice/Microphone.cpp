@@ -34,7 +34,7 @@ const PulseLibrary& Microphone::pa() const
 platform::Result<> Microphone::start()
 {
     close();
-    auto server = SoundServer::connect();
+    auto server = SoundServer::connect(pulse_);
     if (!server)
         return platform::Failure{server.why()};
     server_ = std::move(*server);

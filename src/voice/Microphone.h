@@ -32,6 +32,7 @@ private:
     void close();
 
     QString source_;
+    std::shared_ptr<const PulseLibrary> pulse_; // opened by the first recording
     MicrophoneInfo device_; // the one recording now
     std::unique_ptr<SoundServer> server_;
     pa_stream* stream_ = nullptr;

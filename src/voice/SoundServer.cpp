@@ -46,7 +46,7 @@ platform::Failure NoServer(const QString& why)
 }
 } // namespace
 
-SoundServer::SoundServer(std::unique_ptr<const PulseLibrary> pulse) : pulse_(std::move(pulse))
+SoundServer::SoundServer(std::shared_ptr<const PulseLibrary> pulse) : pulse_(std::move(pulse))
 {
     loop_ = pulse_->pa_mainloop_new();
     context_ = pulse_->pa_context_new(pulse_->pa_mainloop_get_api(loop_), "Varrow");
@@ -61,12 +61,15 @@ SoundServer::~SoundServer()
     pulse_->pa_mainloop_free(loop_);
 }
 
-platform::Result<std::unique_ptr<SoundServer>> SoundServer::connect()
+platform::Result<std::unique_ptr<SoundServer>> SoundServer::connect(std::shared_ptr<const PulseLibrary>& pulse)
 {
-    auto pulse = PulseLibrary::Open();
-    if (!pulse)
-        return NoServer(pulse.why());
-    std::unique_ptr<SoundServer> server(new SoundServer(std::make_unique<const PulseLibrary>(*pulse)));
+    if (!pulse) {
+        auto opened = PulseLibrary::Open();
+        if (!opened)
+            return NoServer(opened.why());
+        pulse = std::make_shared<const PulseLibrary>(*opened);
+    }
+    std::unique_ptr<SoundServer> server(new SoundServer(pulse));
     const PulseLibrary& pa = *server->pulse_;
     if (!server->context_ || pa.pa_context_connect(server->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
         || !server->pumpUntil([&] { return pa.pa_context_get_state(server->context_) == PA_CONTEXT_READY; }, AnswerMs))

@@ -21,8 +21,9 @@ struct MicrophoneInfo {
 // Driven by the thread that made it: its calls wait for the server's answers themselves.
 class SoundServer {
 public:
-    // A connection, or why there is none. Never starts a server.
-    static platform::Result<std::unique_ptr<SoundServer>> connect();
+    // A connection, or why there is none. Never starts a server. The client library is opened by the
+    // first connection into `pulse`, which the caller keeps for the next.
+    static platform::Result<std::unique_ptr<SoundServer>> connect(std::shared_ptr<const PulseLibrary>& pulse);
     ~SoundServer();
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
@@ -40,8 +41,8 @@ public:
     const PulseLibrary& pulse() const { return *pulse_; }
 
 private:
-    explicit SoundServer(std::unique_ptr<const PulseLibrary> pulse);
-    std::unique_ptr<const PulseLibrary> pulse_;
+    explicit SoundServer(std::shared_ptr<const PulseLibrary> pulse);
+    std::shared_ptr<const PulseLibrary> pulse_;
     pa_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
 };
