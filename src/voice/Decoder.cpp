@@ -135,12 +135,12 @@ void Decoder::setRejection(const Rejection& r)
         cmd_ln_t* config = sphinx_->ps_get_config(ps_);
         const double beam = sphinx_->cmd_ln_float_r(config, "-beam"), pbeam = sphinx_->cmd_ln_float_r(config, "-pbeam");
         const long plain = sphinx_->cmd_ln_int_r(config, "-allphone_ci");
-        sphinx_->cmd_ln_set_float_r(config, "-beam", double(1e-20));
-        sphinx_->cmd_ln_set_float_r(config, "-pbeam", double(1e-20));
+        sphinx_->cmd_ln_set_float_r(config, "-beam", 1e-20);
+        sphinx_->cmd_ln_set_float_r(config, "-pbeam", 1e-20);
         sphinx_->cmd_ln_set_int_r(config, "-allphone_ci", TRUE);
         readingSearchAdded_ = sphinx_->ps_set_allphone_file(ps_, readingSearch, settings_.phoneModel.toLocal8Bit().constData()) == 0;
-        sphinx_->cmd_ln_set_float_r(config, "-beam", double(beam));
-        sphinx_->cmd_ln_set_float_r(config, "-pbeam", double(pbeam));
+        sphinx_->cmd_ln_set_float_r(config, "-beam", beam);
+        sphinx_->cmd_ln_set_float_r(config, "-pbeam", pbeam);
         sphinx_->cmd_ln_set_int_r(config, "-allphone_ci", plain);
         if (hasGrammar_)
             sphinx_->ps_set_search(ps_, commandSearch);
@@ -153,9 +153,9 @@ void Decoder::setRejection(const Rejection& r)
         cmd_ln_t* config = sphinx_->ps_get_config(ps_);
         const double lw = sphinx_->cmd_ln_float_r(config, "-lw");
         if (r.loopWeight > 0)
-            sphinx_->cmd_ln_set_float_r(config, "-lw", double(r.loopWeight));
+            sphinx_->cmd_ln_set_float_r(config, "-lw", r.loopWeight);
         phoneSearchAdded_ = sphinx_->ps_set_jsgf_string(ps_, phoneSearch, loop.constData()) == 0;
-        sphinx_->cmd_ln_set_float_r(config, "-lw", double(lw));
+        sphinx_->cmd_ln_set_float_r(config, "-lw", lw);
         if (hasGrammar_)
             sphinx_->ps_set_search(ps_, commandSearch);
     }
