@@ -72,6 +72,11 @@ public:
             connect(o, &QObject::destroyed, this, [this, o] { painted_.remove(o); });
             trace_.line(QStringLiteral("window painted ") + titleOf(static_cast<QWidget*>(o)));
         }
+        // Keys reach a window once it is active here, not when the window manager has focused it.
+        if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) && o->isWidgetType()
+            && static_cast<QWidget*>(o)->isWindow() && !o->inherits("QMenu"))
+            trace_.line(QStringLiteral("window %1 ").arg(e->type() == QEvent::WindowActivate ? "active" : "inactive")
+                        + titleOf(static_cast<QWidget*>(o)));
         if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && o->isWidgetType()) {
             auto* w = static_cast<QWidget*>(o);
             if (w->isWindow() && !w->inherits("QMenu") && !w->inherits("QToolTip"))

@@ -444,6 +444,24 @@ bool Varrow::pick(const QPoint& at, const QString& entry)
     return item.has_value();
 }
 
+bool Varrow::keyTo(const QString& title, const QString& keys)
+{
+    // The window last taken as active and not left since: one is taken before the other is left.
+    auto isActive = [&] {
+        QString active;
+        auto m = QRegularExpression("^\\d+ window (in)?active (.*)$", QRegularExpression::MultilineOption).globalMatch(trace());
+        while (m.hasNext())
+            if (const auto line = m.next(); line.captured(1).isEmpty() || line.captured(2) == active)
+                active = line.captured(1).isEmpty() ? line.captured(2) : QString();
+        return active == QString(title).replace(' ', '_');
+    };
+    // xdotool fails now and then on a window the window manager is still taking in.
+    if (!WaitUntil([&] { return desktop_.activate(title) && WaitUntil(isActive, 1000, 20); }, 5000, 100))
+        return false;
+    desktop_.xdotool({"key", keys});
+    return true;
+}
+
 QString ProgramPath()
 {
     // Another build of the program (an earlier one, or an installed one) can be run in its place.

@@ -157,6 +157,8 @@ public:
     // Waits until the character stands on the desktop; its window, null when it did not come.
     QRect waitShown(int timeoutMs = 15000);
 
+    // Activates the window with this title and, once the program has taken it as active, presses `keys`.
+    bool keyTo(const QString& title, const QString& keys);
     // Right-clicks the character at `at` (logical pixels, as traced) and clicks the menu entry with this text.
     bool pick(const QPoint& at, const QString& entry);
 

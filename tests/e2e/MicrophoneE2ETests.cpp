@@ -147,9 +147,8 @@ TEST_F(RealMicrophone, TeachingGenieMakesAProfileThatIsUsedAndForgetDeletesIt)
     QString sentence = shown->captured(1);
     int swapped = 0;
     auto another = [&](int n) {
-        desktop->activate("Teach Genie your voice");
-        desktop->xdotool({"key", "alt+a"});
-        const auto other = v.waitFor(QString("training sentence %1/20 (.*)").arg(n));
+        const auto other = v.keyTo("Teach Genie your voice", "alt+a")
+                               ? v.waitFor(QString("training sentence %1/20 (.*)").arg(n)) : std::nullopt;
         const bool changed = other && other->captured(1) != std::exchange(sentence, other ? other->captured(1) : sentence);
         return changed && ++swapped < 4;
     };
@@ -179,8 +178,7 @@ TEST_F(RealMicrophone, TeachingGenieMakesAProfileThatIsUsedAndForgetDeletesIt)
     ASSERT_TRUE(v.waitFor("voice heard sayDate \\(Date\\)")) << v.trace().toStdString();
 
     ASSERT_TRUE(v.pick(character.center(), "Forget my voice"));
-    desktop->activate("Forget my voice");
-    desktop->xdotool({"key", "alt+y"});
+    ASSERT_TRUE(v.keyTo("Forget my voice", "alt+y")) << v.trace().toStdString() << v.errors().toStdString();
     ASSERT_TRUE(v.waitFor("voice forgotten")) << v.trace().toStdString();
     EXPECT_FALSE(QDir(home.path() + "/data/Varrow/voice").exists());
 }
