@@ -6,6 +6,8 @@
 namespace character {
 
 namespace {
+constexpr qsizetype maxDrawnOnce = 4096; // far more poses than a character shows; 100 KB at most
+
 size_t hashOf(const Pose& pose)
 {
     size_t h = qHashMulti(0, pose.figureDx, pose.figureDy, pose.figureScale, pose.opacity);
@@ -36,8 +38,17 @@ const desktop::Silhouette* FrameCache::find(const Pose& pose, qreal scale, bool 
 
 const desktop::Silhouette& FrameCache::insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame)
 {
+    const size_t hash = hashOf(pose);
+    // A hash seen twice may be two poses that share it: then one frame is kept a drawing early.
+    if (const size_t drawn = qHashMulti(hash, scale, compositing); !drawnOnce_.contains(drawn)) {
+        if (drawnOnce_.size() >= maxDrawnOnce)
+            drawnOnce_.clear();
+        drawnOnce_.insert(drawn);
+        passing_ = std::move(frame);
+        return passing_;
+    }
     bytes_ += frame.bytes();
-    entries_.push_front(Entry{hashOf(pose), pose, scale, compositing, std::move(frame)});
+    entries_.push_front(Entry{hash, pose, scale, compositing, std::move(frame)});
     // The newest frame stays even when it alone is over the budget: it is the one on screen.
     while (bytes_ > budget_ && entries_.size() > 1) {
         bytes_ -= entries_.back().frame.bytes();

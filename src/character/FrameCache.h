@@ -3,11 +3,13 @@
 #include "CharacterFile.h"
 #include "desktop/Silhouette.h"
 
+#include <QSet>
 #include <list>
 
 namespace character {
 
-// The most recently shown frames, up to a memory budget; the least recently shown go first.
+// The most recently shown frames, up to a memory budget; the least recently shown go first. A frame
+// is kept from its second drawing on: one-off moves, like the entrance, hold no memory afterwards.
 class FrameCache {
 public:
     explicit FrameCache(qsizetype budgetBytes) : budget_(budgetBytes) {}
@@ -15,6 +17,7 @@ public:
     // The frame drawn for this pose at this scale and edge, if it is still kept; it is then the
     // most recent.
     const desktop::Silhouette* find(const Pose& pose, qreal scale, bool compositing);
+    // The frame, kept if this pose was drawn before; one not kept lasts until the next insert.
     const desktop::Silhouette& insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame);
 
 private:
@@ -26,6 +29,8 @@ private:
         desktop::Silhouette frame;
     };
     std::list<Entry> entries_; // most recent first
+    QSet<size_t> drawnOnce_;   // poses, with scale and edge, drawn but not kept
+    desktop::Silhouette passing_;
     qsizetype bytes_ = 0;
     qsizetype budget_;
 };

@@ -1,4 +1,5 @@
 // Drawn frames: what a shaped window shows of them, and drawing only what moved.
+#include "character/FrameCache.h"
 #include "character/Renderer.h"
 #include "desktop/Silhouette.h"
 #include "support/TestSupport.h"
@@ -36,8 +37,9 @@ TEST(Frames, WithoutACompositorTheEdgeIsCutAtHalfCoverAndShownInItsOwnColour)
     EXPECT_EQ(blended.image.pixel(0, 0), qRgba(64, 0, 0, 64)); // premultiplied, as drawn
 }
 
-// Drawing only where parts moved must give the very pixels of drawing afresh, at any scale.
-TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
+// Drawing only where parts moved must give the very pixels of drawing afresh, at any scale; a frame is
+// kept from its second drawing on, so a move shown once, like the entrance, holds no memory.
+TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfreshAndIsKeptOnceDrawnTwice)
 {
     const character::CharacterData data = genie();
     const character::Renderer renderer(data);
@@ -55,4 +57,8 @@ TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfresh)
             renderer.renderInto(over, to, renderer.changedArea(rest, to, scale));
             EXPECT_EQ(over, renderer.render(to, scale));
         }
+    character::FrameCache cache(1 << 20);
+    for (int drawn = 0; drawn < 2; ++drawn, cache.insert(rest, 1, false, desktop::Silhouette::of(renderer.render(rest, 1), data.size, false)))
+        EXPECT_FALSE(cache.find(rest, 1, false)) << drawn;
+    EXPECT_TRUE(cache.find(rest, 1, false) && !cache.find(rest, 2, false));
 }
