@@ -65,27 +65,38 @@ public:
     WindowWatcher(Trace& trace) : QObject(&trace), trace_(trace) {}
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->isWindow() &&
-            !painted_.contains(o)) {
+        // Every event of the program passes here: anything but a window's is let by at once.
+        if (!o->isWidgetType() || !static_cast<QWidget*>(o)->isWindow())
+            return false;
+        auto* w = static_cast<QWidget*>(o);
+        switch (e->type()) {
+        case QEvent::Paint:
             // The first paint is when a user first sees the window: start-up is measured to here.
-            painted_.insert(o);
-            connect(o, &QObject::destroyed, this, [this, o] { painted_.remove(o); });
-            trace_.line(QStringLiteral("window painted ") + titleOf(static_cast<QWidget*>(o)));
-        }
+            if (!painted_.contains(o)) {
+                painted_.insert(o);
+                connect(o, &QObject::destroyed, this, [this, o] { painted_.remove(o); });
+                trace_.line(QStringLiteral("window painted ") + titleOf(w));
+            }
+            break;
         // Keys reach a window once it is active here, not when the window manager has focused it.
-        if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) && o->isWidgetType()
-            && static_cast<QWidget*>(o)->isWindow() && !o->inherits("QMenu"))
-            trace_.line(QStringLiteral("window %1 ").arg(e->type() == QEvent::WindowActivate ? "active" : "inactive")
-                        + titleOf(static_cast<QWidget*>(o)));
-        if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && o->isWidgetType()) {
-            auto* w = static_cast<QWidget*>(o);
-            if (w->isWindow() && !w->inherits("QMenu") && !w->inherits("QToolTip"))
+        case QEvent::WindowActivate:
+        case QEvent::WindowDeactivate:
+            if (!w->inherits("QMenu"))
+                trace_.line(QStringLiteral("window %1 ").arg(e->type() == QEvent::WindowActivate ? "active" : "inactive")
+                            + titleOf(w));
+            break;
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (!w->inherits("QMenu") && !w->inherits("QToolTip"))
                 trace_.line(QStringLiteral("window %1 %2 %3,%4 %5x%6")
                               .arg(e->type() == QEvent::Show ? QStringLiteral("shown") : QStringLiteral("hidden"),
                                    titleOf(w))
                               .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()));
             else if (w->inherits("QMenu") && e->type() == QEvent::Show)
                 traceMenu(trace_, static_cast<QMenu*>(w));
+            break;
+        default:
+            break;
         }
         return false;
     }
