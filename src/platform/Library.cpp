@@ -11,11 +11,12 @@ Result<Library> Library::Open(const QString& name, int version)
     return Library(std::move(library));
 }
 
-Result<> FunctionTable::complete() const
+Result<> FunctionTable::complete(const QString& library) const
 {
     if (missing_.isEmpty())
         return {};
-    return Fail(QStringLiteral("it lacks %1").arg(missing_.join(QStringLiteral(", "))));
+    return Fail(QStringLiteral("%1 is not the one Varrow was built for (it lacks %2)")
+                    .arg(library, missing_.join(QStringLiteral(", "))));
 }
 
 } // namespace platform

@@ -44,8 +44,9 @@ public:
         missing_ << QString::fromLatin1(symbol);
     }
 
-    // Succeeds if every function was found, else fails with their names.
-    Result<> complete() const;
+    // Succeeds if every function was found, else fails saying that `library` (its name in words) is
+    // not the one Varrow was built for, with the functions it lacks.
+    Result<> complete(const QString& library) const;
 
 private:
     std::vector<const Library*> libraries_;

@@ -34,9 +34,7 @@ struct EspeakFunctions {
         table(espeak_Synth, "espeak_Synth");
         table(espeak_Cancel, "espeak_Cancel");
         table(espeak_Terminate, "espeak_Terminate");
-        if (const auto all = table.complete(); !all)
-            return platform::Fail(QStringLiteral("it is not the version Varrow was built for: ") + all.why());
-        return {};
+        return table.complete(QStringLiteral("it"));
     }
 };
 
@@ -77,8 +75,8 @@ platform::Result<> startLibrary(EspeakFunctions& espeak)
         return platform::Fail(QStringLiteral("the speech synthesiser espeak-ng cannot be used (%1), so speech is shown "
                                              "in the balloon only").arg(opened.why()));
     if (espeak.espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 200, nullptr, espeakINITIALIZE_DONT_EXIT) <= 0)
-        return platform::Fail(QStringLiteral("the speech synthesiser could not start (its voice data may be missing), so speech is "
-                              "shown in the balloon only"));
+        return platform::Fail(QStringLiteral("the speech synthesiser could not start (its voice data may be missing), "
+                                             "so speech is shown in the balloon only"));
     if (espeak.espeak_SetVoiceByName("en-us") != EE_OK && espeak.espeak_SetVoiceByName("en") != EE_OK) {
         espeak.espeak_Terminate();
         return platform::Fail(

@@ -107,8 +107,8 @@ platform::Result<std::unique_ptr<AudioFrontEnd>> MakeFrontEnd(const FrontEndSett
     MakeProcessing* make = nullptr;
     platform::FunctionTable table{&*library};
     table(make, "_ZN6webrtc15AudioProcessing6CreateEv");
-    if (const auto all = table.complete(); !all)
-        return platform::Fail(QStringLiteral("the audio front end is not the one Varrow was built for (%1)").arg(all.why()));
+    if (const auto all = table.complete(QStringLiteral("the audio front end")); !all)
+        return platform::Fail(all.why());
     auto f = std::make_unique<WebRtcFrontEnd>(settings, make);
     if (!f->ok())
         return platform::Fail(QStringLiteral("the audio front end could not start"));

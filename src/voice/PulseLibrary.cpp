@@ -15,9 +15,8 @@ platform::Result<PulseLibrary> PulseLibrary::Open()
 #define VARROW_PULSE_FIND(name) table(pulse.name, #name);
     VARROW_PULSE_FUNCTIONS(VARROW_PULSE_FIND)
 #undef VARROW_PULSE_FIND
-    if (const auto all = table.complete(); !all)
-        return platform::Fail(
-            QStringLiteral("the sound server's client library is not the one Varrow was built for (%1)").arg(all.why()));
+    if (const auto all = table.complete(QStringLiteral("the sound server's client library")); !all)
+        return platform::Fail(all.why());
     return pulse;
 }
 

@@ -19,9 +19,8 @@ platform::Result<SphinxLibrary> SphinxLibrary::Open()
 #define VARROW_SPHINX_FIND(name) table(sphinx.name, #name);
     VARROW_SPHINX_FUNCTIONS(VARROW_SPHINX_FIND)
 #undef VARROW_SPHINX_FIND
-    if (const auto all = table.complete(); !all)
-        return platform::Fail(
-            QStringLiteral("the speech recogniser installed is not the one Varrow was built for (%1)").arg(all.why()));
+    if (const auto all = table.complete(QStringLiteral("the speech recogniser installed")); !all)
+        return platform::Fail(all.why());
     // The library's own log would go to stderr. It is process-wide: a "-logfn" per decoder would
     // close the log file another thread's decoder is writing to, and hang both.
     static const bool quiet = (sphinx.err_set_logfp(nullptr), true);
