@@ -252,7 +252,13 @@ SpeechDispatcherSpeaker::SpeechDispatcherSpeaker(VoiceSettings voice, Fallback f
     });
     watch_.setInterval(watchEveryMs);
     connect(&watch_, &QTimer::timeout, this, &SpeechDispatcherSpeaker::checkAlive);
-    connectDaemon();
+}
+
+void SpeechDispatcherSpeaker::prepare()
+{
+    // Not made at construction: the daemon's warm-up would take the CPU from the program's start.
+    if (state_ == State::Connecting && !channel_)
+        connectDaemon();
 }
 
 SpeechDispatcherSpeaker::~SpeechDispatcherSpeaker()
@@ -373,6 +379,7 @@ void SpeechDispatcherSpeaker::speak(std::shared_ptr<const SpeechText> text)
         }
         return speakWithFallback(std::move(text), 0);
     }
+    prepare();
     text_ = std::move(text);
     nextUnit_ = 0;
     lastUnit_ = -1;

@@ -18,10 +18,12 @@ class SpeechDispatcherSpeaker final : public SpeechEngine {
     Q_OBJECT
 public:
     using Fallback = std::function<std::unique_ptr<SpeechEngine>()>;
-    // Connects at once (starting the daemon if the desktop has not) and warms it up: a daemon's
-    // first sound otherwise comes more than a second late. Nothing here waits for the daemon.
     SpeechDispatcherSpeaker(VoiceSettings voice, Fallback fallback);
     ~SpeechDispatcherSpeaker() override;
+    // Connects (starting the daemon if the desktop has not) and warms it up: a daemon's first sound
+    // otherwise comes more than a second late. The first text does it if this was not called.
+    // Nothing here waits for the daemon.
+    void prepare() override;
     void speak(std::shared_ptr<const SpeechText> text) override;
     void stop() override;
 
