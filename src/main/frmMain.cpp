@@ -54,10 +54,6 @@ frmMain::frmMain(platform::Platform& platform, character::CharacterServer& serve
     desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title);
     // The resource lives in a static library: unnamed here, the linker would leave it out.
     Q_INIT_RESOURCE(varrow);
-    // Read as the PNG it is: left to find out, Qt would load every image plugin it has.
-    QImageReader icon(QStringLiteral(":/varrow/varrow-32.png"), "png");
-    icon.setAutoDetectImageFormat(false);
-    setWindowIcon(QIcon(QPixmap::fromImage(icon.read())));
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };
     setFixedSize(px(2760, TX), px(1035, TY));
@@ -122,6 +118,11 @@ platform::Result<> frmMain::SetupCharacter()
 void frmMain::start()
 {
     setWindowTitle(myProductName);
+    // Read as the PNG it is: left to find out, Qt would load every image plugin it has. It still lists
+    // them all, which the character's first frame need not wait for.
+    QImageReader icon(QStringLiteral(":/varrow/varrow-32.png"), "png");
+    icon.setAutoDetectImageFormat(false);
+    setWindowIcon(QIcon(QPixmap::fromImage(icon.read())));
     // Beside the character, on its right where there is room, on the monitor it stands on. The frame
     // counts: a move() before the window manager has framed the window would place the client area.
     const QMargins frame = desktop::WindowFrame::ExpectedMargins(*this);
