@@ -10,13 +10,14 @@
 #include "launcher/frmRun.h"
 #include "platform/TimeText.h"
 #include "desktop/WindowFrame.h"
+#include "varrow-32.xpm"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageReader>
+#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 
@@ -52,8 +53,6 @@ frmMain::frmMain(platform::Platform& platform, character::CharacterServer& serve
     setObjectName(QStringLiteral("frmMain"));
     // No control box: the window manager's close (Alt+F4) still ends the program through closeEvent.
     desktop::WindowFrame::Apply(*this, desktop::WindowFrame::Title);
-    // The resource lives in a static library: unnamed here, the linker would leave it out.
-    Q_INIT_RESOURCE(varrow);
     const float TX = platform_.screen.TwipsPerPixelX(), TY = platform_.screen.TwipsPerPixelY();
     auto px = [](double twips, float perPixel) { return platform::TwipsToPixels(twips, perPixel); };
     setFixedSize(px(2760, TX), px(1035, TY));
@@ -118,11 +117,9 @@ platform::Result<> frmMain::SetupCharacter()
 void frmMain::start()
 {
     setWindowTitle(myProductName);
-    // Read as the PNG it is: left to find out, Qt would load every image plugin it has. It still lists
-    // them all, which the character's first frame need not wait for.
-    QImageReader icon(QStringLiteral(":/varrow/varrow-32.png"), "png");
-    icon.setAutoDetectImageFormat(false);
-    setWindowIcon(QIcon(QPixmap::fromImage(icon.read())));
+    // From pixels in the program: a PNG would bring the image plugins and the decoder into memory
+    // for one small picture.
+    setWindowIcon(QIcon(QPixmap::fromImage(QImage(varrow_32_xpm))));
     // Beside the character, on its right where there is room, on the monitor it stands on. The frame
     // counts: a move() before the window manager has framed the window would place the client area.
     const QMargins frame = desktop::WindowFrame::ExpectedMargins(*this);
