@@ -112,6 +112,8 @@ void Renderer::paint(QImage& image, const Pose& pose, qreal scale, const QRect& 
             const Part& part = data_.parts[i];
             for (size_t k = 0; k < part.shapes.size(); ++k) {
                 const Shape& s = part.shapes[k];
+                if (!placed[i].transform.mapRect(bounds_[i][k]).toAlignedRect().adjusted(-1, -1, 1, 1).intersects(area))
+                    continue;
                 if (s.fill)
                     painter.fillPath(s.path, *s.fill);
                 if (!outlines_[i][k].isEmpty())
