@@ -86,8 +86,15 @@ QRect Renderer::deviceBounds(size_t part, const QTransform& transform) const
 {
     QRect r;
     for (size_t k = 0; k < data_.parts[part].shapes.size(); ++k)
-        r |= transform.mapRect(bounds_[part][k]).toAlignedRect();
-    return r.adjusted(-1, -1, 1, 1); // the anti-aliased edge
+        r |= shapeBounds(part, k, transform);
+    return r;
+}
+
+// The device pixels a shape can change, its anti-aliased edge included; none for a shape without extent.
+QRect Renderer::shapeBounds(size_t part, size_t shape, const QTransform& transform) const
+{
+    const QRect box = transform.mapRect(bounds_[part][shape]).toAlignedRect();
+    return box.isNull() ? box : box.adjusted(-1, -1, 1, 1);
 }
 
 void Renderer::paint(QImage& image, const Pose& pose, qreal scale, const QRect& area) const
@@ -106,13 +113,13 @@ void Renderer::paint(QImage& image, const Pose& pose, qreal scale, const QRect& 
         painter.setPen(Qt::NoPen);
         const std::vector<Placed> placed = place(pose, scale);
         for (size_t i = 0; i < placed.size(); ++i) {
-            if (!placed[i].visible || !deviceBounds(i, placed[i].transform).intersects(area))
+            if (!placed[i].visible)
                 continue;
             painter.setTransform(placed[i].transform);
             const Part& part = data_.parts[i];
             for (size_t k = 0; k < part.shapes.size(); ++k) {
                 const Shape& s = part.shapes[k];
-                if (!placed[i].transform.mapRect(bounds_[i][k]).toAlignedRect().adjusted(-1, -1, 1, 1).intersects(area))
+                if (!shapeBounds(i, k, placed[i].transform).intersects(area))
                     continue;
                 if (s.fill)
                     painter.fillPath(s.path, *s.fill);

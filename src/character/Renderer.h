@@ -32,6 +32,7 @@ private:
     };
     std::vector<Placed> place(const Pose& pose, qreal scale) const;
     QRect deviceBounds(size_t part, const QTransform& transform) const;
+    QRect shapeBounds(size_t part, size_t shape, const QTransform& transform) const;
     void paint(QImage& image, const Pose& pose, qreal scale, const QRect& area) const;
 
     const CharacterData& data_;
