@@ -6,8 +6,7 @@
 namespace character {
 
 namespace {
-// Room for every frame of the character at 1x (about 40 KB each), and at 2x for the idle moves and
-// the usual requests (about 160 KB each).
+// Room for every frame of the character at 1x and 2x, packed (about 15 and 35 KB each).
 constexpr qsizetype frameCacheBytes = 24 << 20;
 } // namespace
 
@@ -30,10 +29,10 @@ void FigureDrawing::show(Pose p, const std::vector<const Overlay*>& overlays)
     const QPoint shift(qRound(p.figureDx * scale), qRound(p.figureDy * scale));
     Pose still = p;
     still.figureDx = still.figureDy = 0;
-    const desktop::Silhouette* frame = cache_.find(still, scale, compositing);
+    std::optional<desktop::Silhouette> frame = cache_.find(still, scale, compositing);
     if (!frame)
-        frame = &cache_.insert(still, scale, compositing,
-                               desktop::Silhouette::of(draw(still, scale), data_.size, compositing));
+        frame = cache_.insert(still, scale, compositing,
+                              desktop::Silhouette::of(draw(still, scale), data_.size, compositing));
     // Where the frame differs from the one shown is known from the parts alone, unless the figure
     // as a whole moved.
     std::optional<QRect> changed;

@@ -24,19 +24,19 @@ bool drawnAlike(const Pose& a, const Pose& b)
 }
 } // namespace
 
-const desktop::Silhouette* FrameCache::find(const Pose& pose, qreal scale, bool compositing)
+std::optional<desktop::Silhouette> FrameCache::find(const Pose& pose, qreal scale, bool compositing)
 {
     const size_t hash = hashOf(pose);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->hash != hash || it->scale != scale || it->compositing != compositing || !drawnAlike(it->pose, pose))
             continue;
         entries_.splice(entries_.begin(), entries_, it);
-        return &entries_.front().frame;
+        return entries_.front().frame.unpacked();
     }
-    return nullptr;
+    return std::nullopt;
 }
 
-const desktop::Silhouette& FrameCache::insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame)
+desktop::Silhouette FrameCache::insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame)
 {
     const size_t hash = hashOf(pose);
     // A hash seen twice may be two poses that share it: then one frame is kept a drawing early.
@@ -44,17 +44,16 @@ const desktop::Silhouette& FrameCache::insert(const Pose& pose, qreal scale, boo
         if (drawnOnce_.size() >= maxDrawnOnce)
             drawnOnce_.clear();
         drawnOnce_.insert(drawn);
-        passing_ = std::move(frame);
-        return passing_;
+        return frame;
     }
-    bytes_ += frame.bytes();
-    entries_.push_front(Entry{hash, pose, scale, compositing, std::move(frame)});
+    entries_.push_front(Entry{hash, pose, scale, compositing, PackedFrame(frame)});
+    bytes_ += entries_.front().frame.bytes();
     // The newest frame stays even when it alone is over the budget: it is the one on screen.
     while (bytes_ > budget_ && entries_.size() > 1) {
         bytes_ -= entries_.back().frame.bytes();
         entries_.pop_back();
     }
-    return entries_.front().frame;
+    return frame;
 }
 
 } // namespace character

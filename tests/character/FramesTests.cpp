@@ -1,5 +1,6 @@
 // Drawn frames: what a shaped window shows of them, and drawing only what moved.
 #include "character/FrameCache.h"
+#include "character/PackedFrame.h"
 #include "character/Renderer.h"
 #include "desktop/Silhouette.h"
 #include "support/TestSupport.h"
@@ -61,4 +62,23 @@ TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfreshAndIsKeptOnceDrawnT
     for (int drawn = 0; drawn < 2; ++drawn, cache.insert(rest, 1, false, desktop::Silhouette::of(renderer.render(rest, 1), data.size, false)))
         EXPECT_FALSE(cache.find(rest, 1, false)) << drawn;
     EXPECT_TRUE(cache.find(rest, 1, false) && !cache.find(rest, 2, false));
+    // A kept frame comes back pixel for pixel, at its resolution, where it stood and with its shape.
+    for (const bool compositing : {false, true}) {
+        const desktop::Silhouette drawn = desktop::Silhouette::of(renderer.render(pose("magic1a"), 2), data.size, compositing);
+        cache.insert(pose("magic1a"), 2, compositing, drawn);
+        cache.insert(pose("magic1a"), 2, compositing, drawn);
+        const std::optional<desktop::Silhouette> kept = cache.find(pose("magic1a"), 2, compositing);
+        ASSERT_TRUE(kept);
+        EXPECT_TRUE(kept->image == drawn.image && kept->image.devicePixelRatio() == 2 && kept->offset == drawn.offset &&
+                    kept->shape == drawn.shape && kept->size == drawn.size);
+    }
+    // So does the worst a packing meets: a pixel unlike its neighbours, and one in three alike, over
+    // more pixels than one span holds.
+    QImage noise(300, 300, QImage::Format_ARGB32_Premultiplied), thirds(noise);
+    for (int i = 0; i < 300 * 300; ++i) {
+        reinterpret_cast<QRgb*>(noise.bits())[i] = qPremultiply(QRgb(i * 2654435761u));
+        reinterpret_cast<QRgb*>(thirds.bits())[i] = i % 3 ? 0xff000000 : qRgb(i, i, i);
+    }
+    for (const QImage& image : {noise, thirds})
+        EXPECT_EQ(character::PackedFrame(desktop::Silhouette{image, {}, {}, {}}).unpacked()->image, image);
 }
