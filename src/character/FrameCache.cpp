@@ -30,8 +30,14 @@ std::optional<desktop::Silhouette> FrameCache::find(const Pose& pose, qreal scal
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->hash != hash || it->scale != scale || it->compositing != compositing || !drawnAlike(it->pose, pose))
             continue;
-        entries_.splice(entries_.begin(), entries_, it);
-        return entries_.front().frame.unpacked();
+        if (std::optional<desktop::Silhouette> frame = it->frame.unpacked()) {
+            entries_.splice(entries_.begin(), entries_, it);
+            return frame;
+        }
+        // Drawn again instead, and kept again.
+        bytes_ -= it->frame.bytes();
+        entries_.erase(it);
+        break;
     }
     return std::nullopt;
 }

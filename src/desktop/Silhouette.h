@@ -23,7 +23,6 @@ struct Silhouette {
     // The same frame moved by `by` device pixels, sharing its image.
     Silhouette shifted(QPoint by) const;
     bool sameAs(const Silhouette& other) const;
-    qsizetype bytes() const { return image.sizeInBytes() + shape.rectCount() * qsizetype(sizeof(QRect)); }
 };
 
 } // namespace desktop
