@@ -97,6 +97,8 @@ TEST_F(RealMicrophone, EveryWayToTalkIsHeardAndAMicrophoneThatGoesIsToldOnce)
     for (const bool serverGoes : {false, true}) {
         desktop->xdotool(pause);
         ASSERT_TRUE(v.waitFor("voice listening"));
+        // The recording opens on the listening thread, which a slow build may have kept busy.
+        ASSERT_TRUE(WaitUntil([&] { return pulse.recording(); }, 5000, 20));
         pulse.say(clip("Alarm"));
         QThread::msleep(300);
         if (serverGoes)

@@ -75,6 +75,8 @@ public:
         pipes_.push_back(fifo);
         return pactl({"set-default-source", name}).has_value();
     }
+    // Whether a program has a recording open on this server.
+    bool recording() const { return !pactl({"list", "short", "source-outputs"}).value_or("").trimmed().isEmpty(); }
     bool removeMicrophone(const QString& name)
     {
         const QRegularExpressionMatch m = QRegularExpression("^(\\d+)\\tmodule-pipe-source\\tsource_name=" +
