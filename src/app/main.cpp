@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <malloc.h>
 #include <optional>
 #include <cstdio>
 #include <sys/socket.h>
@@ -124,6 +125,9 @@ int main(int argc, char** argv)
 {
     // libspeechd writes to its socket with write(): a daemon gone in between must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    // Frame-sized images (from 2x on) stay outside the heap, so the memory of one freed goes back to
+    // the system. glibc would otherwise raise the threshold past them once the first is freed.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     // Without a desktop Qt would abort; --help, --version and --voices need none.
     const DisplayChoice display =
         ChooseDisplay(DisplayEnvironment::of(argc, argv), XServerAnswers, WaylandPluginInstalled());

@@ -15,6 +15,9 @@ AnimationPlayer::AnimationPlayer(const CharacterData& data, CharacterWindow& win
     pose_ = data_.poses[size_t(data_.pose(RestPose))];
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &AnimationPlayer::frameTimeout);
+    still_.setSingleShot(true);
+    still_.setInterval(2000);
+    connect(&still_, &QTimer::timeout, this, [this] { drawing_.letGo(); });
     connect(&window, &desktop::ShapedWindow::redrawNeeded, this, [this] {
         drawing_.forget();
         render();
@@ -123,6 +126,7 @@ void AnimationPlayer::render()
         if (const Overlay* o = data_.overlay(QStringLiteral("listen")))
             overlays.push_back(o);
     drawing_.show(pose_, overlays);
+    still_.start();
 }
 
 } // namespace character

@@ -32,7 +32,6 @@ public:
     void setListening(bool listening);
 
     int scaled(int ms) const { return int(ms * timeScale_); }
-    // Frames drawn so far; the others shown came from the cache.
 
 private:
     void enterFrame();
@@ -51,6 +50,7 @@ private:
     Pose pose_, tweenFrom_;
     QElapsedTimer frameClock_;
     QTimer frameTimer_;
+    QTimer still_; // no frame shown for a while: the drawing lets go of its image
     bool mouthOpen_ = false;
     bool listening_ = false;
 };

@@ -50,11 +50,10 @@ void FigureDrawing::show(Pose p, const std::vector<const Overlay*>& overlays)
 QImage FigureDrawing::draw(const Pose& pose, qreal scale)
 {
     // Most frames differ from the one drawn before in a few parts (the eyes, a hand, the mouth):
-    // only where those were and are now is drawn again.
-    const bool over = !lastDrawn_.isNull() && lastDrawn_.devicePixelRatio() == scale;
-    const QRect changed = over ? renderer_.changedArea(lastPose_, pose, scale) : QRect();
-    if (over && 2 * qint64(changed.width()) * changed.height() < qint64(lastDrawn_.width()) * lastDrawn_.height())
-        renderer_.renderInto(lastDrawn_, pose, changed);
+    // only where those were and are now is drawn again, into the same image. A new image for each
+    // frame would leave the heap full of frame-sized holes.
+    if (!lastDrawn_.isNull() && lastDrawn_.devicePixelRatio() == scale)
+        renderer_.renderInto(lastDrawn_, pose, renderer_.changedArea(lastPose_, pose, scale));
     else
         lastDrawn_ = renderer_.render(pose, scale);
     lastPose_ = pose;

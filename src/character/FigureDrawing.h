@@ -19,7 +19,9 @@ public:
     void show(Pose pose, const std::vector<const Overlay*>& overlays);
     // The window needs everything again (its scale or its compositing changed).
     void forget() { drawn_.reset(); }
-    // Frames drawn so far; the others shown came from the cache.
+    // Nothing will be drawn for a while: the image the next frame would be drawn over goes, and the
+    // next frame is drawn whole.
+    void letGo() { lastDrawn_ = QImage(); }
 
 private:
     QImage draw(const Pose& pose, qreal scale);

@@ -33,53 +33,54 @@ Silhouette Silhouette::of(QImage drawn, QSize logicalSize, bool compositing)
 {
     Silhouette s;
     s.size = logicalSize;
-    s.image = std::move(drawn);
-    if (s.image.format() != QImage::Format_ARGB32_Premultiplied)
-        s.image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    if (drawn.format() != QImage::Format_ARGB32_Premultiplied)
+        drawn.convertTo(QImage::Format_ARGB32_Premultiplied);
     const int minAlpha = compositing ? 1 : halfCovered;
-    const int width = s.image.width();
 
     // Rows with the same runs as the row above widen its band instead of starting a new one, which
     // keeps the shape to a few hundred rectangles even at twice the resolution.
     std::vector<QRect> rects;
     std::vector<int> runs, bandRuns;
-    int bandTop = 0;
     size_t bandStart = 0;
-    for (int y = 0; y < s.image.height(); ++y) {
-        const QRgb* in = reinterpret_cast<const QRgb*>(s.image.constScanLine(y));
-        runsOf(in, width, minAlpha, runs);
-        if (!compositing) {
-            // Cut pixels go transparent, kept ones opaque in their own colour.
-            QRgb* row = reinterpret_cast<QRgb*>(s.image.scanLine(y));
-            int x = 0;
-            for (size_t i = 0; i < runs.size(); i += 2) {
-                std::fill(row + x, row + runs[i], QRgb(0));
-                for (x = runs[i]; x < runs[i + 1]; ++x) {
-                    const QRgb p = row[x];
-                    const int a = qAlpha(p);
-                    if (a != 255)
-                        row[x] = qRgb(qRed(p) * 255 / a, qGreen(p) * 255 / a, qBlue(p) * 255 / a);
-                }
-            }
-            std::fill(row + x, row + width, QRgb(0));
-        }
+    for (int y = 0; y < drawn.height(); ++y) {
+        runsOf(reinterpret_cast<const QRgb*>(drawn.constScanLine(y)), drawn.width(), minAlpha, runs);
         if (y > 0 && runs == bandRuns) {
             for (size_t i = bandStart; i < rects.size(); ++i)
                 rects[i].setBottom(y);
             continue;
         }
         bandRuns = runs;
-        bandTop = y;
         bandStart = rects.size();
         for (size_t i = 0; i < runs.size(); i += 2)
-            rects.emplace_back(QPoint(runs[i], bandTop), QPoint(runs[i + 1] - 1, bandTop));
+            rects.emplace_back(QPoint(runs[i], y), QPoint(runs[i + 1] - 1, y));
     }
     s.shape.setRects(rects.data(), int(rects.size()));
-    // Kept frames hold only what is drawn: about half the box, and half the memory.
+    // Kept frames hold only what is drawn: about half the box, and half the memory. The cut is made
+    // before the edge is touched, so the drawing's own image, still in use, is never copied whole.
     const QRect drawnPart = s.shape.boundingRect();
-    if (drawnPart != s.image.rect()) {
-        s.image = s.image.copy(drawnPart);
+    if (drawnPart == drawn.rect()) {
+        s.image = std::move(drawn);
+    } else {
+        s.image = drawn.copy(drawnPart);
         s.offset = drawnPart.topLeft();
+    }
+    if (compositing)
+        return s;
+    // Cut pixels go transparent, kept ones opaque in their own colour.
+    for (int y = 0; y < s.image.height(); ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(s.image.scanLine(y));
+        runsOf(row, s.image.width(), minAlpha, runs);
+        int x = 0;
+        for (size_t i = 0; i < runs.size(); i += 2) {
+            std::fill(row + x, row + runs[i], QRgb(0));
+            for (x = runs[i]; x < runs[i + 1]; ++x) {
+                const QRgb p = row[x];
+                const int a = qAlpha(p);
+                if (a != 255)
+                    row[x] = qRgb(qRed(p) * 255 / a, qGreen(p) * 255 / a, qBlue(p) * 255 / a);
+            }
+        }
+        std::fill(row + x, row + s.image.width(), QRgb(0));
     }
     return s;
 }
