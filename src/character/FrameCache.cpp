@@ -30,12 +30,14 @@ std::optional<desktop::Silhouette> FrameCache::find(const Pose& pose, qreal scal
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->hash != hash || it->scale != scale || it->compositing != compositing || !drawnAlike(it->pose, pose))
             continue;
-        if (std::optional<desktop::Silhouette> frame = it->frame.unpacked()) {
+        if (std::optional<desktop::Silhouette> frame = it->frame->unpacked()) {
+            if (it->frame->whole())
+                base_ = it->frame;
             entries_.splice(entries_.begin(), entries_, it);
             return frame;
         }
         // Drawn again instead, and kept again.
-        bytes_ -= it->frame.bytes();
+        bytes_ -= it->frame->bytes();
         entries_.erase(it);
         break;
     }
@@ -45,18 +47,26 @@ std::optional<desktop::Silhouette> FrameCache::find(const Pose& pose, qreal scal
 desktop::Silhouette FrameCache::insert(const Pose& pose, qreal scale, bool compositing, desktop::Silhouette frame)
 {
     const size_t hash = hashOf(pose);
+    std::shared_ptr<const PackedFrame> packed;
     // A hash seen twice may be two poses that share it: then one frame is kept a drawing early.
     if (const size_t drawn = qHashMulti(hash, scale, compositing); !drawnOnce_.contains(drawn)) {
-        if (drawnOnce_.size() >= maxDrawnOnce)
-            drawnOnce_.clear();
-        drawnOnce_.insert(drawn);
-        return frame;
+        packed = PackedFrame::over(frame, base_);
+        if (!packed) {
+            if (drawnOnce_.size() >= maxDrawnOnce)
+                drawnOnce_.clear();
+            drawnOnce_.insert(drawn);
+            return frame;
+        }
+    } else {
+        packed = std::make_shared<const PackedFrame>(frame, base_);
     }
-    entries_.push_front(Entry{hash, pose, scale, compositing, PackedFrame(frame)});
-    bytes_ += entries_.front().frame.bytes();
+    if (packed->whole())
+        base_ = packed;
+    entries_.push_front(Entry{hash, pose, scale, compositing, std::move(packed)});
+    bytes_ += entries_.front().frame->bytes();
     // The newest frame stays even when it alone is over the budget: it is the one on screen.
     while (bytes_ > budget_ && entries_.size() > 1) {
-        bytes_ -= entries_.back().frame.bytes();
+        bytes_ -= entries_.back().frame->bytes();
         entries_.pop_back();
     }
     return frame;
