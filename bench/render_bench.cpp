@@ -26,7 +26,7 @@ std::vector<Pose> posesOf(const CharacterData& data, const Animation& a, Pose& f
         if (f.tween) {
             const int steps = std::max(1, f.durationMs / tweenStepMs);
             for (int k = 1; k < steps; ++k)
-                shown.push_back(Renderer::blend(from, to, float(k) / float(steps)));
+                shown.push_back(Renderer::blend(from, to, k, steps));
         }
         shown.push_back(to);
         from = to;

@@ -98,7 +98,7 @@ void AnimationPlayer::frameTimeout()
         // poses and finds them drawn.
         const qint64 steps = std::max<qint64>(1, duration / std::max(1, tweenStepMs_));
         const qint64 step = std::min(steps, (elapsed * steps + duration / 2) / duration);
-        setPose(Renderer::blend(tweenFrom_, data_.poses[size_t(f.pose)], float(step) / float(steps)));
+        setPose(Renderer::blend(tweenFrom_, data_.poses[size_t(f.pose)], int(step), int(steps)));
         // Rendering may outlast the frame; a negative interval would never fire and freeze the queue.
         const qint64 next = std::min<qint64>(duration, (step + 1) * duration / steps);
         frameTimer_.start(int(std::max<qint64>(0, next - frameClock_.elapsed())));

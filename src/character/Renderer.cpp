@@ -28,10 +28,18 @@ Renderer::Renderer(const CharacterData& data) : data_(data)
         }
 }
 
-Pose Renderer::blend(const Pose& from, const Pose& to, float t)
+Pose Renderer::blend(const Pose& from, const Pose& to, int step, int steps)
 {
     Pose p = to;
-    auto mix = [t](float a, float b) { return a + (b - a) * t; };
+    steps = std::max(1, steps);
+    step = std::clamp(step, 0, steps);
+    // Measured from the lower value whichever way the move goes; the ends are the poses themselves.
+    auto mix = [step, steps](float a, float b) {
+        const int fromLow = a <= b ? step : steps - step;
+        if (fromLow == 0 || fromLow == steps)
+            return fromLow == 0 ? std::min(a, b) : std::max(a, b);
+        return std::min(a, b) + (std::max(a, b) - std::min(a, b)) * (float(fromLow) / float(steps));
+    };
     for (size_t i = 0; i < p.parts.size() && i < from.parts.size(); ++i) {
         PartPose& q = p.parts[i];
         const PartPose& a = from.parts[i];
@@ -40,7 +48,7 @@ Pose Renderer::blend(const Pose& from, const Pose& to, float t)
         q.dy = mix(a.dy, q.dy);
         q.scale = mix(a.scale, q.scale);
         // A part that appears or disappears switches halfway, so it never pops in at the first step.
-        q.visible = t < 0.5f ? a.visible : q.visible;
+        q.visible = 2 * step < steps ? a.visible : q.visible;
     }
     p.figureDx = mix(from.figureDx, to.figureDx);
     p.figureDy = mix(from.figureDy, to.figureDy);

@@ -14,7 +14,9 @@ class Renderer {
 public:
     explicit Renderer(const CharacterData& data);
 
-    static Pose blend(const Pose& from, const Pose& to, float t);
+    // `step` of `steps` on the way from `from` to `to`. The way back passes through the very same
+    // poses, so a move that returns shows frames already drawn.
+    static Pose blend(const Pose& from, const Pose& to, int step, int steps);
     void applyOverlay(Pose& pose, const Overlay& overlay) const;
 
     // At `scale` device pixels per logical pixel: the vector art drawn afresh, not enlarged.

@@ -95,6 +95,14 @@ TEST(Frames, AFrameDrawnOverTheOneBeforeIsTheFrameDrawnAfreshAndIsKeptOnceDrawnT
             EXPECT_TRUE(same(small.find(pose(name), scale, false), drawn));
             EXPECT_FALSE(small.find(rest, scale, false)) << "over the budget";
         }
+    // A move that returns passes through the poses it went through, ending on the poses themselves.
+    for (const int steps : {5, 15, 16})
+        for (int step = 0; step <= steps; ++step) {
+            const character::Pose there = character::Renderer::blend(rest, pose("stretch"), step, steps);
+            const character::Pose back = character::Renderer::blend(pose("stretch"), rest, steps - step, steps);
+            EXPECT_TRUE(there.parts == back.parts || 2 * step == steps) << step << " of " << steps;
+            EXPECT_TRUE(step % steps || there.parts == (step ? pose("stretch") : rest).parts) << step;
+        }
     const auto lookLeft = desktop::Silhouette::of(renderer.render(pose("lookLeft"), 1), data.size, false);
     EXPECT_LT(character::PackedFrame(lookLeft, std::make_shared<const character::PackedFrame>(
                                                    desktop::Silhouette::of(renderer.render(rest, 1), data.size, false)))
