@@ -41,9 +41,16 @@ Silhouette Silhouette::of(QImage drawn, QSize logicalSize, bool compositing)
     // keeps the shape to a few hundred rectangles even at twice the resolution.
     std::vector<QRect> rects;
     std::vector<int> runs, bandRuns;
+    // Every row's runs, for the cut below: row y's are from rowRuns[y] to rowRuns[y + 1].
+    std::vector<int> allRuns;
+    std::vector<size_t> rowRuns(size_t(drawn.height()) + 1, 0);
     size_t bandStart = 0;
     for (int y = 0; y < drawn.height(); ++y) {
         runsOf(reinterpret_cast<const QRgb*>(drawn.constScanLine(y)), drawn.width(), minAlpha, runs);
+        if (!compositing) {
+            allRuns.insert(allRuns.end(), runs.begin(), runs.end());
+            rowRuns[size_t(y) + 1] = allRuns.size();
+        }
         if (y > 0 && runs == bandRuns) {
             for (size_t i = bandStart; i < rects.size(); ++i)
                 rects[i].setBottom(y);
@@ -69,11 +76,12 @@ Silhouette Silhouette::of(QImage drawn, QSize logicalSize, bool compositing)
     // Cut pixels go transparent, kept ones opaque in their own colour.
     for (int y = 0; y < s.image.height(); ++y) {
         QRgb* row = reinterpret_cast<QRgb*>(s.image.scanLine(y));
-        runsOf(row, s.image.width(), minAlpha, runs);
+        const size_t drawnRow = size_t(y + s.offset.y());
         int x = 0;
-        for (size_t i = 0; i < runs.size(); i += 2) {
-            std::fill(row + x, row + runs[i], QRgb(0));
-            for (x = runs[i]; x < runs[i + 1]; ++x) {
+        for (size_t i = rowRuns[drawnRow]; i < rowRuns[drawnRow + 1]; i += 2) {
+            const int start = allRuns[i] - s.offset.x(), end = allRuns[i + 1] - s.offset.x();
+            std::fill(row + x, row + start, QRgb(0));
+            for (x = start; x < end; ++x) {
                 const QRgb p = row[x];
                 const int a = qAlpha(p);
                 if (a != 255)
