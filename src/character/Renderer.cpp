@@ -35,10 +35,9 @@ Pose Renderer::blend(const Pose& from, const Pose& to, int step, int steps)
     step = std::clamp(step, 0, steps);
     // Measured from the lower value whichever way the move goes; the ends are the poses themselves.
     auto mix = [step, steps](float a, float b) {
+        const float low = std::min(a, b), high = std::max(a, b);
         const int fromLow = a <= b ? step : steps - step;
-        if (fromLow == 0 || fromLow == steps)
-            return fromLow == 0 ? std::min(a, b) : std::max(a, b);
-        return std::min(a, b) + (std::max(a, b) - std::min(a, b)) * (float(fromLow) / float(steps));
+        return fromLow == steps ? high : low + (high - low) * (float(fromLow) / float(steps));
     };
     for (size_t i = 0; i < p.parts.size() && i < from.parts.size(); ++i) {
         PartPose& q = p.parts[i];
