@@ -148,9 +148,11 @@ PackedFrame::PackedFrame(const desktop::Silhouette& frame, std::shared_ptr<const
         bytes_ = 0;
     }
     const qsizetype width = patch_.width(), n = width * patch_.height();
+    // A whole frame is packed as one array, a patch row by row: each row then ends a span.
+    const qsizetype cutAtEnds = base_ ? patch_.height() : 1;
     // Packed into room for the worst case, then copied out at its size. Shrinking that room in place
     // would leave a hole behind each kept frame that only smaller blocks can fill.
-    QByteArray room(4 * n + 2 * (n / longest + 2) * std::max(1, patch_.height()), Qt::Uninitialized);
+    QByteArray room(4 * n + 2 * (n / longest + 2 * cutAtEnds), Qt::Uninitialized);
     qsizetype packed = 0;
     if (!base_) {
         // 32-bit images have no padding at the ends of their rows: the pixels are one array.
